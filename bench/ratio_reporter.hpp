@@ -1,0 +1,44 @@
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace wfdesk::bench {
+
+// Console output as usual, then one line per compared pair: the time of a
+// measured operation divided by the time of its peer from the same run.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  struct Pair {
+    std::string measured;
+    std::string peer;
+    double limit;
+  };
+  explicit RatioReporter(std::vector<Pair> pairs) : pairs_(std::move(pairs)) {}
+
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const auto& run : runs) times_[run.benchmark_name()] = run.GetAdjustedRealTime();
+  }
+
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    for (const auto& pair : pairs_) {
+      if (!times_.count(pair.measured) || !times_.count(pair.peer)) continue;
+      const double ratio = times_[pair.measured] / times_[pair.peer];
+      std::printf("RATIO %-40s / %-28s = %6.2f  (limit %.2f) %s\n", pair.measured.c_str(),
+                  pair.peer.c_str(), ratio, pair.limit, ratio <= pair.limit ? "ok" : "OVER");
+    }
+  }
+
+ private:
+  std::vector<Pair> pairs_;
+  std::map<std::string, double> times_;
+};
+
+}  // namespace wfdesk::bench

@@ -1,0 +1,164 @@
+#include "core/ini.hpp"
+
+#include <cstring>
+
+#include "core/platform.hpp"
+#include "core/settings.hpp"
+#include "core/text_encoding.hpp"
+
+namespace wfdesk::core {
+
+namespace {
+
+bool IsIniBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\x1a';
+}
+
+std::string_view TrimIni(std::string_view text) {
+  std::size_t first = 0;
+  std::size_t last = text.size();
+  while (first < last && IsIniBlank(text[first])) ++first;
+  while (last > first && IsIniBlank(text[last - 1])) --last;
+  return text.substr(first, last - first);
+}
+
+// A NUL ends a name or a value, as it would end a C string.
+std::string_view CutAtNul(std::string_view text) {
+  const auto nul = text.find('\0');
+  return nul == std::string_view::npos ? text : text.substr(0, nul);
+}
+
+std::string_view Name(std::string_view raw) {
+  return TrimIni(CutAtNul(raw));
+}
+
+char UpperAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
+  }
+  return true;
+}
+
+std::string_view Unquote(std::string_view value) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front()) {
+    return value.substr(1, value.size() - 2);
+  }
+  return value;
+}
+
+std::size_t LineEnd(std::string_view content, std::size_t pos) {
+  const char* begin = content.data() + pos;
+  const std::size_t rest = content.size() - pos;
+  const void* lf = std::memchr(begin, '\n', rest);
+  const std::size_t lf_at = lf ? static_cast<const char*>(lf) - begin : rest;
+  const void* cr = std::memchr(begin, '\r', lf_at);
+  return pos + (cr ? static_cast<const char*>(cr) - begin : lf_at);
+}
+
+std::size_t NextLineStart(std::string_view content, std::size_t line_end) {
+  if (line_end >= content.size()) return content.size();
+  if (content[line_end] == '\r' && line_end + 1 < content.size() && content[line_end + 1] == '\n') {
+    return line_end + 2;
+  }
+  return line_end + 1;
+}
+
+// A "[" that only blanks separate from the start of its line.
+bool StartsLine(std::string_view content, std::size_t pos) {
+  while (pos > 0 && IsIniBlank(content[pos - 1])) --pos;
+  return pos == 0 || content[pos - 1] == '\n' || content[pos - 1] == '\r';
+}
+
+// The name of a header line "[name]", or nothing when the line is no header.
+std::optional<std::string_view> HeaderName(std::string_view line) {
+  const std::string_view trimmed = TrimIni(line);
+  if (trimmed.empty() || trimmed.front() != '[') return std::nullopt;
+  const auto close = trimmed.rfind(']');
+  if (close == std::string_view::npos) return std::nullopt;
+  return Name(trimmed.substr(1, close - 1));
+}
+
+// Start of the body of the first section called `section`, or nothing. Keys
+// above the first header form the section with the empty name, so a later
+// "[]" is a repeat of it and ignored like any repeated section.
+std::optional<std::size_t> FindSectionBody(std::string_view content, std::string_view section) {
+  if (section.empty()) return 0;
+  std::size_t pos = 0;
+  while (pos < content.size()) {
+    const void* hit = std::memchr(content.data() + pos, '[', content.size() - pos);
+    if (!hit) return std::nullopt;
+    const std::size_t bracket = static_cast<const char*>(hit) - content.data();
+    const std::size_t end = LineEnd(content, bracket);
+    if (StartsLine(content, bracket)) {
+      if (auto name = HeaderName(content.substr(bracket, end - bracket))) {
+        if (EqualsIgnoringAsciiCase(*name, section)) return NextLineStart(content, end);
+      }
+    }
+    pos = NextLineStart(content, end);
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> FindKeyInSection(std::string_view content, std::size_t pos,
+                                            std::string_view key) {
+  while (pos < content.size()) {
+    const std::size_t end = LineEnd(content, pos);
+    const std::string_view line = content.substr(pos, end - pos);
+    pos = NextLineStart(content, end);
+    if (HeaderName(line)) return std::nullopt;  // the section has ended
+    const auto equals = line.find('=');
+    if (equals == std::string_view::npos) continue;
+    if (!EqualsIgnoringAsciiCase(Name(line.substr(0, equals)), key)) continue;
+    std::string_view value = Unquote(TrimIni(CutAtNul(line.substr(equals + 1))));
+    if (value.empty()) return std::nullopt;
+    return std::string(value.substr(0, kMaxIniValue));
+  }
+  return std::nullopt;
+}
+
+std::string_view TrimSpaces(std::string_view text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  const auto last = text.find_last_not_of(' ');
+  return text.substr(first, last - first + 1);
+}
+
+}  // namespace
+
+std::optional<std::string> FindIniValue(std::string_view content, std::string_view section,
+                                        std::string_view key) {
+  const auto body = FindSectionBody(content, TrimIni(section));
+  if (!body) return std::nullopt;
+  return FindKeyInSection(content, *body, TrimIni(key));
+}
+
+std::optional<std::string> IniFile::ReadINISettings() const {
+  std::string bytes;
+  if (!platform::ReadFileBytes(ini_name_, bytes)) return std::nullopt;
+  const std::string text = IniTextFromFileBytes(std::move(bytes));
+  auto value = FindIniValue(text, section_, key_);
+  if (!value) return std::nullopt;
+  return std::string(TrimSpaces(*value));
+}
+
+std::string ReadINIValue(const std::string& file_name, const std::string& section,
+                         const std::string& key, const std::string& folder) {
+  IniFile reader;
+  std::string path;
+  if (!folder.empty()) {
+    path = folder;
+    if (path.back() != kPathSeparator) path += kPathSeparator;
+  }
+  reader.SetININame(path + file_name);
+  reader.SetSection(section);
+  reader.SetKey(key);
+  return reader.ReadINISettings().value_or("");
+}
+
+}  // namespace wfdesk::core

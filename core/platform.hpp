@@ -1,0 +1,58 @@
+#pragma once
+
+// The operating system as the core library uses it. Every platform call of
+// the library sits behind these functions, in one source file per platform.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/process.hpp"
+#include "core/result.hpp"
+#include "core/seams.hpp"
+
+namespace wfdesk::core::platform {
+
+struct PathInfo {
+  bool exists = false;
+  bool is_folder = false;
+  bool is_regular = false;  // a regular file, links followed
+  bool read_only = false;   // the owner may not write it
+};
+
+struct FolderEntry {
+  std::string name;
+  bool is_regular = false;  // links followed
+};
+
+PathInfo Inspect(const std::string& path);
+
+FileResult ListFolder(const std::string& folder, std::vector<FolderEntry>& entries);
+
+FileResult ReadFileBytes(const std::string& path, std::string& bytes);
+
+// Appends to the file, creating it when missing. A write that fails midway
+// is taken back, so the file keeps its earlier content.
+FileResult AppendFileBytes(const std::string& path, std::string_view bytes);
+
+// Replaces the whole file atomically: a temporary file in the same folder is
+// written, flushed and renamed over the old one, which keeps its permissions.
+FileResult ReplaceFileBytes(const std::string& path, std::string_view bytes);
+
+FileResult RemoveFile(const std::string& path);
+
+// Moves a file to a name that must not exist yet; `target_taken` tells the
+// caller to try another name. Works across file systems.
+FileResult MoveWithoutReplacing(const std::string& from, const std::string& to, bool& target_taken);
+
+LocalTime LocalNow();
+GuidBytes RandomGuidBytes();
+ProcessResult SpawnAndWait(const CommandLine& command);
+
+std::optional<std::string> GetEnvironment(const char* name);
+std::string ExecutableFolder();
+std::string CurrentFolder();
+FileResult ChangeFolder(const std::string& folder);
+
+}  // namespace wfdesk::core::platform

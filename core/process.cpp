@@ -1,0 +1,24 @@
+#include "core/process.hpp"
+
+#include "core/platform.hpp"
+
+namespace wfdesk::core {
+
+std::string CommandLine::Render() const {
+  std::string text = "\"" + program + "\"";
+  for (const auto& argument : arguments) {
+    text += ' ';
+    if (argument.quoted) {
+      text += '"' + argument.text + '"';
+    } else {
+      text += argument.text;
+    }
+  }
+  return text;
+}
+
+ProcessResult RunAndWait(const CommandLine& command) {
+  return platform::SpawnAndWait(command);
+}
+
+}  // namespace wfdesk::core

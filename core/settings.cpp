@@ -1,0 +1,115 @@
+#include "core/settings.hpp"
+
+#include <climits>
+#include <limits>
+
+#include "core/ini.hpp"
+#include "core/platform.hpp"
+
+namespace wfdesk::core {
+
+namespace {
+
+std::string_view TrimSpaces(std::string_view text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  const auto last = text.find_last_not_of(' ');
+  return text.substr(first, last - first + 1);
+}
+
+char LowerAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::int16_t ToLanguageCode(long value) {
+  if (value < std::numeric_limits<std::int16_t>::min() ||
+      value > std::numeric_limits<std::int16_t>::max()) {
+    return 0;
+  }
+  return static_cast<std::int16_t>(value);
+}
+
+}  // namespace
+
+AppSettings LoadAppSettings(const std::string& home) {
+  AppSettings s;
+  auto read = [&](const char* key) { return ReadINIValue(s.SettingsFile, "SETTINGS", key, home); };
+  s.language = ToLanguageCode(LeadingNumber(read("language")));
+  s.module_dir = read("module_dir");
+  s.data_dir = read("data_dir");
+  s.etc_dir = read("etc_dir");
+  s.tmp_dir = read("tmp_dir");
+  s.logfile = read("logfile");
+  s.textdb = read("textdb");
+  s.silentmode = read("silentmode");
+  return s;
+}
+
+long LeadingNumber(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  long value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    const int digit = text[i] - '0';
+    if (value > (LONG_MAX - digit) / 10) return negative ? LONG_MIN : LONG_MAX;
+    value = value * 10 + digit;
+  }
+  return negative ? -value : value;
+}
+
+bool IsSilent(const AppSettings& settings) {
+  return LeadingNumber(settings.silentmode) == 1;
+}
+
+std::string GetCommandLineParam(std::string_view letter, std::string_view command_line) {
+  if (command_line.empty() || letter.size() != 1) return "";
+  const char wanted = LowerAscii(letter[0]);
+  std::size_t slash = std::string_view::npos;
+  for (std::size_t i = 0; i + 1 < command_line.size(); ++i) {
+    if (command_line[i] == '/' && LowerAscii(command_line[i + 1]) == wanted) {
+      slash = i;
+      break;
+    }
+  }
+  if (slash == std::string_view::npos) return "";
+  // The slash, the letter and one separator character are passed over.
+  const std::size_t start = slash + 3;
+  if (start >= command_line.size()) return "";
+  std::size_t end = command_line.size();
+  const std::size_t next_slash = command_line.find('/', start);
+  if (next_slash != std::string_view::npos) {
+    // The character just before the next option is its separator.
+    if (next_slash <= start + 1) return "";
+    end = next_slash - 1;
+  }
+  return std::string(TrimSpaces(command_line.substr(start, end - start)));
+}
+
+std::string VersionText() {
+  return "v." + std::to_string(WFDESK_VERSION_MAJOR) + "." + std::to_string(WFDESK_VERSION_MINOR) +
+         "." + std::to_string(WFDESK_VERSION_PATCH);
+}
+
+std::string ResolveHome(const std::optional<std::string>& home_option) {
+  std::string home;
+  if (home_option && !home_option->empty()) {
+    home = *home_option;
+  } else if (auto env = platform::GetEnvironment("WFDESK_HOME"); env && !env->empty()) {
+    home = *env;
+  } else {
+    home = platform::ExecutableFolder();
+  }
+  if (home.empty() || home[0] != kPathSeparator) {
+    home = platform::CurrentFolder() + kPathSeparator + home;
+  }
+  while (home.size() > 1 && home.back() == kPathSeparator) home.pop_back();
+  return home;
+}
+
+FileResult EnterHome(const std::string& home) {
+  return platform::ChangeFolder(home);
+}
+
+}  // namespace wfdesk::core

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/result.hpp"
+
+namespace wfdesk::core {
+
+inline constexpr std::string_view kAppTitle = "wfdesk";
+inline constexpr char kPathSeparator = '/';
+
+// Process-wide settings, read once at start-up from the SETTINGS section of
+// settings.ini in the installation folder.
+struct AppSettings {
+  std::string SettingsFile = "settings.ini";
+  std::string ListSeparator = "  ->  ";
+  std::int16_t language = 0;  // 1 selects German, anything else English
+  std::string module_dir;
+  std::string data_dir;
+  std::string etc_dir;
+  std::string tmp_dir;
+  std::string logfile;  // the system log
+  std::string textdb;
+  std::string silentmode;  // kept as text; see IsSilent
+};
+
+// Reads settings.ini of the installation folder; missing keys stay "".
+AppSettings LoadAppSettings(const std::string& home);
+
+// Reads a number the way a leading-digits conversion does: blanks, an
+// optional sign, then digits; "01" is 1, "abc" and "" are 0.
+long LeadingNumber(std::string_view text);
+
+// silentmode = 1: no message box at the end of a run.
+bool IsSilent(const AppSettings& settings);
+
+// The value of the command-line option "/" + letter; see the operator's
+// guide for the odd cases (the character after the letter is always skipped).
+std::string GetCommandLineParam(std::string_view letter, std::string_view command_line);
+
+// "v.MAJOR.MINOR.REVISION" of this build.
+std::string VersionText();
+
+// The installation folder: the --home value when given, else WFDESK_HOME,
+// else the folder of the running executable. Always absolute.
+std::string ResolveHome(const std::optional<std::string>& home_option);
+
+// Makes the installation folder the current folder, so that relative paths
+// in settings and workflow files name the same files as their absolute form.
+FileResult EnterHome(const std::string& home);
+
+}  // namespace wfdesk::core

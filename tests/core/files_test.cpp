@@ -1,0 +1,207 @@
+#include "core/files.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "core/context.hpp"
+#include "tests/support/fakes.hpp"
+#include "tests/support/sandbox.hpp"
+
+namespace wfdesk::core {
+namespace {
+
+using testing::ReadFile;
+using testing::Sandbox;
+using testing::TestContext;
+
+void MakeReadOnly(const std::string& path) {
+  ::chmod(path.c_str(), 0444);
+}
+
+TEST(FileListed, FollowsThePlatformListingRules) {
+  Sandbox box;
+  box.MakeFolder("empty");
+  box.Write("hidden/.secret", "x");
+  box.Write("in/Invoice1.XML", "x");
+  box.Write("in/notes.txt", "x");
+  box.MakeFolder("in/sub.xml");
+
+  EXPECT_TRUE(FileListed(box.Path("in/")));
+  EXPECT_FALSE(FileListed(box.Path("in")));  // a folder is no normal file
+  EXPECT_FALSE(FileListed(box.Path("empty/")));
+  EXPECT_FALSE(FileListed(box.Path("hidden/")));
+  EXPECT_FALSE(FileListed(box.Path("hidden/.secret")));
+  EXPECT_TRUE(FileListed(box.Path("in/*.xml")));  // case of letters ignored
+  EXPECT_TRUE(FileListed(box.Path("in/invoice?.xml")));
+  EXPECT_TRUE(FileListed(box.Path("in/invoice1.xml")));
+  EXPECT_FALSE(FileListed(box.Path("in/*.pdf")));
+  EXPECT_FALSE(FileListed(box.Path("in/sub.xml")));
+  EXPECT_FALSE(FileListed(box.Path("missing/*")));
+  EXPECT_FALSE(FileListed(""));
+}
+
+TEST(FileListed, MasksMatchWholeNames) {
+  EXPECT_TRUE(MatchesFileMask("a.xml", "*"));
+  EXPECT_TRUE(MatchesFileMask("README", "*.*"));
+  EXPECT_TRUE(MatchesFileMask("a.b.XML", "*.xml"));
+  EXPECT_FALSE(MatchesFileMask("a.xml.bak", "*.xml"));
+  EXPECT_TRUE(MatchesFileMask("inv_001.csv", "inv_???.csv"));
+  EXPECT_FALSE(MatchesFileMask("inv_01.csv", "inv_???.csv"));
+  EXPECT_TRUE(MatchesFileMask("abcabd", "*ab?"));
+  EXPECT_FALSE(MatchesFileMask("\xC4rger", "\xE4rger"));  // only ASCII folds
+}
+
+TEST(FolderListing, GivesNormalFilesInFileNameOrder) {
+  Sandbox box;
+  for (const char* name : {"b.xml", "A.xml", "_z.xml", "a2.xml", ".hidden"}) {
+    box.Write(std::string("in/") + name, "x");
+  }
+  box.MakeFolder("in/folder");
+  EXPECT_EQ(FolderFileNames(box.Path("in")),
+            (std::vector<std::string>{"A.xml", "a2.xml", "b.xml", "_z.xml"}));
+  EXPECT_EQ(ListedFiles(box.Path("in/?.XML")),
+            (std::vector<std::string>{box.Path("in/A.xml"), box.Path("in/b.xml")}));
+  EXPECT_TRUE(FolderFileNames(box.Path("missing")).empty());
+}
+
+TEST(FileTests, PlainFilesAndFolders) {
+  Sandbox box;
+  const std::string hidden = box.Write(".hidden", "x");
+  const std::string read_only = box.Write("ro.txt", "x");
+  MakeReadOnly(read_only);
+  EXPECT_TRUE(IsPlainFile(hidden));
+  EXPECT_TRUE(IsPlainFile(read_only));
+  EXPECT_FALSE(IsPlainFile(box.root()));
+  EXPECT_FALSE(IsPlainFile(box.Path("missing")));
+  EXPECT_TRUE(DirExists(box.root()));
+  EXPECT_TRUE(DirExists(box.root() + "/"));
+  EXPECT_FALSE(DirExists(hidden));
+  EXPECT_FALSE(DirExists(""));
+}
+
+TEST(WriteText, WritesReplacesAndAppends) {
+  Sandbox box;
+  const std::string path = box.Path("out.txt");
+  ASSERT_TRUE(WriteTextFile(path, "first", true));  // creates a missing file
+  ASSERT_TRUE(WriteTextFile(path, " more", true));
+  EXPECT_EQ(ReadFile(path), "first more");
+  ASSERT_TRUE(WriteTextFile(path, "new", false));
+  EXPECT_EQ(ReadFile(path), "new");
+  ASSERT_TRUE(WriteTextLine(path, "one", false));
+  ASSERT_TRUE(WriteTextLine(path, "two", true));
+  EXPECT_EQ(ReadFile(path), "one\r\ntwo\r\n");
+  // Replacing leaves no temporary file behind and keeps the permissions.
+  ::chmod(path.c_str(), 0640);
+  ASSERT_TRUE(WriteTextFile(path, "again", false));
+  struct stat st {};
+  ::stat(path.c_str(), &st);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  const auto entries = std::distance(std::filesystem::directory_iterator(box.root()),
+                                     std::filesystem::directory_iterator());
+  EXPECT_EQ(entries, 1);
+}
+
+TEST(WriteText, RefusalsAreReportedAndLoseNothing) {
+  Sandbox box;
+  const auto missing_folder = WriteTextFile(box.Path("no/such/file.txt"), "x", true);
+  EXPECT_FALSE(missing_folder);
+  EXPECT_NE(missing_folder.error.find("no/such/file.txt"), std::string::npos);
+  EXPECT_FALSE(WriteTextFile(box.Path("no/such/file.txt"), "x", false));
+  EXPECT_FALSE(WriteTextFile("", "x", true));
+  EXPECT_FALSE(WriteTextFile(box.root(), "x", false));  // a folder
+
+  const std::string read_only = box.Write("ro.txt", "precious");
+  MakeReadOnly(read_only);
+  EXPECT_FALSE(WriteTextFile(read_only, "gone", false));
+  EXPECT_FALSE(WriteTextLine(read_only, "more", true));
+  EXPECT_EQ(ReadFile(read_only), "precious");
+}
+
+TEST(ReadText, ReadsOrTellsTheOperatorInTheirLanguage) {
+  Sandbox box;
+  TestContext test(box.root());
+  box.Write("a.txt", "line 1\r\nline 2");
+  box.Write("empty.txt", "");
+  EXPECT_EQ(ReadTextFile(test.context, box.Path("a.txt"), false), "line 1\r\nline 2");
+  EXPECT_EQ(ReadTextFile(test.context, box.Path("empty.txt"), false), "");
+  EXPECT_TRUE(test.person.told.empty());
+
+  EXPECT_EQ(ReadTextFile(test.context, box.Path("missing.txt"), true), "");
+  EXPECT_TRUE(test.person.told.empty());
+  EXPECT_EQ(ReadTextFile(test.context, box.Path("missing.txt"), false), "");
+  test.context.settings.language = 1;
+  EXPECT_EQ(ReadTextFile(test.context, box.root(), false), "");
+  ASSERT_EQ(test.person.told.size(), 2u);
+  EXPECT_EQ(test.person.told[0], "The file " + box.Path("missing.txt") + " does not exist.");
+  EXPECT_EQ(test.person.told[1], "Die Datei " + box.root() + " existiert nicht.");
+}
+
+TEST(DeleteFile, DeletesWhatTheListingYieldsButNotReadOnlyFiles) {
+  Sandbox box;
+  box.Write("in/a.xml", "x");
+  box.Write("in/b.XML", "x");
+  box.Write("in/c.txt", "x");
+  box.Write("in/.h.xml", "x");
+  EXPECT_TRUE(DeleteFileIfListed(box.Path("in/*.xml")));
+  EXPECT_EQ(FolderFileNames(box.Path("in")), std::vector<std::string>{"c.txt"});
+  EXPECT_TRUE(box.Exists("in/.h.xml"));
+  EXPECT_TRUE(DeleteFileIfListed(box.Path("in/nothing.xml")));  // nothing to do
+
+  const std::string read_only = box.Write("in/keep.xml", "x");
+  MakeReadOnly(read_only);
+  EXPECT_FALSE(DeleteFileIfListed(read_only));
+  EXPECT_TRUE(box.Exists("in/keep.xml"));
+}
+
+TEST(MoveFile, NumbersTakenTargetsAndNeverOverwrites) {
+  Sandbox box;
+  box.Write("archive/a.xml", "old");
+  box.Write("archive/A.XML.2", "old 2");
+  box.Write("archive/.a.xml.3", "hidden");
+  box.Write("in/a.xml", "new");
+
+  const MoveResult moved = MoveFileNumbered(box.Path("in/a.xml"), box.Path("archive/a.xml"));
+  ASSERT_TRUE(moved.moved) << moved.error;
+  // .2 is taken in other case, .3 is free for the listing; the result is .3.
+  EXPECT_EQ(moved.target, box.Path("archive/a.xml.3"));
+  EXPECT_EQ(box.Read("archive/a.xml.3"), "new");
+  EXPECT_EQ(box.Read("archive/a.xml"), "old");
+  EXPECT_FALSE(box.Exists("in/a.xml"));
+
+  box.Write("in/b.xml", "b");
+  const MoveResult free = MoveFileNumbered(box.Path("in/b.xml"), box.Path("archive/b.xml"));
+  EXPECT_EQ(free.target, box.Path("archive/b.xml"));
+}
+
+TEST(MoveFile, NothingToMoveAndRefusals) {
+  Sandbox box;
+  const MoveResult nothing = MoveFileNumbered(box.Path("missing.xml"), box.Path("t.xml"));
+  EXPECT_FALSE(nothing.moved);
+  EXPECT_EQ(nothing.error, "");
+
+  box.Write("in/a.xml", "x");
+  const MoveResult no_folder = MoveFileNumbered(box.Path("in/a.xml"), box.Path("gone/a.xml"));
+  EXPECT_FALSE(no_folder.moved);
+  EXPECT_NE(no_folder.error, "");
+  EXPECT_TRUE(box.Exists("in/a.xml"));
+
+  const MoveResult pattern = MoveFileNumbered(box.Path("in/*.xml"), box.Path("t.xml"));
+  EXPECT_FALSE(pattern.moved);
+  EXPECT_NE(pattern.error, "");
+
+  box.MakeFolder("t.xml");  // a folder of the target's name is passed over
+  const MoveResult beside = MoveFileNumbered(box.Path("in/a.xml"), box.Path("t.xml"));
+  EXPECT_EQ(beside.target, box.Path("t.xml.2"));
+}
+
+TEST(AbsolutePathTest, PutsRelativePathsBehindTheInstallation) {
+  EXPECT_EQ(AbsolutePath("/srv/in", "/opt/wf"), "/srv/in");
+  EXPECT_EQ(AbsolutePath("data", "/opt/wf"), "/opt/wf/data");
+  EXPECT_EQ(AbsolutePath("", "/opt/wf"), "/opt/wf/");
+  EXPECT_EQ(AbsolutePath("C:\\x", "/opt/wf"), "/opt/wf/C:\\x");
+}
+
+}  // namespace
+}  // namespace wfdesk::core

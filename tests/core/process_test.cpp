@@ -1,0 +1,103 @@
+#include "core/process.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <chrono>
+
+#include "core/seams.hpp"
+#include "tests/support/sandbox.hpp"
+
+namespace wfdesk::core {
+namespace {
+
+using testing::Sandbox;
+
+std::vector<std::string> DumpedArguments(const std::string& path) {
+  const std::string bytes = testing::ReadFile(path);
+  std::vector<std::string> arguments;
+  std::size_t start = 0;
+  for (std::size_t nul = bytes.find('\0'); nul != std::string::npos;
+       nul = bytes.find('\0', start)) {
+    arguments.push_back(bytes.substr(start, nul - start));
+    start = nul + 1;
+  }
+  return arguments;
+}
+
+TEST(Launcher, PassesEachArgumentWholeWithoutAShell) {
+  Sandbox box;
+  const std::string out = box.Path("args");
+  const std::vector<std::string> tricky = {"two words", "say \"hi\"", "a;b", "$(touch pwned)",
+                                           "",          "*",          "`id`"};
+  CommandLine command{WFDESK_ARGDUMP, {}};
+  command.Add(out).Add("0");
+  for (const auto& argument : tricky) command.AddQuoted(argument);
+
+  const ProcessResult result = RunAndWait(command);
+  ASSERT_EQ(result.Code(), 1) << result.error;
+  EXPECT_EQ(result.exit_status, 0);
+  std::vector<std::string> expected = {out, "0"};
+  expected.insert(expected.end(), tricky.begin(), tricky.end());
+  EXPECT_EQ(DumpedArguments(out), expected);
+  EXPECT_FALSE(box.Exists("pwned"));
+}
+
+TEST(Launcher, AFailingProgramStillCountsAsRunAndGivesItsStatus) {
+  Sandbox box;
+  CommandLine command{WFDESK_ARGDUMP, {}};
+  command.Add(box.Path("args")).Add("7");
+  const ProcessResult result = SpawnLauncher().RunAndWait(command);
+  EXPECT_EQ(result.Code(), 1);
+  EXPECT_EQ(result.exit_status, 7);
+}
+
+TEST(Launcher, StartsAProgramWhosePathHasBlanks) {
+  Sandbox box;
+  const std::string copy = box.Path("my tools/arg dump");
+  box.Write("my tools/arg dump", testing::ReadFile(WFDESK_ARGDUMP));
+  ::chmod(copy.c_str(), 0755);
+  CommandLine command{copy, {}};
+  command.Add(box.Path("args")).Add("0");
+  ASSERT_EQ(RunAndWait(command).Code(), 1);
+  EXPECT_EQ(DumpedArguments(box.Path("args")).size(), 2u);
+}
+
+TEST(Launcher, AMissingProgramGivesZeroAtOnceAndLeavesNoChild) {
+  Sandbox box;
+  const auto begin = std::chrono::steady_clock::now();
+  const ProcessResult missing = RunAndWait({box.Path("no-such-program"), {}});
+  EXPECT_EQ(missing.Code(), 0);
+  EXPECT_NE(missing.error.find("no-such-program"), std::string::npos);
+  box.Write("not-executable", "#!/bin/sh\n");
+  EXPECT_EQ(RunAndWait({box.Path("not-executable"), {}}).Code(), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(2));
+  int status = 0;
+  EXPECT_EQ(::waitpid(-1, &status, WNOHANG), -1);  // no child left to reap
+  EXPECT_EQ(errno, ECHILD);
+}
+
+TEST(Launcher, ReturnsOnlyWhenTheProgramHasEndedAndWaitsWithoutSpinning) {
+  rusage before{}, after{};
+  ::getrusage(RUSAGE_SELF, &before);
+  const auto begin = std::chrono::steady_clock::now();
+  ASSERT_EQ(RunAndWait(CommandLine{"/bin/sleep", {}}.Add("0.5")).Code(), 1);
+  EXPECT_GE(std::chrono::steady_clock::now() - begin, std::chrono::milliseconds(450));
+  ::getrusage(RUSAGE_SELF, &after);
+  const auto cpu_us = [](const rusage& u) {
+    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000000L + u.ru_utime.tv_usec +
+           u.ru_stime.tv_usec;
+  };
+  // A polling loop would burn the whole half second.
+  EXPECT_LT(cpu_us(after) - cpu_us(before), 200000L);
+}
+
+TEST(Launcher, RenderShowsWhatTheLogsShow) {
+  CommandLine command{"/opt/wf/modules/xsltproc", {}};
+  command.Add("-o").AddQuoted("/out/a b.xml").AddQuoted("say \"x\"");
+  EXPECT_EQ(command.Render(), "\"/opt/wf/modules/xsltproc\" -o \"/out/a b.xml\" \"say \"x\"\"");
+}
+
+}  // namespace
+}  // namespace wfdesk::core

@@ -1,0 +1,122 @@
+#include "core/settings.hpp"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include "core/platform.hpp"
+#include "tests/support/sandbox.hpp"
+
+namespace wfdesk::core {
+namespace {
+
+using testing::Sandbox;
+
+TEST(CommandLineParam, FindsTheWorkflowOption) {
+  EXPECT_EQ(GetCommandLineParam("f", ""), "");
+  EXPECT_EQ(GetCommandLineParam("f", "/f daily.ini"), "daily.ini");
+  EXPECT_EQ(GetCommandLineParam("f", "/F daily.ini"), "daily.ini");
+  EXPECT_EQ(GetCommandLineParam("F", "/f daily.ini"), "daily.ini");
+  EXPECT_EQ(GetCommandLineParam("f", "/f  daily.ini  "), "daily.ini");
+  EXPECT_EQ(GetCommandLineParam("f", "/x 1 /f daily.ini /y 2"), "daily.ini");
+  EXPECT_EQ(GetCommandLineParam("f", "/x 1 /y 2"), "");
+  EXPECT_EQ(GetCommandLineParam("f", "/f \"daily.ini\""), "\"daily.ini\"");
+  // The first occurrence counts.
+  EXPECT_EQ(GetCommandLineParam("f", "/f a.ini /f b.ini"), "a.ini");
+}
+
+TEST(CommandLineParam, KeepsItsOddCases) {
+  // The character after the letter is always passed over.
+  EXPECT_EQ(GetCommandLineParam("f", "/fdaily.ini"), "aily.ini");
+  EXPECT_EQ(GetCommandLineParam("f", "/f"), "");
+  EXPECT_EQ(GetCommandLineParam("f", "/f "), "");
+  EXPECT_EQ(GetCommandLineParam("f", "/f /x"), "");
+  EXPECT_EQ(GetCommandLineParam("f", "/f x/y"), "");  // x is the separator of /y
+  EXPECT_EQ(GetCommandLineParam("f", "/f ab/y"), "a");
+  // A slash inside the name ends it.
+  EXPECT_EQ(GetCommandLineParam("f", "/f sub/daily.ini"), "su");
+}
+
+TEST(Settings, LeadingNumberReadsLikeALeadingDigitsConversion) {
+  EXPECT_EQ(LeadingNumber("1"), 1);
+  EXPECT_EQ(LeadingNumber("01"), 1);
+  EXPECT_EQ(LeadingNumber("2x"), 2);
+  EXPECT_EQ(LeadingNumber(" -1"), -1);
+  EXPECT_EQ(LeadingNumber("abc"), 0);
+  EXPECT_EQ(LeadingNumber(""), 0);
+  EXPECT_EQ(LeadingNumber("99999999999999999999999"), LONG_MAX);
+}
+
+TEST(Settings, LoadsTheSettingsSection) {
+  Sandbox box;
+  box.Write("settings.ini",
+            "[SETTINGS]\r\nlanguage=01\r\nmodule_dir=modules\r\ndata_dir=data\r\n"
+            "etc_dir=etc\r\ntmp_dir=tmp\r\nlogfile=log/system.log\r\ntextdb=db/trans.csv\r\n"
+            "silentmode=1\r\n");
+  const AppSettings s = LoadAppSettings(box.root());
+  EXPECT_EQ(s.SettingsFile, "settings.ini");
+  EXPECT_EQ(s.ListSeparator, "  ->  ");
+  EXPECT_EQ(s.language, 1);
+  EXPECT_EQ(s.module_dir, "modules");
+  EXPECT_EQ(s.data_dir, "data");
+  EXPECT_EQ(s.etc_dir, "etc");
+  EXPECT_EQ(s.tmp_dir, "tmp");
+  EXPECT_EQ(s.logfile, "log/system.log");
+  EXPECT_EQ(s.textdb, "db/trans.csv");
+  EXPECT_EQ(s.silentmode, "1");
+  EXPECT_TRUE(IsSilent(s));
+}
+
+TEST(Settings, MissingOrOddValuesMeanEnglishAndNotSilent) {
+  Sandbox box;
+  EXPECT_EQ(LoadAppSettings(box.root()).language, 0);
+  box.Write("settings.ini", "[SETTINGS]\r\nlanguage=abc\r\nsilentmode=yes\r\n");
+  const AppSettings odd = LoadAppSettings(box.root());
+  EXPECT_EQ(odd.language, 0);
+  EXPECT_FALSE(IsSilent(odd));
+  box.Write("settings.ini", "[SETTINGS]\r\nlanguage=65537\r\n");
+  EXPECT_EQ(LoadAppSettings(box.root()).language, 0);
+}
+
+TEST(Settings, VersionTextFollowsTheProjectVersion) {
+  EXPECT_EQ(VersionText(), std::string("v.") + WFDESK_PROJECT_VERSION);
+}
+
+class HomeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (const char* old = getenv("WFDESK_HOME")) saved_ = old;
+    unsetenv("WFDESK_HOME");
+  }
+  void TearDown() override {
+    if (saved_) {
+      setenv("WFDESK_HOME", saved_->c_str(), 1);
+    } else {
+      unsetenv("WFDESK_HOME");
+    }
+  }
+  std::optional<std::string> saved_;
+};
+
+TEST_F(HomeTest, OptionBeatsEnvironmentBeatsExecutableFolder) {
+  Sandbox box;
+  EXPECT_EQ(ResolveHome(std::nullopt), platform::ExecutableFolder());
+  setenv("WFDESK_HOME", box.Path("env").c_str(), 1);
+  EXPECT_EQ(ResolveHome(std::nullopt), box.Path("env"));
+  EXPECT_EQ(ResolveHome(box.Path("opt") + "/"), box.Path("opt"));
+}
+
+TEST_F(HomeTest, RelativeHomeIsMadeAbsoluteAndEntered) {
+  Sandbox box;
+  box.Write("inst/settings.ini", "[SETTINGS]\r\nlogfile=log.txt\r\n");
+  const std::string before = platform::CurrentFolder();
+  ASSERT_TRUE(EnterHome(box.root()));
+  const std::string home = ResolveHome("inst");
+  EXPECT_EQ(home, box.Path("inst"));
+  ASSERT_TRUE(EnterHome(home));
+  EXPECT_EQ(LoadAppSettings("").logfile, "log.txt");  // "" reads the current folder
+  EXPECT_FALSE(EnterHome(box.Path("missing")));
+  ASSERT_TRUE(EnterHome(before));
+}
+
+}  // namespace
+}  // namespace wfdesk::core

@@ -1,0 +1,12 @@
+// argdump OUTFILE STATUS [ARGS...]: writes every argument it received
+// (OUTFILE and STATUS included), each followed by a NUL byte, to OUTFILE
+// and exits with STATUS.
+#include <cstdlib>
+#include <fstream>
+
+int main(int argc, char** argv) {
+  if (argc < 3) return 99;
+  std::ofstream out(argv[1], std::ios::binary);
+  for (int i = 1; i < argc; ++i) out << argv[i] << '\0';
+  return std::atoi(argv[2]);
+}

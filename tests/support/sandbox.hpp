@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace wfdesk::testing {
+
+// A fresh temporary folder, removed with everything in it on destruction.
+class Sandbox {
+ public:
+  Sandbox();
+  ~Sandbox();
+  Sandbox(const Sandbox&) = delete;
+  Sandbox& operator=(const Sandbox&) = delete;
+
+  const std::string& root() const { return root_; }
+  // root + "/" + relative
+  std::string Path(std::string_view relative) const;
+  // Writes a file (creating its folders) and returns its path.
+  std::string Write(std::string_view relative, std::string_view bytes) const;
+  std::string MakeFolder(std::string_view relative) const;
+  std::string Read(std::string_view relative) const;
+  bool Exists(std::string_view relative) const;
+
+ private:
+  std::string root_;
+};
+
+// Reads a whole file; "" when it is missing.
+std::string ReadFile(const std::string& path);
+
+bool RunningAsRoot();
+
+}  // namespace wfdesk::testing
