@@ -129,6 +129,10 @@ bool DirExists(const std::string& path) {
   return platform::Inspect(path).is_folder;
 }
 
+std::string FileStamp(const std::string& path) {
+  return platform::Inspect(path).stamp;
+}
+
 FileResult WriteTextFile(const std::string& path, std::string_view text, bool append) {
   const auto info = platform::Inspect(path);
   if (info.exists && info.read_only)

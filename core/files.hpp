@@ -33,6 +33,10 @@ bool IsPlainFile(const std::string& path);
 
 bool DirExists(const std::string& path);
 
+// A text that changes whenever the file is written or replaced; "" for a
+// missing file. Tells whether a program wrote a file.
+std::string FileStamp(const std::string& path);
+
 // Writes text as it stands. Append adds to the end (creating the file);
 // otherwise the file is replaced atomically, so a failure leaves the old
 // content whole. A read-only file is refused.

@@ -19,6 +19,8 @@ struct PathInfo {
   bool is_folder = false;
   bool is_regular = false;  // a regular file, links followed
   bool read_only = false;   // the owner may not write it
+  // Changes whenever the file is written or replaced.
+  std::string stamp;
 };
 
 struct FolderEntry {
@@ -45,6 +47,13 @@ FileResult RemoveFile(const std::string& path);
 // Moves a file to a name that must not exist yet; `target_taken` tells the
 // caller to try another name. Works across file systems.
 FileResult MoveWithoutReplacing(const std::string& from, const std::string& to, bool& target_taken);
+
+// Takes an exclusive advisory lock on a file (created when missing) without
+// waiting. The lock lasts while the returned descriptor is open and ends
+// with the process, however it ends. Returns -1 with `busy` set when
+// another holder has it.
+int TryLockFile(const std::string& path, bool& busy, std::string& error);
+void UnlockFile(int descriptor);
 
 LocalTime LocalNow();
 GuidBytes RandomGuidBytes();

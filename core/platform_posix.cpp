@@ -1,6 +1,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -135,6 +136,10 @@ PathInfo Inspect(const std::string& path) {
   info.is_folder = S_ISDIR(st.st_mode);
   info.is_regular = S_ISREG(st.st_mode);
   info.read_only = (st.st_mode & S_IWUSR) == 0;
+  info.stamp = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" +
+               std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) + "." +
+               std::to_string(st.st_mtim.tv_nsec) + ":" + std::to_string(st.st_ctim.tv_sec) + "." +
+               std::to_string(st.st_ctim.tv_nsec);
   return info;
 }
 
@@ -233,6 +238,26 @@ FileResult MoveWithoutReplacing(const std::string& from, const std::string& to,
   return Failed("Cannot move", from + " to " + to, error);
 }
 
+int TryLockFile(const std::string& path, bool& busy, std::string& error) {
+  busy = false;
+  Fd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+  if (fd.get() < 0) {
+    error = "Cannot create the lock file " + path + ": " + Why(errno);
+    return -1;
+  }
+  while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    busy = errno == EWOULDBLOCK;
+    error = "Cannot lock " + path + ": " + Why(errno);
+    return -1;
+  }
+  return fd.release();
+}
+
+void UnlockFile(int descriptor) {
+  if (descriptor >= 0) ::close(descriptor);
+}
+
 LocalTime LocalNow() {
   const std::time_t now = std::time(nullptr);
   std::tm tm{};
@@ -272,13 +297,13 @@ ProcessResult SpawnAndWait(const CommandLine& command) {
       ::posix_spawn(&pid, command.program.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (error != 0) {
-    result.error = "Cannot start " + command.program + ": " + Why(error);
+    result.error = Why(error);
     return result;
   }
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) {
-      result.error = "Lost track of " + command.program + ": " + Why(errno);
+      result.error = "lost track of the process: " + Why(errno);
       return result;
     }
   }

@@ -35,7 +35,7 @@ struct CommandLine {
 struct ProcessResult {
   bool started = false;  // a process was created, ran and has ended
   int exit_status = 0;   // its exit code, or 128 + signal number
-  std::string error;     // why it could not be started
+  std::string error;     // why it could not be started, e.g. "No such file or directory"
 
   // 1 after a process ran, 0 when none could be started.
   int Code() const { return started ? 1 : 0; }

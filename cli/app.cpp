@@ -1,0 +1,149 @@
+#include "cli/app.hpp"
+
+#include <CLI/CLI.hpp>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/console_operator.hpp"
+#include "core/context.hpp"
+#include "core/settings.hpp"
+#include "engine/catalogue.hpp"
+#include "engine/workflow.hpp"
+
+namespace wfdesk::cli {
+
+namespace {
+
+constexpr const char* kHomeOption = "--home";
+
+// The installation, its settings and the seams of this program.
+class Installation {
+ public:
+  Installation(const std::optional<std::string>& home_option, bool answer_yes)
+      : person_(answer_yes),
+        context_{core::ResolveHome(home_option), {}, person_, launcher_, clock_, guids_} {}
+
+  // Enters the installation folder and reads its settings.
+  bool Open() {
+    if (const auto entered = core::EnterHome(context_.home); !entered) {
+      std::cerr << entered.error << '\n';
+      return false;
+    }
+    context_.settings = core::LoadAppSettings(context_.home);
+    return true;
+  }
+
+  const core::Context& context() const { return context_; }
+
+ private:
+  ConsoleOperator person_;
+  core::SpawnLauncher launcher_;
+  core::SystemClock clock_;
+  core::SystemGuidSource guids_;
+  core::Context context_;
+};
+
+int RunCommand(Installation& installation, const std::string& name) {
+  if (!installation.Open()) return kFailed;
+  if (name.empty()) {
+    std::cerr << "No workflow named.\n";
+    return kWrongUsage;
+  }
+  engine::WorkflowRunner runner;
+  const engine::RunOutcome outcome = runner.RunWorkflow(installation.context(), name);
+  std::cout << outcome.result << '\n';
+  if (outcome.busy) return kBusy;
+  return outcome.ok() ? kSucceeded : kFailed;
+}
+
+int CheckCommand(Installation& installation, const std::string& name) {
+  if (!installation.Open()) return kFailed;
+  const auto problems = engine::CheckWorkflow(installation.context(), name);
+  for (const auto& problem : problems) std::cout << problem << '\n';
+  return problems.empty() ? kSucceeded : kFailed;
+}
+
+int ListCommand(Installation& installation) {
+  if (!installation.Open()) return kFailed;
+  const auto& context = installation.context();
+  const auto workflows = engine::ListWorkflows(context);
+  if (!workflows) {
+    std::cerr << "The data folder " << context.settings.data_dir << " does not exist.\n";
+    return kFailed;
+  }
+  for (const auto& entry : *workflows) std::cout << engine::CatalogueText(context, entry) << '\n';
+  return kSucceeded;
+}
+
+// The scheduler form "/f NAME": the arguments other than our own "--"
+// options, joined with blanks, searched for the workflow option.
+struct LegacyCall {
+  std::optional<std::string> home;
+  std::string arguments;
+};
+
+std::optional<LegacyCall> ParseLegacyCall(int argc, char** argv) {
+  LegacyCall call;
+  std::vector<std::string> rest;
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument == kHomeOption && i + 1 < argc) {
+      call.home = argv[++i];
+    } else if (argument.starts_with(std::string(kHomeOption) + "=")) {
+      call.home = argument.substr(std::string(kHomeOption).size() + 1);
+    } else if (!argument.starts_with("--")) {
+      rest.push_back(argument);
+    }
+  }
+  if (rest.empty() || !rest.front().starts_with("/")) return std::nullopt;
+  for (const auto& argument : rest) {
+    call.arguments += (call.arguments.empty() ? "" : " ") + argument;
+  }
+  return call;
+}
+
+}  // namespace
+
+int Main(int argc, char** argv) {
+  if (const auto legacy = ParseLegacyCall(argc, argv)) {
+    const std::string name = core::GetCommandLineParam("f", legacy->arguments);
+    if (name.empty()) {
+      std::cerr << "wfdesk-cli: no workflow named; use /f NAME or run NAME (see --help)\n";
+      return kWrongUsage;
+    }
+    Installation installation(legacy->home, false);
+    return RunCommand(installation, name);
+  }
+
+  CLI::App app{"Runs wfdesk workflows without a window.", "wfdesk-cli"};
+  app.footer("The form /f NAME runs a workflow as `run NAME` does.\nExit status: 0 OK, 1 failed, "
+             "2 wrong usage, 3 the workflow is already running.");
+  app.set_version_flag("--version", "wfdesk-cli " + core::VersionText());
+  std::string home;
+  app.add_option(kHomeOption, home,
+                 "installation folder (default: $WFDESK_HOME, else the program's folder)");
+  app.require_subcommand(1);
+
+  std::string name;
+  CLI::App* run = app.add_subcommand("run", "run a workflow file of the data folder");
+  run->add_option("NAME", name, "file name of the workflow")->required();
+  CLI::App* check = app.add_subcommand("check", "report every parameter problem of a workflow");
+  check->add_option("NAME", name, "file name of the workflow")->required();
+  CLI::App* list = app.add_subcommand("list", "list the workflows of the data folder");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    return app.exit(error) == 0 ? kSucceeded : kWrongUsage;
+  }
+
+  Installation installation(home.empty() ? std::nullopt : std::optional(home), false);
+  if (run->parsed()) return RunCommand(installation, name);
+  if (check->parsed()) return CheckCommand(installation, name);
+  if (list->parsed()) return ListCommand(installation);
+  return kWrongUsage;
+}
+
+}  // namespace wfdesk::cli

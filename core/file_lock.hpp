@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+
+namespace wfdesk::core {
+
+// An exclusive advisory lock on a file, held for the object's lifetime and
+// released by the operating system when the process ends, even by a crash.
+// A second lock on the same file fails, in this process as in any other.
+class FileLock {
+ public:
+  enum class State { kHeld, kBusy, kFailed };
+
+  explicit FileLock(const std::string& path);
+  ~FileLock();
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+
+  State state() const { return state_; }
+  const std::string& error() const { return error_; }
+
+ private:
+  int descriptor_ = -1;
+  State state_ = State::kFailed;
+  std::string error_;
+};
+
+}  // namespace wfdesk::core

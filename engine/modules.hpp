@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "engine/module.hpp"
+
+namespace wfdesk::engine {
+
+// Module operations: each reads its keys, writes its start line, checks, does
+// its work and returns "OK" or the message that stopped it.
+std::string RunXSLTproc(const ModuleCall& call);
+std::string RunBMD5INVOICE(const ModuleCall& call);
+std::string RunEbiUpload(const ModuleCall& call);
+
+// Every problem the module's parameter checks find, without logging,
+// starting a program or touching a file.
+Problems CheckXSLTproc(const ModuleSection& where);
+Problems CheckBMD5INVOICE(const ModuleSection& where);
+Problems CheckEbiUpload(const ModuleSection& where);
+
+struct ModuleType {
+  std::string_view mtype;
+  std::string (*run)(const ModuleCall&);
+  Problems (*check)(const ModuleSection&);
+};
+
+// The module type of an mtype value, compared with case; nullptr for none.
+const ModuleType* FindModuleType(std::string_view mtype);
+
+}  // namespace wfdesk::engine

@@ -1,0 +1,15 @@
+#include "engine/run_log.hpp"
+
+#include "core/log.hpp"
+
+namespace wfdesk::engine {
+
+void RunLog::Write(const std::string& log_file, std::string_view message) {
+  const core::FileResult written = core::WriteLogLine(context_.clock, log_file, message);
+  if (written || operator_told_) return;
+  operator_told_ = true;
+  context_.person.Tell("The log could not be written (" + written.error +
+                       "). The run goes on; its lines are missing from that log.");
+}
+
+}  // namespace wfdesk::engine

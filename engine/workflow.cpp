@@ -1,0 +1,141 @@
+#include "engine/workflow.hpp"
+
+#include <cstdio>
+#include <optional>
+
+#include "core/file_lock.hpp"
+#include "core/files.hpp"
+#include "core/language.hpp"
+#include "core/log.hpp"
+#include "core/settings.hpp"
+#include "engine/modules.hpp"
+#include "engine/workflow_file.hpp"
+
+namespace wfdesk::engine {
+
+namespace {
+
+constexpr const char* kClosingLine = "---------------------------------------------------------";
+
+std::string SectionName(int number) {
+  char name[16];
+  std::snprintf(name, sizeof name, "MOD%03d", number);
+  return name;
+}
+
+std::string ModuleTypeMessage(const core::Context& context, const std::string& mtype) {
+  return core::GetLanguageText("lg_appl_err_MODnotexists", context.settings.language) + " (" +
+         mtype + ")";
+}
+
+// The hidden lock file beside the workflow file.
+std::string LockPath(const core::Context& context, const std::string& name) {
+  std::string flat = name;
+  for (char& c : flat) {
+    if (c == core::kPathSeparator) c = '%';
+  }
+  const std::string folder = core::AbsolutePath(context.settings.data_dir, context.home);
+  return folder + core::kPathSeparator + "." + flat + ".lock";
+}
+
+// Clears the in-process running flag when the run ends, however it ends.
+class RunningFlag {
+ public:
+  explicit RunningFlag(std::atomic<bool>& flag) : flag_(flag) {
+    bool expected = false;
+    acquired_ = flag_.compare_exchange_strong(expected, true);
+  }
+  ~RunningFlag() {
+    if (acquired_) flag_ = false;
+  }
+  RunningFlag(const RunningFlag&) = delete;
+  RunningFlag& operator=(const RunningFlag&) = delete;
+  bool acquired() const { return acquired_; }
+
+ private:
+  std::atomic<bool>& flag_;
+  bool acquired_ = false;
+};
+
+RunOutcome Refuse(const core::Context& context, std::string message, bool busy) {
+  if (!core::IsSilent(context.settings)) context.person.Tell(message);
+  return {std::move(message), busy};
+}
+
+}  // namespace
+
+std::string WorkflowTypeMessage(const core::Context& context, const std::string& type) {
+  return core::GetLanguageText("lg_appl_err_WFnotexists", context.settings.language) + " (" +
+         type + ")";
+}
+
+RunOutcome WorkflowRunner::RunWorkflow(const core::Context& context, const std::string& name) {
+  if (name.empty()) return {};
+  RunningFlag flag(running_);
+  if (!flag.acquired()) {
+    return Refuse(context, "Another workflow is running. " + name + " was not started.", true);
+  }
+  const std::string type = ReadWorkflowValue(context, WorkflowPath(context, name), "DEF", "type");
+  const bool runs_chain = type == kGenWorkflow;
+  std::optional<core::FileLock> lock;
+  if (runs_chain) {
+    lock.emplace(LockPath(context, name));
+    if (lock->state() == core::FileLock::State::kBusy) {
+      return Refuse(context,
+                    "The workflow " + name + " is already running. It was not started again.", true);
+    }
+    if (lock->state() == core::FileLock::State::kFailed) {
+      return Refuse(context, "The workflow " + name + " was not started: " + lock->error(), false);
+    }
+  }
+
+  RunLog log(context);
+  RunOutcome outcome{runs_chain ? ExecuteGenWorkflow(context, log, name)
+                                : WorkflowTypeMessage(context, type)};
+  log.Write(context.settings.logfile, "WORKFLOW END: " + outcome.result);
+  log.Write(context.settings.logfile, kClosingLine);
+  if (!core::IsSilent(context.settings)) context.person.Tell(outcome.result);
+  return outcome;
+}
+
+std::string ExecuteGenWorkflow(const core::Context& context, RunLog& log, const std::string& name) {
+  const std::string workflow_file = WorkflowPath(context, name);
+  std::string log_file = ReadWorkflowValue(context, workflow_file, "DEF", "logfile");
+  if (log_file.empty()) log_file = context.settings.logfile;
+  const std::string run_id = core::CreateGUID(context.guids);
+  // The workflow's file name labels the run.
+  const std::string label_and_path = name + " (" + workflow_file + ")";
+  log.Write(log_file, "[" + run_id + "] WORKFLOW START: " + label_and_path);
+
+  for (int number = 1; number <= kMaxModules; ++number) {
+    const ModuleCall call{{context, workflow_file, SectionName(number)}, log_file, run_id, log};
+    const std::string mtype = call.where.Read("mtype");
+    if (mtype.empty()) break;
+    const ModuleType* type = FindModuleType(mtype);
+    const std::string result = type ? type->run(call) : ModuleTypeMessage(context, mtype);
+    if (result != "OK") return result;
+  }
+  log.Write(log_file, "[" + run_id + "] WORKFLOW END: " + label_and_path);
+  return "OK";
+}
+
+std::vector<std::string> CheckWorkflow(const core::Context& context, const std::string& name) {
+  const std::string workflow_file = WorkflowPath(context, name);
+  const std::string type = ReadWorkflowValue(context, workflow_file, "DEF", "type");
+  if (type != kGenWorkflow) return {WorkflowTypeMessage(context, type)};
+  std::vector<std::string> problems;
+  for (int number = 1; number <= kMaxModules; ++number) {
+    const ModuleSection where{context, workflow_file, SectionName(number)};
+    const std::string mtype = where.Read("mtype");
+    if (mtype.empty()) break;
+    const ModuleType* module_type = FindModuleType(mtype);
+    if (!module_type) {
+      problems.push_back(where.section + ": " + ModuleTypeMessage(context, mtype));
+      continue;
+    }
+    for (const std::string& text : module_type->check(where)) problems.push_back(where.section + text);
+  }
+  return problems;
+}
+
+}  // namespace wfdesk::engine

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "core/context.hpp"
+#include "engine/run_log.hpp"
+
+namespace wfdesk::engine {
+
+inline constexpr int kMaxModules = 1000;
+
+struct RunOutcome {
+  std::string result;  // "OK", the message that stopped the run, or "" for no name
+  bool busy = false;   // refused: a run was already going; nothing was touched
+
+  bool ok() const { return result == "OK"; }
+};
+
+// Runs workflows one at a time. Inside the process a second run is refused
+// while one is going; across processes each run holds a lock beside its
+// workflow file, so a scheduled run and a run from the window never overlap.
+class WorkflowRunner {
+ public:
+  // Runs the workflow file `name` of the data folder: checks its type, runs
+  // its chain, writes the closing lines to the system log and, unless
+  // silent, tells the operator the result.
+  RunOutcome RunWorkflow(const core::Context& context, const std::string& name);
+
+  bool running() const { return running_; }
+
+ private:
+  std::atomic<bool> running_{false};
+};
+
+// Runs the module chain of a genWorkflow file and returns "OK" or the first
+// module result that is not "OK".
+std::string ExecuteGenWorkflow(const core::Context& context, RunLog& log, const std::string& name);
+
+// Every problem a run of the workflow would meet in its type and in the
+// parameter checks of its modules, each as "SECTION: message". Writes
+// nothing and starts nothing.
+std::vector<std::string> CheckWorkflow(const core::Context& context, const std::string& name);
+
+// The message for a workflow type the runner does not know.
+std::string WorkflowTypeMessage(const core::Context& context, const std::string& type);
+
+}  // namespace wfdesk::engine

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+#include "core/context.hpp"
+
+namespace wfdesk::engine {
+
+inline constexpr const char* kWorkflowMarker = "qvworkflow";
+inline constexpr const char* kGenWorkflow = "genWorkflow";
+
+// The path of a workflow file as logs show it: data folder, "/", name.
+std::string WorkflowPath(const core::Context& context, const std::string& name);
+
+// A key of a workflow file, read afresh. A relative path is taken from the
+// installation folder, an absolute one as it stands.
+std::string ReadWorkflowValue(const core::Context& context, const std::string& workflow_path,
+                              const std::string& section, const std::string& key);
+
+}  // namespace wfdesk::engine

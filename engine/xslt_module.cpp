@@ -1,0 +1,159 @@
+// XSLTproc: transforms the input files of a folder with a stylesheet, one
+// processor run per file, then archives or deletes the inputs.
+#include "engine/xslt_module.hpp"
+
+#include "core/files.hpp"
+#include "engine/modules.hpp"
+
+namespace wfdesk::engine {
+
+namespace {
+
+constexpr const char* kStylesheetMissing =
+    ": XSLT Datei für die Transformation fehlt! Bitte in Datei/Einstellungen die Settings öffnen "
+    "und den Wert unter 'mpXSLTfile' eintragen.";
+constexpr const char* kStylesheetNotExisting =
+    ": XSLT Datei für die Transformation existiert nicht! Bitte in Datei/Einstellungen die "
+    "Settings öffnen und einen gültigen Pfad zur Datei unter 'mpXSLTfile' eintragen.";
+
+struct XsltParams {
+  std::string mtype;
+  std::string file;
+  std::string file_mask;
+  std::string out_path;
+  std::string out_extension;
+  std::string stylesheet;
+  std::string archive_path;
+};
+
+std::string EtcFolder(const core::Context& context) {
+  return core::AbsolutePath(context.settings.etc_dir, context.home);
+}
+
+XsltParams ReadParams(const ModuleSection& where) {
+  XsltParams p;
+  p.mtype = where.Read("mtype");
+  p.file = where.Read("mpFile");
+  p.file_mask = where.Read("mpFileMask");
+  p.out_path = where.Read("mpFileOutPath");
+  p.out_extension = where.Read("mpFileOutExtension");
+  p.stylesheet = where.Read("mpXSLTfile");
+  p.archive_path = where.Read("mpArchivePath");
+  return p;
+}
+
+Problems Check(const ModuleSection& where, XsltParams& p) {
+  Problems problems;
+  if (p.file_mask.empty()) p.file_mask = "*";
+  CheckInputAndOutput(where, p.file, p.out_path, p.out_extension, problems);
+  // A stylesheet in the etc folder wins over a file of the same name elsewhere.
+  const std::string in_etc = EtcFolder(where.context) + core::kPathSeparator + p.stylesheet;
+  if (core::IsPlainFile(in_etc)) p.stylesheet = in_etc;
+  if (p.stylesheet.empty()) {
+    problems.push_back(kStylesheetMissing);
+  } else if (!core::IsPlainFile(where.Absolute(p.stylesheet))) {
+    problems.push_back(kStylesheetNotExisting);
+  }
+  CheckArchive(where, p.archive_path, problems);
+  return problems;
+}
+
+// The input files: those of the input folder the mask selects, in file-name
+// order, or the one file mpFile names.
+std::vector<std::string> InputFiles(const ModuleSection& where, const XsltParams& p) {
+  const std::string input = where.Absolute(p.file);
+  if (core::DirExists(input)) return core::ListedFiles(input + core::kPathSeparator + p.file_mask);
+  return core::ListedFiles(input);
+}
+
+std::string NameOf(const std::string& path) {
+  return path.substr(path.rfind(core::kPathSeparator) + 1);
+}
+
+// The name up to its first ".".
+std::string BaseName(const std::string& name) { return name.substr(0, name.find('.')); }
+
+void DisposeOfInput(ModuleRun& run, const ModuleSection& where, const XsltParams& p,
+                    const std::string& input, bool transformed) {
+  if (!p.archive_path.empty()) {
+    const std::string target =
+        where.Absolute(p.archive_path) + core::kPathSeparator + NameOf(input);
+    const core::MoveResult moved = core::MoveFileNumbered(input, target);
+    if (moved.moved) {
+      run.Line(" Input File archived: " + input + " to " + target);
+    } else {
+      run.Line(" Input File NOT archived: " + input + " (" + moved.error + ")");
+    }
+  } else if (transformed) {
+    const core::FileResult deleted = core::DeleteFileIfListed(input);
+    if (deleted) {
+      run.Line(" Input File deleted: " + input);
+    } else {
+      run.Line(" Input File NOT deleted: " + input + " (" + deleted.error + ")");
+    }
+  } else {
+    run.Line(" Input File kept after a failed transformation: " + input);
+  }
+}
+
+}  // namespace
+
+XsltOutcome XSLTransform(const core::Context& context, RunLog& log, const std::string& input,
+                         const std::string& stylesheet, const std::string& output) {
+  std::string sheet = stylesheet;
+  if (!core::IsPlainFile(sheet)) {
+    sheet = EtcFolder(context) + core::kPathSeparator + stylesheet;
+    if (!core::IsPlainFile(sheet)) return {"XSLT file does not exist (" + stylesheet + ")", false, ""};
+  }
+  const std::string& system_log = context.settings.logfile;
+  core::CommandLine command{ModuleProgramPath(context, kXsltProcessor), {}};
+  command.Add("-o").AddQuoted(output).AddQuoted(sheet).AddQuoted(input);
+  log.Write(system_log, "XSLT COMMAND: " + command.Render());
+
+  const std::string stamp_before = core::FileStamp(output);
+  const core::ProcessResult run = context.launcher.RunAndWait(command);
+  log.Write(system_log, "XSLT ERROR: " + std::to_string(run.Code()));
+  if (run.started) log.Write(system_log, "XSLT EXIT: " + std::to_string(run.exit_status));
+
+  const bool written = core::IsPlainFile(output) && core::FileStamp(output) != stamp_before;
+  if (run.started && run.exit_status == 0 && written) {
+    log.Write(system_log, "xsl transformation executed [" + std::to_string(run.Code()) +
+                              "]: " + sheet + " -> " + output);
+    return {"OK", false, ""};
+  }
+  const std::string error = " ERROR: xsl transformation NOT executed! [" + sheet + "]";
+  log.Write(system_log, "XSLT ERROR: " + error);
+  return {error, !run.started, run.error};
+}
+
+Problems CheckXSLTproc(const ModuleSection& where) {
+  XsltParams p = ReadParams(where);
+  return Check(where, p);
+}
+
+std::string RunXSLTproc(const ModuleCall& call) {
+  const ModuleSection& where = call.where;
+  XsltParams p = ReadParams(where);
+  ModuleRun run(call, p.mtype);
+  run.Start();
+  if (const Problems problems = Check(where, p); !problems.empty()) {
+    return run.Fail(problems.front());
+  }
+  const std::string stylesheet = where.Absolute(p.stylesheet);
+  const std::string out_folder = where.Absolute(p.out_path);
+  for (const std::string& input : InputFiles(where, p)) {
+    const std::string output =
+        out_folder + core::kPathSeparator + BaseName(NameOf(input)) + "." + p.out_extension;
+    const XsltOutcome outcome = XSLTransform(where.context, call.log, input, stylesheet, output);
+    if (outcome.not_started) {
+      return run.Fail(NotStartedText(ModuleProgramPath(where.context, kXsltProcessor),
+                                     outcome.start_error));
+    }
+    run.Line(" File transformed: [" + outcome.result + "] " + input + " to " + output);
+    DisposeOfInput(run, where, p, input, outcome.result == "OK");
+  }
+  run.End();
+  return "OK";
+}
+
+}  // namespace wfdesk::engine
