@@ -118,13 +118,15 @@ int Main(int argc, char** argv) {
   }
 
   CLI::App app{"Runs wfdesk workflows without a window.", "wfdesk-cli"};
-  app.footer("The form /f NAME runs a workflow as `run NAME` does.\nExit status: 0 OK, 1 failed, "
-             "2 wrong usage, 3 the workflow is already running.");
+  app.footer(
+      "The form /f NAME runs a workflow as `run NAME` does.\nExit status: 0 OK, 1 failed, "
+      "2 wrong usage, 3 the workflow is already running.");
   app.set_version_flag("--version", "wfdesk-cli " + core::VersionText());
   std::string home;
   app.add_option(kHomeOption, home,
                  "installation folder (default: $WFDESK_HOME, else the program's folder)");
   app.require_subcommand(1);
+  app.fallthrough();  // --home may stand after the command too
 
   std::string name;
   CLI::App* run = app.add_subcommand("run", "run a workflow file of the data folder");

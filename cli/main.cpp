@@ -1,3 +1,5 @@
 #include "cli/app.hpp"
 
-int main(int argc, char** argv) { return wfdesk::cli::Main(argc, argv); }
+int main(int argc, char** argv) {
+  return wfdesk::cli::Main(argc, argv);
+}

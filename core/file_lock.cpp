@@ -10,6 +10,8 @@ FileLock::FileLock(const std::string& path) {
   state_ = descriptor_ >= 0 ? State::kHeld : (busy ? State::kBusy : State::kFailed);
 }
 
-FileLock::~FileLock() { platform::UnlockFile(descriptor_); }
+FileLock::~FileLock() {
+  platform::UnlockFile(descriptor_);
+}
 
 }  // namespace wfdesk::core

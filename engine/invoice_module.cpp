@@ -41,10 +41,8 @@ Problems Check(const ModuleSection& where, InvoiceParams& p) {
 std::vector<Switch> Switches(const ModuleCall& call, const InvoiceParams& p) {
   const ModuleSection& where = call.where;
   std::vector<Switch> switches = {
-      {"-f", where.Absolute(p.file)},
-      {"-ifm", p.file_mask},
-      {"-fp", where.Absolute(p.out_path)},
-      {"-fe", p.out_extension},
+      {"-f", where.Absolute(p.file)},         {"-ifm", p.file_mask},
+      {"-fp", where.Absolute(p.out_path)},    {"-fe", p.out_extension},
       {"-lf", where.Absolute(call.log_file)},
   };
   if (!p.archive_path.empty()) switches.push_back({"-ap", where.Absolute(p.archive_path)});

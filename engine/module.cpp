@@ -30,8 +30,7 @@ void CheckInputAndOutput(const ModuleSection& where, const std::string& file,
   if (out_extension.empty()) problems.push_back(messages::kOutExtensionMissing);
 }
 
-void CheckArchive(const ModuleSection& where, const std::string& archive_path,
-                  Problems& problems) {
+void CheckArchive(const ModuleSection& where, const std::string& archive_path, Problems& problems) {
   if (!archive_path.empty() && !core::DirExists(where.Absolute(archive_path))) {
     problems.push_back(messages::kArchiveNotExisting);
   }
@@ -41,11 +40,17 @@ std::string ModuleRun::Prefix() const {
   return "[" + call_.run_id + "] MODULE " + call_.where.section;
 }
 
-void ModuleRun::Line(const std::string& text) { call_.log.Write(call_.log_file, Prefix() + text); }
+void ModuleRun::Line(const std::string& text) {
+  call_.log.Write(call_.log_file, Prefix() + text);
+}
 
-void ModuleRun::Start() { Line(" START: " + mtype_ + " (" + call_.where.workflow_file + ")"); }
+void ModuleRun::Start() {
+  Line(" START: " + mtype_ + " (" + call_.where.workflow_file + ")");
+}
 
-void ModuleRun::End() { Line(" END: " + mtype_ + " (" + call_.where.workflow_file + ")"); }
+void ModuleRun::End() {
+  Line(" END: " + mtype_ + " (" + call_.where.workflow_file + ")");
+}
 
 std::string ModuleRun::Fail(const std::string& text) {
   const std::string message = call_.where.section + text;

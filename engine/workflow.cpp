@@ -65,8 +65,8 @@ RunOutcome Refuse(const core::Context& context, std::string message, bool busy) 
 }  // namespace
 
 std::string WorkflowTypeMessage(const core::Context& context, const std::string& type) {
-  return core::GetLanguageText("lg_appl_err_WFnotexists", context.settings.language) + " (" +
-         type + ")";
+  return core::GetLanguageText("lg_appl_err_WFnotexists", context.settings.language) + " (" + type +
+         ")";
 }
 
 RunOutcome WorkflowRunner::RunWorkflow(const core::Context& context, const std::string& name) {
@@ -81,8 +81,8 @@ RunOutcome WorkflowRunner::RunWorkflow(const core::Context& context, const std::
   if (runs_chain) {
     lock.emplace(LockPath(context, name));
     if (lock->state() == core::FileLock::State::kBusy) {
-      return Refuse(context,
-                    "The workflow " + name + " is already running. It was not started again.", true);
+      return Refuse(
+          context, "The workflow " + name + " is already running. It was not started again.", true);
     }
     if (lock->state() == core::FileLock::State::kFailed) {
       return Refuse(context, "The workflow " + name + " was not started: " + lock->error(), false);
@@ -133,7 +133,8 @@ std::vector<std::string> CheckWorkflow(const core::Context& context, const std::
       problems.push_back(where.section + ": " + ModuleTypeMessage(context, mtype));
       continue;
     }
-    for (const std::string& text : module_type->check(where)) problems.push_back(where.section + text);
+    for (const std::string& text : module_type->check(where))
+      problems.push_back(where.section + text);
   }
   return problems;
 }

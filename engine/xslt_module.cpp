@@ -71,7 +71,9 @@ std::string NameOf(const std::string& path) {
 }
 
 // The name up to its first ".".
-std::string BaseName(const std::string& name) { return name.substr(0, name.find('.')); }
+std::string BaseName(const std::string& name) {
+  return name.substr(0, name.find('.'));
+}
 
 void DisposeOfInput(ModuleRun& run, const ModuleSection& where, const XsltParams& p,
                     const std::string& input, bool transformed) {
@@ -103,7 +105,8 @@ XsltOutcome XSLTransform(const core::Context& context, RunLog& log, const std::s
   std::string sheet = stylesheet;
   if (!core::IsPlainFile(sheet)) {
     sheet = EtcFolder(context) + core::kPathSeparator + stylesheet;
-    if (!core::IsPlainFile(sheet)) return {"XSLT file does not exist (" + stylesheet + ")", false, ""};
+    if (!core::IsPlainFile(sheet))
+      return {"XSLT file does not exist (" + stylesheet + ")", false, ""};
   }
   const std::string& system_log = context.settings.logfile;
   core::CommandLine command{ModuleProgramPath(context, kXsltProcessor), {}};
@@ -146,8 +149,8 @@ std::string RunXSLTproc(const ModuleCall& call) {
         out_folder + core::kPathSeparator + BaseName(NameOf(input)) + "." + p.out_extension;
     const XsltOutcome outcome = XSLTransform(where.context, call.log, input, stylesheet, output);
     if (outcome.not_started) {
-      return run.Fail(NotStartedText(ModuleProgramPath(where.context, kXsltProcessor),
-                                     outcome.start_error));
+      return run.Fail(
+          NotStartedText(ModuleProgramPath(where.context, kXsltProcessor), outcome.start_error));
     }
     run.Line(" File transformed: [" + outcome.result + "] " + input + " to " + output);
     DisposeOfInput(run, where, p, input, outcome.result == "OK");

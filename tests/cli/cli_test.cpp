@@ -1,0 +1,115 @@
+// wfdesk-cli as a scheduler uses it: its commands, the /f form, what goes to
+// standard output and standard error, and its exit statuses.
+#include <gtest/gtest.h>
+
+#include "core/file_lock.hpp"
+#include "core/settings.hpp"
+#include "tests/support/installation.hpp"
+#include "tests/support/run_program.hpp"
+
+namespace wfdesk {
+namespace {
+
+using testing::ProgramOutput;
+using testing::RunProgram;
+using testing::TestInstallation;
+
+constexpr const char* kGood =
+    "[MOD001]\r\nmtype=BMD5INVOICE\r\nmpFile=in\r\nmpFileOutPath=out\r\nmpFileOutExtension=xml\r\n";
+constexpr const char* kBad = "[MOD001]\r\nmtype=BMD5INVOICE\r\nmpFileOutPath=out\r\n";
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    inst.FakeProgram("mod_ledgerconv001_x86_32");
+    inst.Workflow("good.ini", kGood);
+    inst.Workflow("bad.ini", kBad);
+  }
+  ProgramOutput Cli(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), WFDESK_CLI);
+    return RunProgram(arguments);
+  }
+
+  TestInstallation inst;
+};
+
+TEST_F(CliTest, RunPrintsTheResultAndExitsWithItsStatus) {
+  const ProgramOutput good = Cli({"--home", inst.Path(""), "run", "good.ini"});
+  EXPECT_EQ(good.status, 0);
+  EXPECT_EQ(good.out, "OK\n");
+  const ProgramOutput bad = Cli({"run", "bad.ini", "--home", inst.Path("")});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(bad.out.rfind("MOD001: Eingangsverzeichnis für Daten fehlt!", 0), 0u);
+  // The module's message box goes to standard error.
+  EXPECT_NE(bad.err.find("MOD001: Eingangsverzeichnis"), std::string::npos);
+  EXPECT_EQ(inst.Calls("mod_ledgerconv001_x86_32").size(), 1u);
+}
+
+TEST_F(CliTest, TheWorkflowOptionRunsLikeRun) {
+  EXPECT_EQ(Cli({"/f", "good.ini", "--home", inst.Path("")}).out, "OK\n");
+  EXPECT_EQ(Cli({"--home=" + inst.Path(""), "/x", "1", "/F", "good.ini", "/y", "2"}).out, "OK\n");
+  const ProgramOutput alone = Cli({"--home", inst.Path(""), "/f"});
+  EXPECT_EQ(alone.status, 2);
+  EXPECT_EQ(alone.out, "");
+  EXPECT_EQ(inst.Calls("mod_ledgerconv001_x86_32").size(), 2u);
+}
+
+TEST_F(CliTest, TheInstallationComesFromTheEnvironmentWhenNotGiven) {
+  const ProgramOutput run =
+      RunProgram({WFDESK_CLI, "run", "good.ini"}, {"WFDESK_HOME=" + inst.Path("")});
+  EXPECT_EQ(run.out, "OK\n");
+}
+
+TEST_F(CliTest, CheckListsEveryProblemAndChangesNothing) {
+  const ProgramOutput bad = Cli({"--home", inst.Path(""), "check", "bad.ini"});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(bad.out,
+            "MOD001: Eingangsverzeichnis für Daten fehlt! Bitte in Datei/Einstellungen die "
+            "Settings öffnen und den Wert unter 'mpFile' eintragen.\n"
+            "MOD001: Dateiendung für die Ausgabedaten fehlt! Bitte in Datei/Einstellungen die "
+            "Settings öffnen und den Wert unter 'mpFileOutExtension' eintragen.\n");
+  EXPECT_EQ(bad.err, "");
+  EXPECT_EQ(Cli({"--home", inst.Path(""), "check", "good.ini"}).status, 0);
+  EXPECT_FALSE(inst.box().Exists("system.log"));
+  EXPECT_TRUE(inst.Calls("mod_ledgerconv001_x86_32").empty());
+}
+
+TEST_F(CliTest, ListPrintsTheCatalogueOrFailsForAMissingDataFolder) {
+  const ProgramOutput list = Cli({"--home", inst.Path(""), "list"});
+  EXPECT_EQ(list.status, 0);
+  EXPECT_EQ(list.out, "Title of bad.ini  ->  bad.ini\nTitle of good.ini  ->  good.ini\n");
+  inst.box().Write("settings.ini", "[SETTINGS]\r\ndata_dir=nowhere\r\n");
+  const ProgramOutput missing = Cli({"--home", inst.Path(""), "list"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.out, "");
+  EXPECT_NE(missing.err.find("nowhere"), std::string::npos);
+}
+
+TEST_F(CliTest, WrongUsageHelpAndVersion) {
+  EXPECT_EQ(Cli({}).status, 2);
+  EXPECT_EQ(Cli({"frobnicate"}).status, 2);
+  EXPECT_EQ(Cli({"run"}).status, 2);
+  const ProgramOutput help = Cli({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("check"), std::string::npos);
+  EXPECT_EQ(Cli({"--version"}).out, "wfdesk-cli " + core::VersionText() + "\n");
+}
+
+TEST_F(CliTest, AWorkflowThatIsAlreadyRunningGivesStatusThree) {
+  core::FileLock other(inst.Path("data/.good.ini.lock"));
+  const ProgramOutput busy = Cli({"--home", inst.Path(""), "run", "good.ini"});
+  EXPECT_EQ(busy.status, 3);
+  EXPECT_EQ(busy.out, "The workflow good.ini is already running. It was not started again.\n");
+  EXPECT_TRUE(inst.Calls("mod_ledgerconv001_x86_32").empty());
+}
+
+TEST_F(CliTest, ResultsAreShownOnStandardErrorUnlessSilent) {
+  inst.box().Write("settings.ini", "[SETTINGS]\r\nmodule_dir=modules\r\ndata_dir=data\r\n"
+                                   "logfile=system.log\r\nsilentmode=0\r\n");
+  const ProgramOutput run = Cli({"--home", inst.Path(""), "run", "good.ini"});
+  EXPECT_EQ(run.out, "OK\n");
+  EXPECT_EQ(run.err, "OK\n");
+}
+
+}  // namespace
+}  // namespace wfdesk

@@ -1,0 +1,133 @@
+// BMD5INVOICE, and with it the protocol every module shares: the order of
+// the shared checks, the error procedure, and the outside program's call.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "engine/workflow.hpp"
+#include "tests/support/installation.hpp"
+
+namespace wfdesk::engine {
+namespace {
+
+using testing::TestInstallation;
+using ::testing::ElementsAre;
+
+constexpr const char* kConverter = "mod_ledgerconv001_x86_32";
+constexpr const char* kPrefix = "[00112233-4455-6677-8899-AABBCCDDEEFF] MODULE MOD001";
+
+class InvoiceModuleTest : public ::testing::Test {
+ protected:
+  std::string Run(const std::string& keys) {
+    inst.Workflow("conv.ini", "[MOD001]\r\nmtype=BMD5INVOICE\r\n" + keys);
+    return WorkflowRunner().RunWorkflow(inst.context(), "conv.ini").result;
+  }
+  // The module's lines in the log, without the prefix.
+  std::vector<std::string> ModuleLines() {
+    std::vector<std::string> lines;
+    for (const auto& line : inst.LogMessages("system.log")) {
+      if (line.starts_with(kPrefix)) lines.push_back(line.substr(std::string(kPrefix).size()));
+    }
+    return lines;
+  }
+
+  TestInstallation inst;
+};
+
+TEST_F(InvoiceModuleTest, HandsTheConverterItsSwitchesInTheirOrder) {
+  inst.FakeProgram(kConverter);
+  // Keys in another order than the switches: -ap still comes before -px.
+  ASSERT_EQ(Run("mpFileOutPrefix=INV_\r\nmpArchivePath=archive\r\nmpFile=in\r\n"
+                "mpFileOutPath=out\r\nmpFileOutExtension=xml\r\n"),
+            "OK");
+  const std::vector<std::string> expected = {
+      "-f",  inst.Path("in"),  "-ifm", "*",   "-fp", inst.Path("out"),     "-fe",
+      "xml", "-lf", inst.Path("system.log"), "-ap", inst.Path("archive"), "-px", "INV_"};
+  EXPECT_THAT(inst.Calls(kConverter), ElementsAre(expected));
+  const std::string program = inst.Path("modules/mod_ledgerconv001_x86_32");
+  EXPECT_THAT(ModuleLines(),
+              ElementsAre(" START: BMD5INVOICE (data/conv.ini)",
+                          " PARAM: \"" + program + "\" -f \"" + inst.Path("in") +
+                              "\" -ifm \"*\" -fp \"" + inst.Path("out") + "\" -fe \"xml\" -lf \"" +
+                              inst.Path("system.log") + "\" -ap \"" + inst.Path("archive") +
+                              "\" -px \"INV_\"",
+                          " CALL: 1", " EXIT: 0", " END: BMD5INVOICE (data/conv.ini)"));
+}
+
+TEST_F(InvoiceModuleTest, EachValueIsOneArgumentWhateverItHolds) {
+  inst.FakeProgram(kConverter);
+  const std::string odd = "a \"b\"; $(touch pwned) `id` c";
+  ASSERT_EQ(Run("mpFile=in\r\nmpFileMask=*.csv\r\nmpFileOutPath=out\r\nmpFileOutExtension=" + odd +
+                "\r\n"),
+            "OK");
+  const auto call = inst.Calls(kConverter).at(0);
+  ASSERT_EQ(call.size(), 10u);  // ends with -lf and its value
+  EXPECT_EQ(call[3], "*.csv");
+  EXPECT_EQ(call[7], odd);
+  EXPECT_FALSE(inst.box().Exists("pwned"));
+}
+
+TEST_F(InvoiceModuleTest, AProgramThatRanIsNotJudgedButItsStatusIsLogged) {
+  inst.FakeProgram(kConverter, 3);
+  EXPECT_EQ(Run("mpFile=in\r\nmpFileOutPath=out\r\nmpFileOutExtension=xml\r\n"), "OK");
+  const auto lines = ModuleLines();
+  EXPECT_EQ(lines[lines.size() - 3], " CALL: 1");
+  EXPECT_EQ(lines[lines.size() - 2], " EXIT: 3");
+}
+
+TEST_F(InvoiceModuleTest, AProgramThatCannotStartFailsTheModuleAfterItsCallLine) {
+  const std::string result = Run("mpFile=in\r\nmpFileOutPath=out\r\nmpFileOutExtension=xml\r\n");
+  const std::string program = inst.Path("modules/mod_ledgerconv001_x86_32");
+  EXPECT_EQ(result, "MOD001: Das Programm " + program +
+                        " konnte nicht gestartet werden (No such file or directory).");
+  const auto lines = ModuleLines();
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[2], " CALL: 0");
+  EXPECT_EQ(lines[3], " ERROR: " + result);
+  EXPECT_THAT(inst.person().told, ElementsAre(result));
+}
+
+struct CheckCase {
+  std::string keys;
+  std::string message_start;
+};
+
+TEST_F(InvoiceModuleTest, SharedChecksComeInTheirOrderWithTheirMessages) {
+  inst.FakeProgram(kConverter);
+  inst.box().Write("in/one.csv", "x");
+  const std::string ok_out = "mpFileOutPath=out\r\nmpFileOutExtension=xml\r\n";
+  const std::vector<CheckCase> cases = {
+      {"mpFile=\r\nmpFileOutPath=nowhere\r\n",
+       ": Eingangsverzeichnis für Daten fehlt! Bitte in Datei/Einstellungen die Settings öffnen "
+       "und den Wert unter 'mpFile' eintragen."},
+      {"mpFile=nowhere\r\n" + ok_out,
+       ": Eingangsverzeichnis für Daten existiert nicht! Bitte in Datei/Einstellungen die "
+       "Settings öffnen und einen gültigen Pfad unter 'mpFile' eintragen."},
+      {"mpFile=in\r\nmpFileOutExtension=xml\r\n",
+       ": Ausgangsverzeichnis für Daten fehlt! Bitte in Datei/Einstellungen die Settings öffnen "
+       "und den Wert unter 'mpFileOutPath' eintragen."},
+      {"mpFile=in\r\nmpFileOutPath=in/one.csv\r\n",
+       ": Ausgangsverzeichnis für Daten existiert nicht! Bitte in Datei/Einstellungen die "
+       "Settings öffnen und einen gültigen Pfad unter 'mpFileOutPath' eintragen."},
+      {"mpFile=in\r\nmpFileOutPath=out\r\nmpArchivePath=nowhere\r\n",
+       ": Dateiendung für die Ausgabedaten fehlt! Bitte in Datei/Einstellungen die Settings "
+       "öffnen und den Wert unter 'mpFileOutExtension' eintragen."},
+      {"mpFile=in/one.csv\r\n" + ok_out + "mpArchivePath=nowhere\r\n",
+       ": Verzeichnis für die Archivierung existiert nicht! Bitte in Datei/Einstellungen die "
+       "Settings öffnen und einen gültigen Pfad unter 'mpArchivePath' eintragen. Wenn die Daten "
+       "nicht archiviert werden sollen, kann dieser Parameter weggelassen werden."},
+  };
+  for (const auto& check : cases) {
+    inst.person().told.clear();
+    inst.box().Write("system.log", "");
+    const std::string result = Run(check.keys);
+    EXPECT_EQ(result, "MOD001" + check.message_start) << check.keys;
+    // One box, even in silent mode; a start and an error line, no end line.
+    EXPECT_THAT(inst.person().told, ElementsAre(result));
+    EXPECT_THAT(ModuleLines(),
+                ElementsAre(" START: BMD5INVOICE (data/conv.ini)", " ERROR: " + result));
+  }
+  EXPECT_TRUE(inst.Calls(kConverter).empty());
+}
+
+}  // namespace
+}  // namespace wfdesk::engine

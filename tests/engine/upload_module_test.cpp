@@ -1,0 +1,121 @@
+// ebiUpload: its own checks, the template choice, the switch list and the
+// password that never reaches a log.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "engine/workflow.hpp"
+#include "tests/support/installation.hpp"
+
+namespace wfdesk::engine {
+namespace {
+
+using testing::TestInstallation;
+using ::testing::ElementsAreArray;
+
+constexpr const char* kConnector = "mod_portalsend001_x86_32";
+const std::string kRequired =
+    "mpProxy=https://portal.example/ws\r\nmpUsername=acme\r\nmpPassword=se\"cret 1\r\n"
+    "mpFile=in\r\nmpFileOutPath=out\r\nmpFileOutExtension=xml\r\n"
+    "mpOASISfile=etc/prod.xml\r\nmpOASISfileTest=etc/test.xml\r\n";
+
+class UploadModuleTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    inst.FakeProgram(kConnector);
+    inst.box().Write("etc/prod.xml", "<prod/>");
+    inst.box().Write("etc/test.xml", "<test/>");
+  }
+  std::string Run(const std::string& keys) {
+    inst.Workflow("up.ini", "[MOD001]\r\nmtype=ebiUpload\r\n" + keys);
+    return WorkflowRunner().RunWorkflow(inst.context(), "up.ini").result;
+  }
+  std::vector<std::string> LastCall() { return inst.Calls(kConnector).back(); }
+  std::string Value(const std::vector<std::string>& call, const std::string& name) {
+    for (std::size_t i = 0; i + 1 < call.size(); ++i) {
+      if (call[i] == name) return call[i + 1];
+    }
+    return "(absent)";
+  }
+
+  TestInstallation inst;
+};
+
+TEST_F(UploadModuleTest, EveryOptionalSwitchKeepsItsPlace) {
+  ASSERT_EQ(Run("mpCURLpath=modules/" + std::string(kConnector) +
+                "\r\nmpSenderFromFile=1\r\nmpFileMask=*.xml\r\nmpAckPrefix=ACK_\r\n"
+                "mpAckState=done\r\nmpAckExtension=ack\r\nmpAckPath=out\r\nmpArchivePath=archive\r\n"
+                "mpLogExtension=log\r\nmpLogPath=out\r\nmpTest=0\r\n" +
+                kRequired),
+            "OK");
+  const std::vector<std::string> expected = {
+      "-cp",  "https://portal.example/ws",
+      "-cun", "acme",
+      "-cpw", "se\"cret 1",
+      "-f",   inst.Path("in"),
+      "-coa", inst.Path("etc/prod.xml"),
+      "-m",   "UploadInvoice_ebi40",
+      "-fp",  inst.Path("out"),
+      "-fe",  "xml",
+      "-lf",  inst.Path("system.log"),
+      "-lp",  inst.Path("out"),
+      "-le",  "log",
+      "-ap",  inst.Path("archive"),
+      "-kp",  inst.Path("out"),
+      "-ke",  "ack",
+      "-ks",  "done",
+      "-kx",  "ACK_",
+      "-ifm", "*.xml",
+      "-exp", inst.Path("modules/mod_portalsend001_x86_32"),
+      "-sf",  "1"};
+  EXPECT_THAT(LastCall(), ElementsAreArray(expected));
+}
+
+TEST_F(UploadModuleTest, ThePasswordIsMaskedInTheLogButHandedOver) {
+  ASSERT_EQ(Run(kRequired), "OK");
+  EXPECT_EQ(Value(LastCall(), "-cpw"), "se\"cret 1");
+  const std::string log = inst.box().Read("system.log");
+  EXPECT_EQ(log.find("cret"), std::string::npos);
+  EXPECT_NE(log.find(" -cun \"acme\" -cpw \"********\" -f "), std::string::npos);
+}
+
+TEST_F(UploadModuleTest, OnlyTheSwitchesOfSetKeysArePassed) {
+  ASSERT_EQ(Run(kRequired + "mpLogExtension=log\r\n"), "OK");
+  const auto call = LastCall();
+  EXPECT_EQ(Value(call, "-le"), "log");
+  EXPECT_EQ(Value(call, "-lp"), "(absent)");
+  EXPECT_EQ(Value(call, "-ifm"), "(absent)");
+  EXPECT_EQ(call.size(), 20u);
+}
+
+TEST_F(UploadModuleTest, MpTestChoosesTheTemplateAsANumber) {
+  ASSERT_EQ(Run("mpTest=01\r\n" + kRequired), "OK");
+  EXPECT_EQ(Value(LastCall(), "-coa"), inst.Path("etc/test.xml"));
+  for (const char* production : {"mpTest=0\r\n", "mpTest=abc\r\n", ""}) {
+    ASSERT_EQ(Run(production + kRequired), "OK");
+    EXPECT_EQ(Value(LastCall(), "-coa"), inst.Path("etc/prod.xml")) << production;
+  }
+  std::remove(inst.Path("etc/test.xml").c_str());
+  // No fallback to the production template.
+  EXPECT_EQ(Run("mpTest=1\r\n" + kRequired).rfind("MOD001: Kein OASIS Template gefunden!", 0), 0u);
+}
+
+TEST_F(UploadModuleTest, ItsOwnChecksComeInTheirOrder) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"mpProxy=\r\n", ": Webadresse für das Portal fehlt!"},
+      {"mpProxy=p\r\nmpUsername=\r\n", ": Benutzername für das Portal fehlt!"},
+      {"mpProxy=p\r\nmpUsername=u\r\nmpPassword=\r\n", ": Passwort für das Portal fehlt!"},
+      {"mpLogPath=nowhere\r\nmpArchivePath=nowhere\r\n", ": Verzeichnis für Logdateien existiert"},
+      {"mpArchivePath=nowhere\r\nmpAckPath=nowhere\r\n", ": Verzeichnis für die Archivierung"},
+      {"mpAckPath=nowhere\r\nmpCURLpath=nowhere\r\n", ": Verzeichnis für Acknowledgement Dateien"},
+      {"mpCURLpath=modules\r\n", ": Der Pfad zu Curl exisitiert nicht!"},
+  };
+  for (const auto& [keys, message] : cases) {
+    EXPECT_EQ(Run(keys + kRequired).rfind("MOD001" + message, 0), 0u) << keys;
+  }
+  EXPECT_TRUE(inst.Calls(kConnector).empty());
+}
+
+}  // namespace
+}  // namespace wfdesk::engine

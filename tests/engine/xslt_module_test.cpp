@@ -1,0 +1,152 @@
+// XSLTproc with the real xsltproc: the input selection, what becomes of the
+// inputs, the success test, and a processor that cannot be started.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "core/files.hpp"
+#include "engine/workflow.hpp"
+#include "tests/support/installation.hpp"
+
+namespace wfdesk::engine {
+namespace {
+
+using testing::TestInstallation;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+constexpr const char* kStylesheet =
+    "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+    "<xsl:output method=\"text\"/>"
+    "<xsl:template match=\"/\">[<xsl:value-of select=\"/invoice/@id\"/>]</xsl:template>"
+    "</xsl:stylesheet>";
+constexpr const char* kPrefix = "[00112233-4455-6677-8899-AABBCCDDEEFF] MODULE MOD001";
+
+class XsltModuleTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(::symlink("/usr/bin/xsltproc", inst.Path("modules/xsltproc").c_str()), 0);
+    inst.box().Write("etc/to-text.xsl", kStylesheet);
+  }
+  std::string Run(const std::string& keys) {
+    // The first occurrence of a key wins, so `keys` override the defaults.
+    inst.Workflow("x.ini", "[MOD001]\r\nmtype=XSLTproc\r\n" + keys +
+                               "mpFileOutPath=out\r\nmpFileOutExtension=txt\r\n"
+                               "mpXSLTfile=to-text.xsl\r\n",
+                  "logfile=run.log\r\n");
+    return WorkflowRunner().RunWorkflow(inst.context(), "x.ini").result;
+  }
+  void Invoice(const std::string& name, const std::string& id) {
+    inst.box().Write("in/" + name, "<invoice id=\"" + id + "\"/>");
+  }
+  std::vector<std::string> ModuleLines() {
+    std::vector<std::string> lines;
+    for (const auto& line : inst.LogMessages("run.log")) {
+      if (line.starts_with(kPrefix)) lines.push_back(line.substr(std::string(kPrefix).size()));
+    }
+    return lines;
+  }
+
+  TestInstallation inst;
+};
+
+TEST_F(XsltModuleTest, TransformsTheMaskedFilesInOrderAndDeletesThem) {
+  Invoice("b.xml", "B");
+  Invoice("A.XML", "A");
+  Invoice("c.dat", "C");
+  Invoice(".hidden.xml", "H");
+  ASSERT_EQ(Run("mpFile=in\r\nmpFileMask=*.xml\r\n"), "OK");
+  EXPECT_EQ(inst.box().Read("out/A.txt"), "[A]");
+  EXPECT_EQ(inst.box().Read("out/b.txt"), "[B]");
+  EXPECT_EQ(core::FolderFileNames(inst.Path("in")), std::vector<std::string>{"c.dat"});
+  EXPECT_TRUE(inst.box().Exists("in/.hidden.xml"));
+  const std::string in = inst.Path("in/"), out = inst.Path("out/");
+  EXPECT_THAT(ModuleLines(),
+              ElementsAre(" START: XSLTproc (data/x.ini)",
+                          " File transformed: [OK] " + in + "A.XML to " + out + "A.txt",
+                          " Input File deleted: " + in + "A.XML",
+                          " File transformed: [OK] " + in + "b.xml to " + out + "b.txt",
+                          " Input File deleted: " + in + "b.xml", " END: XSLTproc (data/x.ini)"));
+  // The processor's own lines go to the system log.
+  const auto system = inst.LogMessages("system.log");
+  EXPECT_EQ(system[0], "XSLT COMMAND: \"" + inst.Path("modules/xsltproc") + "\" -o \"" + out +
+                           "A.txt\" \"" + inst.Path("etc/to-text.xsl") + "\" \"" + in + "A.XML\"");
+  EXPECT_EQ(system[1], "XSLT ERROR: 1");
+  EXPECT_EQ(system[2], "XSLT EXIT: 0");
+  EXPECT_EQ(system[3], "xsl transformation executed [1]: " + inst.Path("etc/to-text.xsl") +
+                           " -> " + out + "A.txt");
+}
+
+TEST_F(XsltModuleTest, AFailedFileStaysOrIsArchivedAndTheModuleGoesOn) {
+  Invoice("a.1.xml", "1");
+  inst.box().Write("in/a.2.xml", "<broken");
+  ASSERT_EQ(Run("mpFile=in\r\n"), "OK");
+  // Both names share the base name "a", so both target out/a.txt.
+  EXPECT_EQ(inst.box().Read("out/a.txt"), "[1]");
+  EXPECT_TRUE(inst.box().Exists("in/a.2.xml"));
+  const auto lines = ModuleLines();
+  EXPECT_THAT(lines[3], HasSubstr("File transformed: [ ERROR: xsl transformation NOT executed! ["));
+  EXPECT_EQ(lines[4], " Input File kept after a failed transformation: " + inst.Path("in/a.2.xml"));
+
+  inst.box().Write("archive/a.2.xml", "taken");
+  inst.box().Write("run.log", "");
+  ASSERT_EQ(Run("mpFile=in\r\nmpArchivePath=archive\r\n"), "OK");
+  EXPECT_EQ(inst.box().Read("archive/a.2.xml.2"), "<broken");
+  EXPECT_THAT(ModuleLines().at(2), HasSubstr(" Input File archived: " + inst.Path("in/a.2.xml") +
+                                             " to " + inst.Path("archive/a.2.xml")));
+}
+
+TEST_F(XsltModuleTest, AnOutputLeftFromAnEarlierRunDoesNotMakeAFailureOK) {
+  inst.box().Write("in/bad.xml", "<broken");
+  inst.box().Write("out/bad.txt", "old output");
+  ASSERT_EQ(Run("mpFile=in\r\n"), "OK");
+  EXPECT_THAT(ModuleLines().at(1), HasSubstr("[ ERROR: xsl transformation NOT executed!"));
+  EXPECT_TRUE(inst.box().Exists("in/bad.xml"));
+}
+
+TEST_F(XsltModuleTest, AnMpFileThatNamesAFileTransformsThatFile) {
+  Invoice("one.xml", "1");
+  Invoice("two.xml", "2");
+  ASSERT_EQ(Run("mpFile=in/two.xml\r\n"), "OK");
+  EXPECT_EQ(inst.box().Read("out/two.txt"), "[2]");
+  EXPECT_FALSE(inst.box().Exists("out/one.txt"));
+}
+
+TEST_F(XsltModuleTest, AnEmptyFolderStartsNothing) {
+  ASSERT_EQ(Run("mpFile=in\r\n"), "OK");
+  EXPECT_EQ(ModuleLines().size(), 2u);
+  EXPECT_EQ(inst.LogMessages("system.log").size(), 2u);  // only the closing lines
+}
+
+TEST_F(XsltModuleTest, AProcessorThatCannotStartFailsAtTheFirstFileAndKeepsTheInputs) {
+  std::remove(inst.Path("modules/xsltproc").c_str());
+  Invoice("a.xml", "A");
+  Invoice("b.xml", "B");
+  const std::string result = Run("mpFile=in\r\nmpArchivePath=archive\r\n");
+  EXPECT_EQ(result, "MOD001: Das Programm " + inst.Path("modules/xsltproc") +
+                        " konnte nicht gestartet werden (No such file or directory).");
+  EXPECT_EQ(core::FolderFileNames(inst.Path("in")), (std::vector<std::string>{"a.xml", "b.xml"}));
+  EXPECT_THAT(inst.LogMessages("system.log"), ::testing::Contains("XSLT ERROR: 0"));
+  EXPECT_THAT(ModuleLines(), ElementsAre(" START: XSLTproc (data/x.ini)", " ERROR: " + result));
+}
+
+TEST_F(XsltModuleTest, StylesheetChecksPreferTheEtcFolder) {
+  // The absolute form of the bare name points here; the etc folder wins.
+  inst.box().Write("to-text.xsl", "not a stylesheet");
+  EXPECT_EQ(Run("mpFile=in\r\nmpXSLTfile=\r\n").rfind("MOD001: XSLT Datei für die "
+                                                       "Transformation fehlt!",
+                                                       0),
+            0u);
+  inst.box().Write("in/a.xml", "<invoice id=\"E\"/>");
+  ASSERT_EQ(Run("mpFile=in\r\n"), "OK");
+  EXPECT_EQ(inst.box().Read("out/a.txt"), "[E]");
+  std::remove(inst.Path("etc/to-text.xsl").c_str());
+  std::remove(inst.Path("to-text.xsl").c_str());
+  EXPECT_EQ(Run("mpFile=in\r\n").rfind("MOD001: XSLT Datei für die Transformation existiert "
+                                       "nicht!",
+                                       0),
+            0u);
+}
+
+}  // namespace
+}  // namespace wfdesk::engine

@@ -1,0 +1,84 @@
+#include "tests/support/installation.hpp"
+
+#include <sys/stat.h>
+
+#include "core/platform.hpp"
+#include "core/settings.hpp"
+
+namespace wfdesk::testing {
+
+TestInstallation::TestInstallation(std::string extra_settings)
+    : test_(box_.root()), previous_folder_(core::platform::CurrentFolder()) {
+  for (const char* folder : {"data", "modules", "etc", "in", "out", "archive", "calls"}) {
+    box_.MakeFolder(folder);
+  }
+  Settings(extra_settings);
+  (void)core::EnterHome(box_.root());
+}
+
+TestInstallation::~TestInstallation() { (void)core::EnterHome(previous_folder_); }
+
+void TestInstallation::Settings(const std::string& extra_settings) {
+  box_.Write("settings.ini",
+             "[SETTINGS]\r\nlanguage=0\r\nmodule_dir=modules\r\ndata_dir=data\r\netc_dir=etc\r\n"
+             "tmp_dir=tmp\r\nlogfile=system.log\r\ntextdb=trans.csv\r\nsilentmode=1\r\n" +
+                 extra_settings);
+  test_.context.settings = core::LoadAppSettings(box_.root());
+}
+
+void TestInstallation::Workflow(const std::string& name, const std::string& modules,
+                                const std::string& def_extra) {
+  box_.Write("data/" + name, "[FILE]\r\ntype=qvworkflow\r\n[DEF]\r\nname=" + name +
+                                 "\r\ntitle=Title of " + name + "\r\ntype=genWorkflow\r\n" +
+                                 def_extra + modules);
+}
+
+void TestInstallation::FakeProgram(const std::string& name, int status) {
+  const std::string calls = box_.Path("calls/" + name);
+  const std::string path = box_.Write(
+      "modules/" + name, "#!/bin/sh\n{ printf 'CALL\\n'; for a in \"$@\"; do printf '%s\\n' \"$a\"; "
+                         "done; } >> '" + calls + "'\nexit " + std::to_string(status) + "\n");
+  ::chmod(path.c_str(), 0755);
+}
+
+std::vector<std::vector<std::string>> TestInstallation::Calls(const std::string& name) const {
+  std::vector<std::vector<std::string>> calls;
+  for (const std::string& line : LogLines("calls/" + name)) {
+    if (line == "CALL") {
+      calls.emplace_back();
+    } else if (!calls.empty()) {
+      calls.back().push_back(line);
+    }
+  }
+  return calls;
+}
+
+std::vector<std::string> TestInstallation::LogLines(std::string_view relative) const {
+  const std::string text = box_.Read(relative);
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+    start = end + 1;
+  }
+  return lines;
+}
+
+}  // namespace wfdesk::testing
+
+namespace wfdesk::testing {
+
+std::vector<std::string> TestInstallation::LogMessages(std::string_view relative) const {
+  constexpr std::size_t kStampAndBlanks = 21;  // "yyyy-mm-dd hh:nn:ss  "
+  std::vector<std::string> messages;
+  for (const std::string& line : LogLines(relative)) {
+    messages.push_back(line.size() >= kStampAndBlanks ? line.substr(kStampAndBlanks) : line);
+  }
+  return messages;
+}
+
+}  // namespace wfdesk::testing

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tests/support/fakes.hpp"
+#include "tests/support/sandbox.hpp"
+
+namespace wfdesk::testing {
+
+// An installation in a fresh temporary folder: settings.ini, the folders
+// data, modules, etc, in, out, archive, and a context over it with
+// recording seams and the real launcher. The test process works inside it
+// while the object lives, as the programs do.
+class TestInstallation {
+ public:
+  explicit TestInstallation(std::string extra_settings = "");
+  ~TestInstallation();
+
+  const Sandbox& box() const { return box_; }
+  std::string Path(std::string_view relative) const { return box_.Path(relative); }
+  const core::Context& context() const { return test_.context; }
+  core::Context& context() { return test_.context; }
+  RecordingOperator& person() { return test_.person; }
+
+  // Rewrites settings.ini with these SETTINGS lines added and reloads them.
+  void Settings(const std::string& extra_settings);
+
+  // data/NAME: a genWorkflow file with the given module sections.
+  void Workflow(const std::string& name, const std::string& modules,
+                const std::string& def_extra = "");
+
+  // modules/NAME: a program that records its arguments, one call after
+  // another, and exits with `status`.
+  void FakeProgram(const std::string& name, int status = 0);
+  // The argument lists of every call of a fake program.
+  std::vector<std::vector<std::string>> Calls(const std::string& name) const;
+
+  // The lines of a file, without their line ends.
+  std::vector<std::string> LogLines(std::string_view relative) const;
+  // The messages of a log: its lines without the time stamp and its two blanks.
+  std::vector<std::string> LogMessages(std::string_view relative) const;
+
+ private:
+  Sandbox box_;
+  TestContext test_;
+  std::string previous_folder_;
+};
+
+}  // namespace wfdesk::testing

@@ -1,0 +1,45 @@
+#include "tests/support/run_program.hpp"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "tests/support/sandbox.hpp"
+
+extern char** environ;
+
+namespace wfdesk::testing {
+
+ProgramOutput RunProgram(const std::vector<std::string>& argv,
+                         const std::vector<std::string>& environment) {
+  Sandbox capture;
+  const std::string out = capture.Path("out"), err = capture.Path("err");
+  std::vector<char*> args;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  std::vector<std::string> env_text(environment);
+  for (char** e = environ; *e; ++e) env_text.push_back(*e);  // ours come first and win
+  std::vector<char*> env;
+  for (auto& e : env_text) env.push_back(e.data());
+  env.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  pid_t pid = 0;
+  ProgramOutput result;
+  if (::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), env.data()) == 0) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  result.out = capture.Read("out");
+  result.err = capture.Read("err");
+  return result;
+}
+
+}  // namespace wfdesk::testing
