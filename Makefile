@@ -1,15 +1,21 @@
 # A thin driver over CMake presets. `make test` is all a newcomer needs.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: deps test test-asan bench format
+.PHONY: deps build test test-asan bench format demo
 
 deps:
 	scripts/install-deps
 
-test: deps
+build: deps
 	cmake --preset dev
 	cmake --build --preset dev -j $(JOBS)
+
+test: build
 	ctest --preset dev -j $(JOBS)
+
+# The example installation, run end to end on a scratch copy (demo-run/).
+demo: build
+	scripts/demo
 
 test-asan: deps
 	cmake --preset asan

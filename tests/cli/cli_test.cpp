@@ -104,8 +104,9 @@ TEST_F(CliTest, AWorkflowThatIsAlreadyRunningGivesStatusThree) {
 }
 
 TEST_F(CliTest, ResultsAreShownOnStandardErrorUnlessSilent) {
-  inst.box().Write("settings.ini", "[SETTINGS]\r\nmodule_dir=modules\r\ndata_dir=data\r\n"
-                                   "logfile=system.log\r\nsilentmode=0\r\n");
+  inst.box().Write("settings.ini",
+                   "[SETTINGS]\r\nmodule_dir=modules\r\ndata_dir=data\r\n"
+                   "logfile=system.log\r\nsilentmode=0\r\n");
   const ProgramOutput run = Cli({"--home", inst.Path(""), "run", "good.ini"});
   EXPECT_EQ(run.out, "OK\n");
   EXPECT_EQ(run.err, "OK\n");

@@ -11,8 +11,8 @@
 namespace wfdesk::engine {
 namespace {
 
-using testing::TestInstallation;
 using ::testing::ElementsAre;
+using testing::TestInstallation;
 
 constexpr const char* kRunId = "00112233-4455-6677-8899-AABBCCDDEEFF";
 constexpr const char* kHyphens = "---------------------------------------------------------";
@@ -25,7 +25,9 @@ std::string Invoice(int number) {
          "]\r\nmtype=BMD5INVOICE\r\nmpFile=in\r\nmpFileOutPath=out\r\nmpFileOutExtension=xml\r\n";
 }
 
-std::string Line(const std::string& text) { return std::string("[") + kRunId + "] " + text; }
+std::string Line(const std::string& text) {
+  return std::string("[") + kRunId + "] " + text;
+}
 
 class ChainTest : public ::testing::Test {
  protected:
@@ -44,9 +46,11 @@ TEST_F(ChainTest, AnEmptyNameRunsNothingAndWritesNothing) {
 }
 
 TEST_F(ChainTest, UnknownWorkflowTypesAreRefusedAndClosedInTheSystemLog) {
-  inst.box().Write("data/lower.ini", "[DEF]\r\ntype=genworkflow\r\n[MOD001]\r\nmtype=BMD5INVOICE\r\n");
+  inst.box().Write("data/lower.ini",
+                   "[DEF]\r\ntype=genworkflow\r\n[MOD001]\r\nmtype=BMD5INVOICE\r\n");
   inst.context().settings.silentmode = "0";
-  EXPECT_EQ(Run("lower.ini").result, "ERROR: specified workflow type does not exist! (genworkflow)");
+  EXPECT_EQ(Run("lower.ini").result,
+            "ERROR: specified workflow type does not exist! (genworkflow)");
   EXPECT_EQ(Run("missing.ini").result, "ERROR: specified workflow type does not exist! ()");
   inst.context().settings.language = 1;
   EXPECT_EQ(Run("lower.ini").result,
@@ -134,7 +138,7 @@ class ReenteringLauncher : public core::ProcessLauncher {
 TEST_F(ChainTest, ASecondRunInTheSameProcessIsRefused) {
   inst.Workflow("daily.ini", Invoice(1));
   ReenteringLauncher launcher;
-  core::Context context{inst.context().home, inst.context().settings, inst.person(), launcher,
+  core::Context context{inst.context().home,  inst.context().settings, inst.person(), launcher,
                         inst.context().clock, inst.context().guids};
   launcher.runner = &runner;
   launcher.context = &context;
@@ -169,8 +173,8 @@ TEST_F(ChainTest, AnUnwritableLogDoesNotStopTheRunAndIsToldOnce) {
 TEST_F(ChainTest, TwoRunsCarryDifferentRunIds) {
   inst.Workflow("daily.ini", Invoice(1));
   core::SystemGuidSource guids;
-  core::Context context{inst.context().home, inst.context().settings, inst.person(),
-                        inst.context().launcher, inst.context().clock, guids};
+  core::Context context{inst.context().home,     inst.context().settings, inst.person(),
+                        inst.context().launcher, inst.context().clock,    guids};
   ASSERT_TRUE(runner.RunWorkflow(context, "daily.ini").ok());
   ASSERT_TRUE(runner.RunWorkflow(context, "daily.ini").ok());
   const auto log = inst.LogMessages("system.log");

@@ -9,8 +9,8 @@
 namespace wfdesk::engine {
 namespace {
 
-using testing::TestInstallation;
 using ::testing::ElementsAre;
+using testing::TestInstallation;
 
 constexpr const char* kConverter = "mod_ledgerconv001_x86_32";
 constexpr const char* kPrefix = "[00112233-4455-6677-8899-AABBCCDDEEFF] MODULE MOD001";
@@ -39,18 +39,22 @@ TEST_F(InvoiceModuleTest, HandsTheConverterItsSwitchesInTheirOrder) {
   ASSERT_EQ(Run("mpFileOutPrefix=INV_\r\nmpArchivePath=archive\r\nmpFile=in\r\n"
                 "mpFileOutPath=out\r\nmpFileOutExtension=xml\r\n"),
             "OK");
-  const std::vector<std::string> expected = {
-      "-f",  inst.Path("in"),  "-ifm", "*",   "-fp", inst.Path("out"),     "-fe",
-      "xml", "-lf", inst.Path("system.log"), "-ap", inst.Path("archive"), "-px", "INV_"};
+  const std::vector<std::string> expected = {"-f",   inst.Path("in"),
+                                             "-ifm", "*",
+                                             "-fp",  inst.Path("out"),
+                                             "-fe",  "xml",
+                                             "-lf",  inst.Path("system.log"),
+                                             "-ap",  inst.Path("archive"),
+                                             "-px",  "INV_"};
   EXPECT_THAT(inst.Calls(kConverter), ElementsAre(expected));
   const std::string program = inst.Path("modules/mod_ledgerconv001_x86_32");
-  EXPECT_THAT(ModuleLines(),
-              ElementsAre(" START: BMD5INVOICE (data/conv.ini)",
-                          " PARAM: \"" + program + "\" -f \"" + inst.Path("in") +
-                              "\" -ifm \"*\" -fp \"" + inst.Path("out") + "\" -fe \"xml\" -lf \"" +
-                              inst.Path("system.log") + "\" -ap \"" + inst.Path("archive") +
-                              "\" -px \"INV_\"",
-                          " CALL: 1", " EXIT: 0", " END: BMD5INVOICE (data/conv.ini)"));
+  EXPECT_THAT(
+      ModuleLines(),
+      ElementsAre(" START: BMD5INVOICE (data/conv.ini)",
+                  " PARAM: \"" + program + "\" -f \"" + inst.Path("in") + "\" -ifm \"*\" -fp \"" +
+                      inst.Path("out") + "\" -fe \"xml\" -lf \"" + inst.Path("system.log") +
+                      "\" -ap \"" + inst.Path("archive") + "\" -px \"INV_\"",
+                  " CALL: 1", " EXIT: 0", " END: BMD5INVOICE (data/conv.ini)"));
 }
 
 TEST_F(InvoiceModuleTest, EachValueIsOneArgumentWhateverItHolds) {

@@ -11,8 +11,8 @@
 namespace wfdesk::engine {
 namespace {
 
-using testing::TestInstallation;
 using ::testing::ElementsAreArray;
+using testing::TestInstallation;
 
 constexpr const char* kConnector = "mod_portalsend001_x86_32";
 const std::string kRequired =
@@ -43,32 +43,32 @@ class UploadModuleTest : public ::testing::Test {
 };
 
 TEST_F(UploadModuleTest, EveryOptionalSwitchKeepsItsPlace) {
-  ASSERT_EQ(Run("mpCURLpath=modules/" + std::string(kConnector) +
-                "\r\nmpSenderFromFile=1\r\nmpFileMask=*.xml\r\nmpAckPrefix=ACK_\r\n"
-                "mpAckState=done\r\nmpAckExtension=ack\r\nmpAckPath=out\r\nmpArchivePath=archive\r\n"
-                "mpLogExtension=log\r\nmpLogPath=out\r\nmpTest=0\r\n" +
-                kRequired),
-            "OK");
-  const std::vector<std::string> expected = {
-      "-cp",  "https://portal.example/ws",
-      "-cun", "acme",
-      "-cpw", "se\"cret 1",
-      "-f",   inst.Path("in"),
-      "-coa", inst.Path("etc/prod.xml"),
-      "-m",   "UploadInvoice_ebi40",
-      "-fp",  inst.Path("out"),
-      "-fe",  "xml",
-      "-lf",  inst.Path("system.log"),
-      "-lp",  inst.Path("out"),
-      "-le",  "log",
-      "-ap",  inst.Path("archive"),
-      "-kp",  inst.Path("out"),
-      "-ke",  "ack",
-      "-ks",  "done",
-      "-kx",  "ACK_",
-      "-ifm", "*.xml",
-      "-exp", inst.Path("modules/mod_portalsend001_x86_32"),
-      "-sf",  "1"};
+  ASSERT_EQ(
+      Run("mpCURLpath=modules/" + std::string(kConnector) +
+          "\r\nmpSenderFromFile=1\r\nmpFileMask=*.xml\r\nmpAckPrefix=ACK_\r\n"
+          "mpAckState=done\r\nmpAckExtension=ack\r\nmpAckPath=out\r\nmpArchivePath=archive\r\n"
+          "mpLogExtension=log\r\nmpLogPath=out\r\nmpTest=0\r\n" +
+          kRequired),
+      "OK");
+  const std::vector<std::string> expected = {"-cp",  "https://portal.example/ws",
+                                             "-cun", "acme",
+                                             "-cpw", "se\"cret 1",
+                                             "-f",   inst.Path("in"),
+                                             "-coa", inst.Path("etc/prod.xml"),
+                                             "-m",   "UploadInvoice_ebi40",
+                                             "-fp",  inst.Path("out"),
+                                             "-fe",  "xml",
+                                             "-lf",  inst.Path("system.log"),
+                                             "-lp",  inst.Path("out"),
+                                             "-le",  "log",
+                                             "-ap",  inst.Path("archive"),
+                                             "-kp",  inst.Path("out"),
+                                             "-ke",  "ack",
+                                             "-ks",  "done",
+                                             "-kx",  "ACK_",
+                                             "-ifm", "*.xml",
+                                             "-exp", inst.Path("modules/mod_portalsend001_x86_32"),
+                                             "-sf",  "1"};
   EXPECT_THAT(LastCall(), ElementsAreArray(expected));
 }
 

@@ -11,9 +11,9 @@
 namespace wfdesk::engine {
 namespace {
 
-using testing::TestInstallation;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using testing::TestInstallation;
 
 constexpr const char* kStylesheet =
     "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
@@ -30,9 +30,10 @@ class XsltModuleTest : public ::testing::Test {
   }
   std::string Run(const std::string& keys) {
     // The first occurrence of a key wins, so `keys` override the defaults.
-    inst.Workflow("x.ini", "[MOD001]\r\nmtype=XSLTproc\r\n" + keys +
-                               "mpFileOutPath=out\r\nmpFileOutExtension=txt\r\n"
-                               "mpXSLTfile=to-text.xsl\r\n",
+    inst.Workflow("x.ini",
+                  "[MOD001]\r\nmtype=XSLTproc\r\n" + keys +
+                      "mpFileOutPath=out\r\nmpFileOutExtension=txt\r\n"
+                      "mpXSLTfile=to-text.xsl\r\n",
                   "logfile=run.log\r\n");
     return WorkflowRunner().RunWorkflow(inst.context(), "x.ini").result;
   }
@@ -73,8 +74,8 @@ TEST_F(XsltModuleTest, TransformsTheMaskedFilesInOrderAndDeletesThem) {
                            "A.txt\" \"" + inst.Path("etc/to-text.xsl") + "\" \"" + in + "A.XML\"");
   EXPECT_EQ(system[1], "XSLT ERROR: 1");
   EXPECT_EQ(system[2], "XSLT EXIT: 0");
-  EXPECT_EQ(system[3], "xsl transformation executed [1]: " + inst.Path("etc/to-text.xsl") +
-                           " -> " + out + "A.txt");
+  EXPECT_EQ(system[3], "xsl transformation executed [1]: " + inst.Path("etc/to-text.xsl") + " -> " +
+                           out + "A.txt");
 }
 
 TEST_F(XsltModuleTest, AFailedFileStaysOrIsArchivedAndTheModuleGoesOn) {
@@ -133,18 +134,20 @@ TEST_F(XsltModuleTest, AProcessorThatCannotStartFailsAtTheFirstFileAndKeepsTheIn
 TEST_F(XsltModuleTest, StylesheetChecksPreferTheEtcFolder) {
   // The absolute form of the bare name points here; the etc folder wins.
   inst.box().Write("to-text.xsl", "not a stylesheet");
-  EXPECT_EQ(Run("mpFile=in\r\nmpXSLTfile=\r\n").rfind("MOD001: XSLT Datei für die "
-                                                       "Transformation fehlt!",
-                                                       0),
+  EXPECT_EQ(Run("mpFile=in\r\nmpXSLTfile=\r\n")
+                .rfind("MOD001: XSLT Datei für die "
+                       "Transformation fehlt!",
+                       0),
             0u);
   inst.box().Write("in/a.xml", "<invoice id=\"E\"/>");
   ASSERT_EQ(Run("mpFile=in\r\n"), "OK");
   EXPECT_EQ(inst.box().Read("out/a.txt"), "[E]");
   std::remove(inst.Path("etc/to-text.xsl").c_str());
   std::remove(inst.Path("to-text.xsl").c_str());
-  EXPECT_EQ(Run("mpFile=in\r\n").rfind("MOD001: XSLT Datei für die Transformation existiert "
-                                       "nicht!",
-                                       0),
+  EXPECT_EQ(Run("mpFile=in\r\n")
+                .rfind("MOD001: XSLT Datei für die Transformation existiert "
+                       "nicht!",
+                       0),
             0u);
 }
 

@@ -16,7 +16,9 @@ TestInstallation::TestInstallation(std::string extra_settings)
   (void)core::EnterHome(box_.root());
 }
 
-TestInstallation::~TestInstallation() { (void)core::EnterHome(previous_folder_); }
+TestInstallation::~TestInstallation() {
+  (void)core::EnterHome(previous_folder_);
+}
 
 void TestInstallation::Settings(const std::string& extra_settings) {
   box_.Write("settings.ini",
@@ -35,9 +37,11 @@ void TestInstallation::Workflow(const std::string& name, const std::string& modu
 
 void TestInstallation::FakeProgram(const std::string& name, int status) {
   const std::string calls = box_.Path("calls/" + name);
-  const std::string path = box_.Write(
-      "modules/" + name, "#!/bin/sh\n{ printf 'CALL\\n'; for a in \"$@\"; do printf '%s\\n' \"$a\"; "
-                         "done; } >> '" + calls + "'\nexit " + std::to_string(status) + "\n");
+  const std::string path =
+      box_.Write("modules/" + name,
+                 "#!/bin/sh\n{ printf 'CALL\\n'; for a in \"$@\"; do printf '%s\\n' \"$a\"; "
+                 "done; } >> '" +
+                     calls + "'\nexit " + std::to_string(status) + "\n");
   ::chmod(path.c_str(), 0755);
 }
 

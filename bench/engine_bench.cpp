@@ -1,0 +1,164 @@
+// A workflow run against a shell loop that starts the same programs:
+// a chain of 1000 converter modules whose program does nothing, and the XSLT
+// module over 1000 small files.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "bench/ratio_reporter.hpp"
+#include "core/context.hpp"
+#include "core/settings.hpp"
+#include "engine/workflow.hpp"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace wfdesk;
+
+constexpr int kCount = 1000;
+
+class QuietOperator : public core::Operator {
+ public:
+  void Tell(const std::string&) override {}
+  bool Ask(const std::string&) override { return false; }
+};
+
+void WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+// A scratch installation with a do-nothing converter and xsltproc.
+struct BenchInstallation {
+  BenchInstallation() {
+    std::string pattern = (fs::temp_directory_path() / "wfdesk-bench-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) std::abort();
+    home = pattern;
+    for (const char* folder : {"data", "modules", "etc", "in", "out", "log"}) {
+      fs::create_directory(home + "/" + folder);
+    }
+    WriteFile(home + "/settings.ini",
+              "[SETTINGS]\r\nmodule_dir=modules\r\ndata_dir=data\r\netc_dir=etc\r\n"
+              "logfile=log/system.log\r\nsilentmode=1\r\n");
+    fs::create_symlink("/bin/true", home + "/modules/mod_ledgerconv001_x86_32");
+    fs::create_symlink("/usr/bin/xsltproc", home + "/modules/xsltproc");
+    WriteFile(home + "/etc/t.xsl",
+              "<xsl:stylesheet version=\"1.0\" "
+              "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\"><xsl:output method=\"text\"/>"
+              "<xsl:template match=\"/\"><xsl:value-of select=\"/a\"/></xsl:template>"
+              "</xsl:stylesheet>");
+    std::string chain = "[FILE]\r\ntype=qvworkflow\r\n[DEF]\r\ntype=genWorkflow\r\n";
+    for (int i = 1; i <= kCount; ++i) {
+      char section[16];
+      std::snprintf(section, sizeof section, "MOD%03d", i);
+      chain += std::string("[") + section +
+               "]\r\nmtype=BMD5INVOICE\r\nmpFile=in\r\nmpFileOutPath=out\r\n"
+               "mpFileOutExtension=xml\r\n";
+    }
+    WriteFile(home + "/data/chain.ini", chain);
+    WriteFile(home + "/data/xslt.ini",
+              "[FILE]\r\ntype=qvworkflow\r\n[DEF]\r\ntype=genWorkflow\r\n[MOD001]\r\n"
+              "mtype=XSLTproc\r\nmpFile=in\r\nmpFileOutPath=out\r\nmpFileOutExtension=txt\r\n"
+              "mpXSLTfile=t.xsl\r\n");
+    (void)core::EnterHome(home);
+    settings = core::LoadAppSettings(home);
+  }
+  ~BenchInstallation() { fs::remove_all(home); }
+
+  void MakeInputs() const {
+    for (int i = 0; i < kCount; ++i) {
+      WriteFile(home + "/in/f" + std::to_string(i) + ".xml", "<a>" + std::to_string(i) + "</a>");
+    }
+  }
+
+  std::string home;
+  core::AppSettings settings;
+};
+
+BenchInstallation& Installation() {
+  static BenchInstallation installation;
+  return installation;
+}
+
+void RunWorkflow(benchmark::State& state, const std::string& name) {
+  auto& inst = Installation();
+  QuietOperator person;
+  core::SpawnLauncher launcher;
+  core::SystemClock clock;
+  core::SystemGuidSource guids;
+  const core::Context context{inst.home, inst.settings, person, launcher, clock, guids};
+  engine::WorkflowRunner runner;
+  if (!runner.RunWorkflow(context, name).ok()) state.SkipWithError("run failed");
+}
+
+void Shell(benchmark::State& state, const std::string& script) {
+  const char* argv[] = {"/bin/bash", "-c", script.c_str(), nullptr};
+  pid_t pid = 0;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  if (::posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char**>(argv), environ) != 0) {
+    state.SkipWithError("cannot start bash");
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+}
+
+void BM_Chain1000Converters(benchmark::State& state) {
+  for (auto _ : state) RunWorkflow(state, "chain.ini");
+}
+BENCHMARK(BM_Chain1000Converters)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+void BM_ShellLoop1000Converters(benchmark::State& state) {
+  const std::string home = Installation().home;
+  const std::string script = "for i in $(seq " + std::to_string(kCount) + "); do '" + home +
+                             "/modules/mod_ledgerconv001_x86_32' -f '" + home +
+                             "/in' -ifm '*' -fp '" + home + "/out' -fe xml -lf '" + home +
+                             "/log/system.log'; done";
+  for (auto _ : state) Shell(state, script);
+}
+BENCHMARK(BM_ShellLoop1000Converters)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+void BM_Xslt1000Files(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    Installation().MakeInputs();
+    state.ResumeTiming();
+    RunWorkflow(state, "xslt.ini");
+  }
+}
+BENCHMARK(BM_Xslt1000Files)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+void BM_ShellLoop1000Xsltproc(benchmark::State& state) {
+  const std::string home = Installation().home;
+  const std::string script = "cd '" + home + "/in' && for f in *.xml; do xsltproc -o \"../out/${f%%.*}.txt\" ../etc/t.xsl \"$f\"; done";
+  for (auto _ : state) {
+    state.PauseTiming();
+    Installation().MakeInputs();
+    state.ResumeTiming();
+    Shell(state, script);
+  }
+}
+BENCHMARK(BM_ShellLoop1000Xsltproc)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  bench::RatioReporter reporter({
+      {"BM_Chain1000Converters/iterations:5/real_time",
+       "BM_ShellLoop1000Converters/iterations:5/real_time", 1.5},
+      {"BM_Xslt1000Files/iterations:3/real_time", "BM_ShellLoop1000Xsltproc/iterations:3/real_time",
+       1.2},
+  });
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  return 0;
+}
