@@ -139,7 +139,9 @@ BENCHMARK(BM_Xslt1000Files)->Unit(benchmark::kMillisecond)->UseRealTime()->Itera
 
 void BM_ShellLoop1000Xsltproc(benchmark::State& state) {
   const std::string home = Installation().home;
-  const std::string script = "cd '" + home + "/in' && for f in *.xml; do xsltproc -o \"../out/${f%%.*}.txt\" ../etc/t.xsl \"$f\"; done";
+  const std::string script =
+      "cd '" + home +
+      "/in' && for f in *.xml; do xsltproc -o \"../out/${f%%.*}.txt\" ../etc/t.xsl \"$f\"; done";
   for (auto _ : state) {
     state.PauseTiming();
     Installation().MakeInputs();

@@ -69,7 +69,8 @@ std::string WorkflowTypeMessage(const core::Context& context, const std::string&
          ")";
 }
 
-RunOutcome WorkflowRunner::RunWorkflow(const core::Context& context, const std::string& name) {
+RunOutcome WorkflowRunner::RunWorkflow(const core::Context& context, const std::string& name,
+                                       RunObserver* observer) {
   if (name.empty()) return {};
   RunningFlag flag(running_);
   if (!flag.acquired()) {
@@ -90,7 +91,7 @@ RunOutcome WorkflowRunner::RunWorkflow(const core::Context& context, const std::
   }
 
   RunLog log(context);
-  RunOutcome outcome{runs_chain ? ExecuteGenWorkflow(context, log, name)
+  RunOutcome outcome{runs_chain ? ExecuteGenWorkflow(context, log, name, observer)
                                 : WorkflowTypeMessage(context, type)};
   log.Write(context.settings.logfile, "WORKFLOW END: " + outcome.result);
   log.Write(context.settings.logfile, kClosingLine);
@@ -98,7 +99,8 @@ RunOutcome WorkflowRunner::RunWorkflow(const core::Context& context, const std::
   return outcome;
 }
 
-std::string ExecuteGenWorkflow(const core::Context& context, RunLog& log, const std::string& name) {
+std::string ExecuteGenWorkflow(const core::Context& context, RunLog& log, const std::string& name,
+                               RunObserver* observer) {
   const std::string workflow_file = WorkflowPath(context, name);
   std::string log_file = ReadWorkflowValue(context, workflow_file, "DEF", "logfile");
   if (log_file.empty()) log_file = context.settings.logfile;
@@ -111,6 +113,7 @@ std::string ExecuteGenWorkflow(const core::Context& context, RunLog& log, const 
     const ModuleCall call{{context, workflow_file, SectionName(number)}, log_file, run_id, log};
     const std::string mtype = call.where.Read("mtype");
     if (mtype.empty()) break;
+    if (observer) observer->ModuleStarting(call.where.section, mtype);
     const ModuleType* type = FindModuleType(mtype);
     const std::string result = type ? type->run(call) : ModuleTypeMessage(context, mtype);
     if (result != "OK") return result;

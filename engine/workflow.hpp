@@ -18,6 +18,14 @@ struct RunOutcome {
   bool ok() const { return result == "OK"; }
 };
 
+// Told how a run goes on; called on the thread that runs the workflow,
+// between two modules, so it must not block.
+class RunObserver {
+ public:
+  virtual ~RunObserver() = default;
+  virtual void ModuleStarting(const std::string& section, const std::string& mtype) = 0;
+};
+
 // Runs workflows one at a time. Inside the process a second run is refused
 // while one is going; across processes each run holds a lock beside its
 // workflow file, so a scheduled run and a run from the window never overlap.
@@ -26,7 +34,8 @@ class WorkflowRunner {
   // Runs the workflow file `name` of the data folder: checks its type, runs
   // its chain, writes the closing lines to the system log and, unless
   // silent, tells the operator the result.
-  RunOutcome RunWorkflow(const core::Context& context, const std::string& name);
+  RunOutcome RunWorkflow(const core::Context& context, const std::string& name,
+                         RunObserver* observer = nullptr);
 
   bool running() const { return running_; }
 
@@ -36,7 +45,8 @@ class WorkflowRunner {
 
 // Runs the module chain of a genWorkflow file and returns "OK" or the first
 // module result that is not "OK".
-std::string ExecuteGenWorkflow(const core::Context& context, RunLog& log, const std::string& name);
+std::string ExecuteGenWorkflow(const core::Context& context, RunLog& log, const std::string& name,
+                               RunObserver* observer = nullptr);
 
 // Every problem a run of the workflow would meet in its type and in the
 // parameter checks of its modules, each as "SECTION: message". Writes

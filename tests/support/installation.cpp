@@ -30,9 +30,10 @@ void TestInstallation::Settings(const std::string& extra_settings) {
 
 void TestInstallation::Workflow(const std::string& name, const std::string& modules,
                                 const std::string& def_extra) {
-  box_.Write("data/" + name, "[FILE]\r\ntype=qvworkflow\r\n[DEF]\r\nname=" + name +
+  // The first occurrence of a key wins, so def_extra overrides the defaults.
+  box_.Write("data/" + name, "[FILE]\r\ntype=qvworkflow\r\n[DEF]\r\n" + def_extra + "name=" + name +
                                  "\r\ntitle=Title of " + name + "\r\ntype=genWorkflow\r\n" +
-                                 def_extra + modules);
+                                 modules);
 }
 
 void TestInstallation::FakeProgram(const std::string& name, int status) {

@@ -1,0 +1,94 @@
+#include "desk/lines_model.hpp"
+
+#include "core/files.hpp"
+#include "core/platform.hpp"
+#include "desk/text_codec.hpp"
+
+namespace wfdesk::desk {
+
+void LinesModel::Reset(std::string text) {
+  beginResetModel();
+  text_ = std::move(text);
+  lines_.clear();
+  IndexLines(text_, 0, lines_);
+  endResetModel();
+}
+
+void LinesModel::LoadFile(const std::string& path) {
+  path_ = path;
+  std::string bytes;
+  if (core::IsPlainFile(path)) (void)core::platform::ReadFileBytes(path, bytes);
+  Reset(std::move(bytes));
+}
+
+bool LinesModel::FollowFile() {
+  if (path_.empty()) return false;
+  std::string bytes;
+  if (!core::IsPlainFile(path_) || !core::platform::ReadFileBytes(path_, bytes)) return false;
+  if (bytes == text_) return false;
+  if (bytes.size() < text_.size() || bytes.compare(0, text_.size(), text_) != 0) {
+    Reset(std::move(bytes));
+    return true;
+  }
+  // An incomplete last line, or one whose CR may be followed by the LF of
+  // the same line end, is indexed again together with what came after it.
+  std::size_t from = text_.size();
+  bool redo_last = false;
+  if (!lines_.empty()) {
+    const LineSpan last = lines_.back();
+    const std::size_t end = last.begin + last.length;
+    if (end == text_.size() || (text_[end] == '\r' && end + 1 == text_.size())) {
+      from = last.begin;
+      redo_last = true;
+    }
+  }
+  std::vector<LineSpan> fresh;
+  IndexLines(bytes, from, fresh);
+  text_ = std::move(bytes);
+  auto next = fresh.begin();
+  if (redo_last && next != fresh.end()) {
+    lines_.back() = *next++;
+    const QModelIndex changed = index(static_cast<int>(lines_.size()) - 1);
+    emit dataChanged(changed, changed);
+  }
+  if (next != fresh.end()) {
+    const int first = static_cast<int>(lines_.size());
+    beginInsertRows(QModelIndex(), first, first + static_cast<int>(fresh.end() - next) - 1);
+    lines_.insert(lines_.end(), next, fresh.end());
+    endInsertRows();
+  }
+  return true;
+}
+
+void LinesModel::SetRows(const std::vector<std::string>& rows) {
+  path_.clear();
+  std::string text;
+  for (const auto& row : rows) {
+    text += row;
+    text += '\n';
+  }
+  Reset(std::move(text));
+}
+
+void LinesModel::Clear() {
+  path_.clear();
+  Reset({});
+}
+
+std::string LinesModel::LineBytes(int row) const {
+  if (row < 0 || row >= static_cast<int>(lines_.size())) return {};
+  return text_.substr(lines_[std::size_t(row)].begin, lines_[std::size_t(row)].length);
+}
+
+int LinesModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(lines_.size());
+}
+
+QVariant LinesModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= static_cast<int>(lines_.size())) return {};
+  if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
+  const LineSpan span = lines_[std::size_t(index.row())];
+  return DecodeAuto(std::string_view(text_).substr(span.begin, span.length));
+}
+
+}  // namespace wfdesk::desk

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <string>
+#include <vector>
+
+#include "desk/line_index.hpp"
+
+namespace wfdesk::desk {
+
+// The lines of a file (or of a list of rows) for a list view. The text is
+// kept once as bytes with an index of its lines; a line is decoded only when
+// the view shows it, so a log of 100 MB loads in well under a second.
+class LinesModel : public QAbstractListModel {
+  Q_OBJECT
+
+ public:
+  using QAbstractListModel::QAbstractListModel;
+
+  // Shows the file's lines; an empty list when the path names no file.
+  void LoadFile(const std::string& path);
+  // Adds what was appended to the file since it was loaded; loads it anew
+  // when it has shrunk or been replaced. Returns whether lines were added.
+  bool FollowFile();
+  void SetRows(const std::vector<std::string>& rows);
+  void Clear();
+
+  const std::string& path() const { return path_; }
+  // The bytes of a line.
+  std::string LineBytes(int row) const;
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+
+ private:
+  void Reset(std::string text);
+
+  std::string path_;
+  std::string text_;
+  std::vector<LineSpan> lines_;
+};
+
+}  // namespace wfdesk::desk

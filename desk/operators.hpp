@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QObject>
+#include <QWidget>
+
+#include "core/seams.hpp"
+
+namespace wfdesk::desk {
+
+// Message boxes with the application's title: OK only for what the operator
+// is told, Yes and No for questions. Call on the UI thread only.
+class MessageBoxOperator : public core::Operator {
+ public:
+  explicit MessageBoxOperator(QWidget* parent = nullptr) : parent_(parent) {}
+  void set_parent(QWidget* parent) { parent_ = parent; }
+
+  void Tell(const std::string& message) override;
+  bool Ask(const std::string& question) override;
+
+ private:
+  QWidget* parent_;
+};
+
+// Hands every message and question to another operator on the thread this
+// object lives on (the UI thread); a caller on another thread, such as a
+// workflow run, waits for the answer.
+class UiThreadOperator : public QObject, public core::Operator {
+  Q_OBJECT
+
+ public:
+  explicit UiThreadOperator(core::Operator& inner, QObject* parent = nullptr)
+      : QObject(parent), inner_(inner) {}
+
+  void Tell(const std::string& message) override;
+  bool Ask(const std::string& question) override;
+
+ private:
+  core::Operator& inner_;
+};
+
+}  // namespace wfdesk::desk
