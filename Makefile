@@ -1,7 +1,7 @@
 # A thin driver over CMake presets. `make test` is all a newcomer needs.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: deps build test test-asan bench format demo
+.PHONY: deps build test test-asan bench format demo gui
 
 deps:
 	scripts/install-deps
@@ -16,6 +16,10 @@ test: build
 # The example installation, run end to end on a scratch copy (demo-run/).
 demo: build
 	scripts/demo
+
+# The desk on a scratch copy of the example installation (gui-run/).
+gui: build
+	scripts/gui
 
 test-asan: deps
 	cmake --preset asan

@@ -106,6 +106,8 @@ void FrmEditor::Command1_Click() {
   hide();
 }
 
-void FrmEditor::Command2_Click() { hide(); }
+void FrmEditor::Command2_Click() {
+  hide();
+}
 
 }  // namespace wfdesk::desk

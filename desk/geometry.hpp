@@ -6,7 +6,9 @@
 namespace wfdesk::desk {
 
 // Window layouts are given in twips, 15 to a pixel.
-inline int Twips(int twips) { return twips / 15; }
+inline int Twips(int twips) {
+  return twips / 15;
+}
 
 // How much bigger than its designed client area (in twips) a widget is now.
 struct Growth {

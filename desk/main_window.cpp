@@ -32,7 +32,9 @@ constexpr std::size_t kMaxFileName = 1000;
 constexpr int kFollowMilliseconds = 300;
 constexpr int kRawTextRole = Qt::UserRole;
 
-QString Text(const std::string& bytes) { return DecodeAuto(bytes); }
+QString Text(const std::string& bytes) {
+  return DecodeAuto(bytes);
+}
 
 // The arguments other than our own "--" options, joined with blanks.
 std::string WorkflowOptionText(const QStringList& arguments) {
@@ -58,7 +60,8 @@ FrmMain::FrmMain(const DeskServices& services, QWidget* parent)
       context_{services.home, {}, person_, services.launcher, services.clock, services.guids} {
   setObjectName("frmMain");
   BuildControls();
-  editor_ = new FrmEditor(context_, [this] { return current_workflow_file_; }, this);
+  editor_ = new FrmEditor(
+      context_, [this] { return current_workflow_file_; }, this);
   follow_timer_ = new QTimer(this);
   follow_timer_->setInterval(kFollowMilliseconds);
   connect(follow_timer_, &QTimer::timeout, this, [this] {
@@ -131,8 +134,8 @@ void FrmMain::BuildControls() {
   connect(log_list_, &QListView::doubleClicked, this, &FrmMain::ShowLogLine);
 
   central_->setMinimumSize(Twips(kClientWidth), Twips(kClientHeight));
-  resize(Twips(kClientWidth), Twips(kClientHeight) + menuBar()->sizeHint().height() +
-                                  statusBar()->sizeHint().height());
+  resize(Twips(kClientWidth),
+         Twips(kClientHeight) + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
   central_->setMinimumSize(0, 0);
   LayoutControls();
 }
@@ -245,13 +248,14 @@ void FrmMain::cmd001_Click() {
   run_thread_ = std::thread([this, name] {
     const engine::RunOutcome outcome = runner_.RunWorkflow(context_, name, this);
     const QString result = Text(outcome.result);
-    QMetaObject::invokeMethod(this, [this, result] { OnRunEnded(result); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, result] { OnRunEnded(result); }, Qt::QueuedConnection);
   });
 }
 
 void FrmMain::ModuleStarting(const std::string& section, const std::string& mtype) {
-  const QString text = "Running " + Text(running_name_) + ": " + Text(section) + " (" +
-                       Text(mtype) + ")";
+  const QString text =
+      "Running " + Text(running_name_) + ": " + Text(section) + " (" + Text(mtype) + ")";
   QMetaObject::invokeMethod(
       this, [this, text] { statusBar()->showMessage(text); }, Qt::QueuedConnection);
 }

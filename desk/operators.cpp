@@ -9,7 +9,9 @@ namespace wfdesk::desk {
 
 namespace {
 
-QString Title() { return QString::fromUtf8(core::kAppTitle.data(), qsizetype(core::kAppTitle.size())); }
+QString Title() {
+  return QString::fromUtf8(core::kAppTitle.data(), qsizetype(core::kAppTitle.size()));
+}
 
 }  // namespace
 

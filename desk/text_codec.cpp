@@ -51,7 +51,9 @@ QString Decode(std::string_view bytes, TextEncoding encoding) {
   return text;
 }
 
-QString DecodeAuto(std::string_view bytes) { return Decode(bytes, DetectEncoding(bytes)); }
+QString DecodeAuto(std::string_view bytes) {
+  return Decode(bytes, DetectEncoding(bytes));
+}
 
 std::optional<std::string> Encode(const QString& text, TextEncoding encoding) {
   if (encoding == TextEncoding::kUtf8) return text.toStdString();

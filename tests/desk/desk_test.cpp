@@ -36,8 +36,8 @@ class DeskTest : public QObject {
 
   FrmMain& Open(const QStringList& arguments = {}) {
     window = std::make_unique<FrmMain>(DeskServices{inst->context().home, inst->person(),
-                                                    inst->context().launcher,
-                                                    inst->context().clock, inst->context().guids});
+                                                    inst->context().launcher, inst->context().clock,
+                                                    inst->context().guids});
     window->FormLoad(arguments);
     return *window;
   }
@@ -180,7 +180,9 @@ class DeskTest : public QObject {
 
   void theEditorKeepsTypedTextAndSavesInTheFilesEncoding() {
     // Windows-1252 bytes with CR LF line ends, as written on Windows.
-    const std::string original = "[FILE]\r\ntype=qvworkflow\r\n[DEF]\r\ntitle=Gr\xF6\xDF" "e\r\n";
+    const std::string original =
+        "[FILE]\r\ntype=qvworkflow\r\n[DEF]\r\ntitle=Gr\xF6\xDF"
+        "e\r\n";
     inst->box().Write("data/w.ini", original);
     Open();
     Select(2);
@@ -206,7 +208,9 @@ class DeskTest : public QObject {
     inst->person().answer = true;
     QTest::mouseClick(editor->findChild<QPushButton*>("Command1"), Qt::LeftButton);
     QCOMPARE(inst->person().asked.back(), std::string("Wollen Sie die Änderungen speichern?"));
-    const std::string saved = original + "name=B\xE4" "cker \x80";
+    const std::string saved = original +
+                              "name=B\xE4"
+                              "cker \x80";
     QCOMPARE(inst->box().Read("data/w.ini"), saved);
 
     // A character Windows-1252 cannot store is refused; nothing is written.
