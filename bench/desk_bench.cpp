@@ -36,8 +36,9 @@ struct BenchInstallation {
     std::ofstream log(home + "/big.log", std::ios::binary);
     std::string line;
     for (long bytes = 0; bytes < 100L * 1000 * 1000; bytes += long(line.size())) {
-      line = "2026-12-06 09:00:00  [00112233-4455-6677-8899-AABBCCDDEEFF] MODULE MOD001 "
-             "File transformed: [OK] /srv/in/invoice.xml\r\n";
+      line =
+          "2026-12-06 09:00:00  [00112233-4455-6677-8899-AABBCCDDEEFF] MODULE MOD001 "
+          "File transformed: [OK] /srv/in/invoice.xml\r\n";
       log << line;
     }
     (void)core::EnterHome(home);
@@ -108,6 +109,7 @@ int main(int argc, char** argv) {
       {"BM_LogView100MB/iterations:3/real_time", "BM_Read100MBLog/iterations:3/real_time", 0},
   });
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  std::printf("Targets: start-up to a shown window at most 500 ms; the 100 MB log at most 1000 ms.\n");
+  std::printf(
+      "Targets: start-up to a shown window at most 500 ms; the 100 MB log at most 1000 ms.\n");
   return 0;
 }

@@ -160,6 +160,10 @@ class DeskTest : public QObject {
     // The window stays live, and a second double click starts nothing.
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, b);
     QTRY_VERIFY(LogRows().size() >= 2);  // the view follows the run's log
+    inst->person().answer = false;       // closing during a run asks first
+    window->close();
+    QVERIFY(QString::fromStdString(inst->person().asked.back()).contains("still running"));
+    QVERIFY(window->running());
     inst->box().Write("release", "");
     QTRY_COMPARE(Text("lblMessage"), QString("OK"));
     QVERIFY(execute->isEnabled());
@@ -246,7 +250,14 @@ class DeskTest : public QObject {
     Open();
     window->ShowLogFile("system.log");
     QCOMPARE(LogRows(), QStringList({"one", "two", "three", "four"}));
-    QCOMPARE(Child<QListView>("logList")->currentIndex().row(), 3);
+    QListView* log = Child<QListView>("logList");
+    QCOMPARE(log->currentIndex().row(), 3);
+    const QPoint two = log->visualRect(log->model()->index(1, 0)).center();
+    QTest::mouseClick(log->viewport(), Qt::LeftButton, {}, two);
+    QTest::mouseDClick(log->viewport(), Qt::LeftButton, {}, two);
+    QCOMPARE(inst->person().told.back(), std::string("two"));
+    window->findChild<QAction*>("mnu_help103")->trigger();
+    QCOMPARE(inst->person().told.back(), std::string("wfdesk v." WFDESK_TEST_VERSION));
     window->ShowLogFile(inst->Path("data"));  // a folder: an empty view
     QVERIFY(LogRows().isEmpty());
   }
