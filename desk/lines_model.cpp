@@ -10,7 +10,7 @@ void LinesModel::Reset(std::string text) {
   beginResetModel();
   text_ = std::move(text);
   lines_.clear();
-  IndexLines(text_, 0, lines_);
+  core::IndexLines(text_, 0, lines_);
   endResetModel();
 }
 
@@ -35,15 +35,15 @@ bool LinesModel::FollowFile() {
   std::size_t from = text_.size();
   bool redo_last = false;
   if (!lines_.empty()) {
-    const LineSpan last = lines_.back();
+    const core::LineSpan last = lines_.back();
     const std::size_t end = last.begin + last.length;
     if (end == text_.size() || (text_[end] == '\r' && end + 1 == text_.size())) {
       from = last.begin;
       redo_last = true;
     }
   }
-  std::vector<LineSpan> fresh;
-  IndexLines(bytes, from, fresh);
+  std::vector<core::LineSpan> fresh;
+  core::IndexLines(bytes, from, fresh);
   text_ = std::move(bytes);
   auto next = fresh.begin();
   if (redo_last && next != fresh.end()) {
@@ -87,7 +87,7 @@ int LinesModel::rowCount(const QModelIndex& parent) const {
 QVariant LinesModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= static_cast<int>(lines_.size())) return {};
   if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
-  const LineSpan span = lines_[std::size_t(index.row())];
+  const core::LineSpan span = lines_[std::size_t(index.row())];
   return DecodeAuto(std::string_view(text_).substr(span.begin, span.length));
 }
 

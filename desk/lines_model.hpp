@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "desk/line_index.hpp"
+#include "core/line_index.hpp"
 
 namespace wfdesk::desk {
 
@@ -37,7 +37,7 @@ class LinesModel : public QAbstractListModel {
 
   std::string path_;
   std::string text_;
-  std::vector<LineSpan> lines_;
+  std::vector<core::LineSpan> lines_;
 };
 
 }  // namespace wfdesk::desk

@@ -15,12 +15,12 @@
 #include "core/files.hpp"
 #include "core/language.hpp"
 #include "core/settings.hpp"
+#include "core/workflow_file.hpp"
 #include "desk/editor_window.hpp"
 #include "desk/geometry.hpp"
 #include "desk/lines_model.hpp"
 #include "desk/text_codec.hpp"
 #include "engine/catalogue.hpp"
-#include "engine/workflow_file.hpp"
 
 namespace wfdesk::desk {
 
@@ -219,19 +219,19 @@ void FrmMain::ListWF_Click() {
       separator == std::string::npos
           ? ""
           : text.substr(separator + context_.settings.ListSeparator.size(), kMaxFileName);
-  const std::string path = engine::WorkflowPath(context_, name);
+  const std::string path = core::WorkflowPath(context_, name);
   if (path != current_workflow_file_) lbl_message_->clear();
   current_workflow_file_ = path;
   wf_file_ = name;
   lbl_wf_file_->setText(Text(name));
-  lbl_wf_name_out_->setText(Text(engine::ReadWorkflowValue(context_, path, "DEF", "name")));
+  lbl_wf_name_out_->setText(Text(core::ReadWorkflowValue(context_, path, "DEF", "name")));
   lbl_eid_->clear();
   lbl_pname_->clear();
   ShowLogFile(LogFileOf(path));
 }
 
 std::string FrmMain::LogFileOf(const std::string& workflow_path) const {
-  const std::string own = engine::ReadWorkflowValue(context_, workflow_path, "DEF", "logfile");
+  const std::string own = core::ReadWorkflowValue(context_, workflow_path, "DEF", "logfile");
   return own.empty() ? context_.settings.logfile : own;
 }
 

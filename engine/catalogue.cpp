@@ -1,7 +1,7 @@
 #include "engine/catalogue.hpp"
 
 #include "core/files.hpp"
-#include "engine/workflow_file.hpp"
+#include "core/workflow_file.hpp"
 
 namespace wfdesk::engine {
 
@@ -10,9 +10,9 @@ std::optional<std::vector<WorkflowEntry>> ListWorkflows(const core::Context& con
   if (!core::DirExists(folder)) return std::nullopt;
   std::vector<WorkflowEntry> entries;
   for (const std::string& name : core::FolderFileNames(folder)) {
-    const std::string path = WorkflowPath(context, name);
-    if (ReadWorkflowValue(context, path, "FILE", "type") != kWorkflowMarker) continue;
-    entries.push_back({ReadWorkflowValue(context, path, "DEF", "title"), name});
+    const std::string path = core::WorkflowPath(context, name);
+    if (core::ReadWorkflowValue(context, path, "FILE", "type") != core::kWorkflowMarker) continue;
+    entries.push_back({core::ReadWorkflowValue(context, path, "DEF", "title"), name});
   }
   return entries;
 }

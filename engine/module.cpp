@@ -2,12 +2,12 @@
 
 #include "core/files.hpp"
 #include "core/ini.hpp"
-#include "engine/workflow_file.hpp"
+#include "core/workflow_file.hpp"
 
 namespace wfdesk::engine {
 
 std::string ModuleSection::Read(const std::string& key) const {
-  return ReadWorkflowValue(context, workflow_file, section, key);
+  return core::ReadWorkflowValue(context, workflow_file, section, key);
 }
 
 std::string ModuleSection::Absolute(const std::string& path) const {

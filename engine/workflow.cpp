@@ -8,8 +8,8 @@
 #include "core/language.hpp"
 #include "core/log.hpp"
 #include "core/settings.hpp"
+#include "core/workflow_file.hpp"
 #include "engine/modules.hpp"
-#include "engine/workflow_file.hpp"
 
 namespace wfdesk::engine {
 
@@ -76,8 +76,9 @@ RunOutcome WorkflowRunner::RunWorkflow(const core::Context& context, const std::
   if (!flag.acquired()) {
     return Refuse(context, "Another workflow is running. " + name + " was not started.", true);
   }
-  const std::string type = ReadWorkflowValue(context, WorkflowPath(context, name), "DEF", "type");
-  const bool runs_chain = type == kGenWorkflow;
+  const std::string type =
+      core::ReadWorkflowValue(context, core::WorkflowPath(context, name), "DEF", "type");
+  const bool runs_chain = type == core::kGenWorkflow;
   std::optional<core::FileLock> lock;
   if (runs_chain) {
     lock.emplace(LockPath(context, name));
@@ -101,8 +102,8 @@ RunOutcome WorkflowRunner::RunWorkflow(const core::Context& context, const std::
 
 std::string ExecuteGenWorkflow(const core::Context& context, RunLog& log, const std::string& name,
                                RunObserver* observer) {
-  const std::string workflow_file = WorkflowPath(context, name);
-  std::string log_file = ReadWorkflowValue(context, workflow_file, "DEF", "logfile");
+  const std::string workflow_file = core::WorkflowPath(context, name);
+  std::string log_file = core::ReadWorkflowValue(context, workflow_file, "DEF", "logfile");
   if (log_file.empty()) log_file = context.settings.logfile;
   const std::string run_id = core::CreateGUID(context.guids);
   // The workflow's file name labels the run.
@@ -123,9 +124,9 @@ std::string ExecuteGenWorkflow(const core::Context& context, RunLog& log, const 
 }
 
 std::vector<std::string> CheckWorkflow(const core::Context& context, const std::string& name) {
-  const std::string workflow_file = WorkflowPath(context, name);
-  const std::string type = ReadWorkflowValue(context, workflow_file, "DEF", "type");
-  if (type != kGenWorkflow) return {WorkflowTypeMessage(context, type)};
+  const std::string workflow_file = core::WorkflowPath(context, name);
+  const std::string type = core::ReadWorkflowValue(context, workflow_file, "DEF", "type");
+  if (type != core::kGenWorkflow) return {WorkflowTypeMessage(context, type)};
   std::vector<std::string> problems;
   for (int number = 1; number <= kMaxModules; ++number) {
     const ModuleSection where{context, workflow_file, SectionName(number)};

@@ -10,8 +10,8 @@
 #include <QtTest>
 #include <memory>
 
+#include "core/line_index.hpp"
 #include "desk/editor_window.hpp"
-#include "desk/line_index.hpp"
 #include "desk/lines_model.hpp"
 #include "desk/main_window.hpp"
 #include "tests/support/installation.hpp"
@@ -263,8 +263,8 @@ class DeskTest : public QObject {
   }
 
   void lineIndexAndFollowingAGrowingFile() {
-    std::vector<wfdesk::desk::LineSpan> lines;
-    wfdesk::desk::IndexLines("a\r\n\r\nb\rc", 0, lines);
+    std::vector<wfdesk::core::LineSpan> lines;
+    wfdesk::core::IndexLines("a\r\n\r\nb\rc", 0, lines);
     QCOMPARE(lines.size(), std::size_t{4});
     QCOMPARE(lines[1].length, std::size_t{0});
     QCOMPARE(lines[3].begin, std::size_t{7});

@@ -1,8 +1,8 @@
-#include "desk/line_index.hpp"
+#include "core/line_index.hpp"
 
 #include <cstring>
 
-namespace wfdesk::desk {
+namespace wfdesk::core {
 
 namespace {
 
@@ -30,4 +30,4 @@ void IndexLines(std::string_view text, std::size_t from, std::vector<LineSpan>& 
   }
 }
 
-}  // namespace wfdesk::desk
+}  // namespace wfdesk::core

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-namespace wfdesk::desk {
+namespace wfdesk::core {
 
 struct LineSpan {
   std::size_t begin = 0;
@@ -16,4 +16,4 @@ struct LineSpan {
 // `lines` the lines of text[from...], which must start a line.
 void IndexLines(std::string_view text, std::size_t from, std::vector<LineSpan>& lines);
 
-}  // namespace wfdesk::desk
+}  // namespace wfdesk::core

@@ -4,17 +4,17 @@
 
 #include "core/context.hpp"
 
-namespace wfdesk::engine {
+namespace wfdesk::core {
 
 inline constexpr const char* kWorkflowMarker = "qvworkflow";
 inline constexpr const char* kGenWorkflow = "genWorkflow";
 
 // The path of a workflow file as logs show it: data folder, "/", name.
-std::string WorkflowPath(const core::Context& context, const std::string& name);
+std::string WorkflowPath(const Context& context, const std::string& name);
 
 // A key of a workflow file, read afresh. A relative path is taken from the
 // installation folder, an absolute one as it stands.
-std::string ReadWorkflowValue(const core::Context& context, const std::string& workflow_path,
+std::string ReadWorkflowValue(const Context& context, const std::string& workflow_path,
                               const std::string& section, const std::string& key);
 
-}  // namespace wfdesk::engine
+}  // namespace wfdesk::core

@@ -1,0 +1,143 @@
+// The loader, the field reader, the column fitting, the row format and the
+// filter rules of the transmission list.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "textdb/records.hpp"
+#include "textdb/transmission_list.hpp"
+#include "tests/support/installation.hpp"
+
+namespace wfdesk::textdb {
+namespace {
+
+using testing::TestInstallation;
+using ::testing::ElementsAre;
+
+std::string Data(const char* name) { return std::string(WFDESK_TEST_DATA "/textdb/") + name; }
+
+std::vector<std::string> Entries(const RecordList& list) {
+  std::vector<std::string> entries;
+  for (std::size_t i = 0; i < list.size(); ++i) entries.push_back(list.Entry(i));
+  return entries;
+}
+
+TEST(Loader, NumbersTheLinesAndEndsWithAnEmptyEntry) {
+  TestInstallation inst;
+  EXPECT_THAT(Entries(LoadTextDatabase(inst.context(), Data("two_lines.csv"))),
+              ElementsAre("0;A;B", "1;C", ""));
+  EXPECT_THAT(Entries(LoadTextDatabase(inst.context(), Data("empty_lines.csv"))),
+              ElementsAre("0;ID1;a", "1;ID2;b", "2;", "3;ID4;d", ""));
+  // A line with "|||" stays one record.
+  EXPECT_THAT(Entries(LoadTextDatabase(inst.context(), Data("pipes.csv"))),
+              ElementsAre("0;a|||b;x", "1;C;y", ""));
+  EXPECT_THAT(Entries(LoadTextDatabase(inst.context(), Data("mixed_line_ends.csv"))),
+              ElementsAre("0;L1", "1;L2", "2;L3", ""));
+  EXPECT_TRUE(Entries(LoadTextDatabase(inst.context(), Data("empty.csv"))).empty());
+  EXPECT_TRUE(inst.person().told.empty());
+  EXPECT_THAT(Entries(RecordList()), ElementsAre(" "));
+}
+
+TEST(Loader, AMissingFileGivesTheBlankListAndAMessageUnlessSilent) {
+  TestInstallation inst;
+  inst.context().settings.silentmode = "0";
+  EXPECT_THAT(Entries(LoadTextDatabase(inst.context(), "missing.csv")), ElementsAre(" "));
+  inst.context().settings.language = 1;
+  inst.context().settings.textdb = "db/trans.csv";
+  LoadTextDatabase(inst.context(), "");  // "" loads the textdb file
+  EXPECT_THAT(inst.person().told, ElementsAre("The file missing.csv does not exist.",
+                                              "Die Datei db/trans.csv existiert nicht."));
+  for (const char* silent : {"1", "2"}) {
+    inst.context().settings.silentmode = silent;
+    LoadTextDatabase(inst.context(), "missing.csv");
+  }
+  EXPECT_EQ(inst.person().told.size(), 2u);
+}
+
+TEST(FieldReader, FollowsTheQuotedFieldRules) {
+  EXPECT_EQ(GetRecordField("0;a;;c", 3), "");
+  EXPECT_EQ(GetRecordField("0;a;;c", 4), "c");
+  EXPECT_EQ(GetRecordField("0;a;;c", 1), "0");
+  EXPECT_EQ(GetRecordField("0;a;b;", 4), "");
+  EXPECT_EQ(GetRecordField("0;\"x;y\";z", 2), "x;y");
+  EXPECT_EQ(GetRecordField("0;\"x;y\";z", 3), "z");
+  EXPECT_EQ(GetRecordField("0;\"abc", 2), "ab");  // the last character taken for the quote
+  EXPECT_EQ(GetRecordField("0;\"abc\"", 2), "abc");
+  EXPECT_EQ(GetRecordField("0;a", 0), "");
+  EXPECT_EQ(GetRecordField("", 1), "");
+  EXPECT_EQ(GetRecordField("0;\"\"", 2), "");
+}
+
+TEST(FieldReader, ReadsTheNamedFiles) {
+  TestInstallation inst;
+  const RecordList quoted = LoadTextDatabase(inst.context(), Data("quoted.csv"));
+  EXPECT_EQ(GetRecordField(quoted.Record(0), 2), "x;y");
+  EXPECT_EQ(GetRecordField(quoted.Record(0), 3), "z");
+  EXPECT_EQ(GetRecordField(quoted.Record(1), 2), "ab");
+  EXPECT_EQ(GetRecordField(quoted.Record(2), 2), "abc");
+  const RecordList empty = LoadTextDatabase(inst.context(), Data("empty_fields.csv"));
+  EXPECT_EQ(GetRecordField(empty.Record(0), 3), "");
+  EXPECT_EQ(GetRecordField(empty.Record(0), 4), "c");
+  EXPECT_EQ(GetRecordField(empty.Record(1), 4), "");
+}
+
+TEST(FieldReader, AFieldBeyondTheLineIsEmpty) {
+  EXPECT_EQ(GetRecordField("0;a;bc", 4), "");
+  EXPECT_EQ(GetRecordField("0;\"abc", 3), "");
+  EXPECT_EQ(GetRecordField("0;a;b;", 5), "");
+  EXPECT_EQ(GetRecordField("x", 14), "");
+}
+
+TEST(Columns, PadToWidthCutsOrFills) {
+  EXPECT_EQ(PadToWidth("abc", 5, false), "abc  ");
+  EXPECT_EQ(PadToWidth("abcdefgh", 5, false), "abcde");
+  EXPECT_EQ(PadToWidth("abcdefgh", 5, true), "abcdefgh");
+  EXPECT_EQ(PadToWidth("abc", 0, false), "");
+}
+
+std::string Record(const std::string& id, const std::string& f3, const std::string& f4,
+                   const std::string& f6, const std::string& tag) {
+  return id + ";f2;" + f3 + ";" + f4 + ";f5;" + f6 + ";f7;f8;f9;f10;f11;f12;" + tag;
+}
+
+TEST(Rows, ShowTheColumnsAndTheWriteMark) {
+  const std::string untagged = FormatRow(Record("ID-1", "third", "fourth", "sixth", "0"));
+  EXPECT_EQ(untagged.size(), 166u);
+  EXPECT_EQ(untagged, PadToWidth("ID-1", 20, true) + "   sixth        " + "    " + "   " +
+                          PadToWidth("fourth", 20, false) + "   " + PadToWidth("third", 100, false));
+  for (const char* tag : {"1", ""}) {
+    const std::string tagged = FormatRow(Record("ID-1", "third", "fourth", "sixth", tag));
+    EXPECT_EQ(tagged.size(), 163u);
+    EXPECT_EQ(tagged.substr(36, 4), "W   ");
+  }
+  const std::string long_id(25, 'L');
+  const std::string row = FormatRow(Record(long_id, std::string(120, 'x'), "", "1234567890123", "0"));
+  EXPECT_EQ(row.substr(0, 28), long_id + "   ");
+  EXPECT_EQ(row.substr(28, 10), "1234567890");
+  EXPECT_EQ(row.size(), 171u);  // the long ID moves the rest right; field 3 is cut to 100
+}
+
+TEST(Rows, FilterIgnoresCaseAndListsRepeatedIdsOnce) {
+  const RecordList records = RecordList::FromFileContent(
+      "A;1\r\nA;2\r\nxabcx;3\r\nB;4\r\nA;5\r\nXABC;6\r\n");
+  EXPECT_THAT(FilterRows(records, "").element_ids, ElementsAre("A", "xabcx", "B", "A", "XABC"));
+  EXPECT_THAT(FilterRows(records, "abc").element_ids, ElementsAre("xabcx", "XABC"));
+  // A record the filter hides still breaks a run of equal IDs.
+  const RecordList hidden = RecordList::FromFileContent("A;1\r\nB;2\r\nA;3\r\n");
+  EXPECT_THAT(FilterRows(hidden, "a").element_ids, ElementsAre("A", "A"));
+  EXPECT_TRUE(FilterRows(RecordList::FromFileContent(";empty id\r\n"), "").rows.empty());
+  EXPECT_TRUE(FilterRows(RecordList(), "").rows.empty());
+}
+
+TEST(Rows, FillDBlistLoadsTheSelectedWorkflowsDatabase) {
+  TestInstallation inst;
+  inst.box().Write("trans.csv", Record("FROM-TEXTDB", "", "", "", "0") + "\r\n");
+  inst.box().Write("own.csv", Record("OWN", "", "", "", "0") + "\r\n");
+  inst.Workflow("own.ini", "[WORKFLOW]\r\ndbfile=own.csv\r\n");
+  inst.Workflow("plain.ini", "");
+  EXPECT_THAT(FillDBlist(inst.context(), "own.ini", "").element_ids, ElementsAre("OWN"));
+  EXPECT_THAT(FillDBlist(inst.context(), "plain.ini", "").element_ids, ElementsAre("FROM-TEXTDB"));
+  EXPECT_THAT(FillDBlist(inst.context(), "", "").element_ids, ElementsAre("FROM-TEXTDB"));
+}
+
+}  // namespace
+}  // namespace wfdesk::textdb

@@ -1,0 +1,67 @@
+#pragma once
+
+// The transmission database: a text file with one record per line and the
+// fields of a record separated by ";".
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/context.hpp"
+#include "core/line_index.hpp"
+
+namespace wfdesk::textdb {
+
+inline constexpr char kSeparator = ';';
+inline constexpr int kRecordFields = 13;
+
+// The numbered lines of the database last loaded. Entry i of a loaded file
+// is "i;" and line i; after the lines comes one empty entry. A missing file
+// (and the start) gives one entry holding a single blank; an empty file no
+// entries. Consumers skip "" and " ". The file's bytes are kept once.
+class RecordList {
+ public:
+  // One entry holding a single blank.
+  RecordList() = default;
+  // The entries of a file's content.
+  static RecordList FromFileContent(std::string content);
+
+  std::size_t size() const;
+  // The entry as text, line number first.
+  std::string Entry(std::size_t i) const;
+  // Whether consumers pass the entry over: "" or a single blank.
+  bool IsSkipped(std::size_t i) const;
+  // The line of a record entry, without its number.
+  std::string_view Record(std::size_t i) const;
+
+ private:
+  bool blank_ = true;
+  std::string text_;
+  std::vector<core::LineSpan> lines_;
+};
+
+enum class LoadStatus { kLoaded, kMissing, kUnreadable };
+
+// Reads the database file; a line ends at CR LF, a lone CR or a lone LF.
+LoadStatus ReadTextDatabase(const std::string& path, RecordList& records, std::string& error);
+
+// Loads `path`, or the textdb file of the settings when it is "". A missing
+// file gives the one-blank list and, unless silentmode is a non-zero number,
+// the message "The file PATH does not exist." in the settings' language.
+RecordList LoadTextDatabase(const core::Context& context, const std::string& path);
+
+// The path LoadTextDatabase reads for `path`.
+std::string DatabasePath(const core::Context& context, const std::string& path);
+
+// Field n (from 1) of a line. A field in double quotes ends at the first
+// double quote followed by the separator and loses its quotes; without that
+// pair it runs to the end of the line, whose last character is taken for the
+// closing quote. "" for n below 1 and for a field the line does not have.
+std::string_view RecordFieldView(std::string_view line, int n, char separator = kSeparator);
+std::string GetRecordField(std::string_view line, int n, char separator = kSeparator);
+
+// The text cut or padded with blanks to `width` characters; with keep_long a
+// longer text comes back whole.
+std::string PadToWidth(std::string_view text, int width, bool keep_long);
+
+}  // namespace wfdesk::textdb
