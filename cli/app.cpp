@@ -8,9 +8,13 @@
 
 #include "cli/console_operator.hpp"
 #include "core/context.hpp"
+#include "core/files.hpp"
 #include "core/settings.hpp"
+#include "core/workflow_file.hpp"
 #include "engine/catalogue.hpp"
 #include "engine/workflow.hpp"
+#include "textdb/record_actions.hpp"
+#include "textdb/transmission_list.hpp"
 
 namespace wfdesk::cli {
 
@@ -77,6 +81,42 @@ int ListCommand(Installation& installation) {
   return kSucceeded;
 }
 
+// What `records` was asked to do.
+struct RecordsRequest {
+  std::string name;
+  std::string filter;
+  std::string set_id, toggle_id, delete_id;
+  std::string field6, field4, tag;
+  bool set = false, toggle = false, remove = false;
+};
+
+int RecordsCommand(Installation& installation, const RecordsRequest& request) {
+  if (!installation.Open()) return kFailed;
+  const auto& context = installation.context();
+  const std::string workflow =
+      core::AbsolutePath(core::WorkflowPath(context, request.name), context.home);
+  if (!core::IsPlainFile(workflow)) {
+    std::cerr << "The workflow file " << workflow << " does not exist.\n";
+    return kFailed;
+  }
+  textdb::ActionResult result;
+  if (request.set) {
+    result = textdb::WriteChangesToDB(context, request.name, request.set_id,
+                                      {request.field6, request.field4, request.tag});
+  } else if (request.toggle) {
+    result = textdb::SwitchWriteTagInDB(context, request.name, request.toggle_id);
+  } else if (request.remove) {
+    result = textdb::DeleteElementInDB(context, request.name, request.delete_id);
+  } else {
+    const auto rows = textdb::FillDBlist(context, request.name, request.filter);
+    for (const auto& row : rows.rows) std::cout << row << '\n';
+    const bool present = core::IsPlainFile(textdb::DatabaseOf(context, request.name).path);
+    return present ? kSucceeded : kFailed;
+  }
+  if (!result.done) std::cerr << result.message << '\n';
+  return result.done ? kSucceeded : kFailed;
+}
+
 // The scheduler form "/f NAME": the arguments other than our own "--"
 // options, joined with blanks, searched for the workflow option.
 struct LegacyCall {
@@ -135,14 +175,43 @@ int Main(int argc, char** argv) {
   check->add_option("NAME", name, "file name of the workflow")->required();
   CLI::App* list = app.add_subcommand("list", "list the workflows of the data folder");
 
+  RecordsRequest records_request;
+  bool yes = false;
+  CLI::App* records =
+      app.add_subcommand("records", "show or change the transmission records of a workflow");
+  records->add_option("NAME", records_request.name, "file name of the workflow")->required();
+  records->add_option("--filter", records_request.filter, "only element IDs containing TEXT");
+  CLI::Option* set = records->add_option("--set", records_request.set_id,
+                                         "set field 6, field 4 and the write tag of record ID");
+  CLI::Option* field6 = records->add_option("--field6", records_request.field6, "new field 6");
+  CLI::Option* field4 = records->add_option("--field4", records_request.field4, "new field 4");
+  CLI::Option* tag = records->add_option("--tag", records_request.tag, "new write tag");
+  CLI::Option* toggle =
+      records->add_option("--toggle", records_request.toggle_id, "toggle the write tag of ID");
+  CLI::Option* remove =
+      records->add_option("--delete", records_request.delete_id, "delete the records of ID");
+  records->add_flag("--yes", yes, "confirm the deletion");
+  set->excludes(toggle)->excludes(remove);
+  toggle->excludes(remove);
+  for (CLI::Option* value : {field6, field4, tag}) {
+    set->needs(value);
+    value->needs(set);
+  }
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
     return app.exit(error) == 0 ? kSucceeded : kWrongUsage;
   }
 
-  Installation installation(home.empty() ? std::nullopt : std::optional(home), false);
+  Installation installation(home.empty() ? std::nullopt : std::optional(home), yes);
   if (run->parsed()) return RunCommand(installation, name);
+  if (records->parsed()) {
+    records_request.set = set->count() > 0;
+    records_request.toggle = toggle->count() > 0;
+    records_request.remove = remove->count() > 0;
+    return RecordsCommand(installation, records_request);
+  }
   if (check->parsed()) return CheckCommand(installation, name);
   if (list->parsed()) return ListCommand(installation);
   return kWrongUsage;

@@ -132,13 +132,15 @@ ActionResult SwitchWriteTagInDB(const core::Context& context, const std::string&
 
 ActionResult DeleteElementInDB(const core::Context& context, const std::string& workflow_name,
                                const std::string& element_id) {
-  if (element_id.empty()) return ActionResult::NotDone("No element is chosen. Nothing was deleted.");
+  if (element_id.empty())
+    return ActionResult::NotDone("No element is chosen. Nothing was deleted.");
   if (!context.person.Ask("Wollen Sie das Element " + element_id + " aus der Datenbank löschen?")) {
     return ActionResult::NotDone("Not confirmed. Nothing was deleted.");
   }
   LoadedDatabase loaded;
   if (auto refused = Load(context, workflow_name, loaded)) return *refused;
-  return Rewrite(loaded, element_id, [](Fields&) { return false; }, true);
+  return Rewrite(
+      loaded, element_id, [](Fields&) { return false; }, true);
 }
 
 }  // namespace wfdesk::textdb

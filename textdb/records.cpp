@@ -26,7 +26,9 @@ std::string RecordList::Entry(std::size_t i) const {
   return std::to_string(i) + kSeparator + std::string(Record(i));
 }
 
-bool RecordList::IsSkipped(std::size_t i) const { return blank_ || i >= lines_.size(); }
+bool RecordList::IsSkipped(std::size_t i) const {
+  return blank_ || i >= lines_.size();
+}
 
 std::string_view RecordList::Record(std::size_t i) const {
   if (IsSkipped(i)) return {};
@@ -73,7 +75,9 @@ namespace {
 struct Positions {
   std::string_view line;
   long length() const { return static_cast<long>(line.size()); }
-  char At(long pos) const { return pos >= 1 && pos <= length() ? line[std::size_t(pos - 1)] : '\0'; }
+  char At(long pos) const {
+    return pos >= 1 && pos <= length() ? line[std::size_t(pos - 1)] : '\0';
+  }
   // First position of `what` at or after `from`, or 0.
   long Find(long from, std::string_view what) const {
     if (from < 1) from = 1;

@@ -2,10 +2,14 @@
 // standard output and standard error, and its exit statuses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+
 #include "core/file_lock.hpp"
 #include "core/settings.hpp"
 #include "tests/support/installation.hpp"
 #include "tests/support/run_program.hpp"
+#include "textdb/transmission_list.hpp"
 
 namespace wfdesk {
 namespace {
@@ -110,6 +114,69 @@ TEST_F(CliTest, ResultsAreShownOnStandardErrorUnlessSilent) {
   const ProgramOutput run = Cli({"--home", inst.Path(""), "run", "good.ini"});
   EXPECT_EQ(run.out, "OK\n");
   EXPECT_EQ(run.err, "OK\n");
+}
+
+std::string Fields(const std::string& id, const std::string& tag) {
+  return id + ";f2;f3;f4;f5;f6;f7;f8;f9;f10;f11;f12;" + tag;
+}
+std::string Record(const std::string& id, const std::string& tag) {
+  return Fields(id, tag) + "\r\n";
+}
+
+class RecordsCliTest : public CliTest {
+ protected:
+  void SetUp() override {
+    inst.Workflow("db.ini", "[WORKFLOW]\r\ndbfile=trans.csv\r\nlistaction=dbelement\r\n");
+    inst.box().Write("trans.csv", Record("INV-1", "0") + Record("INV-2", "1") + Record("x", "0"));
+  }
+  ProgramOutput Records(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"--home", inst.Path(""), "records", "db.ini"});
+    return Cli(arguments);
+  }
+};
+
+TEST_F(RecordsCliTest, PrintsTheRowsOfTheList) {
+  const ProgramOutput all = Records({});
+  EXPECT_EQ(all.status, 0);
+  EXPECT_EQ(all.out, textdb::FormatRow(Fields("INV-1", "0")) + "\n" +
+                         textdb::FormatRow(Fields("INV-2", "1")) + "\n" +
+                         textdb::FormatRow(Fields("x", "0")) + "\n");
+  const ProgramOutput filtered = Records({"--filter", "inv-2"});
+  EXPECT_EQ(filtered.out.substr(0, 5), "INV-2");
+  EXPECT_EQ(std::count(filtered.out.begin(), filtered.out.end(), '\n'), 1);
+  std::remove(inst.Path("trans.csv").c_str());
+  const ProgramOutput missing = Records({});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.out, "");
+}
+
+TEST_F(RecordsCliTest, RunsTheRecordActions) {
+  const ProgramOutput toggled = Records({"--toggle", "INV-1"});
+  EXPECT_EQ(toggled.status, 0);
+  EXPECT_EQ(toggled.out, "");
+  EXPECT_EQ(inst.box().Read("trans.csv").substr(0, Record("INV-1", "1").size()),
+            Record("INV-1", "1"));
+
+  const std::string before = inst.box().Read("trans.csv");
+  EXPECT_EQ(Records({"--delete", "INV-2"}).status, 1);  // not confirmed
+  EXPECT_EQ(inst.box().Read("trans.csv"), before);
+  EXPECT_EQ(Records({"--delete", "INV-2", "--yes"}).status, 0);
+  EXPECT_EQ(inst.box().Read("trans.csv").find("INV-2"), std::string::npos);
+
+  EXPECT_EQ(Records({"--set", "x", "--field6", "S6", "--field4", "S4", "--tag", "1"}).status, 0);
+  EXPECT_NE(inst.box().Read("trans.csv").find("x;f2;f3;S4;f5;S6;"), std::string::npos);
+  EXPECT_EQ(Records({"--set", "x", "--field6", "a\";b", "--field4", "", "--tag", "1"}).status, 1);
+}
+
+TEST_F(RecordsCliTest, WrongUsageAndRefusals) {
+  EXPECT_EQ(Records({"--set", "x", "--field6", "S6"}).status, 2);  // --set needs all three
+  EXPECT_EQ(Records({"--toggle", "x", "--delete", "x"}).status, 2);
+  inst.Workflow("off.ini", "[WORKFLOW]\r\ndbfile=trans.csv\r\n");
+  const ProgramOutput off =
+      Cli({"--home", inst.Path(""), "records", "off.ini", "--toggle", "INV-1"});
+  EXPECT_EQ(off.status, 1);
+  EXPECT_NE(off.err.find("not enabled"), std::string::npos);
+  EXPECT_EQ(Cli({"--home", inst.Path(""), "records", "nope.ini"}).status, 1);
 }
 
 }  // namespace

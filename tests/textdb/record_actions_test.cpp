@@ -7,15 +7,15 @@
 #include <csignal>
 #include <filesystem>
 
+#include "tests/support/installation.hpp"
 #include "textdb/record_actions.hpp"
 #include "textdb/records.hpp"
-#include "tests/support/installation.hpp"
 
 namespace wfdesk::textdb {
 namespace {
 
-using testing::TestInstallation;
 using ::testing::ElementsAre;
+using testing::TestInstallation;
 
 std::string Line(const std::string& id, const std::string& f4, const std::string& f6,
                  const std::string& tag) {
@@ -34,8 +34,8 @@ class RecordActionsTest : public ::testing::Test {
   std::string Db() { return inst.box().Read("db/wf.csv"); }
 
   TestInstallation inst;
-  const std::string original = Line("A", "a4", "a6", "0") + Line("B", "b4", "b6", "1") +
-                               Line("A", "a4", "a6", "2") + "\r\n";
+  const std::string original =
+      Line("A", "a4", "a6", "0") + Line("B", "b4", "b6", "1") + Line("A", "a4", "a6", "2") + "\r\n";
 };
 
 TEST_F(RecordActionsTest, ChangesEveryRecordWithTheIdAndWritesTheRestBack) {

@@ -3,17 +3,19 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "tests/support/installation.hpp"
 #include "textdb/records.hpp"
 #include "textdb/transmission_list.hpp"
-#include "tests/support/installation.hpp"
 
 namespace wfdesk::textdb {
 namespace {
 
-using testing::TestInstallation;
 using ::testing::ElementsAre;
+using testing::TestInstallation;
 
-std::string Data(const char* name) { return std::string(WFDESK_TEST_DATA "/textdb/") + name; }
+std::string Data(const char* name) {
+  return std::string(WFDESK_TEST_DATA "/textdb/") + name;
+}
 
 std::vector<std::string> Entries(const RecordList& list) {
   std::vector<std::string> entries;
@@ -103,22 +105,24 @@ TEST(Rows, ShowTheColumnsAndTheWriteMark) {
   const std::string untagged = FormatRow(Record("ID-1", "third", "fourth", "sixth", "0"));
   EXPECT_EQ(untagged.size(), 166u);
   EXPECT_EQ(untagged, PadToWidth("ID-1", 20, true) + "   sixth        " + "    " + "   " +
-                          PadToWidth("fourth", 20, false) + "   " + PadToWidth("third", 100, false));
+                          PadToWidth("fourth", 20, false) + "   " +
+                          PadToWidth("third", 100, false));
   for (const char* tag : {"1", ""}) {
     const std::string tagged = FormatRow(Record("ID-1", "third", "fourth", "sixth", tag));
     EXPECT_EQ(tagged.size(), 163u);
     EXPECT_EQ(tagged.substr(36, 4), "W   ");
   }
   const std::string long_id(25, 'L');
-  const std::string row = FormatRow(Record(long_id, std::string(120, 'x'), "", "1234567890123", "0"));
+  const std::string row =
+      FormatRow(Record(long_id, std::string(120, 'x'), "", "1234567890123", "0"));
   EXPECT_EQ(row.substr(0, 28), long_id + "   ");
   EXPECT_EQ(row.substr(28, 10), "1234567890");
   EXPECT_EQ(row.size(), 171u);  // the long ID moves the rest right; field 3 is cut to 100
 }
 
 TEST(Rows, FilterIgnoresCaseAndListsRepeatedIdsOnce) {
-  const RecordList records = RecordList::FromFileContent(
-      "A;1\r\nA;2\r\nxabcx;3\r\nB;4\r\nA;5\r\nXABC;6\r\n");
+  const RecordList records =
+      RecordList::FromFileContent("A;1\r\nA;2\r\nxabcx;3\r\nB;4\r\nA;5\r\nXABC;6\r\n");
   EXPECT_THAT(FilterRows(records, "").element_ids, ElementsAre("A", "xabcx", "B", "A", "XABC"));
   EXPECT_THAT(FilterRows(records, "abc").element_ids, ElementsAre("xabcx", "XABC"));
   // A record the filter hides still breaks a run of equal IDs.
