@@ -133,6 +133,7 @@ void FrmMain::BuildControls() {
   connect(cmd001_, &QPushButton::clicked, this, &FrmMain::cmd001_Click);
   connect(log_list_, &QListView::doubleClicked, this, &FrmMain::ShowLogLine);
 
+  BuildRecordControls();
   central_->setMinimumSize(Twips(kClientWidth), Twips(kClientHeight));
   resize(Twips(kClientWidth),
          Twips(kClientHeight) + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
@@ -169,6 +170,7 @@ void FrmMain::resizeEvent(QResizeEvent* event) {
 void FrmMain::FormLoad(const QStringList& arguments) {
   const std::string workflow = core::GetCommandLineParam("f", WorkflowOptionText(arguments));
   context_.settings = core::LoadAppSettings(context_.home);
+  records_ = textdb::RecordList();
   ApplyLanguageTexts();
   setWindowTitle(QString::fromUtf8(core::kAppTitle.data(), qsizetype(core::kAppTitle.size())) +
                  " / " + QString::fromStdString(core::VersionText()));
@@ -192,6 +194,7 @@ void FrmMain::ApplyLanguageTexts() {
   lbl002_->setText(text("lg_appl_lblb002"));
   lbl_wf_name_->setText(text("lg_appl_lblWFname"));
   cmd001_->setText(text("lg_appl_butt001"));
+  ApplyRecordTexts();
 }
 
 void FrmMain::FillWorkflowList() {
@@ -227,6 +230,7 @@ void FrmMain::ListWF_Click() {
   lbl_wf_name_out_->setText(Text(core::ReadWorkflowValue(context_, path, "DEF", "name")));
   lbl_eid_->clear();
   lbl_pname_->clear();
+  SetTransmissionView(false);
   ShowLogFile(LogFileOf(path));
 }
 
@@ -264,6 +268,7 @@ void FrmMain::OnRunEnded(const QString& result) {
   if (run_thread_.joinable()) run_thread_.join();
   SetRunning(false);
   lbl_message_->setText(result);
+  SetTransmissionView(false);
   ShowLogFile(LogFileOf(current_workflow_file_));
   emit RunFinished(result);
   if (quit_when_run_ends_) close();

@@ -9,6 +9,7 @@
 #include "core/context.hpp"
 #include "desk/operators.hpp"
 #include "engine/workflow.hpp"
+#include "textdb/records.hpp"
 
 class QGroupBox;
 class QLabel;
@@ -24,6 +25,13 @@ namespace wfdesk::desk {
 
 class FrmEditor;
 class LinesModel;
+}  // namespace wfdesk::desk
+
+namespace wfdesk::textdb {
+struct ActionResult;
+}  // namespace wfdesk::textdb
+
+namespace wfdesk::desk {
 
 // What the window needs from outside. `person` is called on the UI thread.
 struct DeskServices {
@@ -56,6 +64,14 @@ class FrmMain : public QMainWindow, private engine::RunObserver {
   void cmd001_Click();
   void ShowEditor();
 
+  // The transmission view of the bottom list, and the record actions on
+  // the element whose row is selected (shown in lblEID).
+  void ShowTransmissions(bool show);
+  void FillDBlist();
+  void EditRecord();
+  void ToggleRecordTag();
+  void DeleteRecord();
+
   const std::string& CurrentWorkflowFile() const { return current_workflow_file_; }
   bool running() const { return run_thread_.joinable(); }
   const core::Context& context() const { return context_; }
@@ -78,6 +94,13 @@ class FrmMain : public QMainWindow, private engine::RunObserver {
   std::string LogFileOf(const std::string& workflow_path) const;
   void ShowLogLine(const QModelIndex& index);
   void ShowAbout();
+  void BuildRecordControls();
+  // Switches the bottom list's mode without filling it.
+  void SetTransmissionView(bool show);
+  void ApplyRecordTexts();
+  void UpdateRecordActions();
+  std::string ChosenElement() const;
+  void AfterRecordAction(const textdb::ActionResult& result, const std::string& element);
 
   UiThreadOperator person_;
   core::Context context_;
@@ -111,6 +134,14 @@ class FrmMain : public QMainWindow, private engine::RunObserver {
   QMenu* mnu_help001_ = nullptr;
   QAction* mnu_help103_ = nullptr;
   QTimer* follow_timer_ = nullptr;
+  QMenu* mnu_records_ = nullptr;
+  QAction* mnu_records_show_ = nullptr;
+  QAction* mnu_records_edit_ = nullptr;
+  QAction* mnu_records_toggle_ = nullptr;
+  QAction* mnu_records_delete_ = nullptr;
+  bool showing_transmissions_ = false;
+  textdb::RecordList records_;        // the database last loaded; one blank entry at first
+  std::vector<std::string> row_ids_;  // the element ID of each transmission row
   FrmEditor* editor_ = nullptr;
 };
 

@@ -33,6 +33,8 @@ class RecordList {
   bool IsSkipped(std::size_t i) const;
   // The line of a record entry, without its number.
   std::string_view Record(std::size_t i) const;
+  // The whole file as loaded.
+  const std::string& text() const { return text_; }
 
  private:
   bool blank_ = true;

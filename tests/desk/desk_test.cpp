@@ -1,6 +1,8 @@
 // The window driven by objectName: start-up, selection and results, runs on
 // the worker thread, the editor, and the log view.
+#include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QMenu>
@@ -260,6 +262,59 @@ class DeskTest : public QObject {
     QCOMPARE(inst->person().told.back(), std::string("wfdesk v." WFDESK_TEST_VERSION));
     window->ShowLogFile(inst->Path("data"));  // a folder: an empty view
     QVERIFY(LogRows().isEmpty());
+  }
+
+  void theTransmissionViewListsFiltersAndActsOnTheChosenRecord() {
+    inst->Workflow("t.ini", "[WORKFLOW]\r\ndbfile=trans.csv\r\nlistaction=dbelement\r\n");
+    const auto record = [](const std::string& id, const std::string& tag) {
+      return id + ";f2;f3;f4;f5;f6;f7;f8;f9;f10;f11;f12;" + tag + "\r\n";
+    };
+    inst->box().Write("trans.csv", record("INV-1", "0") + record("INV-2", "0") + record("X", "1"));
+    Open();
+    Select(2);
+    auto* show = window->findChild<QAction*>("mnu_records_show");
+    auto* toggle = window->findChild<QAction*>("mnu_records_toggle");
+    show->trigger();
+    auto* filter = Child<QLineEdit>("text002");
+    QVERIFY(filter->isVisibleTo(window.get()));
+    QCOMPARE(LogRows().size(), 3);
+    QVERIFY(LogRows()[0].startsWith("INV-1 "));
+    QCOMPARE(LogRows()[0].mid(23, 2), QString("f6"));
+    QVERIFY(!toggle->isEnabled());  // no element chosen yet
+
+    QTest::keyClicks(filter, "inv-2");
+    QCOMPARE(LogRows().size(), 1);
+    filter->clear();
+    QListView* list = Child<QListView>("logList");
+    list->setCurrentIndex(list->model()->index(1, 0));
+    QCOMPARE(Text("lblEID"), QString("INV-2"));
+    QVERIFY(toggle->isEnabled());
+    toggle->trigger();
+    QVERIFY(inst->box().Read("trans.csv").find("INV-2;f2;f3;f4;f5;f6;f7;f8;f9;f10;f11;f12;1") !=
+            std::string::npos);
+    QVERIFY(LogRows()[1].contains(" W "));  // filled again after the action
+    QCOMPARE(Text("lblEID"), QString("INV-2"));
+
+    window->findChild<QAction*>("mnu_records_edit")->trigger();
+    auto* dialog = window->findChild<QDialog*>("dlgRecord");
+    QVERIFY(dialog);
+    QCOMPARE(dialog->findChild<QLineEdit*>("txtWriteTag")->text(), QString("1"));
+    dialog->findChild<QLineEdit*>("txtField6")->setText("new;six");
+    dialog->accept();
+    QVERIFY(inst->box().Read("trans.csv").find("INV-2;f2;f3;f4;f5;\"new;six\";f7") !=
+            std::string::npos);
+
+    inst->person().answer = true;
+    window->findChild<QAction*>("mnu_records_delete")->trigger();
+    QCOMPARE(LogRows().size(), 2);
+    QCOMPARE(Text("lblEID"), QString());
+
+    show->trigger();  // back to the log
+    QVERIFY(!filter->isVisibleTo(window.get()));
+    Select(0);  // a workflow whose records may not be changed
+    show->trigger();
+    list->setCurrentIndex(list->model()->index(0, 0));
+    QVERIFY(!toggle->isEnabled());
   }
 
   void lineIndexAndFollowingAGrowingFile() {
