@@ -141,8 +141,9 @@ void FrmMain::EditRecord() {
   connect(dialog, &QDialog::accepted, this, [this, dialog, element, encoding] {
     const auto change = dialog->Change(encoding);
     if (!change) {
-      person_.Tell("The new values hold characters the database's encoding cannot store. "
-                   "Nothing was changed.");
+      person_.Tell(
+          "The new values hold characters the database's encoding cannot store. "
+          "Nothing was changed.");
       return;
     }
     AfterRecordAction(textdb::WriteChangesToDB(context_, wf_file_, element, *change), element);
