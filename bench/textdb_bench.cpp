@@ -90,8 +90,7 @@ void BM_GrepCount1M(benchmark::State& state) {
   posix_spawn_file_actions_init(&actions);
   // Not /dev/null: grep stops at the first match when its output goes nowhere.
   const std::string count = TheFiles().folder + "/count";
-  posix_spawn_file_actions_addopen(&actions, 1, count.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0644);
+  posix_spawn_file_actions_addopen(&actions, 1, count.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   for (auto _ : state) {
     pid_t pid = 0;
     if (::posix_spawnp(&pid, "grep", &actions, nullptr, const_cast<char**>(argv), environ) != 0) {
@@ -130,11 +129,12 @@ int main(int argc, char** argv) {
   const std::size_t rows = LoadAndFilter(big);
   const long peak = StatusKilobytes("VmHWM:");
   const double file_kb = static_cast<double>(fs::file_size(big)) / 1024.0;
-  std::printf("MEMORY load and filter of %.0f MB (%zu rows shown): peak %.0f MB = %.2f x the file "
-              "(limit 3.00) %s\n",
-              file_kb / 1024, rows, static_cast<double>(peak - before) / 1024,
-              static_cast<double>(peak - before) / file_kb,
-              static_cast<double>(peak - before) / file_kb <= 3.0 ? "ok" : "OVER");
+  std::printf(
+      "MEMORY load and filter of %.0f MB (%zu rows shown): peak %.0f MB = %.2f x the file "
+      "(limit 3.00) %s\n",
+      file_kb / 1024, rows, static_cast<double>(peak - before) / 1024,
+      static_cast<double>(peak - before) / file_kb,
+      static_cast<double>(peak - before) / file_kb <= 3.0 ? "ok" : "OVER");
   bench::RatioReporter reporter({
       {"BM_LoadAndFilter1M/iterations:5/real_time", "BM_GrepCount1M/iterations:5/real_time", 3.0},
   });

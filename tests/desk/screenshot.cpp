@@ -1,6 +1,10 @@
 // Renders the main window of an installation into a PNG file, to look at
-// the layout: desk_screenshot HOME OUT.png
+// the layout: desk_screenshot HOME OUT.png [ROW [transmissions]]
+// selects workflow ROW and shows its log or its transmission list.
+#include <QAction>
 #include <QApplication>
+#include <QListView>
+#include <QListWidget>
 #include <QPixmap>
 
 #include "core/seams.hpp"
@@ -21,6 +25,14 @@ int main(int argc, char** argv) {
   desk::FrmMain window({home, person, launcher, clock, guids});
   window.FormLoad({});
   window.show();
+  if (argc > 3) {
+    window.findChild<QListWidget*>("ListWF")->setCurrentRow(std::atoi(argv[3]));
+    if (argc > 4) {
+      window.findChild<QAction*>("mnu_records_show")->trigger();
+      auto* list = window.findChild<QListView*>("logList");
+      list->setCurrentIndex(list->model()->index(2, 0));
+    }
+  }
   QApplication::processEvents();
   return window.grab().save(argv[2]) ? 0 : 1;
 }
