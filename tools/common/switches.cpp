@@ -1,0 +1,65 @@
+#include "tools/common/switches.hpp"
+
+#include <iostream>
+
+#include "core/log.hpp"
+#include "core/seams.hpp"
+
+namespace wfdesk::tools {
+
+std::optional<Switches> Switches::Parse(int argc, char** argv,
+                                        const std::set<std::string>& known, std::string& error) {
+  Switches switches;
+  for (int i = 1; i < argc; i += 2) {
+    const std::string name = argv[i];
+    if (!known.count(name)) {
+      error = "unknown switch " + name;
+      return std::nullopt;
+    }
+    if (i + 1 >= argc) {
+      error = "the switch " + name + " has no value";
+      return std::nullopt;
+    }
+    switches.values_[name] = argv[i + 1];
+  }
+  return switches;
+}
+
+std::string Switches::Get(const std::string& name, const std::string& fallback) const {
+  const auto found = values_.find(name);
+  return found == values_.end() ? fallback : found->second;
+}
+
+void ToolLog::Line(const std::string& message) const {
+  const std::string line = program_ + ": " + message;
+  std::cerr << line << '\n';
+  if (!path_.empty()) (void)core::WriteLogLine(core::SystemClock(), path_, line);
+}
+
+std::string XmlEscape(const std::string& text) {
+  std::string escaped;
+  escaped.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&': escaped += "&amp;"; break;
+      case '<': escaped += "&lt;"; break;
+      case '>': escaped += "&gt;"; break;
+      case '"': escaped += "&quot;"; break;
+      case '\'': escaped += "&apos;"; break;
+      default: escaped += c;
+    }
+  }
+  return escaped;
+}
+
+std::string SafeFileName(const std::string& text) {
+  std::string name = text;
+  for (char& c : name) {
+    const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                      c == '.' || c == '-' || c == '_';
+    if (!safe) c = '_';
+  }
+  return name;
+}
+
+}  // namespace wfdesk::tools
