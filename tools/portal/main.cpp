@@ -1,0 +1,171 @@
+// wfdesk-portal: a small e-invoicing portal on the loopback interface, for
+// the demo and the end-to-end tests. It takes SOAP uploads at any path,
+// checks the user name and password (HTTP basic authentication), checks that
+// the request is well-formed XML holding an invoice with a number, refuses a
+// second upload of the same invoice number, keeps what it accepted in its
+// store folder, and answers with an acknowledgement id.
+//
+//   wfdesk-portal --store DIR --user NAME --password WORD
+//                 [--port N (0: any free port)] [--port-file FILE]
+#include <httplib.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <CLI/CLI.hpp>
+#include <atomic>
+#include <fstream>
+#include <iostream>
+#include <mutex>
+
+#include "core/files.hpp"
+#include "tools/common/switches.hpp"
+
+namespace {
+
+using namespace wfdesk;
+
+constexpr const char* kInvoiceNamespace = "urn:wfdesk:portal:invoice:1";
+
+std::string Envelope(const std::string& body) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+         "<soapenv:Envelope xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\" "
+         "xmlns:ws=\"urn:wfdesk:portal:ws:1\"><soapenv:Body>" +
+         body + "</soapenv:Body></soapenv:Envelope>\n";
+}
+
+std::string Fault(const std::string& code, const std::string& text) {
+  return Envelope("<soapenv:Fault><faultcode>soapenv:" + code + "</faultcode><faultstring>" +
+                  tools::XmlEscape(text) + "</faultstring></soapenv:Fault>");
+}
+
+// The number attribute of the first invoice element, searched depth first.
+std::string InvoiceNumber(xmlNode* node) {
+  for (; node; node = node->next) {
+    if (node->type == XML_ELEMENT_NODE && node->ns &&
+        xmlStrEqual(node->ns->href, BAD_CAST kInvoiceNamespace) &&
+        xmlStrEqual(node->name, BAD_CAST "Invoice")) {
+      xmlChar* number = xmlGetProp(node, BAD_CAST "number");
+      std::string text = number ? reinterpret_cast<const char*>(number) : "";
+      xmlFree(number);
+      return text;
+    }
+    if (std::string inner = InvoiceNumber(node->children); !inner.empty()) return inner;
+  }
+  return "";
+}
+
+// The invoice number of a well-formed request, or why there is none.
+bool ReadRequest(const std::string& body, std::string& number, std::string& why) {
+  xmlDoc* doc = xmlReadMemory(body.data(), static_cast<int>(body.size()), "request.xml", nullptr,
+                              XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+  if (!doc) {
+    const xmlError* error = xmlGetLastError();
+    why = std::string("the request is not well-formed XML") +
+          (error && error->message ? ": " + std::string(error->message) : "");
+    while (!why.empty() && why.back() == '\n') why.pop_back();
+    return false;
+  }
+  number = InvoiceNumber(xmlDocGetRootElement(doc));
+  xmlFreeDoc(doc);
+  if (number.empty()) {
+    why = std::string("the request holds no invoice (element Invoice of ") + kInvoiceNamespace +
+          " with a number)";
+    return false;
+  }
+  return true;
+}
+
+class Portal {
+ public:
+  Portal(std::string store, std::string user, std::string password)
+      : store_(std::move(store)), user_(std::move(user)), password_(std::move(password)) {}
+
+  void Handle(const httplib::Request& request, httplib::Response& response) {
+    response.set_header("Content-Type", "text/xml; charset=utf-8");
+    if (!Authorised(request)) {
+      response.status = 401;
+      response.set_header("WWW-Authenticate", "Basic realm=\"portal\"");
+      response.set_content(Fault("Client", "user name or password is wrong"), "text/xml");
+      return;
+    }
+    std::string number, why;
+    if (!ReadRequest(request.body, number, why)) {
+      response.status = 400;
+      response.set_content(Fault("Client", why), "text/xml");
+      return;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    const std::string base = store_ + "/" + tools::SafeFileName(number);
+    if (core::IsPlainFile(base + ".ack")) {
+      std::string earlier;
+      std::ifstream(base + ".ack") >> earlier;
+      response.status = 409;
+      response.set_content(
+          Fault("Client", "invoice " + number + " was uploaded before (" + earlier + ")"),
+          "text/xml");
+      return;
+    }
+    const std::string ack = "ACK-" + std::to_string(std::time(nullptr)) + "-" +
+                            std::to_string(++counter_);
+    if (!core::WriteTextFile(base + ".xml", request.body, false) ||
+        !core::WriteTextFile(base + ".ack", ack + "\n", false)) {
+      response.status = 500;
+      response.set_content(Fault("Server", "the portal could not store the invoice"), "text/xml");
+      return;
+    }
+    std::cerr << "portal: accepted invoice " << number << " as " << ack << '\n';
+    response.status = 200;
+    response.set_content(Envelope("<ws:UploadInvoiceResponse><ws:InvoiceNumber>" +
+                                  tools::XmlEscape(number) +
+                                  "</ws:InvoiceNumber><ws:AcknowledgementId>" + ack +
+                                  "</ws:AcknowledgementId><ws:State>accepted</ws:State>"
+                                  "</ws:UploadInvoiceResponse>"),
+                         "text/xml");
+  }
+
+ private:
+  bool Authorised(const httplib::Request& request) const {
+    const std::string header = request.get_header_value("Authorization");
+    return header == httplib::make_basic_authentication_header(user_, password_).second;
+  }
+
+  std::string store_, user_, password_;
+  std::mutex mutex_;
+  std::atomic<long> counter_{0};
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"A local e-invoicing portal for the demo and the tests (127.0.0.1 only)."};
+  std::string store, user, password, port_file;
+  int port = 0;
+  app.add_option("--store", store, "folder that keeps the accepted invoices")->required();
+  app.add_option("--user", user, "user name")->required();
+  app.add_option("--password", password, "password")->required();
+  app.add_option("--port", port, "port on 127.0.0.1; 0 picks a free one");
+  app.add_option("--port-file", port_file, "file to write the port into once listening");
+  CLI11_PARSE(app, argc, argv);
+  if (!core::DirExists(store)) {
+    std::cerr << "portal: the store folder " << store << " does not exist\n";
+    return 2;
+  }
+  LIBXML_TEST_VERSION;
+  Portal portal(store, user, password);
+  httplib::Server server;
+  server.Post(".*", [&](const httplib::Request& request, httplib::Response& response) {
+    portal.Handle(request, response);
+  });
+  const int bound = port == 0 ? server.bind_to_any_port("127.0.0.1")
+                              : (server.bind_to_port("127.0.0.1", port) ? port : -1);
+  if (bound <= 0) {
+    std::cerr << "portal: cannot listen on 127.0.0.1:" << port << '\n';
+    return 1;
+  }
+  if (!port_file.empty() && !core::WriteTextFile(port_file, std::to_string(bound) + "\n", false)) {
+    std::cerr << "portal: cannot write " << port_file << '\n';
+    return 1;
+  }
+  std::cerr << "portal: listening on http://127.0.0.1:" << bound << "/\n";
+  return server.listen_after_bind() ? 0 : 1;
+}
