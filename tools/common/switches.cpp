@@ -7,8 +7,8 @@
 
 namespace wfdesk::tools {
 
-std::optional<Switches> Switches::Parse(int argc, char** argv,
-                                        const std::set<std::string>& known, std::string& error) {
+std::optional<Switches> Switches::Parse(int argc, char** argv, const std::set<std::string>& known,
+                                        std::string& error) {
   Switches switches;
   for (int i = 1; i < argc; i += 2) {
     const std::string name = argv[i];
@@ -32,8 +32,9 @@ std::string Switches::Get(const std::string& name, const std::string& fallback) 
 
 void ToolLog::Line(const std::string& message) const {
   const std::string line = program_ + ": " + message;
-  std::cerr << line << '\n';
-  if (!path_.empty()) (void)core::WriteLogLine(core::SystemClock(), path_, line);
+  if (path_.empty() || !core::WriteLogLine(core::SystemClock(), path_, line)) {
+    std::cerr << line << '\n';
+  }
 }
 
 std::string XmlEscape(const std::string& text) {
@@ -41,12 +42,23 @@ std::string XmlEscape(const std::string& text) {
   escaped.reserve(text.size());
   for (char c : text) {
     switch (c) {
-      case '&': escaped += "&amp;"; break;
-      case '<': escaped += "&lt;"; break;
-      case '>': escaped += "&gt;"; break;
-      case '"': escaped += "&quot;"; break;
-      case '\'': escaped += "&apos;"; break;
-      default: escaped += c;
+      case '&':
+        escaped += "&amp;";
+        break;
+      case '<':
+        escaped += "&lt;";
+        break;
+      case '>':
+        escaped += "&gt;";
+        break;
+      case '"':
+        escaped += "&quot;";
+        break;
+      case '\'':
+        escaped += "&apos;";
+        break;
+      default:
+        escaped += c;
     }
   }
   return escaped;

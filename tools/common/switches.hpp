@@ -25,7 +25,8 @@ class Switches {
 };
 
 // Lines "yyyy-mm-dd hh:nn:ss  PROGRAM: message" CR LF in the log file the
-// module handed over (-lf); also on standard error, for a person watching.
+// module handed over (-lf); on standard error when there is none or it
+// cannot be written.
 class ToolLog {
  public:
   ToolLog(std::string program, std::string path)

@@ -17,8 +17,10 @@ std::vector<std::string> SplitColumns(std::string_view line) {
   for (;;) {
     const auto semicolon = line.find(';', start);
     std::string_view column = line.substr(start, semicolon - start);
-    while (!column.empty() && (column.front() == ' ' || column.front() == '\t')) column.remove_prefix(1);
-    while (!column.empty() && (column.back() == ' ' || column.back() == '\t')) column.remove_suffix(1);
+    while (!column.empty() && (column.front() == ' ' || column.front() == '\t'))
+      column.remove_prefix(1);
+    while (!column.empty() && (column.back() == ' ' || column.back() == '\t'))
+      column.remove_suffix(1);
     columns.emplace_back(column);
     if (semicolon == std::string_view::npos) break;
     start = semicolon + 1;

@@ -21,10 +21,10 @@ namespace wfdesk::tools {
 
 struct InvoiceItem {
   std::string name;
-  std::int64_t quantity_milli = 0;       // quantity x 1000
+  std::int64_t quantity_milli = 0;         // quantity x 1000
   std::int64_t price_ten_thousandths = 0;  // unit price x 10000
-  std::int64_t vat_hundredths = 0;       // VAT rate in percent x 100
-  std::int64_t amount_cents = 0;         // quantity x unit price, rounded
+  std::int64_t vat_hundredths = 0;         // VAT rate in percent x 100
+  std::int64_t amount_cents = 0;           // quantity x unit price, rounded
 };
 
 struct Invoice {

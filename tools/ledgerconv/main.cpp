@@ -32,7 +32,9 @@ struct Options {
   std::string folder, mask, out_folder, extension, prefix, archive;
 };
 
-std::string NameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+std::string NameOf(const std::string& path) {
+  return path.substr(path.rfind('/') + 1);
+}
 
 std::string OutputPath(const Options& options, const tools::Invoice& invoice) {
   return options.out_folder + "/" + options.prefix + tools::SafeFileName(invoice.number) + "." +
@@ -56,8 +58,8 @@ int ConvertExport(const Options& options, const tools::ToolLog& log, const std::
   }
   for (const auto& invoice : content.invoices) {
     if (core::FileListed(OutputPath(options, invoice))) {
-      log.Line("invoice " + invoice.number + " of " + path + " was converted before: " +
-               OutputPath(options, invoice) + " is there");
+      log.Line("invoice " + invoice.number + " of " + path +
+               " was converted before: " + OutputPath(options, invoice) + " is there");
       keep = true;
     }
   }
@@ -77,7 +79,8 @@ int ConvertExport(const Options& options, const tools::ToolLog& log, const std::
     ++written;
   }
   if (!options.archive.empty()) {
-    const core::MoveResult moved = core::MoveFileNumbered(path, options.archive + "/" + NameOf(path));
+    const core::MoveResult moved =
+        core::MoveFileNumbered(path, options.archive + "/" + NameOf(path));
     log.Line(moved.moved ? "archived " + path + " to " + moved.target
                          : "could not archive " + path + ": " + moved.error);
   } else if (const auto deleted = core::DeleteFileIfListed(path); !deleted) {
@@ -90,8 +93,8 @@ int ConvertExport(const Options& options, const tools::ToolLog& log, const std::
 
 int main(int argc, char** argv) {
   std::string error;
-  const auto switches = tools::Switches::Parse(
-      argc, argv, {"-f", "-ifm", "-fp", "-fe", "-px", "-ap", "-lf"}, error);
+  const auto switches =
+      tools::Switches::Parse(argc, argv, {"-f", "-ifm", "-fp", "-fe", "-px", "-ap", "-lf"}, error);
   if (!switches) {
     std::cerr << kProgram << ": " << error << '\n';
     return 2;
@@ -101,8 +104,9 @@ int main(int argc, char** argv) {
                         switches->Get("-fe"), switches->Get("-px"),       switches->Get("-ap")};
   if (!core::DirExists(options.folder) || !core::DirExists(options.out_folder) ||
       options.extension.empty()) {
-    log.Line("needs an existing export folder (-f), an existing invoice folder (-fp) and an "
-             "extension (-fe)");
+    log.Line(
+        "needs an existing export folder (-f), an existing invoice folder (-fp) and an "
+        "extension (-fe)");
     return 2;
   }
   int converted = 0, kept = 0;

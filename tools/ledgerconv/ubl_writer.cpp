@@ -9,11 +9,13 @@ namespace wfdesk::tools {
 namespace {
 
 std::string Amount(const char* element, std::int64_t cents) {
-  return std::string("<cbc:") + element + " currencyID=\"EUR\">" + FormatCents(cents) + "</cbc:" +
-         element + ">";
+  return std::string("<cbc:") + element + " currencyID=\"EUR\">" + FormatCents(cents) +
+         "</cbc:" + element + ">";
 }
 
-std::string Percent(std::int64_t hundredths) { return FormatCents(hundredths); }
+std::string Percent(std::int64_t hundredths) {
+  return FormatCents(hundredths);
+}
 
 std::string Decimal(std::int64_t value, int decimals) {
   std::int64_t scale = 1;
@@ -32,7 +34,8 @@ std::string TaxCategory(const char* element, std::int64_t vat_hundredths) {
 
 std::string Party(const char* element, const std::string& name, const std::string& vat) {
   std::string party = std::string("  <cac:") + element + "><cac:Party>\n" +
-                      "    <cac:PartyName><cbc:Name>" + XmlEscape(name) + "</cbc:Name></cac:PartyName>\n";
+                      "    <cac:PartyName><cbc:Name>" + XmlEscape(name) +
+                      "</cbc:Name></cac:PartyName>\n";
   if (!vat.empty()) {
     party += "    <cac:PartyTaxScheme><cbc:CompanyID>" + XmlEscape(vat) +
              "</cbc:CompanyID><cac:TaxScheme><cbc:ID>VAT</cbc:ID></cac:TaxScheme>"
@@ -65,8 +68,10 @@ std::string UblInvoice(const Invoice& invoice) {
   std::string xml =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<Invoice xmlns=\"urn:oasis:names:specification:ubl:schema:xsd:Invoice-2\"\n"
-      "         xmlns:cac=\"urn:oasis:names:specification:ubl:schema:xsd:CommonAggregateComponents-2\"\n"
-      "         xmlns:cbc=\"urn:oasis:names:specification:ubl:schema:xsd:CommonBasicComponents-2\">\n"
+      "         "
+      "xmlns:cac=\"urn:oasis:names:specification:ubl:schema:xsd:CommonAggregateComponents-2\"\n"
+      "         "
+      "xmlns:cbc=\"urn:oasis:names:specification:ubl:schema:xsd:CommonBasicComponents-2\">\n"
       "  <cbc:UBLVersionID>2.1</cbc:UBLVersionID>\n"
       "  <cbc:CustomizationID>urn:cen.eu:en16931:2017</cbc:CustomizationID>\n";
   xml += "  <cbc:ID>" + XmlEscape(invoice.number) + "</cbc:ID>\n";

@@ -105,8 +105,8 @@ class Portal {
           "text/xml");
       return;
     }
-    const std::string ack = "ACK-" + std::to_string(std::time(nullptr)) + "-" +
-                            std::to_string(++counter_);
+    const std::string ack =
+        "ACK-" + std::to_string(std::time(nullptr)) + "-" + std::to_string(++counter_);
     if (!core::WriteTextFile(base + ".xml", request.body, false) ||
         !core::WriteTextFile(base + ".ack", ack + "\n", false)) {
       response.status = 500;
@@ -115,12 +115,12 @@ class Portal {
     }
     std::cerr << "portal: accepted invoice " << number << " as " << ack << '\n';
     response.status = 200;
-    response.set_content(Envelope("<ws:UploadInvoiceResponse><ws:InvoiceNumber>" +
-                                  tools::XmlEscape(number) +
-                                  "</ws:InvoiceNumber><ws:AcknowledgementId>" + ack +
-                                  "</ws:AcknowledgementId><ws:State>accepted</ws:State>"
-                                  "</ws:UploadInvoiceResponse>"),
-                         "text/xml");
+    response.set_content(
+        Envelope("<ws:UploadInvoiceResponse><ws:InvoiceNumber>" + tools::XmlEscape(number) +
+                 "</ws:InvoiceNumber><ws:AcknowledgementId>" + ack +
+                 "</ws:AcknowledgementId><ws:State>accepted</ws:State>"
+                 "</ws:UploadInvoiceResponse>"),
+        "text/xml");
   }
 
  private:

@@ -1,0 +1,43 @@
+<?xml version="1.0" encoding="UTF-8"?>
+<!-- A UBL 2.1 invoice in the portal's upload format (urn:wfdesk:portal:invoice:1):
+     the invoice number, dates and currency as attributes, the two parties, one
+     element per invoice line and the totals. -->
+<xsl:stylesheet version="1.0"
+    xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
+    xmlns:ubl="urn:oasis:names:specification:ubl:schema:xsd:Invoice-2"
+    xmlns:cbc="urn:oasis:names:specification:ubl:schema:xsd:CommonBasicComponents-2"
+    xmlns:cac="urn:oasis:names:specification:ubl:schema:xsd:CommonAggregateComponents-2"
+    xmlns:inv="urn:wfdesk:portal:invoice:1"
+    exclude-result-prefixes="ubl cbc cac">
+  <xsl:output method="xml" encoding="UTF-8" indent="yes"/>
+
+  <xsl:template match="/ubl:Invoice">
+    <inv:Invoice number="{cbc:ID}" issued="{cbc:IssueDate}" due="{cbc:DueDate}"
+                 currency="{cbc:DocumentCurrencyCode}">
+      <xsl:apply-templates select="cac:AccountingSupplierParty/cac:Party" mode="party">
+        <xsl:with-param name="role" select="'Biller'"/>
+      </xsl:apply-templates>
+      <xsl:apply-templates select="cac:AccountingCustomerParty/cac:Party" mode="party">
+        <xsl:with-param name="role" select="'Recipient'"/>
+      </xsl:apply-templates>
+      <xsl:for-each select="cac:InvoiceLine">
+        <inv:Line position="{cbc:ID}" quantity="{cbc:InvoicedQuantity}"
+                  unitPrice="{cac:Price/cbc:PriceAmount}" amount="{cbc:LineExtensionAmount}"
+                  vatRate="{cac:Item/cac:ClassifiedTaxCategory/cbc:Percent}">
+          <xsl:value-of select="cac:Item/cbc:Name"/>
+        </inv:Line>
+      </xsl:for-each>
+      <inv:Totals net="{cac:LegalMonetaryTotal/cbc:TaxExclusiveAmount}"
+                  tax="{cac:TaxTotal/cbc:TaxAmount}"
+                  payable="{cac:LegalMonetaryTotal/cbc:PayableAmount}"/>
+    </inv:Invoice>
+  </xsl:template>
+
+  <xsl:template match="cac:Party" mode="party">
+    <xsl:param name="role"/>
+    <xsl:element name="inv:{$role}">
+      <xsl:attribute name="name"><xsl:value-of select="cac:PartyName/cbc:Name"/></xsl:attribute>
+      <xsl:attribute name="vatId"><xsl:value-of select="cac:PartyTaxScheme/cbc:CompanyID"/></xsl:attribute>
+    </xsl:element>
+  </xsl:template>
+</xsl:stylesheet>

@@ -1,0 +1,190 @@
+// mod_portalsend001_x86_32: uploads invoices to the e-invoicing portal.
+//
+//   -cp URL     the portal             -cun NAME / -cpw WORD  its credentials
+//   -f DIR      invoices to upload     -ifm MASK  which files (all when not given)
+//   -coa FILE   the SOAP template      -m NAME    the portal operation
+//   -fp DIR     folder for the requests as sent, with extension -fe
+//   -lp DIR     folder for the portal's answers, extension -le ("xml")
+//   -kp DIR     folder for acknowledgements: prefix -kx, extension -ke
+//               ("ack"), state -ks ("accepted")
+//   -ap DIR     archive for uploaded invoices
+//   -exp FILE   curl to use (else curl on the PATH)
+//   -sf TEXT    the sender, put into the template
+//   -lf FILE    log file
+//
+// The template holds the placeholders {{OPERATION}}, {{SENDER}},
+// {{FILENAME}} and {{INVOICE}} (the invoice without its XML declaration).
+// An invoice the portal accepted is archived (or deleted when there is no
+// archive), so it is sent once; one that was refused or could not be sent
+// stays for the next run. Exit status: 0 when every invoice was accepted,
+// 1 otherwise, 2 for a wrong command line.
+#include <iostream>
+
+#include "core/files.hpp"
+#include "core/log.hpp"
+#include "core/platform.hpp"
+#include "tools/common/switches.hpp"
+#include "tools/portalsend/curl_upload.hpp"
+
+namespace {
+
+using namespace wfdesk;
+
+constexpr const char* kProgram = "portalsend";
+
+std::string NameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+std::string BaseOf(const std::string& name) { return name.substr(0, name.find('.')); }
+
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos;
+       at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+}
+
+std::string WithoutDeclaration(std::string xml) {
+  if (xml.starts_with("\xEF\xBB\xBF")) xml.erase(0, 3);
+  if (xml.starts_with("<?xml")) {
+    const auto end = xml.find("?>");
+    if (end != std::string::npos) xml.erase(0, end + 2);
+  }
+  return xml;
+}
+
+// The text of the first element with this local name, or "".
+std::string ElementText(const std::string& xml, const std::string& name) {
+  for (const std::string& open : {"<" + name + ">", ":" + name + ">"}) {
+    const auto start = xml.find(open);
+    if (start == std::string::npos) continue;
+    const auto from = start + open.size();
+    const auto end = xml.find('<', from);
+    if (end != std::string::npos) return xml.substr(from, end - from);
+  }
+  return "";
+}
+
+struct Sender {
+  const tools::Switches& s;
+  const tools::ToolLog& log;
+  std::string template_text;
+
+  bool Send(const std::string& path) const;
+  std::string Request(const std::string& path, std::string& error) const;
+  void KeepAnswer(const std::string& base, const std::string& answer) const;
+  void Acknowledge(const std::string& path, const std::string& number,
+                   const std::string& ack) const;
+};
+
+std::string Sender::Request(const std::string& path, std::string& error) const {
+  std::string invoice;
+  if (const auto read = core::platform::ReadFileBytes(path, invoice); !read) {
+    error = read.error;
+    return "";
+  }
+  std::string request = template_text;
+  ReplaceAll(request, "{{OPERATION}}", s.Get("-m"));
+  ReplaceAll(request, "{{SENDER}}", tools::XmlEscape(s.Get("-sf")));
+  ReplaceAll(request, "{{FILENAME}}", tools::XmlEscape(NameOf(path)));
+  ReplaceAll(request, "{{INVOICE}}", WithoutDeclaration(invoice));
+  return request;
+}
+
+void Sender::KeepAnswer(const std::string& base, const std::string& answer) const {
+  if (!s.Has("-lp")) return;
+  const std::string file = s.Get("-lp") + "/" + base + "." + s.Get("-le", "xml");
+  if (const auto saved = core::WriteTextFile(file, answer, false); !saved) log.Line(saved.error);
+}
+
+void Sender::Acknowledge(const std::string& path, const std::string& number,
+                         const std::string& ack) const {
+  if (!s.Has("-kp")) return;
+  const std::string file = s.Get("-kp") + "/" + s.Get("-kx") + BaseOf(NameOf(path)) + "." +
+                           s.Get("-ke", "ack");
+  const std::string text = "invoice=" + number + "\r\nacknowledgement=" + ack + "\r\nstate=" +
+                           s.Get("-ks", "accepted") + "\r\nfile=" + NameOf(path) + "\r\ntime=" +
+                           core::FormatTimestamp(core::SystemClock().Now()) + "\r\n";
+  if (const auto saved = core::WriteTextFile(file, text, false); !saved) log.Line(saved.error);
+}
+
+bool Sender::Send(const std::string& path) const {
+  const std::string base = BaseOf(NameOf(path));
+  std::string error;
+  const std::string request = Request(path, error);
+  if (!error.empty()) {
+    log.Line("FAILED " + path + ": " + error + "; kept for the next run");
+    return false;
+  }
+  const std::string output = s.Get("-fp") + "/" + base + "." + s.Get("-fe");
+  if (const auto saved = core::WriteTextFile(output, request, false); !saved) {
+    log.Line("FAILED " + path + ": " + saved.error + "; kept for the next run");
+    return false;
+  }
+  const std::string response_file = output + ".response";
+  const tools::UploadResult result =
+      tools::PostWithCurl({s.Get("-exp", "curl"), s.Get("-cp"), s.Get("-cun"), s.Get("-cpw"),
+                           output, response_file, s.Get("-m")});
+  std::string answer;
+  (void)core::platform::ReadFileBytes(response_file, answer);
+  std::remove(response_file.c_str());
+  if (!result.ran || result.curl_status != 0) {
+    log.Line("FAILED " + path + ": the upload to " + s.Get("-cp") + " failed (" +
+             (result.error.empty() ? "curl exit " + std::to_string(result.curl_status)
+                                   : result.error) +
+             "); kept for the next run");
+    std::remove(output.c_str());
+    return false;
+  }
+  KeepAnswer(base, answer);
+  const std::string ack = ElementText(answer, "AcknowledgementId");
+  if (result.http_status != 200 || ack.empty()) {
+    const std::string why = ElementText(answer, "faultstring");
+    log.Line("REFUSED " + path + ": HTTP " + std::to_string(result.http_status) +
+             (why.empty() ? "" : ", " + why) + "; kept for the next run");
+    std::remove(output.c_str());
+    return false;
+  }
+  const std::string number = ElementText(answer, "InvoiceNumber");
+  Acknowledge(path, number, ack);
+  log.Line("uploaded " + path + " as invoice " + number + ", acknowledgement " + ack);
+  if (s.Has("-ap")) {
+    const auto moved = core::MoveFileNumbered(path, s.Get("-ap") + "/" + NameOf(path));
+    log.Line(moved.moved ? "archived " + path + " to " + moved.target
+                         : "could not archive " + path + ": " + moved.error);
+  } else if (const auto deleted = core::DeleteFileIfListed(path); !deleted) {
+    log.Line("could not delete " + path + ": " + deleted.error);
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string error;
+  const auto switches = tools::Switches::Parse(
+      argc, argv,
+      {"-cp", "-cun", "-cpw", "-f", "-coa", "-m", "-fp", "-fe", "-lf", "-lp", "-le", "-ap", "-kp",
+       "-ke", "-ks", "-kx", "-ifm", "-exp", "-sf"},
+      error);
+  if (!switches) {
+    std::cerr << kProgram << ": " << error << '\n';
+    return 2;
+  }
+  const tools::ToolLog log(kProgram, switches->Get("-lf"));
+  std::string template_text;
+  if (switches->Get("-cp").empty() || !core::DirExists(switches->Get("-f")) ||
+      !core::DirExists(switches->Get("-fp")) ||
+      !core::platform::ReadFileBytes(switches->Get("-coa"), template_text)) {
+    log.Line("needs a portal address (-cp), an existing invoice folder (-f), an existing output "
+             "folder (-fp) and a readable template (-coa)");
+    return 2;
+  }
+  const Sender sender{*switches, log, template_text};
+  int uploaded = 0, kept = 0;
+  for (const std::string& path :
+       core::ListedFiles(switches->Get("-f") + "/" + switches->Get("-ifm", "*"))) {
+    sender.Send(path) ? ++uploaded : ++kept;
+  }
+  log.Line("uploaded " + std::to_string(uploaded) + " invoice(s); " + std::to_string(kept) +
+           " kept for the next run");
+  return kept == 0 ? 0 : 1;
+}
