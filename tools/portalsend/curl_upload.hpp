@@ -5,7 +5,7 @@
 namespace wfdesk::tools {
 
 struct Upload {
-  std::string curl;       // the curl program: a path, or "curl" on the PATH
+  std::string curl;  // the curl program: a path, or "curl" on the PATH
   std::string url;
   std::string user;
   std::string password;
@@ -15,10 +15,10 @@ struct Upload {
 };
 
 struct UploadResult {
-  bool ran = false;      // curl ran to its end
-  int curl_status = 0;   // curl's exit status
-  int http_status = 0;   // 0 when no answer came
-  std::string error;     // what curl said on failure
+  bool ran = false;     // curl ran to its end
+  int curl_status = 0;  // curl's exit status
+  int http_status = 0;  // 0 when no answer came
+  std::string error;    // what curl said on failure
 };
 
 // Posts the request with curl. The user name and password reach curl

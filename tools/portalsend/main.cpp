@@ -32,8 +32,12 @@ using namespace wfdesk;
 
 constexpr const char* kProgram = "portalsend";
 
-std::string NameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
-std::string BaseOf(const std::string& name) { return name.substr(0, name.find('.')); }
+std::string NameOf(const std::string& path) {
+  return path.substr(path.rfind('/') + 1);
+}
+std::string BaseOf(const std::string& name) {
+  return name.substr(0, name.find('.'));
+}
 
 void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
   for (std::size_t at = text.find(from); at != std::string::npos;
@@ -98,11 +102,11 @@ void Sender::KeepAnswer(const std::string& base, const std::string& answer) cons
 void Sender::Acknowledge(const std::string& path, const std::string& number,
                          const std::string& ack) const {
   if (!s.Has("-kp")) return;
-  const std::string file = s.Get("-kp") + "/" + s.Get("-kx") + BaseOf(NameOf(path)) + "." +
-                           s.Get("-ke", "ack");
-  const std::string text = "invoice=" + number + "\r\nacknowledgement=" + ack + "\r\nstate=" +
-                           s.Get("-ks", "accepted") + "\r\nfile=" + NameOf(path) + "\r\ntime=" +
-                           core::FormatTimestamp(core::SystemClock().Now()) + "\r\n";
+  const std::string file =
+      s.Get("-kp") + "/" + s.Get("-kx") + BaseOf(NameOf(path)) + "." + s.Get("-ke", "ack");
+  const std::string text = "invoice=" + number + "\r\nacknowledgement=" + ack +
+                           "\r\nstate=" + s.Get("-ks", "accepted") + "\r\nfile=" + NameOf(path) +
+                           "\r\ntime=" + core::FormatTimestamp(core::SystemClock().Now()) + "\r\n";
   if (const auto saved = core::WriteTextFile(file, text, false); !saved) log.Line(saved.error);
 }
 
@@ -127,10 +131,10 @@ bool Sender::Send(const std::string& path) const {
   (void)core::platform::ReadFileBytes(response_file, answer);
   std::remove(response_file.c_str());
   if (!result.ran || result.curl_status != 0) {
-    log.Line("FAILED " + path + ": the upload to " + s.Get("-cp") + " failed (" +
-             (result.error.empty() ? "curl exit " + std::to_string(result.curl_status)
-                                   : result.error) +
-             "); kept for the next run");
+    log.Line(
+        "FAILED " + path + ": the upload to " + s.Get("-cp") + " failed (" +
+        (result.error.empty() ? "curl exit " + std::to_string(result.curl_status) : result.error) +
+        "); kept for the next run");
     std::remove(output.c_str());
     return false;
   }
@@ -160,11 +164,11 @@ bool Sender::Send(const std::string& path) const {
 
 int main(int argc, char** argv) {
   std::string error;
-  const auto switches = tools::Switches::Parse(
-      argc, argv,
-      {"-cp", "-cun", "-cpw", "-f", "-coa", "-m", "-fp", "-fe", "-lf", "-lp", "-le", "-ap", "-kp",
-       "-ke", "-ks", "-kx", "-ifm", "-exp", "-sf"},
-      error);
+  const auto switches =
+      tools::Switches::Parse(argc, argv,
+                             {"-cp", "-cun", "-cpw", "-f", "-coa", "-m", "-fp", "-fe", "-lf", "-lp",
+                              "-le", "-ap", "-kp", "-ke", "-ks", "-kx", "-ifm", "-exp", "-sf"},
+                             error);
   if (!switches) {
     std::cerr << kProgram << ": " << error << '\n';
     return 2;
@@ -174,8 +178,9 @@ int main(int argc, char** argv) {
   if (switches->Get("-cp").empty() || !core::DirExists(switches->Get("-f")) ||
       !core::DirExists(switches->Get("-fp")) ||
       !core::platform::ReadFileBytes(switches->Get("-coa"), template_text)) {
-    log.Line("needs a portal address (-cp), an existing invoice folder (-f), an existing output "
-             "folder (-fp) and a readable template (-coa)");
+    log.Line(
+        "needs a portal address (-cp), an existing invoice folder (-f), an existing output "
+        "folder (-fp) and a readable template (-coa)");
     return 2;
   }
   const Sender sender{*switches, log, template_text};

@@ -1,0 +1,159 @@
+// The daily workflow of the example installation end to end: exports in,
+// UBL invoices, the upload format, a local portal and its acknowledgements
+// back; and what happens when something goes wrong: each case leaves a clear
+// message in the log and loses no input.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "core/files.hpp"
+#include "tests/support/run_program.hpp"
+#include "tests/support/sandbox.hpp"
+
+extern char** environ;
+
+namespace wfdesk {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ProgramOutput;
+using testing::RunProgram;
+using testing::Sandbox;
+
+class PipelineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::copy(WFDESK_EXAMPLE, home, fs::copy_options::recursive);
+    fs::create_directories(home + "/modules");
+    fs::create_directories(home + "/portal-store");
+    fs::copy_file(WFDESK_CONVERTER, home + "/modules/mod_ledgerconv001_x86_32");
+    fs::copy_file(WFDESK_CONNECTOR, home + "/modules/mod_portalsend001_x86_32");
+    fs::create_symlink("/usr/bin/xsltproc", home + "/modules/xsltproc");
+  }
+  void TearDown() override {
+    if (portal_ > 0) {
+      ::kill(portal_, SIGTERM);
+      ::waitpid(portal_, nullptr, 0);
+    }
+  }
+
+  void StartPortal() {
+    const std::string port_file = home + "/portal.port";
+    const std::vector<std::string> args = {WFDESK_PORTAL, "--store", home + "/portal-store",
+                                           "--user", "demo", "--password", "demo-secret",
+                                           "--port", "0", "--port-file", port_file};
+    std::vector<char*> argv;
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ASSERT_EQ(::posix_spawn(&portal_, argv[0], nullptr, nullptr, argv.data(), environ), 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (box.Read("inst/portal.port").empty() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const std::string port = box.Read("inst/portal.port");
+    ASSERT_FALSE(port.empty()) << "the portal did not start";
+    SetKey("mpProxy", "http://127.0.0.1:" + port.substr(0, port.find('\n')) + "/ws");
+  }
+
+  // Sets a key of the daily workflow's MOD003 section (every key there is unique).
+  void SetKey(const std::string& key, const std::string& value) {
+    std::string text = box.Read("inst/data/daily.ini");
+    const auto start = text.find("\n" + key + "=");
+    ASSERT_NE(start, std::string::npos) << key;
+    const auto end = text.find("\r\n", start + 1);
+    text.replace(start + 1, end - start - 1, key + "=" + value);
+    box.Write("inst/data/daily.ini", text);
+  }
+
+  ProgramOutput Run() { return RunProgram({WFDESK_CLI, "--home", home, "run", "daily.ini"}); }
+  std::string Log() { return box.Read("inst/log/daily.log"); }
+  std::size_t Files(const std::string& folder) {
+    return core::FolderFileNames(home + "/" + folder).size();
+  }
+
+  Sandbox box;
+  std::string home = box.Path("inst");
+  pid_t portal_ = 0;
+};
+
+TEST_F(PipelineTest, EveryInvoiceIsConvertedTransformedUploadedAndAcknowledged) {
+  StartPortal();
+  const ProgramOutput run = Run();
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "OK\n");
+  EXPECT_EQ(Files("exchange/exports"), 0u);
+  EXPECT_EQ(Files("exchange/exports-archive"), 3u);
+  EXPECT_EQ(Files("exchange/ubl-archive"), 6u);
+  EXPECT_EQ(Files("exchange/outbox"), 0u);
+  EXPECT_EQ(Files("exchange/sent"), 6u);
+  EXPECT_EQ(Files("exchange/acks"), 6u);
+  EXPECT_EQ(Files("portal-store"), 12u);  // each invoice and its acknowledgement
+  const std::string log = Log();
+  EXPECT_NE(log.find("ledgerconv: converted 6 invoice(s) from 3 export(s); 0 export(s) kept"),
+            std::string::npos);
+  EXPECT_NE(log.find("portalsend: uploaded 6 invoice(s); 0 kept for the next run"),
+            std::string::npos);
+  EXPECT_EQ(log.find("demo-secret"), std::string::npos);  // the password stays out of the log
+  EXPECT_NE(box.Read("inst/exchange/acks/ACK_INV_2026-1004.ack").find("invoice=2026-1004"),
+            std::string::npos);
+}
+
+TEST_F(PipelineTest, AWrongPasswordIsRefusedAndKeepsTheInvoices) {
+  StartPortal();
+  SetKey("mpPassword", "wrong");
+  EXPECT_EQ(Run().out, "OK\n");  // the module does not judge its program
+  EXPECT_NE(Log().find("HTTP 401, user name or password is wrong; kept for the next run"),
+            std::string::npos);
+  EXPECT_EQ(Files("exchange/outbox"), 6u);
+  EXPECT_EQ(Files("exchange/acks"), 0u);
+  EXPECT_NE(Log().find("MODULE MOD003 EXIT: 1"), std::string::npos);
+}
+
+TEST_F(PipelineTest, AMalformedExportLineKeepsThatExport) {
+  StartPortal();
+  const std::string export_file = "inst/exchange/exports/export-2026-12-02.csv";
+  box.Write(export_file, box.Read(export_file) +
+                             "2026-1007;2026-12-02;2027-01-01;Muster;;Buyer;;Item;two;1,00;20\r\n");
+  Run();
+  EXPECT_NE(Log().find("MALFORMED " + home +
+                       "/exchange/exports/export-2026-12-02.csv:5: quantity \"two\" is not a "
+                       "positive number (invoice 2026-1007)"),
+            std::string::npos)
+      << Log();
+  EXPECT_TRUE(box.Exists(export_file));
+  EXPECT_EQ(Files("exchange/acks"), 4u);  // the other two exports went through
+}
+
+TEST_F(PipelineTest, ADuplicateInvoiceIsRefusedByThePortal) {
+  StartPortal();
+  ASSERT_EQ(Run().status, 0);
+  fs::copy_file(home + "/exchange/exports-archive/export-2026-12-01.csv",
+                home + "/exchange/exports/export-2026-12-01.csv");
+  Run();
+  EXPECT_NE(Log().find("HTTP 409, invoice 2026-1001 was uploaded before"), std::string::npos);
+  EXPECT_EQ(Files("exchange/outbox"), 2u);  // kept, not lost
+  EXPECT_EQ(Files("exchange/acks"), 6u);
+}
+
+TEST_F(PipelineTest, APortalThatIsNotRunningKeepsTheInvoicesForTheNextRun) {
+  SetKey("mpProxy", "http://127.0.0.1:1/ws");
+  Run();
+  EXPECT_NE(Log().find("the upload to http://127.0.0.1:1/ws failed (curl: (7)"),
+            std::string::npos)
+      << Log();
+  EXPECT_EQ(Files("exchange/outbox"), 6u);
+  EXPECT_EQ(Files("exchange/requests"), 0u);
+
+  StartPortal();  // the next run sends them
+  Run();
+  EXPECT_EQ(Files("exchange/outbox"), 0u);
+  EXPECT_EQ(Files("exchange/acks"), 6u);
+}
+
+}  // namespace
+}  // namespace wfdesk
