@@ -1,4 +1,5 @@
 #include "core/files.hpp"
+#include "core/ascii.hpp"
 
 #include <algorithm>
 #include <unordered_set>
@@ -10,16 +11,6 @@
 namespace wfdesk::core {
 
 namespace {
-
-char UpperAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-std::string UpperAscii(std::string_view text) {
-  std::string upper(text);
-  for (char& c : upper) c = UpperAscii(c);
-  return upper;
-}
 
 bool IsHiddenName(std::string_view name) {
   return !name.empty() && name.front() == '.';

@@ -1,4 +1,5 @@
 #include "core/ini.hpp"
+#include "core/ascii.hpp"
 
 #include <cstring>
 
@@ -30,18 +31,6 @@ std::string_view CutAtNul(std::string_view text) {
 
 std::string_view Name(std::string_view raw) {
   return TrimIni(CutAtNul(raw));
-}
-
-char UpperAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
-  }
-  return true;
 }
 
 std::string_view Unquote(std::string_view value) {

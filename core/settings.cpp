@@ -1,4 +1,5 @@
 #include "core/settings.hpp"
+#include "core/ascii.hpp"
 
 #include <climits>
 #include <limits>
@@ -15,10 +16,6 @@ std::string_view TrimSpaces(std::string_view text) {
   if (first == std::string_view::npos) return {};
   const auto last = text.find_last_not_of(' ');
   return text.substr(first, last - first + 1);
-}
-
-char LowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 std::int16_t ToLanguageCode(long value) {

@@ -1,5 +1,6 @@
 #include "core/text_encoding.hpp"
 
+#include <array>
 #include <cstdint>
 #include <string_view>
 
@@ -10,6 +11,14 @@ namespace {
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
 constexpr char32_t kReplacement = 0xFFFD;
+
+// Windows-1252 0x80..0x9F.
+constexpr std::array<char16_t, 32> kWindows1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+}  // namespace
 
 void AppendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
@@ -29,7 +38,57 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
-}  // namespace
+bool IsValidUtf8(std::string_view bytes) {
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const auto lead = static_cast<std::uint8_t>(bytes[i]);
+    std::size_t extra = 0;
+    char32_t min = 0;
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    } else if ((lead & 0xE0) == 0xC0) {
+      extra = 1, min = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+      extra = 2, min = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+      extra = 3, min = 0x10000;
+    } else {
+      return false;
+    }
+    if (i + extra >= bytes.size()) return false;  // cut short
+    char32_t cp = lead & (0x3F >> extra);
+    for (std::size_t k = 1; k <= extra; ++k) {
+      const auto next = static_cast<std::uint8_t>(bytes[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (next & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    i += extra + 1;
+  }
+  return true;
+}
+
+char16_t Windows1252ToUnicode(unsigned char byte) {
+  return byte >= 0x80 && byte <= 0x9F ? kWindows1252High[byte - 0x80] : byte;
+}
+
+std::optional<char> UnicodeToWindows1252(char16_t unit) {
+  if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) return static_cast<char>(unit);
+  for (std::size_t i = 0; i < kWindows1252High.size(); ++i) {
+    if (kWindows1252High[i] == unit) return static_cast<char>(0x80 + i);
+  }
+  return std::nullopt;
+}
+
+std::string AsUtf8(std::string_view bytes) {
+  if (bytes.starts_with(kUtf8Bom)) bytes.remove_prefix(kUtf8Bom.size());
+  if (IsValidUtf8(bytes)) return std::string(bytes);
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 8);
+  for (char c : bytes) AppendUtf8(out, Windows1252ToUnicode(static_cast<unsigned char>(c)));
+  return out;
+}
 
 std::string Utf16LeToUtf8(std::string_view bytes) {
   std::string out;

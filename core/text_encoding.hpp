@@ -1,6 +1,8 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace wfdesk::core {
 
@@ -12,5 +14,19 @@ std::string IniTextFromFileBytes(std::string bytes);
 // UTF-16LE code units (without byte-order mark) to UTF-8; broken surrogates
 // become U+FFFD.
 std::string Utf16LeToUtf8(std::string_view bytes);
+
+void AppendUtf8(std::string& out, char32_t code_point);
+bool IsValidUtf8(std::string_view bytes);
+
+// Windows-1252, the code page of files written on Windows. The five bytes
+// the code page leaves free map to the C1 controls of the same value, as the
+// platform maps them, so every byte goes there and back unchanged.
+char16_t Windows1252ToUnicode(unsigned char byte);
+std::optional<char> UnicodeToWindows1252(char16_t unit);
+
+// Text from files that are UTF-8 or Windows-1252, as UTF-8: valid UTF-8
+// stays (a byte-order mark is dropped), anything else is read as
+// Windows-1252.
+std::string AsUtf8(std::string_view bytes);
 
 }  // namespace wfdesk::core

@@ -11,7 +11,6 @@ namespace wfdesk::desk {
 // and written back in the encoding they were read in.
 enum class TextEncoding { kUtf8, kWindows1252 };
 
-bool IsValidUtf8(std::string_view bytes);
 TextEncoding DetectEncoding(std::string_view bytes);
 QString Decode(std::string_view bytes, TextEncoding encoding);
 // Decodes in the encoding the bytes are in.

@@ -1,4 +1,5 @@
 #include "textdb/transmission_list.hpp"
+#include "core/ascii.hpp"
 
 #include "core/workflow_file.hpp"
 
@@ -6,22 +7,12 @@ namespace wfdesk::textdb {
 
 namespace {
 
-char LowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string LowerAscii(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = LowerAscii(c);
-  return lower;
-}
-
 bool ContainsIgnoringCase(std::string_view text, const std::string& lower_needle) {
   if (lower_needle.empty()) return true;
   if (text.size() < lower_needle.size()) return false;
   for (std::size_t start = 0; start + lower_needle.size() <= text.size(); ++start) {
     std::size_t i = 0;
-    while (i < lower_needle.size() && LowerAscii(text[start + i]) == lower_needle[i]) ++i;
+    while (i < lower_needle.size() && core::LowerAscii(text[start + i]) == lower_needle[i]) ++i;
     if (i == lower_needle.size()) return true;
   }
   return false;
@@ -59,7 +50,7 @@ std::string FormatRow(std::string_view record) {
 
 TransmissionRows FilterRows(const RecordList& records, std::string_view filter) {
   TransmissionRows result;
-  const std::string needle = LowerAscii(filter);
+  const std::string needle = core::LowerAscii(filter);
   // The previous ID starts as "", so a first record with an empty ID is not
   // listed.
   std::string_view previous_id;

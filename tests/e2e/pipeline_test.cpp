@@ -45,8 +45,9 @@ class PipelineTest : public ::testing::Test {
   void StartPortal() {
     const std::string port_file = home + "/portal.port";
     const std::vector<std::string> args = {WFDESK_PORTAL, "--store", home + "/portal-store",
-                                           "--user", "demo", "--password", "demo-secret",
-                                           "--port", "0", "--port-file", port_file};
+                                           "--user",      "demo",    "--password",
+                                           "demo-secret", "--port",  "0",
+                                           "--port-file", port_file};
     std::vector<char*> argv;
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -143,8 +144,7 @@ TEST_F(PipelineTest, ADuplicateInvoiceIsRefusedByThePortal) {
 TEST_F(PipelineTest, APortalThatIsNotRunningKeepsTheInvoicesForTheNextRun) {
   SetKey("mpProxy", "http://127.0.0.1:1/ws");
   Run();
-  EXPECT_NE(Log().find("the upload to http://127.0.0.1:1/ws failed (curl: (7)"),
-            std::string::npos)
+  EXPECT_NE(Log().find("the upload to http://127.0.0.1:1/ws failed (curl: (7)"), std::string::npos)
       << Log();
   EXPECT_EQ(Files("exchange/outbox"), 6u);
   EXPECT_EQ(Files("exchange/requests"), 0u);

@@ -2,8 +2,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "core/text_encoding.hpp"
 #include "tools/common/switches.hpp"
-#include "tools/common/text.hpp"
 #include "tools/ledgerconv/export_reader.hpp"
 #include "tools/ledgerconv/ubl_writer.hpp"
 
@@ -19,9 +19,14 @@ TEST(ExportReader, GroupsLinesByInvoiceAndRoundsAmounts) {
       "invoice_number;issue_date;due_date;seller_name;seller_vat;buyer_name;buyer_vat;item;"
       "quantity;unit_price;vat_rate\r\n"
       "# a comment\r\n\r\n"
-      "A-1;" + kHead + "Coffee;3;0,335;20\r\n"
-      "B-2;" + kHead + "Tea;1.5;2.10;10\r\n"
-      "A-1;" + kHead + "Milk;2;1,25;10\r\n");
+      "A-1;" +
+      kHead +
+      "Coffee;3;0,335;20\r\n"
+      "B-2;" +
+      kHead +
+      "Tea;1.5;2.10;10\r\n"
+      "A-1;" +
+      kHead + "Milk;2;1,25;10\r\n");
   ASSERT_TRUE(content.problems.empty());
   ASSERT_EQ(content.invoices.size(), 2u);
   EXPECT_EQ(content.invoices[0].number, "A-1");
@@ -32,14 +37,21 @@ TEST(ExportReader, GroupsLinesByInvoiceAndRoundsAmounts) {
 }
 
 TEST(ExportReader, ReportsMalformedLinesWithTheirNumbers) {
-  const ExportContent content = ReadExport(
-      "A-1;" + kHead + "Coffee;3;1;20\r\n"          // 1: fine
-      "A-2;2026-13-01;2026-12-31;S;;B;;X;1;1;20\r\n"  // 2: month 13
-      "A-3;" + kHead + "X;0;1;20\r\n"                // 3: quantity 0
-      "A-4;" + kHead + "X;1;1,2,3;20\r\n"            // 4: two decimal marks
-      "A-5;" + kHead + "X;1;1;120\r\n"               // 5: VAT above 100 %
-      "A-6;only;three\r\n"                           // 6: columns
-      "A-1;2026-12-02;2026-12-31;Seller GmbH;ATU1;Buyer & Co;ATU2;Y;1;1;20\r\n");  // 7
+  const ExportContent content =
+      ReadExport("A-1;" + kHead +
+                 "Coffee;3;1;20\r\n"                             // 1: fine
+                 "A-2;2026-13-01;2026-12-31;S;;B;;X;1;1;20\r\n"  // 2: month 13
+                 "A-3;" +
+                 kHead +
+                 "X;0;1;20\r\n"  // 3: quantity 0
+                 "A-4;" +
+                 kHead +
+                 "X;1;1,2,3;20\r\n"  // 4: two decimal marks
+                 "A-5;" +
+                 kHead +
+                 "X;1;1;120\r\n"       // 5: VAT above 100 %
+                 "A-6;only;three\r\n"  // 6: columns
+                 "A-1;2026-12-02;2026-12-31;Seller GmbH;ATU1;Buyer & Co;ATU2;Y;1;1;20\r\n");  // 7
   std::vector<int> lines;
   for (const auto& problem : content.problems) lines.push_back(problem.line);
   EXPECT_THAT(lines, ::testing::ElementsAre(2, 3, 4, 5, 6, 7));
@@ -48,8 +60,8 @@ TEST(ExportReader, ReportsMalformedLinesWithTheirNumbers) {
 }
 
 TEST(UblWriter, WritesTotalsPerVatRateAndEscapesText) {
-  const ExportContent content = ReadExport("A<1>;" + kHead + "Coffee;2;10;20\r\nA<1>;" + kHead +
-                                           "Book;1;5,5;10\r\n");
+  const ExportContent content =
+      ReadExport("A<1>;" + kHead + "Coffee;2;10;20\r\nA<1>;" + kHead + "Book;1;5,5;10\r\n");
   const std::string xml = UblInvoice(content.invoices.at(0));
   EXPECT_THAT(xml, HasSubstr("<cbc:ID>A&lt;1&gt;</cbc:ID>"));
   EXPECT_THAT(xml, HasSubstr("<cbc:Name>Buyer &amp; Co</cbc:Name>"));
@@ -59,8 +71,13 @@ TEST(UblWriter, WritesTotalsPerVatRateAndEscapesText) {
 }
 
 TEST(ToolText, Windows1252BecomesUtf8AndSwitchesComeInPairs) {
-  EXPECT_EQ(ToUtf8("B\xE4" "cker \x80"), "B\xC3\xA4" "cker \xE2\x82\xAC");
-  EXPECT_EQ(ToUtf8("\xEF\xBB\xBF" "B\xC3\xA4"), "B\xC3\xA4");
+  EXPECT_EQ(core::AsUtf8("B\xE4"
+                         "cker \x80"),
+            "B\xC3\xA4"
+            "cker \xE2\x82\xAC");
+  EXPECT_EQ(core::AsUtf8("\xEF\xBB\xBF"
+                         "B\xC3\xA4"),
+            "B\xC3\xA4");
   EXPECT_EQ(SafeFileName("2026/10 a"), "2026_10_a");
   std::string error;
   const char* good[] = {"prog", "-f", "in", "-fe", "xml"};

@@ -17,8 +17,8 @@
 
 #include "core/files.hpp"
 #include "core/platform.hpp"
+#include "core/text_encoding.hpp"
 #include "tools/common/switches.hpp"
-#include "tools/common/text.hpp"
 #include "tools/ledgerconv/export_reader.hpp"
 #include "tools/ledgerconv/ubl_writer.hpp"
 
@@ -49,7 +49,7 @@ int ConvertExport(const Options& options, const tools::ToolLog& log, const std::
     log.Line(read.error + "; the export is kept");
     return -1;
   }
-  const tools::ExportContent content = tools::ReadExport(tools::ToUtf8(bytes));
+  const tools::ExportContent content = tools::ReadExport(core::AsUtf8(bytes));
   bool keep = false;
   for (const auto& problem : content.problems) {
     log.Line("MALFORMED " + path + ":" + std::to_string(problem.line) + ": " + problem.reason +
