@@ -19,6 +19,7 @@ struct PathInfo {
   bool is_folder = false;
   bool is_regular = false;  // a regular file, links followed
   bool read_only = false;   // the owner may not write it
+  std::size_t size = 0;
   // Changes whenever the file is written or replaced.
   std::string stamp;
 };
@@ -33,6 +34,8 @@ PathInfo Inspect(const std::string& path);
 FileResult ListFolder(const std::string& folder, std::vector<FolderEntry>& entries);
 
 FileResult ReadFileBytes(const std::string& path, std::string& bytes);
+// The bytes from `offset` to the end of the file.
+FileResult ReadFileBytesFrom(const std::string& path, std::size_t offset, std::string& bytes);
 
 // Appends to the file, creating it when missing. A write that fails midway
 // is taken back, so the file keeps its earlier content.

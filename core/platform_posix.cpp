@@ -136,6 +136,7 @@ PathInfo Inspect(const std::string& path) {
   info.is_folder = S_ISDIR(st.st_mode);
   info.is_regular = S_ISREG(st.st_mode);
   info.read_only = (st.st_mode & S_IWUSR) == 0;
+  info.size = static_cast<std::size_t>(st.st_size);
   info.stamp = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" +
                std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) + "." +
                std::to_string(st.st_mtim.tv_nsec) + ":" + std::to_string(st.st_ctim.tv_sec) + "." +
@@ -161,13 +162,22 @@ FileResult ListFolder(const std::string& folder, std::vector<FolderEntry>& entri
 }
 
 FileResult ReadFileBytes(const std::string& path, std::string& bytes) {
+  return ReadFileBytesFrom(path, 0, bytes);
+}
+
+FileResult ReadFileBytesFrom(const std::string& path, std::size_t offset, std::string& bytes) {
   bytes.clear();
   Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) return Failed("Cannot read", path, errno);
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) return Failed("Cannot read", path, errno);
   if (S_ISDIR(st.st_mode)) return Failed("Cannot read", path, EISDIR);
-  if (st.st_size > 0) bytes.reserve(static_cast<std::size_t>(st.st_size));
+  if (offset > 0 && ::lseek(fd.get(), static_cast<off_t>(offset), SEEK_SET) < 0) {
+    return Failed("Cannot read", path, errno);
+  }
+  if (st.st_size > static_cast<off_t>(offset)) {
+    bytes.reserve(static_cast<std::size_t>(st.st_size) - offset);
+  }
   char buffer[65536];
   for (;;) {
     const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);

@@ -67,6 +67,16 @@ void FrmEditor::showEvent(QShowEvent* event) {
   if (!event->spontaneous()) LoadFile();
 }
 
+void FrmEditor::ShowForCurrentFile() {
+  const bool unsaved = isVisible() && text_->toPlainText() != loaded_text_;
+  if (!unsaved) {
+    hide();
+    show();  // shown anew: loads the file
+  }
+  raise();
+  activateWindow();
+}
+
 void FrmEditor::LoadFile() {
   loaded_bytes_ = core::ReadTextFile(context_, current_file_(), false);
   encoding_ = DetectEncoding(loaded_bytes_);

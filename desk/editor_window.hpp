@@ -25,6 +25,10 @@ class FrmEditor : public QWidget {
 
   // Load: reads the current workflow file into Text1.
   void LoadFile();
+  // Shows the editor, loading the current workflow file; an editor already
+  // open with changes not yet saved only comes to the front, so typed text
+  // is never thrown away.
+  void ShowForCurrentFile();
   // Command1: save after confirmation, then hide.
   void Command1_Click();
   // Command2: hide without saving.

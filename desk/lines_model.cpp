@@ -17,19 +17,25 @@ void LinesModel::Reset(std::string text) {
 void LinesModel::LoadFile(const std::string& path) {
   path_ = path;
   std::string bytes;
-  if (core::IsPlainFile(path)) (void)core::platform::ReadFileBytes(path, bytes);
+  const auto info = core::platform::Inspect(path);
+  stamp_ = info.stamp;
+  if (info.is_regular) (void)core::platform::ReadFileBytes(path, bytes);
   Reset(std::move(bytes));
 }
 
 bool LinesModel::FollowFile() {
   if (path_.empty()) return false;
-  std::string bytes;
-  if (!core::IsPlainFile(path_) || !core::platform::ReadFileBytes(path_, bytes)) return false;
-  if (bytes == text_) return false;
-  if (bytes.size() < text_.size() || bytes.compare(0, text_.size(), text_) != 0) {
-    Reset(std::move(bytes));
+  const auto info = core::platform::Inspect(path_);
+  if (info.stamp == stamp_) return false;
+  if (!info.is_regular || info.size < text_.size()) {
+    LoadFile(path_);  // replaced or cut: show it anew
     return true;
   }
+  // A log only grows: read what came after the bytes already shown.
+  std::string tail;
+  if (!core::platform::ReadFileBytesFrom(path_, text_.size(), tail)) return false;
+  stamp_ = info.stamp;
+  if (tail.empty()) return false;
   // An incomplete last line, or one whose CR may be followed by the LF of
   // the same line end, is indexed again together with what came after it.
   std::size_t from = text_.size();
@@ -42,9 +48,9 @@ bool LinesModel::FollowFile() {
       redo_last = true;
     }
   }
+  text_ += tail;
   std::vector<core::LineSpan> fresh;
-  core::IndexLines(bytes, from, fresh);
-  text_ = std::move(bytes);
+  core::IndexLines(text_, from, fresh);
   auto next = fresh.begin();
   if (redo_last && next != fresh.end()) {
     lines_.back() = *next++;

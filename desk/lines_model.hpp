@@ -19,8 +19,9 @@ class LinesModel : public QAbstractListModel {
 
   // Shows the file's lines; an empty list when the path names no file.
   void LoadFile(const std::string& path);
-  // Adds what was appended to the file since it was loaded; loads it anew
-  // when it has shrunk or been replaced. Returns whether lines were added.
+  // Adds what was appended to the file since it was loaded, reading only
+  // the new bytes; loads it anew when it has shrunk or is gone. Returns
+  // whether the list changed.
   bool FollowFile();
   void SetRows(const std::vector<std::string>& rows);
   void Clear();
@@ -36,6 +37,7 @@ class LinesModel : public QAbstractListModel {
   void Reset(std::string text);
 
   std::string path_;
+  std::string stamp_;  // of the file as last read
   std::string text_;
   std::vector<core::LineSpan> lines_;
 };

@@ -1,6 +1,7 @@
 #include "desk/main_window.hpp"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -74,7 +75,12 @@ FrmMain::FrmMain(const DeskServices& services, QWidget* parent)
 }
 
 FrmMain::~FrmMain() {
-  if (run_thread_.joinable()) run_thread_.join();
+  if (!run_thread_.joinable()) return;
+  // A run that is still going may be waiting for a message box on this
+  // thread: answer it silently and let its events through until it ends.
+  person_.Silence();
+  while (!run_ended_) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  run_thread_.join();
 }
 
 void FrmMain::BuildControls() {
@@ -247,6 +253,7 @@ void FrmMain::cmd001_Click() {
     return;
   }
   running_name_ = name;
+  run_ended_ = false;
   SetRunning(true);
   ShowLogFile(LogFileOf(current_workflow_file_));
   run_thread_ = std::thread([this, name] {
@@ -299,9 +306,7 @@ void FrmMain::ShowLogLine(const QModelIndex& index) {
 }
 
 void FrmMain::ShowEditor() {
-  editor_->hide();
-  editor_->show();
-  editor_->raise();
+  editor_->ShowForCurrentFile();
 }
 
 void FrmMain::ShowAbout() {

@@ -106,6 +106,7 @@ class FrmMain : public QMainWindow, private engine::RunObserver {
   core::Context context_;
   engine::WorkflowRunner runner_;
   std::thread run_thread_;
+  std::atomic<bool> run_ended_{true};
   std::string running_name_;
   bool quit_when_run_ends_ = false;
 

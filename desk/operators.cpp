@@ -28,19 +28,28 @@ bool MessageBoxOperator::Ask(const std::string& question) {
 }
 
 void UiThreadOperator::Tell(const std::string& message) {
+  if (silenced_) return;
   if (QThread::currentThread() == thread()) {
     inner_.Tell(message);
     return;
   }
   QMetaObject::invokeMethod(
-      this, [this, &message] { inner_.Tell(message); }, Qt::BlockingQueuedConnection);
+      this,
+      [this, &message] {
+        if (!silenced_) inner_.Tell(message);
+      },
+      Qt::BlockingQueuedConnection);
 }
 
 bool UiThreadOperator::Ask(const std::string& question) {
+  if (silenced_) return false;
   if (QThread::currentThread() == thread()) return inner_.Ask(question);
   bool answer = false;
   QMetaObject::invokeMethod(
-      this, [this, &question, &answer] { answer = inner_.Ask(question); },
+      this,
+      [this, &question, &answer] {
+        if (!silenced_) answer = inner_.Ask(question);
+      },
       Qt::BlockingQueuedConnection);
   return answer;
 }

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QWidget>
+#include <atomic>
 
 #include "core/seams.hpp"
 
@@ -34,8 +35,13 @@ class UiThreadOperator : public QObject, public core::Operator {
   void Tell(const std::string& message) override;
   bool Ask(const std::string& question) override;
 
+  // From now on nothing reaches the person: messages are dropped and
+  // questions answered No. For a window that is going away during a run.
+  void Silence() { silenced_ = true; }
+
  private:
   core::Operator& inner_;
+  std::atomic<bool> silenced_{false};
 };
 
 }  // namespace wfdesk::desk

@@ -201,6 +201,8 @@ class DeskTest : public QObject {
     editor->repaint();
     QCoreApplication::processEvents();
     QVERIFY(text->toPlainText().endsWith("name=typed"));
+    window->ShowEditor();  // asked for again while open: the typing stays
+    QVERIFY(text->toPlainText().endsWith("name=typed"));
 
     inst->person().answer = false;
     QTest::mouseClick(editor->findChild<QPushButton*>("Command1"), Qt::LeftButton);
