@@ -78,7 +78,8 @@ void FrmEditor::ShowForCurrentFile() {
 }
 
 void FrmEditor::LoadFile() {
-  loaded_bytes_ = core::ReadTextFile(context_, current_file_(), false);
+  loaded_path_ = current_file_();
+  loaded_bytes_ = core::ReadTextFile(context_, loaded_path_, false);
   encoding_ = DetectEncoding(loaded_bytes_);
   line_end_ = DominantLineEnd(loaded_bytes_);
   loaded_text_ = WithNewlines(Decode(loaded_bytes_, encoding_));
@@ -94,7 +95,7 @@ std::optional<std::string> FrmEditor::BytesToSave() const {
 }
 
 void FrmEditor::Command1_Click() {
-  const std::string path = current_file_();
+  const std::string path = loaded_path_;
   if (!NamesAFile(path)) {
     context_.person.Tell("No workflow is selected, so there is no file to save to.");
     return;

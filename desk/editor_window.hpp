@@ -13,6 +13,7 @@ class QPushButton;
 namespace wfdesk::desk {
 
 // frmEditor, "QV Editor": the whole text of the selected workflow file.
+// A save writes to the file that was loaded.
 // It loads the file each time it is shown (never on a repaint, so typed text
 // survives), and saves after a Yes, atomically and in the encoding it read.
 class FrmEditor : public QWidget {
@@ -49,7 +50,9 @@ class FrmEditor : public QWidget {
   QPushButton* save_ = nullptr;
   QPushButton* cancel_ = nullptr;
 
-  // What was loaded, to write it back unchanged.
+  // What was loaded, and from where: a save goes back to that file even when
+  // the main window has selected another workflow meanwhile.
+  std::string loaded_path_;
   std::string loaded_bytes_;
   QString loaded_text_;
   TextEncoding encoding_ = TextEncoding::kUtf8;

@@ -80,7 +80,8 @@ FrmMain::~FrmMain() {
   // thread: answer it silently and let its events through until it ends.
   person_.Silence();
   while (!run_ended_) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-  run_thread_.join();
+  // The events let through may have ended the run already.
+  if (run_thread_.joinable()) run_thread_.join();
 }
 
 void FrmMain::BuildControls() {
@@ -261,6 +262,7 @@ void FrmMain::cmd001_Click() {
     const QString result = Text(outcome.result);
     QMetaObject::invokeMethod(
         this, [this, result] { OnRunEnded(result); }, Qt::QueuedConnection);
+    run_ended_ = true;  // the last thing the worker does
   });
 }
 

@@ -10,7 +10,9 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QtTest>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "core/line_index.hpp"
 #include "desk/editor_window.hpp"
@@ -244,9 +246,28 @@ class DeskTest : public QObject {
 
     Select(2);
     window->ShowEditor();
+    Select(0);  // another selection meanwhile: the save still goes to m.ini
+    const std::string a = inst->box().Read("data/a.ini");
     inst->person().answer = true;
     QTest::mouseClick(editor->findChild<QPushButton*>("Command1"), Qt::LeftButton);
     QCOMPARE(inst->box().Read("data/m.ini"), mixed);
+    QCOMPARE(inst->box().Read("data/a.ini"), a);
+  }
+
+  void destroyingTheWindowDuringARunWaitsForTheRunToEnd() {
+    inst->box().Write("modules/mod_ledgerconv001_x86_32",
+                      "#!/bin/sh\nwhile [ ! -f release ]; do sleep 0.02; done\n");
+    Open();
+    Select(0);
+    QTest::mouseClick(Child<QPushButton>("cmd001"), Qt::LeftButton);
+    QVERIFY(window->running());
+    std::thread releaser([this] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      inst->box().Write("release", "");
+    });
+    window.reset();  // returns once the run has ended
+    releaser.join();
+    QVERIFY(inst->LogMessages("system.log").back().starts_with("-----"));
   }
 
   void theLogViewSplitsAtCrLfCrAndLf() {
