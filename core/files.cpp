@@ -154,9 +154,17 @@ std::string ReadTextFile(const Context& context, const std::string& path, bool q
   return text;
 }
 
+// A listed file that the path names exactly, so that a name holding "*" or
+// "?" deletes or moves that one file and not every file it would match.
+bool NamesListedFileExactly(const std::string& path) {
+  return !IsHiddenName(Split(path).name) && platform::Inspect(path).is_regular;
+}
+
 FileResult DeleteFileIfListed(const std::string& path) {
+  const std::vector<std::string> files =
+      NamesListedFileExactly(path) ? std::vector<std::string>{path} : ListedFiles(path);
   std::string failures;
-  for (const auto& file : ListedFiles(path)) {
+  for (const auto& file : files) {
     FileResult result = platform::Inspect(file).read_only
                             ? FileResult::Failed("The file " + file + " is read-only")
                             : platform::RemoveFile(file);
@@ -167,7 +175,7 @@ FileResult DeleteFileIfListed(const std::string& path) {
 
 MoveResult MoveFileNumbered(const std::string& source, const std::string& target) {
   MoveResult result;
-  if (HasWildcard(Split(source).name)) {
+  if (HasWildcard(Split(source).name) && !NamesListedFileExactly(source)) {
     result.error = "Cannot move " + source + ": a name pattern names no single file";
     return result;
   }

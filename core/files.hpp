@@ -50,8 +50,9 @@ FileResult WriteTextLine(const std::string& path, std::string_view text, bool ap
 // language of the settings.
 std::string ReadTextFile(const Context& context, const std::string& path, bool quiet);
 
-// Deletes every file the listing of path yields. Read-only files are not
-// forced; they make the result a failure.
+// Deletes every file the listing of path yields; a path that names a file
+// exactly deletes only that file, even when its name holds "*" or "?".
+// Read-only files are not forced; they make the result a failure.
 FileResult DeleteFileIfListed(const std::string& path);
 
 // Highest number MoveFileNumbered appends to a taken target name.

@@ -27,7 +27,12 @@ bool LinesModel::FollowFile() {
   if (path_.empty()) return false;
   const auto info = core::platform::Inspect(path_);
   if (info.stamp == stamp_) return false;
-  if (!info.is_regular || info.size < text_.size()) {
+  // The stamp begins with the file's device and inode: another file there
+  // is read anew, not followed.
+  const auto identity = [](const std::string& stamp) {
+    return stamp.substr(0, stamp.find(':', stamp.find(':') + 1));
+  };
+  if (!info.is_regular || info.size < text_.size() || identity(info.stamp) != identity(stamp_)) {
     LoadFile(path_);  // replaced or cut: show it anew
     return true;
   }

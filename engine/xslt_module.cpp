@@ -2,6 +2,8 @@
 // processor run per file, then archives or deletes the inputs.
 #include "engine/xslt_module.hpp"
 
+#include <map>
+
 #include "core/files.hpp"
 #include "engine/modules.hpp"
 
@@ -76,7 +78,7 @@ std::string BaseName(const std::string& name) {
 }
 
 void DisposeOfInput(ModuleRun& run, const ModuleSection& where, const XsltParams& p,
-                    const std::string& input, bool transformed) {
+                    const std::string& input, bool transformed, bool output_replaced_later) {
   if (!p.archive_path.empty()) {
     const std::string target =
         where.Absolute(p.archive_path) + core::kPathSeparator + NameOf(input);
@@ -86,6 +88,10 @@ void DisposeOfInput(ModuleRun& run, const ModuleSection& where, const XsltParams
     } else {
       run.Line(" Input File NOT archived: " + input + " (" + moved.error + ")");
     }
+  } else if (transformed && output_replaced_later) {
+    // Its output is about to be replaced: deleting it would lose it.
+    run.Line(" Input File kept, its output is replaced by a later file of the same base name: " +
+             input);
   } else if (transformed) {
     const core::FileResult deleted = core::DeleteFileIfListed(input);
     if (deleted) {
@@ -144,16 +150,22 @@ std::string RunXSLTproc(const ModuleCall& call) {
   }
   const std::string stylesheet = where.Absolute(p.stylesheet);
   const std::string out_folder = where.Absolute(p.out_path);
-  for (const std::string& input : InputFiles(where, p)) {
-    const std::string output =
-        out_folder + core::kPathSeparator + BaseName(NameOf(input)) + "." + p.out_extension;
+  const std::vector<std::string> inputs = InputFiles(where, p);
+  std::map<std::string, int> later_uses;  // how many inputs still write each output
+  const auto output_of = [&](const std::string& input) {
+    return out_folder + core::kPathSeparator + BaseName(NameOf(input)) + "." + p.out_extension;
+  };
+  for (const std::string& input : inputs) ++later_uses[output_of(input)];
+  for (const std::string& input : inputs) {
+    const std::string output = output_of(input);
+    const bool replaced_later = --later_uses[output] > 0;
     const XsltOutcome outcome = XSLTransform(where.context, call.log, input, stylesheet, output);
     if (outcome.not_started) {
       return run.Fail(
           NotStartedText(ModuleProgramPath(where.context, kXsltProcessor), outcome.start_error));
     }
     run.Line(" File transformed: [" + outcome.result + "] " + input + " to " + output);
-    DisposeOfInput(run, where, p, input, outcome.result == "OK");
+    DisposeOfInput(run, where, p, input, outcome.result == "OK", replaced_later);
   }
   run.End();
   return "OK";

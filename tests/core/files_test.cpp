@@ -153,6 +153,14 @@ TEST(DeleteFile, DeletesWhatTheListingYieldsButNotReadOnlyFiles) {
   MakeReadOnly(read_only);
   EXPECT_FALSE(DeleteFileIfListed(read_only));
   EXPECT_TRUE(box.Exists("in/keep.xml"));
+
+  // A file whose name holds a wildcard is one file, not a pattern.
+  box.Write("odd/e*.csv", "x");
+  box.Write("odd/e1.csv", "x");
+  EXPECT_TRUE(DeleteFileIfListed(box.Path("odd/e*.csv")));
+  EXPECT_EQ(FolderFileNames(box.Path("odd")), std::vector<std::string>{"e1.csv"});
+  box.Write("odd/a?.csv", "x");
+  EXPECT_TRUE(MoveFileNumbered(box.Path("odd/a?.csv"), box.Path("a?.csv")).moved);
 }
 
 TEST(MoveFile, NumbersTakenTargetsAndNeverOverwrites) {

@@ -130,6 +130,17 @@ TEST_F(PipelineTest, AMalformedExportLineKeepsThatExport) {
   EXPECT_EQ(Files("exchange/acks"), 4u);  // the other two exports went through
 }
 
+TEST_F(PipelineTest, TwoInvoicesThatWouldShareAFileNameKeepTheirExport) {
+  StartPortal();
+  box.Write("inst/exchange/exports/export-2026-12-04.csv",
+            "RE/1;2026-12-04;2027-01-03;S;;B;;Item;1;1;20\r\n"
+            "RE:1;2026-12-04;2027-01-03;S;;B;;Item;1;1;20\r\n");
+  Run();
+  EXPECT_NE(Log().find("would have the file name"), std::string::npos) << Log();
+  EXPECT_TRUE(box.Exists("inst/exchange/exports/export-2026-12-04.csv"));
+  EXPECT_EQ(Files("exchange/acks"), 6u);
+}
+
 TEST_F(PipelineTest, ADuplicateInvoiceIsRefusedByThePortal) {
   StartPortal();
   ASSERT_EQ(Run().status, 0);
@@ -139,6 +150,13 @@ TEST_F(PipelineTest, ADuplicateInvoiceIsRefusedByThePortal) {
   EXPECT_NE(Log().find("HTTP 409, invoice 2026-1001 was uploaded before"), std::string::npos);
   EXPECT_EQ(Files("exchange/outbox"), 2u);  // kept, not lost
   EXPECT_EQ(Files("exchange/acks"), 6u);
+  // The records of the accepted upload stay; the refusal's answer is kept beside them.
+  EXPECT_NE(box.Read("inst/exchange/requests/INV_2026-1001.xml").find("2026-1001"),
+            std::string::npos);
+  EXPECT_NE(box.Read("inst/exchange/responses/INV_2026-1001.xml").find("AcknowledgementId"),
+            std::string::npos);
+  EXPECT_NE(box.Read("inst/exchange/responses/INV_2026-1001.xml.2").find("uploaded before"),
+            std::string::npos);
 }
 
 TEST_F(PipelineTest, APortalThatIsNotRunningKeepsTheInvoicesForTheNextRun) {

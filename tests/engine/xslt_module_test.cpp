@@ -86,6 +86,8 @@ TEST_F(XsltModuleTest, AFailedFileStaysOrIsArchivedAndTheModuleGoesOn) {
   EXPECT_EQ(inst.box().Read("out/a.txt"), "[1]");
   EXPECT_TRUE(inst.box().Exists("in/a.2.xml"));
   const auto lines = ModuleLines();
+  // a.1.xml stays too: a later file was to replace its output.
+  EXPECT_THAT(lines[2], HasSubstr(" Input File kept, its output is replaced by a later file"));
   EXPECT_THAT(lines[3], HasSubstr("File transformed: [ ERROR: xsl transformation NOT executed! ["));
   EXPECT_EQ(lines[4], " Input File kept after a failed transformation: " + inst.Path("in/a.2.xml"));
 
@@ -93,8 +95,16 @@ TEST_F(XsltModuleTest, AFailedFileStaysOrIsArchivedAndTheModuleGoesOn) {
   inst.box().Write("run.log", "");
   ASSERT_EQ(Run("mpFile=in\r\nmpArchivePath=archive\r\n"), "OK");
   EXPECT_EQ(inst.box().Read("archive/a.2.xml.2"), "<broken");
-  EXPECT_THAT(ModuleLines().at(2), HasSubstr(" Input File archived: " + inst.Path("in/a.2.xml") +
+  EXPECT_THAT(ModuleLines().at(4), HasSubstr(" Input File archived: " + inst.Path("in/a.2.xml") +
                                              " to " + inst.Path("archive/a.2.xml")));
+}
+
+TEST_F(XsltModuleTest, AnInputWhoseOutputALaterFileReplacesIsNotDeleted) {
+  Invoice("a.1.xml", "1");
+  Invoice("a.2.xml", "2");
+  ASSERT_EQ(Run("mpFile=in\r\n"), "OK");
+  EXPECT_EQ(inst.box().Read("out/a.txt"), "[2]");
+  EXPECT_EQ(core::FolderFileNames(inst.Path("in")), std::vector<std::string>{"a.1.xml"});
 }
 
 TEST_F(XsltModuleTest, AnOutputLeftFromAnEarlierRunDoesNotMakeAFailureOK) {

@@ -14,7 +14,9 @@
 // Exit status: 0 when every export was converted, 1 otherwise, 2 for a
 // wrong command line.
 #include <iostream>
+#include <set>
 
+#include "core/ascii.hpp"
 #include "core/files.hpp"
 #include "core/platform.hpp"
 #include "core/text_encoding.hpp"
@@ -56,7 +58,13 @@ int ConvertExport(const Options& options, const tools::ToolLog& log, const std::
              (problem.invoice.empty() ? "" : " (invoice " + problem.invoice + ")"));
     keep = true;
   }
+  std::set<std::string> outputs;  // as the file system compares names
   for (const auto& invoice : content.invoices) {
+    if (!outputs.insert(core::UpperAscii(OutputPath(options, invoice))).second) {
+      log.Line("invoice " + invoice.number + " of " + path + " would have the file name " +
+               OutputPath(options, invoice) + " of another invoice in it");
+      keep = true;
+    }
     if (core::FileListed(OutputPath(options, invoice))) {
       log.Line("invoice " + invoice.number + " of " + path +
                " was converted before: " + OutputPath(options, invoice) + " is there");

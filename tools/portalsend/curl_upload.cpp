@@ -16,12 +16,34 @@ namespace wfdesk::tools {
 
 namespace {
 
-// A value in curl's config syntax: double quotes, with \ and " escaped.
+// A value in curl's config syntax: in double quotes, with backslash,
+// double quote and the control characters curl knows escaped, so that no
+// value (a file name with a line break, say) can start a line of its own.
 std::string Quoted(const std::string& value) {
   std::string quoted = "\"";
   for (char c : value) {
-    if (c == '\\' || c == '"') quoted += '\\';
-    quoted += c;
+    switch (c) {
+      case '\\':
+        quoted += "\\\\";
+        break;
+      case '"':
+        quoted += "\\\"";
+        break;
+      case '\n':
+        quoted += "\\n";
+        break;
+      case '\r':
+        quoted += "\\r";
+        break;
+      case '\t':
+        quoted += "\\t";
+        break;
+      case '\v':
+        quoted += "\\v";
+        break;
+      default:
+        quoted += c;
+    }
   }
   return quoted + "\"";
 }

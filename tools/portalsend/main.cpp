@@ -14,10 +14,11 @@
 //
 // The template holds the placeholders {{OPERATION}}, {{SENDER}},
 // {{FILENAME}} and {{INVOICE}} (the invoice without its XML declaration).
-// An invoice the portal accepted is archived (or deleted when there is no
-// archive), so it is sent once; one that was refused or could not be sent
-// stays for the next run. Exit status: 0 when every invoice was accepted,
-// 1 otherwise, 2 for a wrong command line.
+// An invoice the portal accepted leaves the input folder (to the archive,
+// else deleted), so it is sent once; one that was refused or could not be
+// sent stays for the next run. Requests, answers and acknowledgements never
+// overwrite earlier ones: a taken name gets a number. Exit status: 0 when every invoice was
+// accepted, 1 otherwise, 2 for a wrong command line.
 #include <iostream>
 
 #include "core/files.hpp"
@@ -74,7 +75,8 @@ struct Sender {
 
   bool Send(const std::string& path) const;
   std::string Request(const std::string& path, std::string& error) const;
-  void KeepAnswer(const std::string& base, const std::string& answer) const;
+  void KeepAnswer(const std::string& base, const std::string& answer_file) const;
+  bool PutAway(const std::string& path) const;
   void Acknowledge(const std::string& path, const std::string& number,
                    const std::string& ack) const;
 };
@@ -93,10 +95,23 @@ std::string Sender::Request(const std::string& path, std::string& error) const {
   return request;
 }
 
-void Sender::KeepAnswer(const std::string& base, const std::string& answer) const {
-  if (!s.Has("-lp")) return;
-  const std::string file = s.Get("-lp") + "/" + base + "." + s.Get("-le", "xml");
-  if (const auto saved = core::WriteTextFile(file, answer, false); !saved) log.Line(saved.error);
+// Moves a finished file to its place; a name that is taken gets a number,
+// so an earlier record is never overwritten.
+std::string Place(const std::string& file, const std::string& target, const tools::ToolLog& log) {
+  const core::MoveResult moved = core::MoveFileNumbered(file, target);
+  if (!moved.moved) {
+    log.Line("could not keep " + target + ": " + moved.error);
+    std::remove(file.c_str());
+  }
+  return moved.target;
+}
+
+void Sender::KeepAnswer(const std::string& base, const std::string& answer_file) const {
+  if (!s.Has("-lp")) {
+    std::remove(answer_file.c_str());
+    return;
+  }
+  Place(answer_file, s.Get("-lp") + "/" + base + "." + s.Get("-le", "xml"), log);
 }
 
 void Sender::Acknowledge(const std::string& path, const std::string& number,
@@ -107,7 +122,38 @@ void Sender::Acknowledge(const std::string& path, const std::string& number,
   const std::string text = "invoice=" + number + "\r\nacknowledgement=" + ack +
                            "\r\nstate=" + s.Get("-ks", "accepted") + "\r\nfile=" + NameOf(path) +
                            "\r\ntime=" + core::FormatTimestamp(core::SystemClock().Now()) + "\r\n";
-  if (const auto saved = core::WriteTextFile(file, text, false); !saved) log.Line(saved.error);
+  const std::string pending = file + ".sending";
+  if (const auto saved = core::WriteTextFile(pending, text, false); !saved) {
+    log.Line(saved.error);
+    return;
+  }
+  Place(pending, file, log);
+}
+
+// An uploaded invoice leaves the input folder, so it is sent once: to the
+// archive, else deleted, else (a read-only file, say) hidden from the next
+// run under a name beginning with ".".
+bool Sender::PutAway(const std::string& path) const {
+  if (s.Has("-ap")) {
+    const auto moved = core::MoveFileNumbered(path, s.Get("-ap") + "/" + NameOf(path));
+    if (moved.moved) {
+      log.Line("archived " + path + " to " + moved.target);
+      return true;
+    }
+    log.Line("could not archive " + path + ": " + moved.error);
+  } else if (const auto deleted = core::DeleteFileIfListed(path); deleted) {
+    return true;
+  } else {
+    log.Line("could not delete " + path + ": " + deleted.error);
+  }
+  const std::string hidden = s.Get("-f") + "/." + NameOf(path) + ".sent";
+  const auto moved = core::MoveFileNumbered(path, hidden);
+  if (moved.moved) {
+    log.Line("moved " + path + " aside to " + moved.target + " so that it is not sent again");
+    return true;
+  }
+  log.Line("WARNING " + path + " was uploaded but stays in place: the next run sends it again");
+  return false;
 }
 
 bool Sender::Send(const std::string& path) const {
@@ -118,46 +164,43 @@ bool Sender::Send(const std::string& path) const {
     log.Line("FAILED " + path + ": " + error + "; kept for the next run");
     return false;
   }
+  // The request and the answer wait under names of their own until the
+  // portal has answered; only then do they take their places.
   const std::string output = s.Get("-fp") + "/" + base + "." + s.Get("-fe");
-  if (const auto saved = core::WriteTextFile(output, request, false); !saved) {
+  const std::string pending = output + ".sending";
+  const std::string answer_file = output + ".answer";
+  if (const auto saved = core::WriteTextFile(pending, request, false); !saved) {
     log.Line("FAILED " + path + ": " + saved.error + "; kept for the next run");
     return false;
   }
-  const std::string response_file = output + ".response";
   const tools::UploadResult result =
       tools::PostWithCurl({s.Get("-exp", "curl"), s.Get("-cp"), s.Get("-cun"), s.Get("-cpw"),
-                           output, response_file, s.Get("-m")});
+                           pending, answer_file, s.Get("-m")});
   std::string answer;
-  (void)core::platform::ReadFileBytes(response_file, answer);
-  std::remove(response_file.c_str());
+  (void)core::platform::ReadFileBytes(answer_file, answer);
   if (!result.ran || result.curl_status != 0) {
     log.Line(
         "FAILED " + path + ": the upload to " + s.Get("-cp") + " failed (" +
         (result.error.empty() ? "curl exit " + std::to_string(result.curl_status) : result.error) +
         "); kept for the next run");
-    std::remove(output.c_str());
+    std::remove(pending.c_str());
+    std::remove(answer_file.c_str());
     return false;
   }
-  KeepAnswer(base, answer);
+  KeepAnswer(base, answer_file);
   const std::string ack = ElementText(answer, "AcknowledgementId");
   if (result.http_status != 200 || ack.empty()) {
     const std::string why = ElementText(answer, "faultstring");
     log.Line("REFUSED " + path + ": HTTP " + std::to_string(result.http_status) +
              (why.empty() ? "" : ", " + why) + "; kept for the next run");
-    std::remove(output.c_str());
+    std::remove(pending.c_str());
     return false;
   }
   const std::string number = ElementText(answer, "InvoiceNumber");
+  Place(pending, output, log);
   Acknowledge(path, number, ack);
   log.Line("uploaded " + path + " as invoice " + number + ", acknowledgement " + ack);
-  if (s.Has("-ap")) {
-    const auto moved = core::MoveFileNumbered(path, s.Get("-ap") + "/" + NameOf(path));
-    log.Line(moved.moved ? "archived " + path + " to " + moved.target
-                         : "could not archive " + path + ": " + moved.error);
-  } else if (const auto deleted = core::DeleteFileIfListed(path); !deleted) {
-    log.Line("could not delete " + path + ": " + deleted.error);
-  }
-  return true;
+  return PutAway(path);
 }
 
 }  // namespace
