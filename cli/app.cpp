@@ -117,43 +117,20 @@ int RecordsCommand(Installation& installation, const RecordsRequest& request) {
   return result.done ? kSucceeded : kFailed;
 }
 
-// The scheduler form "/f NAME": the arguments other than our own "--"
-// options, joined with blanks, searched for the workflow option.
-struct LegacyCall {
-  std::optional<std::string> home;
-  std::string arguments;
-};
-
-std::optional<LegacyCall> ParseLegacyCall(int argc, char** argv) {
-  LegacyCall call;
-  std::vector<std::string> rest;
-  for (int i = 1; i < argc; ++i) {
-    const std::string argument = argv[i];
-    if (argument == kHomeOption && i + 1 < argc) {
-      call.home = argv[++i];
-    } else if (argument.starts_with(std::string(kHomeOption) + "=")) {
-      call.home = argument.substr(std::string(kHomeOption).size() + 1);
-    } else if (!argument.starts_with("--")) {
-      rest.push_back(argument);
-    }
-  }
-  if (rest.empty() || !rest.front().starts_with("/")) return std::nullopt;
-  for (const auto& argument : rest) {
-    call.arguments += (call.arguments.empty() ? "" : " ") + argument;
-  }
-  return call;
-}
-
 }  // namespace
 
 int Main(int argc, char** argv) {
-  if (const auto legacy = ParseLegacyCall(argc, argv)) {
-    const std::string name = core::GetCommandLineParam("f", legacy->arguments);
+  // The scheduler form "/f NAME": the arguments other than our own "--"
+  // options, joined with blanks, searched for the workflow option.
+  const core::ProgramArguments split =
+      core::SplitProgramArguments(std::vector<std::string>(argv + 1, argv + argc));
+  if (!split.others.empty() && split.others.front().starts_with("/")) {
+    const std::string name = core::GetCommandLineParam("f", split.OthersJoined());
     if (name.empty()) {
       std::cerr << "wfdesk-cli: no workflow named; use /f NAME or run NAME (see --help)\n";
       return kWrongUsage;
     }
-    Installation installation(legacy->home, false);
+    Installation installation(split.home, false);
     return RunCommand(installation, name);
   }
 

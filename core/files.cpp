@@ -209,6 +209,10 @@ MoveResult MoveFileNumbered(const std::string& source, const std::string& target
   return result;
 }
 
+std::string FileNameOf(const std::string& path) {
+  return Split(path).name;
+}
+
 std::string AbsolutePath(const std::string& path, const std::string& home) {
   if (!path.empty() && path.front() == kPathSeparator) return path;
   return home + kPathSeparator + path;

@@ -68,6 +68,9 @@ struct MoveResult {
 // target.29999 when the name is taken. Never overwrites a file.
 MoveResult MoveFileNumbered(const std::string& source, const std::string& target);
 
+// The last component of a path: the file's name.
+std::string FileNameOf(const std::string& path);
+
 // The absolute form of a configured path: an absolute path stays as it is,
 // anything else (the empty path included) is put behind the installation
 // folder and "/".

@@ -111,13 +111,6 @@ std::optional<std::string> FindKeyInSection(std::string_view content, std::size_
   return std::nullopt;
 }
 
-std::string_view TrimSpaces(std::string_view text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  const auto last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
-
 }  // namespace
 
 std::optional<std::string> FindIniValue(std::string_view content, std::string_view section,

@@ -11,13 +11,6 @@ namespace wfdesk::core {
 
 namespace {
 
-std::string_view TrimSpaces(std::string_view text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  const auto last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
-
 std::int16_t ToLanguageCode(long value) {
   if (value < std::numeric_limits<std::int16_t>::min() ||
       value > std::numeric_limits<std::int16_t>::max()) {
@@ -82,6 +75,31 @@ std::string GetCommandLineParam(std::string_view letter, std::string_view comman
     end = next_slash - 1;
   }
   return std::string(TrimSpaces(command_line.substr(start, end - start)));
+}
+
+ProgramArguments SplitProgramArguments(const std::vector<std::string>& arguments) {
+  constexpr std::string_view kHome = "--home";
+  ProgramArguments split;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument == kHome && i + 1 < arguments.size()) {
+      split.home = arguments[++i];
+    } else if (argument.starts_with(std::string(kHome) + "=")) {
+      split.home = argument.substr(kHome.size() + 1);
+    } else if (!argument.starts_with("--")) {
+      split.others.push_back(argument);
+    }
+  }
+  return split;
+}
+
+std::string ProgramArguments::OthersJoined() const {
+  std::string joined;
+  for (const auto& argument : others) {
+    if (!joined.empty()) joined += ' ';
+    joined += argument;
+  }
+  return joined;
 }
 
 std::string VersionText() {

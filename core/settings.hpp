@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/result.hpp"
 
@@ -40,6 +41,15 @@ bool IsSilent(const AppSettings& settings);
 // The value of the command-line option "/" + letter; see the operator's
 // guide for the odd cases (the character after the letter is always skipped).
 std::string GetCommandLineParam(std::string_view letter, std::string_view command_line);
+
+// A program's arguments split into our own "--" options and the rest.
+struct ProgramArguments {
+  std::optional<std::string> home;  // --home DIR or --home=DIR
+  std::vector<std::string> others;  // every argument not starting with "--"
+  // The others joined with blanks: the text the workflow option is read from.
+  std::string OthersJoined() const;
+};
+ProgramArguments SplitProgramArguments(const std::vector<std::string>& arguments);
 
 // "v.MAJOR.MINOR.REVISION" of this build.
 std::string VersionText();

@@ -37,22 +37,6 @@ QString Text(const std::string& bytes) {
   return DecodeAuto(bytes);
 }
 
-// The arguments other than our own "--" options, joined with blanks.
-std::string WorkflowOptionText(const QStringList& arguments) {
-  std::string joined;
-  for (qsizetype i = 0; i < arguments.size(); ++i) {
-    const QString& argument = arguments[i];
-    if (argument == "--home") {
-      ++i;
-      continue;
-    }
-    if (argument.startsWith("--")) continue;
-    if (!joined.empty()) joined += ' ';
-    joined += argument.toStdString();
-  }
-  return joined;
-}
-
 }  // namespace
 
 FrmMain::FrmMain(const DeskServices& services, QWidget* parent)
@@ -175,7 +159,10 @@ void FrmMain::resizeEvent(QResizeEvent* event) {
 }
 
 void FrmMain::FormLoad(const QStringList& arguments) {
-  const std::string workflow = core::GetCommandLineParam("f", WorkflowOptionText(arguments));
+  std::vector<std::string> texts;
+  for (const QString& argument : arguments) texts.push_back(argument.toStdString());
+  const std::string workflow =
+      core::GetCommandLineParam("f", core::SplitProgramArguments(texts).OthersJoined());
   context_.settings = core::LoadAppSettings(context_.home);
   records_ = textdb::RecordList();
   ApplyLanguageTexts();

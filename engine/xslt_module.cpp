@@ -68,10 +68,6 @@ std::vector<std::string> InputFiles(const ModuleSection& where, const XsltParams
   return core::ListedFiles(input);
 }
 
-std::string NameOf(const std::string& path) {
-  return path.substr(path.rfind(core::kPathSeparator) + 1);
-}
-
 // The name up to its first ".".
 std::string BaseName(const std::string& name) {
   return name.substr(0, name.find('.'));
@@ -81,7 +77,7 @@ void DisposeOfInput(ModuleRun& run, const ModuleSection& where, const XsltParams
                     const std::string& input, bool transformed, bool output_replaced_later) {
   if (!p.archive_path.empty()) {
     const std::string target =
-        where.Absolute(p.archive_path) + core::kPathSeparator + NameOf(input);
+        where.Absolute(p.archive_path) + core::kPathSeparator + core::FileNameOf(input);
     const core::MoveResult moved = core::MoveFileNumbered(input, target);
     if (moved.moved) {
       run.Line(" Input File archived: " + input + " to " + target);
@@ -153,7 +149,8 @@ std::string RunXSLTproc(const ModuleCall& call) {
   const std::vector<std::string> inputs = InputFiles(where, p);
   std::map<std::string, int> later_uses;  // how many inputs still write each output
   const auto output_of = [&](const std::string& input) {
-    return out_folder + core::kPathSeparator + BaseName(NameOf(input)) + "." + p.out_extension;
+    return out_folder + core::kPathSeparator + BaseName(core::FileNameOf(input)) + "." +
+           p.out_extension;
   };
   for (const std::string& input : inputs) ++later_uses[output_of(input)];
   for (const std::string& input : inputs) {

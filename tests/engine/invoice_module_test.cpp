@@ -13,7 +13,6 @@ using ::testing::ElementsAre;
 using testing::TestInstallation;
 
 constexpr const char* kConverter = "mod_ledgerconv001_x86_32";
-constexpr const char* kPrefix = "[00112233-4455-6677-8899-AABBCCDDEEFF] MODULE MOD001";
 
 class InvoiceModuleTest : public ::testing::Test {
  protected:
@@ -21,15 +20,6 @@ class InvoiceModuleTest : public ::testing::Test {
     inst.Workflow("conv.ini", "[MOD001]\r\nmtype=BMD5INVOICE\r\n" + keys);
     return WorkflowRunner().RunWorkflow(inst.context(), "conv.ini").result;
   }
-  // The module's lines in the log, without the prefix.
-  std::vector<std::string> ModuleLines() {
-    std::vector<std::string> lines;
-    for (const auto& line : inst.LogMessages("system.log")) {
-      if (line.starts_with(kPrefix)) lines.push_back(line.substr(std::string(kPrefix).size()));
-    }
-    return lines;
-  }
-
   TestInstallation inst;
 };
 
@@ -49,7 +39,7 @@ TEST_F(InvoiceModuleTest, HandsTheConverterItsSwitchesInTheirOrder) {
   EXPECT_THAT(inst.Calls(kConverter), ElementsAre(expected));
   const std::string program = inst.Path("modules/mod_ledgerconv001_x86_32");
   EXPECT_THAT(
-      ModuleLines(),
+      inst.FirstModuleLines("system.log"),
       ElementsAre(" START: BMD5INVOICE (data/conv.ini)",
                   " PARAM: \"" + program + "\" -f \"" + inst.Path("in") + "\" -ifm \"*\" -fp \"" +
                       inst.Path("out") + "\" -fe \"xml\" -lf \"" + inst.Path("system.log") +
@@ -73,7 +63,7 @@ TEST_F(InvoiceModuleTest, EachValueIsOneArgumentWhateverItHolds) {
 TEST_F(InvoiceModuleTest, AProgramThatRanIsNotJudgedButItsStatusIsLogged) {
   inst.FakeProgram(kConverter, 3);
   EXPECT_EQ(Run("mpFile=in\r\nmpFileOutPath=out\r\nmpFileOutExtension=xml\r\n"), "OK");
-  const auto lines = ModuleLines();
+  const auto lines = inst.FirstModuleLines("system.log");
   EXPECT_EQ(lines[lines.size() - 3], " CALL: 1");
   EXPECT_EQ(lines[lines.size() - 2], " EXIT: 3");
 }
@@ -83,7 +73,7 @@ TEST_F(InvoiceModuleTest, AProgramThatCannotStartFailsTheModuleAfterItsCallLine)
   const std::string program = inst.Path("modules/mod_ledgerconv001_x86_32");
   EXPECT_EQ(result, "MOD001: Das Programm " + program +
                         " konnte nicht gestartet werden (No such file or directory).");
-  const auto lines = ModuleLines();
+  const auto lines = inst.FirstModuleLines("system.log");
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[2], " CALL: 0");
   EXPECT_EQ(lines[3], " ERROR: " + result);
@@ -127,7 +117,7 @@ TEST_F(InvoiceModuleTest, SharedChecksComeInTheirOrderWithTheirMessages) {
     EXPECT_EQ(result, "MOD001" + check.message_start) << check.keys;
     // One box, even in silent mode; a start and an error line, no end line.
     EXPECT_THAT(inst.person().told, ElementsAre(result));
-    EXPECT_THAT(ModuleLines(),
+    EXPECT_THAT(inst.FirstModuleLines("system.log"),
                 ElementsAre(" START: BMD5INVOICE (data/conv.ini)", " ERROR: " + result));
   }
   EXPECT_TRUE(inst.Calls(kConverter).empty());

@@ -20,7 +20,6 @@ constexpr const char* kStylesheet =
     "<xsl:output method=\"text\"/>"
     "<xsl:template match=\"/\">[<xsl:value-of select=\"/invoice/@id\"/>]</xsl:template>"
     "</xsl:stylesheet>";
-constexpr const char* kPrefix = "[00112233-4455-6677-8899-AABBCCDDEEFF] MODULE MOD001";
 
 class XsltModuleTest : public ::testing::Test {
  protected:
@@ -40,14 +39,6 @@ class XsltModuleTest : public ::testing::Test {
   void Invoice(const std::string& name, const std::string& id) {
     inst.box().Write("in/" + name, "<invoice id=\"" + id + "\"/>");
   }
-  std::vector<std::string> ModuleLines() {
-    std::vector<std::string> lines;
-    for (const auto& line : inst.LogMessages("run.log")) {
-      if (line.starts_with(kPrefix)) lines.push_back(line.substr(std::string(kPrefix).size()));
-    }
-    return lines;
-  }
-
   TestInstallation inst;
 };
 
@@ -62,7 +53,7 @@ TEST_F(XsltModuleTest, TransformsTheMaskedFilesInOrderAndDeletesThem) {
   EXPECT_EQ(core::FolderFileNames(inst.Path("in")), std::vector<std::string>{"c.dat"});
   EXPECT_TRUE(inst.box().Exists("in/.hidden.xml"));
   const std::string in = inst.Path("in/"), out = inst.Path("out/");
-  EXPECT_THAT(ModuleLines(),
+  EXPECT_THAT(inst.FirstModuleLines("run.log"),
               ElementsAre(" START: XSLTproc (data/x.ini)",
                           " File transformed: [OK] " + in + "A.XML to " + out + "A.txt",
                           " Input File deleted: " + in + "A.XML",
@@ -85,7 +76,7 @@ TEST_F(XsltModuleTest, AFailedFileStaysOrIsArchivedAndTheModuleGoesOn) {
   // Both names share the base name "a", so both target out/a.txt.
   EXPECT_EQ(inst.box().Read("out/a.txt"), "[1]");
   EXPECT_TRUE(inst.box().Exists("in/a.2.xml"));
-  const auto lines = ModuleLines();
+  const auto lines = inst.FirstModuleLines("run.log");
   // a.1.xml stays too: a later file was to replace its output.
   EXPECT_THAT(lines[2], HasSubstr(" Input File kept, its output is replaced by a later file"));
   EXPECT_THAT(lines[3], HasSubstr("File transformed: [ ERROR: xsl transformation NOT executed! ["));
@@ -95,8 +86,9 @@ TEST_F(XsltModuleTest, AFailedFileStaysOrIsArchivedAndTheModuleGoesOn) {
   inst.box().Write("run.log", "");
   ASSERT_EQ(Run("mpFile=in\r\nmpArchivePath=archive\r\n"), "OK");
   EXPECT_EQ(inst.box().Read("archive/a.2.xml.2"), "<broken");
-  EXPECT_THAT(ModuleLines().at(4), HasSubstr(" Input File archived: " + inst.Path("in/a.2.xml") +
-                                             " to " + inst.Path("archive/a.2.xml")));
+  EXPECT_THAT(inst.FirstModuleLines("run.log").at(4),
+              HasSubstr(" Input File archived: " + inst.Path("in/a.2.xml") + " to " +
+                        inst.Path("archive/a.2.xml")));
 }
 
 TEST_F(XsltModuleTest, AnInputWhoseOutputALaterFileReplacesIsNotDeleted) {
@@ -111,7 +103,8 @@ TEST_F(XsltModuleTest, AnOutputLeftFromAnEarlierRunDoesNotMakeAFailureOK) {
   inst.box().Write("in/bad.xml", "<broken");
   inst.box().Write("out/bad.txt", "old output");
   ASSERT_EQ(Run("mpFile=in\r\n"), "OK");
-  EXPECT_THAT(ModuleLines().at(1), HasSubstr("[ ERROR: xsl transformation NOT executed!"));
+  EXPECT_THAT(inst.FirstModuleLines("run.log").at(1),
+              HasSubstr("[ ERROR: xsl transformation NOT executed!"));
   EXPECT_TRUE(inst.box().Exists("in/bad.xml"));
 }
 
@@ -125,7 +118,7 @@ TEST_F(XsltModuleTest, AnMpFileThatNamesAFileTransformsThatFile) {
 
 TEST_F(XsltModuleTest, AnEmptyFolderStartsNothing) {
   ASSERT_EQ(Run("mpFile=in\r\n"), "OK");
-  EXPECT_EQ(ModuleLines().size(), 2u);
+  EXPECT_EQ(inst.FirstModuleLines("run.log").size(), 2u);
   EXPECT_EQ(inst.LogMessages("system.log").size(), 2u);  // only the closing lines
 }
 
@@ -138,7 +131,8 @@ TEST_F(XsltModuleTest, AProcessorThatCannotStartFailsAtTheFirstFileAndKeepsTheIn
                         " konnte nicht gestartet werden (No such file or directory).");
   EXPECT_EQ(core::FolderFileNames(inst.Path("in")), (std::vector<std::string>{"a.xml", "b.xml"}));
   EXPECT_THAT(inst.LogMessages("system.log"), ::testing::Contains("XSLT ERROR: 0"));
-  EXPECT_THAT(ModuleLines(), ElementsAre(" START: XSLTproc (data/x.ini)", " ERROR: " + result));
+  EXPECT_THAT(inst.FirstModuleLines("run.log"),
+              ElementsAre(" START: XSLTproc (data/x.ini)", " ERROR: " + result));
 }
 
 TEST_F(XsltModuleTest, StylesheetChecksPreferTheEtcFolder) {

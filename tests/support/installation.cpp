@@ -86,4 +86,13 @@ std::vector<std::string> TestInstallation::LogMessages(std::string_view relative
   return messages;
 }
 
+std::vector<std::string> TestInstallation::FirstModuleLines(std::string_view relative) const {
+  const std::string prefix = "[00112233-4455-6677-8899-AABBCCDDEEFF] MODULE MOD001";
+  std::vector<std::string> lines;
+  for (const auto& line : LogMessages(relative)) {
+    if (line.starts_with(prefix)) lines.push_back(line.substr(prefix.size()));
+  }
+  return lines;
+}
+
 }  // namespace wfdesk::testing

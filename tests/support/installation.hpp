@@ -41,6 +41,8 @@ class TestInstallation {
   std::vector<std::string> LogLines(std::string_view relative) const;
   // The messages of a log: its lines without the time stamp and its two blanks.
   std::vector<std::string> LogMessages(std::string_view relative) const;
+  // The lines of MOD001 of the fixed run id, without time stamp and prefix.
+  std::vector<std::string> FirstModuleLines(std::string_view relative) const;
 
  private:
   Sandbox box_;

@@ -34,10 +34,6 @@ struct Options {
   std::string folder, mask, out_folder, extension, prefix, archive;
 };
 
-std::string NameOf(const std::string& path) {
-  return path.substr(path.rfind('/') + 1);
-}
-
 std::string OutputPath(const Options& options, const tools::Invoice& invoice) {
   return options.out_folder + "/" + options.prefix + tools::SafeFileName(invoice.number) + "." +
          options.extension;
@@ -88,7 +84,7 @@ int ConvertExport(const Options& options, const tools::ToolLog& log, const std::
   }
   if (!options.archive.empty()) {
     const core::MoveResult moved =
-        core::MoveFileNumbered(path, options.archive + "/" + NameOf(path));
+        core::MoveFileNumbered(path, options.archive + "/" + core::FileNameOf(path));
     log.Line(moved.moved ? "archived " + path + " to " + moved.target
                          : "could not archive " + path + ": " + moved.error);
   } else if (const auto deleted = core::DeleteFileIfListed(path); !deleted) {

@@ -33,9 +33,6 @@ using namespace wfdesk;
 
 constexpr const char* kProgram = "portalsend";
 
-std::string NameOf(const std::string& path) {
-  return path.substr(path.rfind('/') + 1);
-}
 std::string BaseOf(const std::string& name) {
   return name.substr(0, name.find('.'));
 }
@@ -90,7 +87,7 @@ std::string Sender::Request(const std::string& path, std::string& error) const {
   std::string request = template_text;
   ReplaceAll(request, "{{OPERATION}}", s.Get("-m"));
   ReplaceAll(request, "{{SENDER}}", tools::XmlEscape(s.Get("-sf")));
-  ReplaceAll(request, "{{FILENAME}}", tools::XmlEscape(NameOf(path)));
+  ReplaceAll(request, "{{FILENAME}}", tools::XmlEscape(core::FileNameOf(path)));
   ReplaceAll(request, "{{INVOICE}}", WithoutDeclaration(invoice));
   return request;
 }
@@ -117,10 +114,11 @@ void Sender::KeepAnswer(const std::string& base, const std::string& answer_file)
 void Sender::Acknowledge(const std::string& path, const std::string& number,
                          const std::string& ack) const {
   if (!s.Has("-kp")) return;
-  const std::string file =
-      s.Get("-kp") + "/" + s.Get("-kx") + BaseOf(NameOf(path)) + "." + s.Get("-ke", "ack");
+  const std::string file = s.Get("-kp") + "/" + s.Get("-kx") + BaseOf(core::FileNameOf(path)) +
+                           "." + s.Get("-ke", "ack");
   const std::string text = "invoice=" + number + "\r\nacknowledgement=" + ack +
-                           "\r\nstate=" + s.Get("-ks", "accepted") + "\r\nfile=" + NameOf(path) +
+                           "\r\nstate=" + s.Get("-ks", "accepted") +
+                           "\r\nfile=" + core::FileNameOf(path) +
                            "\r\ntime=" + core::FormatTimestamp(core::SystemClock().Now()) + "\r\n";
   const std::string pending = file + ".sending";
   if (const auto saved = core::WriteTextFile(pending, text, false); !saved) {
@@ -135,7 +133,7 @@ void Sender::Acknowledge(const std::string& path, const std::string& number,
 // run under a name beginning with ".".
 bool Sender::PutAway(const std::string& path) const {
   if (s.Has("-ap")) {
-    const auto moved = core::MoveFileNumbered(path, s.Get("-ap") + "/" + NameOf(path));
+    const auto moved = core::MoveFileNumbered(path, s.Get("-ap") + "/" + core::FileNameOf(path));
     if (moved.moved) {
       log.Line("archived " + path + " to " + moved.target);
       return true;
@@ -146,7 +144,7 @@ bool Sender::PutAway(const std::string& path) const {
   } else {
     log.Line("could not delete " + path + ": " + deleted.error);
   }
-  const std::string hidden = s.Get("-f") + "/." + NameOf(path) + ".sent";
+  const std::string hidden = s.Get("-f") + "/." + core::FileNameOf(path) + ".sent";
   const auto moved = core::MoveFileNumbered(path, hidden);
   if (moved.moved) {
     log.Line("moved " + path + " aside to " + moved.target + " so that it is not sent again");
@@ -157,7 +155,7 @@ bool Sender::PutAway(const std::string& path) const {
 }
 
 bool Sender::Send(const std::string& path) const {
-  const std::string base = BaseOf(NameOf(path));
+  const std::string base = BaseOf(core::FileNameOf(path));
   std::string error;
   const std::string request = Request(path, error);
   if (!error.empty()) {
