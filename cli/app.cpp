@@ -9,6 +9,7 @@
 #include "cli/console_operator.hpp"
 #include "core/context.hpp"
 #include "core/files.hpp"
+#include "core/process.hpp"
 #include "core/settings.hpp"
 #include "core/workflow_file.hpp"
 #include "engine/catalogue.hpp"
@@ -55,6 +56,8 @@ int RunCommand(Installation& installation, const std::string& name) {
     std::cerr << "No workflow named.\n";
     return kWrongUsage;
   }
+  // TERM, INT and HUP end the running program and close the run's log.
+  core::StopRunsOnSignals();
   engine::WorkflowRunner runner;
   const engine::RunOutcome outcome = runner.RunWorkflow(installation.context(), name);
   std::cout << outcome.result << '\n';

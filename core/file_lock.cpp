@@ -4,9 +4,10 @@
 
 namespace wfdesk::core {
 
-FileLock::FileLock(const std::string& path) {
+FileLock::FileLock(const std::string& path, Heritage heritage) {
   bool busy = false;
-  descriptor_ = platform::TryLockFile(path, busy, error_);
+  descriptor_ =
+      platform::TryLockFile(path, heritage == Heritage::kSharedWithPrograms, busy, error_);
   state_ = descriptor_ >= 0 ? State::kHeld : (busy ? State::kBusy : State::kFailed);
 }
 

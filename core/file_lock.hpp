@@ -10,8 +10,11 @@ namespace wfdesk::core {
 class FileLock {
  public:
   enum class State { kHeld, kBusy, kFailed };
+  // Whether programs started while the lock is held hold it too, so that it
+  // lasts as long as the last of them even when this process is killed.
+  enum class Heritage { kThisProcessOnly, kSharedWithPrograms };
 
-  explicit FileLock(const std::string& path);
+  explicit FileLock(const std::string& path, Heritage heritage = Heritage::kThisProcessOnly);
   ~FileLock();
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;

@@ -209,6 +209,10 @@ MoveResult MoveFileNumbered(const std::string& source, const std::string& target
   return result;
 }
 
+std::string CanonicalPath(const std::string& path) {
+  return platform::CanonicalPath(path);
+}
+
 std::string FileNameOf(const std::string& path) {
   return Split(path).name;
 }

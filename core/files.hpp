@@ -68,6 +68,11 @@ struct MoveResult {
 // target.29999 when the name is taken. Never overwrites a file.
 MoveResult MoveFileNumbered(const std::string& source, const std::string& target);
 
+// The absolute path of the file itself, links, "." and ".." resolved, so
+// that every spelling of one file gives the same text; "" when it does not
+// exist.
+std::string CanonicalPath(const std::string& path);
+
 // The last component of a path: the file's name.
 std::string FileNameOf(const std::string& path);
 

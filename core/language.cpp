@@ -38,6 +38,8 @@ constexpr std::array kTexts = {
                  "FEHLER: Der angegebene Workflow Typ existiert nicht!"},
     LanguageText{"lg_appl_err_MODnotexists", "ERROR: specified module does not exist!",
                  "FEHLER: Das angegebene Modul existiert nicht!"},
+    LanguageText{"lg_appl_err_RunStopped", "ERROR: the run was stopped before this module",
+                 "FEHLER: Der Lauf wurde vor diesem Modul angehalten"},
     LanguageText{"lg_appl_butt001", "Execute Workflow", "Workflow ausführen"},
     LanguageText{"lg_appl_gridhead001", "ID", "ID"},
     LanguageText{"lg_appl_gridhead002", "Converted", "Konvertiert"},

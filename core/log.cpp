@@ -13,10 +13,49 @@ std::string FormatTimestamp(const LocalTime& t) {
   return text;
 }
 
+std::string EscapeControlCharacters(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string escaped;
+  escaped.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      escaped += c;
+    } else if (c == '\r') {
+      escaped += "\\r";
+    } else if (c == '\n') {
+      escaped += "\\n";
+    } else if (c == '\t') {
+      escaped += "\\t";
+    } else {
+      escaped += "\\x";
+      escaped += kHex[byte >> 4];
+      escaped += kHex[byte & 0x0F];
+    }
+  }
+  return escaped;
+}
+
+std::string MaskAddressPassword(std::string_view address) {
+  const auto scheme = address.find("://");
+  const std::size_t authority = scheme == std::string_view::npos ? 0 : scheme + 3;
+  const auto authority_end = address.find_first_of("/?#", authority);
+  const std::string_view host_part = address.substr(authority, authority_end - authority);
+  const auto at = host_part.rfind('@');
+  if (at == std::string_view::npos) return std::string(address);
+  // The user name stays; the password, or a lone token, does not.
+  const auto colon = host_part.find(':');
+  const std::size_t keep = colon < at ? colon + 1 : 0;
+  std::string masked(address.substr(0, authority + keep));
+  masked += "********";
+  masked += address.substr(authority + at);
+  return masked;
+}
+
 FileResult WriteLogLine(const Clock& clock, const std::string& log_file, std::string_view message) {
   std::string line = FormatTimestamp(clock.Now());
   line += "  ";
-  line += message;
+  line += EscapeControlCharacters(message);
   line += "\r\n";
   return WriteTextFile(log_file, line, true);
 }

@@ -31,6 +31,10 @@ struct FolderEntry {
 
 PathInfo Inspect(const std::string& path);
 
+// The absolute path with links, "." and ".." resolved; "" when the path
+// names nothing.
+std::string CanonicalPath(const std::string& path);
+
 FileResult ListFolder(const std::string& folder, std::vector<FolderEntry>& entries);
 
 FileResult ReadFileBytes(const std::string& path, std::string& bytes);
@@ -53,14 +57,21 @@ FileResult MoveWithoutReplacing(const std::string& from, const std::string& to, 
 
 // Takes an exclusive advisory lock on a file (created when missing) without
 // waiting. The lock lasts while the returned descriptor is open and ends
-// with the process, however it ends. Returns -1 with `busy` set when
-// another holder has it.
-int TryLockFile(const std::string& path, bool& busy, std::string& error);
+// with the process, however it ends; `inherited` lets the programs the
+// process starts hold it as well. Returns -1 with `busy` set when another
+// holder has it.
+int TryLockFile(const std::string& path, bool inherited, bool& busy, std::string& error);
 void UnlockFile(int descriptor);
 
 LocalTime LocalNow();
 GuidBytes RandomGuidBytes();
 ProcessResult SpawnAndWait(const CommandLine& command);
+
+// TERM, INT and HUP set the stop signal instead of ending the process; a
+// SpawnAndWait under way ends its program then.
+void CatchStopSignals();
+// The signal that requested a stop, 0 for none.
+int CaughtStopSignal();
 
 std::optional<std::string> GetEnvironment(const char* name);
 std::string ExecutableFolder();

@@ -1,18 +1,25 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <mutex>
+#include <optional>
 #include <utility>
 
 #include "core/platform.hpp"
@@ -73,13 +80,7 @@ std::string NameOf(const std::string& path) {
 }
 
 // The file a path names, links followed, so that replacing it keeps the link.
-std::string ResolvedTarget(const std::string& path) {
-  char* real = ::realpath(path.c_str(), nullptr);
-  if (!real) return path;
-  std::string result(real);
-  std::free(real);
-  return result;
-}
+std::string ResolvedTarget(const std::string& path);
 
 int OpenTemporaryBeside(const std::string& path, std::string& temp_path) {
   static std::atomic<unsigned> counter{0};
@@ -128,6 +129,13 @@ FileResult CopyToNewFile(const std::string& from, const std::string& to, bool& t
 
 }  // namespace
 
+namespace {
+std::string ResolvedTarget(const std::string& path) {
+  const std::string real = CanonicalPath(path);
+  return real.empty() ? path : real;
+}
+}  // namespace
+
 PathInfo Inspect(const std::string& path) {
   PathInfo info;
   struct stat st {};
@@ -142,6 +150,14 @@ PathInfo Inspect(const std::string& path) {
                std::to_string(st.st_mtim.tv_nsec) + ":" + std::to_string(st.st_ctim.tv_sec) + "." +
                std::to_string(st.st_ctim.tv_nsec);
   return info;
+}
+
+std::string CanonicalPath(const std::string& path) {
+  char* real = ::realpath(path.c_str(), nullptr);
+  if (!real) return "";
+  std::string result(real);
+  std::free(real);
+  return result;
 }
 
 FileResult ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
@@ -248,9 +264,9 @@ FileResult MoveWithoutReplacing(const std::string& from, const std::string& to,
   return Failed("Cannot move", from + " to " + to, error);
 }
 
-int TryLockFile(const std::string& path, bool& busy, std::string& error) {
+int TryLockFile(const std::string& path, bool inherited, bool& busy, std::string& error) {
   busy = false;
-  Fd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+  Fd fd(::open(path.c_str(), O_RDWR | O_CREAT | (inherited ? 0 : O_CLOEXEC), 0666));
   if (fd.get() < 0) {
     error = "Cannot create the lock file " + path + ": " + Why(errno);
     return -1;
@@ -287,8 +303,83 @@ GuidBytes RandomGuidBytes() {
   return bytes;
 }
 
-ProcessResult SpawnAndWait(const CommandLine& command) {
-  ProcessResult result;
+namespace {
+
+// The stop request of this process. Signal handlers can reach nothing else,
+// so these two are the one piece of global state: the first stop signal,
+// and a pipe that becomes readable for good once a stop is requested.
+std::atomic<int> stop_signal{0};
+int stop_pipe[2] = {-1, -1};
+
+void OnStopSignal(int signal) {
+  const int saved_errno = errno;
+  int none = 0;
+  stop_signal.compare_exchange_strong(none, signal);
+  const char byte = 1;
+  (void)!::write(stop_pipe[1], &byte, 1);
+  errno = saved_errno;
+}
+
+using SteadyClock = std::chrono::steady_clock;
+
+enum class Woken { kEnded, kStop, kDeadline };
+
+// Blocks until the process of `pidfd` ends, a stop is requested (when
+// `watch_stop`) or the deadline passes. No polling: one poll(2) per event.
+Woken WaitForProcess(int pidfd, std::optional<SteadyClock::time_point> deadline, bool watch_stop) {
+  for (;;) {
+    int timeout_ms = -1;
+    if (deadline) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - SteadyClock::now());
+      if (left.count() <= 0) return Woken::kDeadline;
+      timeout_ms = static_cast<int>(std::min<long long>(left.count() + 1, 1 << 30));
+    }
+    pollfd fds[2] = {{pidfd, POLLIN, 0}, {stop_pipe[0], POLLIN, 0}};
+    const nfds_t count = watch_stop && stop_pipe[0] >= 0 ? 2 : 1;
+    const int n = ::poll(fds, count, timeout_ms);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 || fds[0].revents != 0) return Woken::kEnded;
+    if (count == 2 && fds[1].revents != 0) return Woken::kStop;
+  }
+}
+
+// Ends the program's process group: TERM, then KILL after the grace period.
+// Whatever of the group outlives the program is killed before the program is
+// reaped, while its group id cannot have been reused.
+void EndProcessGroup(pid_t pid, int pidfd) {
+  ::kill(-pid, SIGTERM);
+  const auto grace = SteadyClock::now() + std::chrono::seconds(kEndGraceSeconds);
+  if (WaitForProcess(pidfd, grace, false) != Woken::kEnded) {
+    ::kill(-pid, SIGKILL);
+    WaitForProcess(pidfd, std::nullopt, false);
+  }
+  ::kill(-pid, SIGKILL);
+}
+
+// Waits for the program, ending it at its time limit or on a stop request.
+Ending AwaitEnd(pid_t pid, int time_limit_seconds) {
+  Fd pidfd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+  if (pidfd.get() < 0) return Ending::kExited;  // the blocking wait below still works
+  std::optional<SteadyClock::time_point> deadline;
+  if (time_limit_seconds > 0)
+    deadline = SteadyClock::now() + std::chrono::seconds(time_limit_seconds);
+  switch (WaitForProcess(pidfd.get(), deadline, true)) {
+    case Woken::kEnded:
+      return Ending::kExited;
+    case Woken::kStop:
+      EndProcessGroup(pid, pidfd.get());
+      return Ending::kStopped;
+    case Woken::kDeadline:
+      EndProcessGroup(pid, pidfd.get());
+      return Ending::kTimedOut;
+  }
+  return Ending::kExited;
+}
+
+// Starts the program in a process group of its own, with the default
+// handling of the stop signals and nothing blocked.
+int Spawn(const CommandLine& command, pid_t& pid) {
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(command.program.c_str()));
   for (const auto& argument : command.arguments)
@@ -302,14 +393,40 @@ ProcessResult SpawnAndWait(const CommandLine& command) {
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, 2, 1);
 
-  pid_t pid = 0;
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t defaults, none;
+  sigemptyset(&defaults);
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGPIPE}) sigaddset(&defaults, signal);
+  sigemptyset(&none);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  posix_spawnattr_setflags(&attributes,
+                           POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
   const int error =
-      ::posix_spawn(&pid, command.program.c_str(), &actions, nullptr, argv.data(), environ);
+      ::posix_spawn(&pid, command.program.c_str(), &actions, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
-  if (error != 0) {
+  return error;
+}
+
+}  // namespace
+
+ProcessResult SpawnAndWait(const CommandLine& command) {
+  ProcessResult result;
+  if (CaughtStopSignal() != 0) {
+    result.error = "the run was asked to stop";
+    result.ending = Ending::kStopped;
+    return result;
+  }
+  pid_t pid = 0;
+  if (const int error = Spawn(command, pid); error != 0) {
     result.error = Why(error);
     return result;
   }
+  result.ending = AwaitEnd(pid, command.time_limit_seconds);
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) {
@@ -321,6 +438,24 @@ ProcessResult SpawnAndWait(const CommandLine& command) {
   if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.exit_status = 128 + WTERMSIG(status);
   return result;
+}
+
+void CatchStopSignals() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    if (::pipe2(stop_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    // A second signal ends the process at once, for a run that hangs
+    // outside a program.
+    action.sa_flags = SA_RESETHAND;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal, &action, nullptr);
+  });
+}
+
+int CaughtStopSignal() {
+  return stop_signal.load();
 }
 
 std::optional<std::string> GetEnvironment(const char* name) {

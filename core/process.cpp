@@ -21,4 +21,16 @@ ProcessResult RunAndWait(const CommandLine& command) {
   return platform::SpawnAndWait(command);
 }
 
+void StopRunsOnSignals() {
+  platform::CatchStopSignals();
+}
+
+bool StopRequested() {
+  return platform::CaughtStopSignal() != 0;
+}
+
+int StopSignal() {
+  return platform::CaughtStopSignal();
+}
+
 }  // namespace wfdesk::core

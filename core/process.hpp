@@ -18,6 +18,8 @@ struct Argument {
 struct CommandLine {
   std::string program;
   std::vector<Argument> arguments;
+  // Seconds the program may run before it is ended; 0 waits as long as it runs.
+  int time_limit_seconds = 0;
 
   CommandLine& Add(std::string text) {
     arguments.push_back({std::move(text), false});
@@ -32,16 +34,39 @@ struct CommandLine {
   std::string Render() const;
 };
 
+// How a started program came to its end.
+enum class Ending {
+  kExited,    // by itself (or by a signal from elsewhere)
+  kTimedOut,  // ended by us after its time limit
+  kStopped,   // ended by us because this process was asked to stop
+};
+
 struct ProcessResult {
   bool started = false;  // a process was created, ran and has ended
   int exit_status = 0;   // its exit code, or 128 + signal number
   std::string error;     // why it could not be started, e.g. "No such file or directory"
+  Ending ending = Ending::kExited;
 
   // 1 after a process ran, 0 when none could be started.
   int Code() const { return started ? 1 : 0; }
 };
 
-// Starts the program and blocks in the operating system until it ends.
+// Seconds a program that is ended by us gets between TERM and KILL.
+inline constexpr int kEndGraceSeconds = 5;
+
+// Starts the program in a process group of its own and blocks in the
+// operating system until it ends, its time limit passes or a stop is
+// requested. A program ended by us gets TERM, then KILL after the grace
+// period, with everything it started in its group. Once a stop is requested
+// no program is started any more.
 ProcessResult RunAndWait(const CommandLine& command);
+
+// Makes TERM, INT and HUP request a stop of this process's runs instead of
+// ending the process at once. For programs whose runs must close their logs.
+void StopRunsOnSignals();
+
+// Whether a stop was requested, and by which signal (0 for none).
+bool StopRequested();
+int StopSignal();
 
 }  // namespace wfdesk::core

@@ -35,6 +35,19 @@ AppSettings LoadAppSettings(const std::string& home) {
   return s;
 }
 
+int PositiveSeconds(std::string_view text) {
+  constexpr long kWeek = 7L * 24 * 60 * 60;
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  if (text.empty() || text.size() > 7) return 0;
+  long seconds = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return 0;
+    seconds = seconds * 10 + (c - '0');
+  }
+  return seconds <= kWeek ? static_cast<int>(seconds) : 0;
+}
+
 long LeadingNumber(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;

@@ -35,6 +35,10 @@ AppSettings LoadAppSettings(const std::string& home);
 // optional sign, then digits; "01" is 1, "abc" and "" are 0.
 long LeadingNumber(std::string_view text);
 
+// A count of seconds written as digits only (blanks around allowed), above
+// 0 and at most a week; 0 for anything else, the empty text included.
+int PositiveSeconds(std::string_view text);
+
 // silentmode = 1: no message box at the end of a run.
 bool IsSilent(const AppSettings& settings);
 

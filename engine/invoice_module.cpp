@@ -35,6 +35,7 @@ Problems Check(const ModuleSection& where, InvoiceParams& p) {
   if (p.file_mask.empty()) p.file_mask = "*";
   CheckInputAndOutput(where, p.file, p.out_path, p.out_extension, problems);
   CheckArchive(where, p.archive_path, problems);
+  CheckProgramRules(where, problems);
   return problems;
 }
 
@@ -57,16 +58,18 @@ Problems CheckBMD5INVOICE(const ModuleSection& where) {
   return Check(where, p);
 }
 
-std::string RunBMD5INVOICE(const ModuleCall& call) {
+ModuleOutcome RunBMD5INVOICE(const ModuleCall& call) {
   InvoiceParams p = ReadParams(call.where);
   ModuleRun run(call, p.mtype);
   run.Start();
   if (const Problems problems = Check(call.where, p); !problems.empty()) {
-    return run.Fail(problems.front());
+    return ModuleOutcome::Failed(run.Fail(problems.front()));
   }
-  if (auto failure = run.CallProgram(kConverter, Switches(call, p))) return *failure;
+  if (auto failure = run.CallProgram(kConverter, Switches(call, p))) {
+    return ModuleOutcome::Failed(*failure);
+  }
   run.End();
-  return "OK";
+  return ModuleOutcome::Done();
 }
 
 }  // namespace wfdesk::engine

@@ -2,6 +2,8 @@
 
 #include "core/files.hpp"
 #include "core/ini.hpp"
+#include "core/log.hpp"
+#include "core/settings.hpp"
 #include "core/workflow_file.hpp"
 
 namespace wfdesk::engine {
@@ -36,6 +38,39 @@ void CheckArchive(const ModuleSection& where, const std::string& archive_path, P
   }
 }
 
+void CheckProgramRules(const ModuleSection& where, Problems& problems) {
+  const std::string timeout = where.Read("mpTimeout");
+  if (!timeout.empty() && core::PositiveSeconds(timeout) == 0) {
+    problems.push_back(messages::kTimeoutInvalid);
+  }
+}
+
+ProgramRules ProgramRules::Of(const ModuleSection& where) {
+  return {core::PositiveSeconds(where.Read("mpTimeout")), where.Read("mpIgnoreExitStatus") == "1"};
+}
+
+std::string ProgramFailureText(const std::string& program, const core::ProcessResult& result,
+                               const ProgramRules& rules) {
+  switch (result.ending) {
+    case core::Ending::kTimedOut:
+      return ": Das Programm " + program + " wurde nach " +
+             std::to_string(rules.time_limit_seconds) +
+             (rules.time_limit_seconds == 1 ? " Sekunde" : " Sekunden") +
+             " abgebrochen (Zeitlimit 'mpTimeout').";
+    case core::Ending::kStopped:
+      return ": Das Programm " + program + " wurde abgebrochen, weil der Lauf angehalten wurde" +
+             (core::StopSignal() ? " (Signal " + std::to_string(core::StopSignal()) + ")." : ".");
+    case core::Ending::kExited:
+      break;
+  }
+  if (!result.started) return NotStartedText(program, result.error);
+  if (result.exit_status != 0 && !rules.ignore_exit_status) {
+    return ": Das Programm " + program + " wurde mit Status " + std::to_string(result.exit_status) +
+           " beendet.";
+  }
+  return "";
+}
+
 std::string ModuleRun::Prefix() const {
   return "[" + call_.run_id + "] MODULE " + call_.where.section;
 }
@@ -68,8 +103,10 @@ core::CommandLine ProgramCommandLine(const std::string& program,
                                      const std::vector<Switch>& switches, bool for_log) {
   core::CommandLine command{program, {}};
   for (const auto& option : switches) {
-    const bool secret = for_log && option.name == kSecretSwitch;
-    command.Add(option.name).AddQuoted(secret ? kSecretMask : option.value);
+    std::string value = option.value;
+    if (for_log && option.name == kSecretSwitch) value = kSecretMask;
+    if (for_log && option.name == kAddressSwitch) value = core::MaskAddressPassword(value);
+    command.Add(option.name).AddQuoted(std::move(value));
   }
   return command;
 }
@@ -83,11 +120,14 @@ std::optional<std::string> ModuleRun::CallProgram(const std::string& executable,
   const auto& context = call_.where.context;
   const std::string program = ModuleProgramPath(context, executable);
   Line(" PARAM: " + ProgramCommandLine(program, switches, true).Render());
-  const core::ProcessResult result =
-      context.launcher.RunAndWait(ProgramCommandLine(program, switches, false));
+  core::CommandLine command = ProgramCommandLine(program, switches, false);
+  command.time_limit_seconds = rules_.time_limit_seconds;
+  const core::ProcessResult result = context.launcher.RunAndWait(command);
   Line(" CALL: " + std::to_string(result.Code()));
-  if (!result.started) return Fail(NotStartedText(program, result.error));
-  Line(" EXIT: " + std::to_string(result.exit_status));
+  if (result.started) Line(" EXIT: " + std::to_string(result.exit_status));
+  if (const std::string failure = ProgramFailureText(program, result, rules_); !failure.empty()) {
+    return Fail(failure);
+  }
   return std::nullopt;
 }
 

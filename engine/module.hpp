@@ -25,6 +25,22 @@ struct ModuleSection {
   std::string Absolute(const std::string& path) const;
 };
 
+// What a module run came to. The chain goes on after kDone and after
+// kDoneWithKeptFailures; the latter still makes the run a failure, with the
+// message, because some of the module's inputs were kept for the next run.
+struct ModuleOutcome {
+  enum class Status { kDone, kDoneWithKeptFailures, kFailed };
+  Status status = Status::kDone;
+  std::string message = "OK";  // "OK" when done; the message otherwise
+
+  static ModuleOutcome Done() { return {}; }
+  static ModuleOutcome Kept(std::string why) {
+    return {Status::kDoneWithKeptFailures, std::move(why)};
+  }
+  static ModuleOutcome Failed(std::string why) { return {Status::kFailed, std::move(why)}; }
+  bool stops_chain() const { return status == Status::kFailed; }
+};
+
 // What the chain hands a module for one run.
 struct ModuleCall {
   ModuleSection where;
@@ -51,6 +67,9 @@ inline constexpr const char* kOutPathNotExisting =
 inline constexpr const char* kOutExtensionMissing =
     ": Dateiendung für die Ausgabedaten fehlt! Bitte in Datei/Einstellungen die Settings öffnen "
     "und den Wert unter 'mpFileOutExtension' eintragen.";
+inline constexpr const char* kTimeoutInvalid =
+    ": Zeitlimit ist ungültig! Bitte in Datei/Einstellungen die Settings öffnen und unter "
+    "'mpTimeout' eine ganze Zahl von Sekunden größer 0 eintragen, oder den Parameter weglassen.";
 inline constexpr const char* kArchiveNotExisting =
     ": Verzeichnis für die Archivierung existiert nicht! Bitte in Datei/Einstellungen die "
     "Settings öffnen und einen gültigen Pfad unter 'mpArchivePath' eintragen. Wenn die Daten "
@@ -66,6 +85,24 @@ void CheckInputAndOutput(const ModuleSection& where, const std::string& file,
                          Problems& problems);
 // mpArchivePath set and not an existing folder.
 void CheckArchive(const ModuleSection& where, const std::string& archive_path, Problems& problems);
+// The keys every module reads for its outside programs: mpTimeout set and
+// not a whole number of seconds above 0.
+void CheckProgramRules(const ModuleSection& where, Problems& problems);
+
+// How a module treats its outside programs: mpTimeout (seconds a program
+// may run, 0 = no limit) and mpIgnoreExitStatus (1: a program's exit
+// status means nothing, so it never fails the module).
+struct ProgramRules {
+  int time_limit_seconds = 0;
+  bool ignore_exit_status = false;
+
+  static ProgramRules Of(const ModuleSection& where);
+};
+
+// The module's failure text for a program that ended without success, or
+// "" when it succeeded under the rules.
+std::string ProgramFailureText(const std::string& program, const core::ProcessResult& result,
+                               const ProgramRules& rules);
 
 // One switch of an outside program's command line, with its value.
 struct Switch {
@@ -76,7 +113,8 @@ struct Switch {
 // One run of a module: writes its lines with the module prefix.
 class ModuleRun {
  public:
-  ModuleRun(const ModuleCall& call, std::string mtype) : call_(call), mtype_(std::move(mtype)) {}
+  ModuleRun(const ModuleCall& call, std::string mtype)
+      : call_(call), mtype_(std::move(mtype)), rules_(ProgramRules::Of(call.where)) {}
 
   void Start();
   void End();
@@ -88,22 +126,29 @@ class ModuleRun {
 
   // Starts the module program `executable` of the module folder with the
   // switches, between its param line and its call and exit lines. Returns
-  // the module's failure message when the program could not be started.
+  // the module's failure message when the program could not be started, was
+  // ended by its time limit or a stop, or ended with a status other than 0
+  // (unless mpIgnoreExitStatus is 1).
   std::optional<std::string> CallProgram(const std::string& executable,
                                          const std::vector<Switch>& switches);
+
+  const ProgramRules& rules() const { return rules_; }
 
  private:
   std::string Prefix() const;
 
   const ModuleCall& call_;
   std::string mtype_;
+  ProgramRules rules_;
 };
 
 // The path of a program in the module folder.
 std::string ModuleProgramPath(const core::Context& context, const std::string& executable);
 
-// Values of these switches never reach a log.
+// Values of these switches never reach a log; nor does the password in the
+// address of kAddressSwitch.
 inline constexpr const char* kSecretSwitch = "-cpw";
+inline constexpr const char* kAddressSwitch = "-cp";
 inline constexpr const char* kSecretMask = "********";
 
 // Builds the command line; with `for_log`, secret values are masked.

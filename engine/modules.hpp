@@ -8,10 +8,10 @@
 namespace wfdesk::engine {
 
 // Module operations: each reads its keys, writes its start line, checks, does
-// its work and returns "OK" or the message that stopped it.
-std::string RunXSLTproc(const ModuleCall& call);
-std::string RunBMD5INVOICE(const ModuleCall& call);
-std::string RunEbiUpload(const ModuleCall& call);
+// its work and tells what it came to.
+ModuleOutcome RunXSLTproc(const ModuleCall& call);
+ModuleOutcome RunBMD5INVOICE(const ModuleCall& call);
+ModuleOutcome RunEbiUpload(const ModuleCall& call);
 
 // Every problem the module's parameter checks find, without logging,
 // starting a program or touching a file.
@@ -21,7 +21,7 @@ Problems CheckEbiUpload(const ModuleSection& where);
 
 struct ModuleType {
   std::string_view mtype;
-  std::string (*run)(const ModuleCall&);
+  ModuleOutcome (*run)(const ModuleCall&);
   Problems (*check)(const ModuleSection&);
 };
 

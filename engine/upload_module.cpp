@@ -113,6 +113,7 @@ Problems Check(const ModuleSection& where, UploadParams& p) {
   if (!p.curl_path.empty() && !core::FileListed(where.Absolute(p.curl_path))) {
     problems.push_back(kCurlNotExisting);
   }
+  CheckProgramRules(where, problems);
   return problems;
 }
 
@@ -152,16 +153,18 @@ Problems CheckEbiUpload(const ModuleSection& where) {
   return Check(where, p);
 }
 
-std::string RunEbiUpload(const ModuleCall& call) {
+ModuleOutcome RunEbiUpload(const ModuleCall& call) {
   UploadParams p = ReadParams(call.where);
   ModuleRun run(call, p.mtype);
   run.Start();
   if (const Problems problems = Check(call.where, p); !problems.empty()) {
-    return run.Fail(problems.front());
+    return ModuleOutcome::Failed(run.Fail(problems.front()));
   }
-  if (auto failure = run.CallProgram(kConnector, Switches(call, p))) return *failure;
+  if (auto failure = run.CallProgram(kConnector, Switches(call, p))) {
+    return ModuleOutcome::Failed(*failure);
+  }
   run.End();
-  return "OK";
+  return ModuleOutcome::Done();
 }
 
 }  // namespace wfdesk::engine

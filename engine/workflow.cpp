@@ -28,14 +28,19 @@ std::string ModuleTypeMessage(const core::Context& context, const std::string& m
          mtype + ")";
 }
 
-// The hidden lock file beside the workflow file.
-std::string LockPath(const core::Context& context, const std::string& name) {
-  std::string flat = name;
-  for (char& c : flat) {
-    if (c == core::kPathSeparator) c = '%';
-  }
-  const std::string folder = core::AbsolutePath(context.settings.data_dir, context.home);
-  return folder + core::kPathSeparator + "." + flat + ".lock";
+// The hidden lock file beside the workflow file, named from the file itself
+// so that every spelling of its path (./a.ini, ../data/a.ini, links) takes
+// the same lock; "" when the file does not exist.
+std::string LockPath(const core::Context& context, const std::string& workflow_file) {
+  const std::string file = core::CanonicalPath(core::AbsolutePath(workflow_file, context.home));
+  if (file.empty()) return "";
+  const std::string name = core::FileNameOf(file);
+  return file.substr(0, file.size() - name.size()) + "." + name + ".lock";
+}
+
+std::string StoppedMessage(const core::Context& context, const std::string& section) {
+  return core::GetLanguageText("lg_appl_err_RunStopped", context.settings.language) + " (" +
+         section + ")";
 }
 
 // Clears the in-process running flag when the run ends, however it ends.
@@ -76,12 +81,14 @@ RunOutcome WorkflowRunner::RunWorkflow(const core::Context& context, const std::
   if (!flag.acquired()) {
     return Refuse(context, "Another workflow is running. " + name + " was not started.", true);
   }
-  const std::string type =
-      core::ReadWorkflowValue(context, core::WorkflowPath(context, name), "DEF", "type");
+  const std::string workflow_file = core::WorkflowPath(context, name);
+  const std::string type = core::ReadWorkflowValue(context, workflow_file, "DEF", "type");
   const bool runs_chain = type == core::kGenWorkflow;
   std::optional<core::FileLock> lock;
   if (runs_chain) {
-    lock.emplace(LockPath(context, name));
+    // The programs of the run hold the lock too: should this process be
+    // killed, no new run starts while one of them still works.
+    lock.emplace(LockPath(context, workflow_file), core::FileLock::Heritage::kSharedWithPrograms);
     if (lock->state() == core::FileLock::State::kBusy) {
       return Refuse(
           context, "The workflow " + name + " is already running. It was not started again.", true);
@@ -110,17 +117,23 @@ std::string ExecuteGenWorkflow(const core::Context& context, RunLog& log, const 
   const std::string label_and_path = name + " (" + workflow_file + ")";
   log.Write(log_file, "[" + run_id + "] WORKFLOW START: " + label_and_path);
 
+  std::string kept;  // what modules kept for the next run
   for (int number = 1; number <= kMaxModules; ++number) {
     const ModuleCall call{{context, workflow_file, SectionName(number)}, log_file, run_id, log};
     const std::string mtype = call.where.Read("mtype");
     if (mtype.empty()) break;
+    if (core::StopRequested()) return StoppedMessage(context, call.where.section);
     if (observer) observer->ModuleStarting(call.where.section, mtype);
     const ModuleType* type = FindModuleType(mtype);
-    const std::string result = type ? type->run(call) : ModuleTypeMessage(context, mtype);
-    if (result != "OK") return result;
+    const ModuleOutcome outcome =
+        type ? type->run(call) : ModuleOutcome::Failed(ModuleTypeMessage(context, mtype));
+    if (outcome.stops_chain()) return outcome.message;
+    if (outcome.status == ModuleOutcome::Status::kDoneWithKeptFailures) {
+      kept += (kept.empty() ? "" : " ") + outcome.message;
+    }
   }
   log.Write(log_file, "[" + run_id + "] WORKFLOW END: " + label_and_path);
-  return "OK";
+  return kept.empty() ? "OK" : kept;
 }
 
 std::vector<std::string> CheckWorkflow(const core::Context& context, const std::string& name) {

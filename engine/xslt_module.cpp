@@ -57,6 +57,7 @@ Problems Check(const ModuleSection& where, XsltParams& p) {
     problems.push_back(kStylesheetNotExisting);
   }
   CheckArchive(where, p.archive_path, problems);
+  CheckProgramRules(where, problems);
   return problems;
 }
 
@@ -73,46 +74,73 @@ std::string BaseName(const std::string& name) {
   return name.substr(0, name.find('.'));
 }
 
-void DisposeOfInput(ModuleRun& run, const ModuleSection& where, const XsltParams& p,
+// Archives or deletes the input of a successful transformation; an input
+// whose transformation failed stays where it is, for the next run. False
+// when the input stays although it should have gone.
+bool DisposeOfInput(ModuleRun& run, const ModuleSection& where, const XsltParams& p,
                     const std::string& input, bool transformed, bool output_replaced_later) {
+  if (!transformed) {
+    run.Line(" Input File kept after a failed transformation: " + input);
+    return true;
+  }
   if (!p.archive_path.empty()) {
     const std::string target =
         where.Absolute(p.archive_path) + core::kPathSeparator + core::FileNameOf(input);
     const core::MoveResult moved = core::MoveFileNumbered(input, target);
     if (moved.moved) {
       run.Line(" Input File archived: " + input + " to " + target);
-    } else {
-      run.Line(" Input File NOT archived: " + input + " (" + moved.error + ")");
+      return true;
     }
-  } else if (transformed && output_replaced_later) {
+    run.Line(" Input File NOT archived: " + input + " (" + moved.error + ")");
+    return false;
+  }
+  if (output_replaced_later) {
     // Its output is about to be replaced: deleting it would lose it.
     run.Line(" Input File kept, its output is replaced by a later file of the same base name: " +
              input);
-  } else if (transformed) {
-    const core::FileResult deleted = core::DeleteFileIfListed(input);
-    if (deleted) {
-      run.Line(" Input File deleted: " + input);
-    } else {
-      run.Line(" Input File NOT deleted: " + input + " (" + deleted.error + ")");
-    }
-  } else {
-    run.Line(" Input File kept after a failed transformation: " + input);
+    return true;
   }
+  const core::FileResult deleted = core::DeleteFileIfListed(input);
+  if (deleted) {
+    run.Line(" Input File deleted: " + input);
+    return true;
+  }
+  run.Line(" Input File NOT deleted: " + input + " (" + deleted.error + ")");
+  return false;
+}
+
+// The message of a module run that kept some of its inputs, or "".
+std::string KeptInputsText(const std::string& section, std::size_t total,
+                           std::size_t not_transformed, std::size_t not_put_away) {
+  std::string text;
+  const std::string of = " von " + std::to_string(total) + " Dateien nicht ";
+  if (not_transformed > 0) {
+    text = section + ": " + std::to_string(not_transformed) + of +
+           "transformiert; sie bleiben im Eingangsverzeichnis.";
+  }
+  if (not_put_away > 0) {
+    if (!text.empty()) text += ' ';
+    text += section + ": " + std::to_string(not_put_away) + of +
+            "archiviert oder gelöscht; sie bleiben im Eingangsverzeichnis.";
+  }
+  return text;
 }
 
 }  // namespace
 
 XsltOutcome XSLTransform(const core::Context& context, RunLog& log, const std::string& input,
-                         const std::string& stylesheet, const std::string& output) {
+                         const std::string& stylesheet, const std::string& output,
+                         const ProgramRules& rules) {
   std::string sheet = stylesheet;
   if (!core::IsPlainFile(sheet)) {
     sheet = EtcFolder(context) + core::kPathSeparator + stylesheet;
-    if (!core::IsPlainFile(sheet))
-      return {"XSLT file does not exist (" + stylesheet + ")", false, ""};
+    if (!core::IsPlainFile(sheet)) return {"XSLT file does not exist (" + stylesheet + ")", ""};
   }
   const std::string& system_log = context.settings.logfile;
-  core::CommandLine command{ModuleProgramPath(context, kXsltProcessor), {}};
+  const std::string processor = ModuleProgramPath(context, kXsltProcessor);
+  core::CommandLine command{processor, {}};
   command.Add("-o").AddQuoted(output).AddQuoted(sheet).AddQuoted(input);
+  command.time_limit_seconds = rules.time_limit_seconds;
   log.Write(system_log, "XSLT COMMAND: " + command.Render());
 
   const std::string stamp_before = core::FileStamp(output);
@@ -121,14 +149,18 @@ XsltOutcome XSLTransform(const core::Context& context, RunLog& log, const std::s
   if (run.started) log.Write(system_log, "XSLT EXIT: " + std::to_string(run.exit_status));
 
   const bool written = core::IsPlainFile(output) && core::FileStamp(output) != stamp_before;
-  if (run.started && run.exit_status == 0 && written) {
+  const std::string failure = ProgramFailureText(processor, run, rules);
+  if (failure.empty() && written) {
     log.Write(system_log, "xsl transformation executed [" + std::to_string(run.Code()) +
                               "]: " + sheet + " -> " + output);
-    return {"OK", false, ""};
+    return {"OK", ""};
   }
   const std::string error = " ERROR: xsl transformation NOT executed! [" + sheet + "]";
   log.Write(system_log, "XSLT ERROR: " + error);
-  return {error, !run.started, run.error};
+  // A processor that ran and failed fails this file only; one that did not
+  // run, or was ended by us, fails the module.
+  const bool ran_to_its_end = run.started && run.ending == core::Ending::kExited;
+  return {error, ran_to_its_end ? "" : failure};
 }
 
 Problems CheckXSLTproc(const ModuleSection& where) {
@@ -136,13 +168,13 @@ Problems CheckXSLTproc(const ModuleSection& where) {
   return Check(where, p);
 }
 
-std::string RunXSLTproc(const ModuleCall& call) {
+ModuleOutcome RunXSLTproc(const ModuleCall& call) {
   const ModuleSection& where = call.where;
   XsltParams p = ReadParams(where);
   ModuleRun run(call, p.mtype);
   run.Start();
   if (const Problems problems = Check(where, p); !problems.empty()) {
-    return run.Fail(problems.front());
+    return ModuleOutcome::Failed(run.Fail(problems.front()));
   }
   const std::string stylesheet = where.Absolute(p.stylesheet);
   const std::string out_folder = where.Absolute(p.out_path);
@@ -153,19 +185,25 @@ std::string RunXSLTproc(const ModuleCall& call) {
            p.out_extension;
   };
   for (const std::string& input : inputs) ++later_uses[output_of(input)];
+  std::size_t not_transformed = 0, not_put_away = 0;
   for (const std::string& input : inputs) {
     const std::string output = output_of(input);
     const bool replaced_later = --later_uses[output] > 0;
-    const XsltOutcome outcome = XSLTransform(where.context, call.log, input, stylesheet, output);
-    if (outcome.not_started) {
-      return run.Fail(
-          NotStartedText(ModuleProgramPath(where.context, kXsltProcessor), outcome.start_error));
+    const XsltOutcome outcome =
+        XSLTransform(where.context, call.log, input, stylesheet, output, run.rules());
+    if (!outcome.module_failure.empty()) {
+      return ModuleOutcome::Failed(run.Fail(outcome.module_failure));
     }
     run.Line(" File transformed: [" + outcome.result + "] " + input + " to " + output);
-    DisposeOfInput(run, where, p, input, outcome.result == "OK", replaced_later);
+    const bool transformed = outcome.result == "OK";
+    if (!transformed) ++not_transformed;
+    if (!DisposeOfInput(run, where, p, input, transformed, replaced_later)) ++not_put_away;
   }
+  const std::string kept =
+      KeptInputsText(where.section, inputs.size(), not_transformed, not_put_away);
+  if (!kept.empty()) run.Line(" ERROR: " + kept);
   run.End();
-  return "OK";
+  return kept.empty() ? ModuleOutcome::Done() : ModuleOutcome::Kept(kept);
 }
 
 }  // namespace wfdesk::engine

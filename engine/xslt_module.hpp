@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/context.hpp"
+#include "engine/module.hpp"
 #include "engine/run_log.hpp"
 
 namespace wfdesk::engine {
@@ -10,15 +11,17 @@ namespace wfdesk::engine {
 inline constexpr const char* kXsltProcessor = "xsltproc";
 
 struct XsltOutcome {
-  std::string result;        // "OK" or the error text
-  bool not_started = false;  // the processor could not be started at all
-  std::string start_error;   // why, when not started
+  std::string result;  // "OK" or the error text
+  // Set when the processor could not be started, was ended at its time
+  // limit or by a stop: the module's failure text, for the whole module.
+  std::string module_failure;
 };
 
 // Transforms one file with the processor of the module folder. The lines go
 // to the system log. Counts as done only when the processor exited with 0
-// and wrote the output file in this run.
+// (any status with ignore_exit_status) and wrote the output file in this run.
 XsltOutcome XSLTransform(const core::Context& context, RunLog& log, const std::string& input,
-                         const std::string& stylesheet, const std::string& output);
+                         const std::string& stylesheet, const std::string& output,
+                         const ProgramRules& rules = {});
 
 }  // namespace wfdesk::engine

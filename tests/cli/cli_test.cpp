@@ -2,6 +2,13 @@
 // standard output and standard error, and its exit statuses.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -9,7 +16,10 @@
 #include "core/settings.hpp"
 #include "tests/support/installation.hpp"
 #include "tests/support/run_program.hpp"
+#include "tests/support/wait_for.hpp"
 #include "textdb/transmission_list.hpp"
+
+extern char** environ;
 
 namespace wfdesk {
 namespace {
@@ -99,12 +109,88 @@ TEST_F(CliTest, WrongUsageHelpAndVersion) {
   EXPECT_EQ(Cli({"--version"}).out, "wfdesk-cli " + core::VersionText() + "\n");
 }
 
-TEST_F(CliTest, AWorkflowThatIsAlreadyRunningGivesStatusThree) {
+TEST_F(CliTest, AWorkflowThatIsAlreadyRunningGivesStatusThreeHoweverItIsSpelt) {
+  ASSERT_EQ(::symlink("good.ini", inst.Path("data/alias.ini").c_str()), 0);
   core::FileLock other(inst.Path("data/.good.ini.lock"));
-  const ProgramOutput busy = Cli({"--home", inst.Path(""), "run", "good.ini"});
-  EXPECT_EQ(busy.status, 3);
-  EXPECT_EQ(busy.out, "The workflow good.ini is already running. It was not started again.\n");
+  for (const char* name :
+       {"good.ini", "./good.ini", ".//good.ini", "../data/good.ini", "alias.ini"}) {
+    const ProgramOutput busy = Cli({"--home", inst.Path(""), "run", name});
+    EXPECT_EQ(busy.status, 3) << name;
+    EXPECT_EQ(busy.out, std::string("The workflow ") + name +
+                            " is already running. It was not started again.\n");
+  }
   EXPECT_TRUE(inst.Calls("mod_ledgerconv001_x86_32").empty());
+}
+
+// wfdesk-cli started in the background, its output thrown away.
+pid_t StartCli(const std::vector<std::string>& arguments) {
+  std::vector<char*> argv{const_cast<char*>(WFDESK_CLI)};
+  for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  ::posix_spawn(&pid, WFDESK_CLI, &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+int ExitStatusOf(pid_t pid) {
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+TEST_F(CliTest, AStoppedOrKilledRunnerNeverLeavesItsProgramWorkingAlone) {
+  // The converter hangs, with a child of its own, while the file "hang" exists.
+  const std::string pid_file = inst.Path("converter.pid");
+  ::chmod(
+      inst.box()
+          .Write("modules/mod_ledgerconv001_x86_32",
+                 "#!/bin/sh\n[ -f '" + inst.Path("hang") + "' ] || exit 0\necho $$ > '" + pid_file +
+                     ".new'; mv '" + pid_file + ".new' '" + pid_file + "'\nsleep 60 & wait\n")
+          .c_str(),
+      0755);
+  inst.box().Write("hang", "");
+  const auto converter_group = [&]() -> pid_t {
+    if (!testing::WaitFor([&] { return inst.box().Exists("converter.pid"); })) return -1;
+    const pid_t group = std::stoi(inst.box().Read("converter.pid"));
+    ::unlink(pid_file.c_str());
+    return group;
+  };
+  const auto gone = [](pid_t group) {
+    return testing::WaitFor([&] { return ::kill(-group, 0) != 0; });
+  };
+
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    const pid_t cli = StartCli({"--home", inst.Path(""), "run", "good.ini"});
+    const pid_t group = converter_group();
+    ASSERT_GT(group, 0);
+    ::kill(cli, signal);
+    EXPECT_EQ(ExitStatusOf(cli), 1);
+    EXPECT_TRUE(gone(group));
+    const auto log = inst.LogMessages("system.log");
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log.rbegin()[1], "WORKFLOW END: MOD001: Das Programm " +
+                                   inst.Path("modules/mod_ledgerconv001_x86_32") +
+                                   " wurde abgebrochen, weil der Lauf angehalten wurde (Signal " +
+                                   std::to_string(signal) + ").");
+  }
+
+  // Killed outright, the runner cannot end its program; the program keeps
+  // the workflow's lock until it ends, so no second run overlaps it.
+  const pid_t cli = StartCli({"--home", inst.Path(""), "run", "good.ini"});
+  const pid_t orphan = converter_group();
+  ASSERT_GT(orphan, 0);
+  ::kill(cli, SIGKILL);
+  EXPECT_EQ(ExitStatusOf(cli), 128 + SIGKILL);
+  EXPECT_EQ(Cli({"--home", inst.Path(""), "run", "./good.ini"}).status, 3);
+  ::kill(-orphan, SIGKILL);
+  ASSERT_TRUE(gone(orphan));
+  ::unlink(inst.Path("hang").c_str());
+  EXPECT_EQ(Cli({"--home", inst.Path(""), "run", "good.ini"}).status, 0);
 }
 
 TEST_F(CliTest, ResultsAreShownOnStandardErrorUnlessSilent) {

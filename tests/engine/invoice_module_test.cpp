@@ -2,9 +2,12 @@
 // the shared checks, the error procedure, and the outside program's call.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
 
 #include "engine/workflow.hpp"
 #include "tests/support/installation.hpp"
+#include "tests/support/wait_for.hpp"
 
 namespace wfdesk::engine {
 namespace {
@@ -60,12 +63,56 @@ TEST_F(InvoiceModuleTest, EachValueIsOneArgumentWhateverItHolds) {
   EXPECT_FALSE(inst.box().Exists("pwned"));
 }
 
-TEST_F(InvoiceModuleTest, AProgramThatRanIsNotJudgedButItsStatusIsLogged) {
-  inst.FakeProgram(kConverter, 3);
-  EXPECT_EQ(Run("mpFile=in\r\nmpFileOutPath=out\r\nmpFileOutExtension=xml\r\n"), "OK");
-  const auto lines = inst.FirstModuleLines("system.log");
-  EXPECT_EQ(lines[lines.size() - 3], " CALL: 1");
-  EXPECT_EQ(lines[lines.size() - 2], " EXIT: 3");
+TEST_F(InvoiceModuleTest, AProgramIsJudgedByItsStatusAndItsTimeLimit) {
+  const std::string program = inst.Path("modules/mod_ledgerconv001_x86_32");
+  const std::string pid_file = inst.Path("program.pid");
+  struct Case {
+    std::string keys;    // beside mpFile, mpFileOutPath and mpFileOutExtension
+    std::string script;  // the program's body
+    std::string result;  // after "MOD001: Das Programm PROGRAM", or OK
+  };
+  const Case cases[] = {
+      {"", "exit 3", " wurde mit Status 3 beendet."},
+      {"mpIgnoreExitStatus=1\r\n", "exit 3", "OK"},
+      {"mpIgnoreExitStatus=yes\r\n", "exit 3", " wurde mit Status 3 beendet."},
+      {"mpTimeout=5\r\n", "exit 0", "OK"},
+      // Ended with everything it started: the sleep in the background too.
+      {"mpTimeout=1\r\n", "echo $$ > '" + pid_file + "'; sleep 30 & wait",
+       " wurde nach 1 Sekunde abgebrochen (Zeitlimit 'mpTimeout')."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.keys + c.script);
+    inst.box().Write("system.log", "");
+    ::chmod(inst.box()
+                .Write("modules/mod_ledgerconv001_x86_32", "#!/bin/sh\n" + c.script + "\n")
+                .c_str(),
+            0755);
+    const std::string result =
+        Run(c.keys + "mpFile=in\r\nmpFileOutPath=out\r\nmpFileOutExtension=xml\r\n");
+    const auto lines = inst.FirstModuleLines("system.log");
+    if (c.result == "OK") {
+      EXPECT_EQ(result, "OK");
+      EXPECT_EQ(lines.back(), " END: BMD5INVOICE (data/conv.ini)");
+      continue;
+    }
+    EXPECT_EQ(result, "MOD001: Das Programm " + program + c.result);
+    EXPECT_EQ(lines.at(2), " CALL: 1");
+    EXPECT_EQ(lines.back(), " ERROR: " + result);
+    EXPECT_EQ(inst.person().told.back(), result);
+  }
+  const pid_t group = std::stoi(inst.box().Read("program.pid"));
+  EXPECT_TRUE(testing::WaitFor([&] { return ::kill(-group, 0) != 0; }));  // nothing of it is left
+}
+
+TEST_F(InvoiceModuleTest, ATimeLimitThatIsNoWholeNumberOfSecondsIsRefused) {
+  inst.FakeProgram(kConverter);
+  for (const char* limit : {"0", "-5", "1.5", "ten", "99999999"}) {
+    const std::string result =
+        Run(std::string("mpTimeout=") + limit +
+            "\r\nmpFile=in\r\nmpFileOutPath=out\r\nmpFileOutExtension=xml\r\n");
+    EXPECT_EQ(result.rfind("MOD001: Zeitlimit ist ungültig!", 0), 0u) << limit;
+  }
+  EXPECT_TRUE(inst.Calls(kConverter).empty());
 }
 
 TEST_F(InvoiceModuleTest, AProgramThatCannotStartFailsTheModuleAfterItsCallLine) {

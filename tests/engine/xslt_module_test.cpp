@@ -69,26 +69,48 @@ TEST_F(XsltModuleTest, TransformsTheMaskedFilesInOrderAndDeletesThem) {
                            out + "A.txt");
 }
 
-TEST_F(XsltModuleTest, AFailedFileStaysOrIsArchivedAndTheModuleGoesOn) {
+TEST_F(XsltModuleTest, AFailedFileStaysForTheNextRunAndTheRunIsAFailure) {
   Invoice("a.1.xml", "1");
   inst.box().Write("in/a.2.xml", "<broken");
-  ASSERT_EQ(Run("mpFile=in\r\n"), "OK");
+  const std::string kept =
+      "MOD001: 1 von 2 Dateien nicht transformiert; sie bleiben im Eingangsverzeichnis.";
+  ASSERT_EQ(Run("mpFile=in\r\n"), kept);
   // Both names share the base name "a", so both target out/a.txt.
   EXPECT_EQ(inst.box().Read("out/a.txt"), "[1]");
   EXPECT_TRUE(inst.box().Exists("in/a.2.xml"));
-  const auto lines = inst.FirstModuleLines("run.log");
+  auto lines = inst.FirstModuleLines("run.log");
   // a.1.xml stays too: a later file was to replace its output.
   EXPECT_THAT(lines[2], HasSubstr(" Input File kept, its output is replaced by a later file"));
   EXPECT_THAT(lines[3], HasSubstr("File transformed: [ ERROR: xsl transformation NOT executed! ["));
   EXPECT_EQ(lines[4], " Input File kept after a failed transformation: " + inst.Path("in/a.2.xml"));
+  EXPECT_EQ(lines[5], " ERROR: " + kept);
+  EXPECT_EQ(lines[6], " END: XSLTproc (data/x.ini)");
 
-  inst.box().Write("archive/a.2.xml", "taken");
+  // With an archive only the good file is archived; the failed one stays.
   inst.box().Write("run.log", "");
-  ASSERT_EQ(Run("mpFile=in\r\nmpArchivePath=archive\r\n"), "OK");
-  EXPECT_EQ(inst.box().Read("archive/a.2.xml.2"), "<broken");
-  EXPECT_THAT(inst.FirstModuleLines("run.log").at(4),
-              HasSubstr(" Input File archived: " + inst.Path("in/a.2.xml") + " to " +
-                        inst.Path("archive/a.2.xml")));
+  ASSERT_EQ(Run("mpFile=in\r\nmpArchivePath=archive\r\n"), kept);
+  EXPECT_TRUE(inst.box().Exists("archive/a.1.xml"));
+  EXPECT_EQ(inst.box().Read("in/a.2.xml"), "<broken");
+  EXPECT_EQ(core::FolderFileNames(inst.Path("archive")), std::vector<std::string>{"a.1.xml"});
+  EXPECT_EQ(inst.FirstModuleLines("run.log").at(4),
+            " Input File kept after a failed transformation: " + inst.Path("in/a.2.xml"));
+}
+
+TEST_F(XsltModuleTest, KeptFilesDoNotStopTheChainButFailTheRun) {
+  Invoice("good.xml", "G");
+  inst.box().Write("in/bad.xml", "<broken");
+  inst.FakeProgram("mod_ledgerconv001_x86_32");
+  inst.Workflow("two.ini",
+                "[MOD001]\r\nmtype=XSLTproc\r\nmpFile=in\r\nmpFileOutPath=out\r\n"
+                "mpFileOutExtension=txt\r\nmpXSLTfile=to-text.xsl\r\nmpArchivePath=archive\r\n"
+                "[MOD002]\r\nmtype=BMD5INVOICE\r\nmpFile=in\r\nmpFileOutPath=out\r\n"
+                "mpFileOutExtension=xml\r\n");
+  const RunOutcome outcome = WorkflowRunner().RunWorkflow(inst.context(), "two.ini");
+  EXPECT_FALSE(outcome.ok());
+  EXPECT_EQ(outcome.result,
+            "MOD001: 1 von 2 Dateien nicht transformiert; sie bleiben im Eingangsverzeichnis.");
+  EXPECT_EQ(inst.Calls("mod_ledgerconv001_x86_32").size(), 1u);
+  EXPECT_EQ(inst.LogMessages("system.log").rbegin()[1], "WORKFLOW END: " + outcome.result);
 }
 
 TEST_F(XsltModuleTest, AnInputWhoseOutputALaterFileReplacesIsNotDeleted) {
@@ -102,7 +124,7 @@ TEST_F(XsltModuleTest, AnInputWhoseOutputALaterFileReplacesIsNotDeleted) {
 TEST_F(XsltModuleTest, AnOutputLeftFromAnEarlierRunDoesNotMakeAFailureOK) {
   inst.box().Write("in/bad.xml", "<broken");
   inst.box().Write("out/bad.txt", "old output");
-  ASSERT_EQ(Run("mpFile=in\r\n"), "OK");
+  EXPECT_NE(Run("mpFile=in\r\n"), "OK");
   EXPECT_THAT(inst.FirstModuleLines("run.log").at(1),
               HasSubstr("[ ERROR: xsl transformation NOT executed!"));
   EXPECT_TRUE(inst.box().Exists("in/bad.xml"));
