@@ -130,9 +130,15 @@ bool StartCurl(const Upload& upload, const Pipes& pipes, int error_fd, pid_t& pi
   posix_spawn_file_actions_adddup2(&actions, pipes.config[0], 0);
   posix_spawn_file_actions_adddup2(&actions, pipes.out[1], 1);
   if (error_fd >= 0) posix_spawn_file_actions_adddup2(&actions, error_fd, 2);
+  // A group of its own, so that stopping it stops whatever it started too.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attributes, 0);
   const char* argv[] = {upload.curl.c_str(), "--config", "-", nullptr};
-  const int spawned = ::posix_spawnp(&pid, upload.curl.c_str(), &actions, nullptr,
+  const int spawned = ::posix_spawnp(&pid, upload.curl.c_str(), &actions, &attributes,
                                      const_cast<char**>(argv), environ);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   return spawned == 0;
 }
@@ -149,7 +155,7 @@ void Converse(const Upload& upload, Pipes& pipes, pid_t pid, UploadResult& resul
       std::chrono::steady_clock::now() + std::chrono::seconds(upload.total_seconds + kGraceSeconds);
   std::string out;
   const bool ended = ReadUntil(pipes.out[0], deadline, out);
-  if (!ended) ::kill(pid, SIGKILL);
+  if (!ended) ::kill(-pid, SIGKILL);
   result.curl_status = WaitForEnd(pid);
   result.ran = ended && result.curl_status < 128;
   result.http_status = std::atoi(out.c_str());
