@@ -154,6 +154,10 @@ std::string ReadTextFile(const Context& context, const std::string& path, bool q
   return text;
 }
 
+FileResult ReadFileBytes(const std::string& path, std::string& bytes) {
+  return platform::ReadFileBytes(path, bytes);
+}
+
 // A listed file that the path names exactly, so that a name holding "*" or
 // "?" deletes or moves that one file and not every file it would match.
 bool NamesListedFileExactly(const std::string& path) {

@@ -50,6 +50,10 @@ FileResult WriteTextLine(const std::string& path, std::string_view text, bool ap
 // language of the settings.
 std::string ReadTextFile(const Context& context, const std::string& path, bool quiet);
 
+// The whole file as it stands, for callers that tell the operator
+// themselves; the result says why it could not be read.
+FileResult ReadFileBytes(const std::string& path, std::string& bytes);
+
 // Deletes every file the listing of path yields; a path that names a file
 // exactly deletes only that file, even when its name holds "*" or "?".
 // Read-only files are not forced; they make the result a failure.

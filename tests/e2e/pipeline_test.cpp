@@ -106,7 +106,7 @@ TEST_F(PipelineTest, EveryInvoiceIsConvertedTransformedUploadedAndAcknowledged) 
 
 TEST_F(PipelineTest, AWrongPasswordIsRefusedAndKeepsTheInvoices) {
   StartPortal();
-  SetKey("mpPassword", "wrong");
+  SetKey("mpPassword", "not-the-password");
   EXPECT_EQ(Run().out, "OK\n");  // the module does not judge its program
   EXPECT_NE(Log().find("HTTP 401, user name or password is wrong; kept for the next run"),
             std::string::npos);
@@ -141,21 +141,35 @@ TEST_F(PipelineTest, TwoInvoicesThatWouldShareAFileNameKeepTheirExport) {
   EXPECT_EQ(Files("exchange/acks"), 6u);
 }
 
-TEST_F(PipelineTest, ADuplicateInvoiceIsRefusedByThePortal) {
+// The same invoice again counts as delivered under its earlier
+// acknowledgement; another invoice under a number the portal knows stays.
+TEST_F(PipelineTest, AnInvoiceUploadedBeforeIsPutAwayAndAChangedOneUnderItsNumberStays) {
   StartPortal();
   ASSERT_EQ(Run().status, 0);
-  fs::copy_file(home + "/exchange/exports-archive/export-2026-12-01.csv",
-                home + "/exchange/exports/export-2026-12-01.csv");
+  std::string again = box.Read("inst/exchange/exports-archive/export-2026-12-01.csv");
+  const auto changed = again.find("Flour type 700, 25 kg;4;");
+  ASSERT_NE(changed, std::string::npos);
+  again.replace(changed, 24, "Flour type 700, 25 kg;5;");
+  box.Write("inst/exchange/exports/export-2026-12-01.csv", again);
   Run();
-  EXPECT_NE(Log().find("HTTP 409, invoice 2026-1001 was uploaded before"), std::string::npos);
-  EXPECT_EQ(Files("exchange/outbox"), 2u);  // kept, not lost
-  EXPECT_EQ(Files("exchange/acks"), 6u);
-  // The records of the accepted upload stay; the refusal's answer is kept beside them.
-  EXPECT_NE(box.Read("inst/exchange/requests/INV_2026-1001.xml").find("2026-1001"),
-            std::string::npos);
+  const std::string earlier = box.Read("inst/portal-store/2026-1001.ack");
+  const std::string record = box.Read("inst/exchange/acks/ACK_INV_2026-1001.ack.2");
+  EXPECT_NE(record.find("acknowledgement=" + earlier.substr(0, earlier.find('\n')) + "\r\n"),
+            std::string::npos)
+      << record;
+  EXPECT_NE(record.find("uploaded_before=yes"), std::string::npos);
+  EXPECT_NE(Log().find("HTTP 409, invoice 2026-1002 was uploaded before with other content (no "
+                       "earlier acknowledgement id); kept for the next run"),
+            std::string::npos)
+      << Log();
+  EXPECT_EQ(core::FolderFileNames(home + "/exchange/outbox"),
+            std::vector<std::string>{"INV_2026-1002.xml"});
+  EXPECT_EQ(Files("exchange/acks"), 7u);
+  EXPECT_NE(Log().find("MODULE MOD003 EXIT: 1"), std::string::npos);
+  // The records of the first upload stay; the later answers are kept beside them.
   EXPECT_NE(box.Read("inst/exchange/responses/INV_2026-1001.xml").find("AcknowledgementId"),
             std::string::npos);
-  EXPECT_NE(box.Read("inst/exchange/responses/INV_2026-1001.xml.2").find("uploaded before"),
+  EXPECT_NE(box.Read("inst/exchange/responses/INV_2026-1002.xml.2").find("other content"),
             std::string::npos);
 }
 

@@ -1,5 +1,6 @@
 #include "tools/common/switches.hpp"
 
+#include <algorithm>
 #include <iostream>
 
 #include "core/log.hpp"
@@ -30,11 +31,60 @@ std::string Switches::Get(const std::string& name, const std::string& fallback) 
   return found == values_.end() ? fallback : found->second;
 }
 
+void ToolLog::Hide(std::string secret) {
+  if (!secret.empty()) secrets_.push_back(std::move(secret));
+}
+
 void ToolLog::Line(const std::string& message) const {
-  const std::string line = program_ + ": " + message;
+  std::string text = message;
+  for (const std::string& secret : secrets_) {
+    for (auto at = text.find(secret); at != std::string::npos;
+         at = text.find(secret, at + std::string_view(kHiddenText).size())) {
+      text.replace(at, secret.size(), kHiddenText);
+    }
+  }
+  const std::string line = program_ + ": " + EscapeControls(MaskUrlCredentials(text));
   if (path_.empty() || !core::WriteLogLine(core::SystemClock(), path_, line)) {
     std::cerr << line << '\n';
   }
+}
+
+std::string EscapeControls(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string escaped;
+  escaped.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\n') {
+      escaped += "\\n";
+    } else if (c == '\r') {
+      escaped += "\\r";
+    } else if (c == '\t') {
+      escaped += "\\t";
+    } else if (byte < 0x20 || byte == 0x7F) {
+      escaped += "\\x";
+      escaped += kHex[byte >> 4];
+      escaped += kHex[byte & 0x0F];
+    } else {
+      escaped += c;
+    }
+  }
+  return escaped;
+}
+
+std::string MaskUrlCredentials(std::string_view text) {
+  std::string masked(text);
+  for (auto scheme = masked.find("://"); scheme != std::string::npos;
+       scheme = masked.find("://", scheme + 3)) {
+    const std::size_t start = scheme + 3;
+    const std::size_t end = std::min(masked.find_first_of("/?#\"\' \t\r\n", start), masked.size());
+    const std::size_t at = masked.rfind('@', end - 1);
+    if (at == std::string::npos || at < start || end == start) continue;
+    const std::size_t colon = masked.find(':', start);
+    const std::size_t from = (colon != std::string::npos && colon < at) ? colon + 1 : start;
+    masked.replace(from, at - from, kHiddenText);
+  }
+  return masked;
 }
 
 std::string XmlEscape(const std::string& text) {

@@ -7,6 +7,8 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace wfdesk::tools {
 
@@ -26,17 +28,30 @@ class Switches {
 
 // Lines "yyyy-mm-dd hh:nn:ss  PROGRAM: message" CR LF in the log file the
 // module handed over (-lf); on standard error when there is none or it
-// cannot be written.
+// cannot be written. A message cannot start a line of its own (control
+// characters show escaped) nor carry a secret: the texts given to Hide and
+// the credentials of a web address show as "********".
 class ToolLog {
  public:
   ToolLog(std::string program, std::string path)
       : program_(std::move(program)), path_(std::move(path)) {}
+  void Hide(std::string secret);
   void Line(const std::string& message) const;
 
  private:
   std::string program_;
   std::string path_;
+  std::vector<std::string> secrets_;
 };
+
+inline constexpr const char* kHiddenText = "********";
+
+// Control characters as visible text: "\n", "\r", "\t", else "\xHH".
+std::string EscapeControls(std::string_view text);
+
+// Every "scheme://user:password@" in the text as "scheme://user:********@",
+// and "scheme://token@" as "scheme://********@".
+std::string MaskUrlCredentials(std::string_view text);
 
 // A text as XML character data or attribute value.
 std::string XmlEscape(const std::string& text);

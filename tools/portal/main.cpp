@@ -1,9 +1,12 @@
 // wfdesk-portal: a small e-invoicing portal on the loopback interface, for
 // the demo and the end-to-end tests. It takes SOAP uploads at any path,
 // checks the user name and password (HTTP basic authentication), checks that
-// the request is well-formed XML holding an invoice with a number, refuses a
-// second upload of the same invoice number, keeps what it accepted in its
-// store folder, and answers with an acknowledgement id.
+// the request is well-formed XML holding an invoice with a number, keeps what
+// it accepted in its store folder, and answers with an acknowledgement id.
+// A second upload of an invoice number is refused with HTTP 409: when the
+// invoice is the same as before, the answer names the earlier
+// acknowledgement id, so that the sender can count it as delivered; an
+// invoice that differs from the one accepted under its number gets no id.
 //
 //   wfdesk-portal --store DIR --user NAME --password WORD
 //                 [--port N (0: any free port)] [--port-file FILE]
@@ -33,29 +36,47 @@ std::string Envelope(const std::string& body) {
          body + "</soapenv:Body></soapenv:Envelope>\n";
 }
 
-std::string Fault(const std::string& code, const std::string& text) {
+std::string Fault(const std::string& code, const std::string& text,
+                  const std::string& detail = "") {
   return Envelope("<soapenv:Fault><faultcode>soapenv:" + code + "</faultcode><faultstring>" +
-                  tools::XmlEscape(text) + "</faultstring></soapenv:Fault>");
+                  tools::XmlEscape(text) + "</faultstring>" + detail + "</soapenv:Fault>");
 }
 
-// The number attribute of the first invoice element, searched depth first.
-std::string InvoiceNumber(xmlNode* node) {
+// The first invoice element, searched depth first.
+xmlNode* FindInvoice(xmlNode* node) {
   for (; node; node = node->next) {
     if (node->type == XML_ELEMENT_NODE && node->ns &&
         xmlStrEqual(node->ns->href, BAD_CAST kInvoiceNamespace) &&
         xmlStrEqual(node->name, BAD_CAST "Invoice")) {
-      xmlChar* number = xmlGetProp(node, BAD_CAST "number");
-      std::string text = number ? reinterpret_cast<const char*>(number) : "";
-      xmlFree(number);
-      return text;
+      return node;
     }
-    if (std::string inner = InvoiceNumber(node->children); !inner.empty()) return inner;
+    if (xmlNode* inner = FindInvoice(node->children)) return inner;
   }
-  return "";
+  return nullptr;
 }
 
-// The invoice number of a well-formed request, or why there is none.
-bool ReadRequest(const std::string& body, std::string& number, std::string& why) {
+struct Invoice {
+  std::string number;
+  std::string text;  // the invoice element as written out, to tell two uploads apart
+};
+
+Invoice ReadInvoice(xmlDoc* doc) {
+  Invoice invoice;
+  xmlNode* node = FindInvoice(xmlDocGetRootElement(doc));
+  if (!node) return invoice;
+  xmlChar* number = xmlGetProp(node, BAD_CAST "number");
+  invoice.number = number ? reinterpret_cast<const char*>(number) : "";
+  xmlFree(number);
+  xmlBuffer* buffer = xmlBufferCreate();
+  xmlNodeDump(buffer, doc, node, 0, 0);
+  invoice.text.assign(reinterpret_cast<const char*>(xmlBufferContent(buffer)),
+                      static_cast<std::size_t>(xmlBufferLength(buffer)));
+  xmlBufferFree(buffer);
+  return invoice;
+}
+
+// The invoice of a well-formed request, or why there is none.
+bool ReadRequest(const std::string& body, Invoice& invoice, std::string& why) {
   xmlDoc* doc = xmlReadMemory(body.data(), static_cast<int>(body.size()), "request.xml", nullptr,
                               XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
   if (!doc) {
@@ -65,9 +86,9 @@ bool ReadRequest(const std::string& body, std::string& number, std::string& why)
     while (!why.empty() && why.back() == '\n') why.pop_back();
     return false;
   }
-  number = InvoiceNumber(xmlDocGetRootElement(doc));
+  invoice = ReadInvoice(doc);
   xmlFreeDoc(doc);
-  if (number.empty()) {
+  if (invoice.number.empty()) {
     why = std::string("the request holds no invoice (element Invoice of ") + kInvoiceNamespace +
           " with a number)";
     return false;
@@ -88,21 +109,17 @@ class Portal {
       response.set_content(Fault("Client", "user name or password is wrong"), "text/xml");
       return;
     }
-    std::string number, why;
-    if (!ReadRequest(request.body, number, why)) {
+    Invoice invoice;
+    std::string why;
+    if (!ReadRequest(request.body, invoice, why)) {
       response.status = 400;
       response.set_content(Fault("Client", why), "text/xml");
       return;
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    const std::string base = store_ + "/" + tools::SafeFileName(number);
+    const std::string base = store_ + "/" + tools::SafeFileName(invoice.number);
     if (core::IsPlainFile(base + ".ack")) {
-      std::string earlier;
-      std::ifstream(base + ".ack") >> earlier;
-      response.status = 409;
-      response.set_content(
-          Fault("Client", "invoice " + number + " was uploaded before (" + earlier + ")"),
-          "text/xml");
+      AnswerUploadedBefore(base, invoice, response);
       return;
     }
     const std::string ack =
@@ -113,17 +130,40 @@ class Portal {
       response.set_content(Fault("Server", "the portal could not store the invoice"), "text/xml");
       return;
     }
-    std::cerr << "portal: accepted invoice " << number << " as " << ack << '\n';
+    std::cerr << "portal: accepted invoice " << invoice.number << " as " << ack << '\n';
     response.status = 200;
     response.set_content(
-        Envelope("<ws:UploadInvoiceResponse><ws:InvoiceNumber>" + tools::XmlEscape(number) +
-                 "</ws:InvoiceNumber><ws:AcknowledgementId>" + ack +
-                 "</ws:AcknowledgementId><ws:State>accepted</ws:State>"
-                 "</ws:UploadInvoiceResponse>"),
+        Envelope("<ws:UploadInvoiceResponse>" + Acknowledgement(invoice.number, ack) +
+                 "<ws:State>accepted</ws:State></ws:UploadInvoiceResponse>"),
         "text/xml");
   }
 
  private:
+  static std::string Acknowledgement(const std::string& number, const std::string& ack) {
+    return "<ws:InvoiceNumber>" + tools::XmlEscape(number) +
+           "</ws:InvoiceNumber><ws:AcknowledgementId>" + tools::XmlEscape(ack) +
+           "</ws:AcknowledgementId>";
+  }
+
+  // HTTP 409; the earlier acknowledgement goes into the fault's detail only
+  // when this is the invoice accepted before.
+  static void AnswerUploadedBefore(const std::string& base, const Invoice& invoice,
+                                   httplib::Response& response) {
+    std::string earlier, stored_body, why;
+    std::ifstream(base + ".ack") >> earlier;
+    Invoice stored;
+    (void)core::ReadFileBytes(base + ".xml", stored_body);
+    const bool same = ReadRequest(stored_body, stored, why) && stored.text == invoice.text;
+    const std::string text = "invoice " + invoice.number + " was uploaded before" +
+                             (same ? " (" + earlier + ")" : " with other content");
+    const std::string detail = same ? "<detail><ws:UploadedBefore>" +
+                                          Acknowledgement(invoice.number, earlier) +
+                                          "</ws:UploadedBefore></detail>"
+                                    : "";
+    response.status = 409;
+    response.set_content(Fault("Client", text, detail), "text/xml");
+  }
+
   bool Authorised(const httplib::Request& request) const {
     const std::string header = request.get_header_value("Authorization");
     return header == httplib::make_basic_authentication_header(user_, password_).second;

@@ -11,20 +11,26 @@
 //   -exp FILE   curl to use (else curl on the PATH)
 //   -sf TEXT    the sender, put into the template
 //   -lf FILE    log file
+//   -cto SECONDS  time to wait for the connection (10)
+//   -tto SECONDS  time for one whole upload (60)
 //
 // The template holds the placeholders {{OPERATION}}, {{SENDER}},
 // {{FILENAME}} and {{INVOICE}} (the invoice without its XML declaration).
-// An invoice the portal accepted leaves the input folder (to the archive,
-// else deleted), so it is sent once; one that was refused or could not be
-// sent stays for the next run. Requests, answers and acknowledgements never
-// overwrite earlier ones: a taken name gets a number. Exit status: 0 when every invoice was
+// An invoice the portal accepted (see answer.hpp), or had accepted before,
+// leaves the input folder (to the archive, else deleted), so it is sent
+// once; one that was refused or could not be sent stays for the next run.
+// Once the portal cannot be reached, the remaining invoices stay without
+// being tried, so a portal that is down costs one time-out, not one per
+// invoice. Requests, answers and acknowledgements never overwrite earlier
+// ones: a taken name gets a number. The password and the credentials of a
+// web address never reach the log. Exit status: 0 when every invoice was
 // accepted, 1 otherwise, 2 for a wrong command line.
 #include <iostream>
 
 #include "core/files.hpp"
 #include "core/log.hpp"
-#include "core/platform.hpp"
 #include "tools/common/switches.hpp"
+#include "tools/portalsend/answer.hpp"
 #include "tools/portalsend/curl_upload.hpp"
 
 namespace {
@@ -32,6 +38,7 @@ namespace {
 using namespace wfdesk;
 
 constexpr const char* kProgram = "portalsend";
+constexpr int kLongestTimeOut = 86400;
 
 std::string BaseOf(const std::string& name) {
   return name.substr(0, name.find('.'));
@@ -53,34 +60,29 @@ std::string WithoutDeclaration(std::string xml) {
   return xml;
 }
 
-// The text of the first element with this local name, or "".
-std::string ElementText(const std::string& xml, const std::string& name) {
-  for (const std::string& open : {"<" + name + ">", ":" + name + ">"}) {
-    const auto start = xml.find(open);
-    if (start == std::string::npos) continue;
-    const auto from = start + open.size();
-    const auto end = xml.find('<', from);
-    if (end != std::string::npos) return xml.substr(from, end - from);
-  }
-  return "";
-}
+// What became of one invoice.
+enum class Sent { kAccepted, kKept, kPortalUnreachable };
 
 struct Sender {
   const tools::Switches& s;
   const tools::ToolLog& log;
   std::string template_text;
+  int connect_seconds = 10;
+  int total_seconds = 60;
 
-  bool Send(const std::string& path) const;
+  Sent Send(const std::string& path) const;
   std::string Request(const std::string& path, std::string& error) const;
+  tools::UploadResult Post(const std::string& request_file, const std::string& answer_file) const;
   void KeepAnswer(const std::string& base, const std::string& answer_file) const;
+  bool Accept(const std::string& path, const std::string& pending, const std::string& output,
+              const tools::Verdict& verdict) const;
   bool PutAway(const std::string& path) const;
-  void Acknowledge(const std::string& path, const std::string& number,
-                   const std::string& ack) const;
+  void Acknowledge(const std::string& path, const tools::Verdict& verdict) const;
 };
 
 std::string Sender::Request(const std::string& path, std::string& error) const {
   std::string invoice;
-  if (const auto read = core::platform::ReadFileBytes(path, invoice); !read) {
+  if (const auto read = core::ReadFileBytes(path, invoice); !read) {
     error = read.error;
     return "";
   }
@@ -90,6 +92,15 @@ std::string Sender::Request(const std::string& path, std::string& error) const {
   ReplaceAll(request, "{{FILENAME}}", tools::XmlEscape(core::FileNameOf(path)));
   ReplaceAll(request, "{{INVOICE}}", WithoutDeclaration(invoice));
   return request;
+}
+
+tools::UploadResult Sender::Post(const std::string& request_file,
+                                 const std::string& answer_file) const {
+  tools::Upload upload{s.Get("-exp", "curl"), s.Get("-cp"), s.Get("-cun"), s.Get("-cpw"),
+                       request_file,          answer_file,  s.Get("-m")};
+  upload.connect_seconds = connect_seconds;
+  upload.total_seconds = total_seconds;
+  return tools::PostWithCurl(upload);
 }
 
 // Moves a finished file to its place; a name that is taken gets a number,
@@ -104,21 +115,26 @@ std::string Place(const std::string& file, const std::string& target, const tool
 }
 
 void Sender::KeepAnswer(const std::string& base, const std::string& answer_file) const {
-  if (!s.Has("-lp")) {
+  // curl writes no file for an empty answer.
+  if (!s.Has("-lp") || !core::IsPlainFile(answer_file)) {
     std::remove(answer_file.c_str());
     return;
   }
   Place(answer_file, s.Get("-lp") + "/" + base + "." + s.Get("-le", "xml"), log);
 }
 
-void Sender::Acknowledge(const std::string& path, const std::string& number,
-                         const std::string& ack) const {
+// One field a line: every value is one line of text, so no value (a file
+// name with a line break, say) can add a field of its own.
+void Sender::Acknowledge(const std::string& path, const tools::Verdict& verdict) const {
   if (!s.Has("-kp")) return;
   const std::string file = s.Get("-kp") + "/" + s.Get("-kx") + BaseOf(core::FileNameOf(path)) +
                            "." + s.Get("-ke", "ack");
-  const std::string text = "invoice=" + number + "\r\nacknowledgement=" + ack +
-                           "\r\nstate=" + s.Get("-ks", "accepted") +
-                           "\r\nfile=" + core::FileNameOf(path) +
+  const bool before = verdict.outcome == tools::Outcome::kUploadedBefore;
+  const std::string text = "invoice=" + verdict.invoice_number +
+                           "\r\nacknowledgement=" + verdict.acknowledgement +
+                           "\r\nstate=" + tools::EscapeControls(s.Get("-ks", "accepted")) +
+                           (before ? "\r\nuploaded_before=yes" : "") +
+                           "\r\nfile=" + tools::EscapeControls(core::FileNameOf(path)) +
                            "\r\ntime=" + core::FormatTimestamp(core::SystemClock().Now()) + "\r\n";
   const std::string pending = file + ".sending";
   if (const auto saved = core::WriteTextFile(pending, text, false); !saved) {
@@ -154,13 +170,27 @@ bool Sender::PutAway(const std::string& path) const {
   return false;
 }
 
-bool Sender::Send(const std::string& path) const {
+bool Sender::Accept(const std::string& path, const std::string& pending, const std::string& output,
+                    const tools::Verdict& verdict) const {
+  Place(pending, output, log);
+  Acknowledge(path, verdict);
+  const std::string as =
+      " as invoice " + verdict.invoice_number + ", acknowledgement " + verdict.acknowledgement;
+  if (verdict.outcome == tools::Outcome::kUploadedBefore) {
+    log.Line("the portal had accepted " + path + " before" + as + "; put away as accepted");
+  } else {
+    log.Line("uploaded " + path + as);
+  }
+  return PutAway(path);
+}
+
+Sent Sender::Send(const std::string& path) const {
   const std::string base = BaseOf(core::FileNameOf(path));
   std::string error;
   const std::string request = Request(path, error);
   if (!error.empty()) {
     log.Line("FAILED " + path + ": " + error + "; kept for the next run");
-    return false;
+    return Sent::kKept;
   }
   // The request and the answer wait under names of their own until the
   // portal has answered; only then do they take their places.
@@ -169,13 +199,9 @@ bool Sender::Send(const std::string& path) const {
   const std::string answer_file = output + ".answer";
   if (const auto saved = core::WriteTextFile(pending, request, false); !saved) {
     log.Line("FAILED " + path + ": " + saved.error + "; kept for the next run");
-    return false;
+    return Sent::kKept;
   }
-  const tools::UploadResult result =
-      tools::PostWithCurl({s.Get("-exp", "curl"), s.Get("-cp"), s.Get("-cun"), s.Get("-cpw"),
-                           pending, answer_file, s.Get("-m")});
-  std::string answer;
-  (void)core::platform::ReadFileBytes(answer_file, answer);
+  const tools::UploadResult result = Post(pending, answer_file);
   if (!result.ran || result.curl_status != 0) {
     log.Line(
         "FAILED " + path + ": the upload to " + s.Get("-cp") + " failed (" +
@@ -183,54 +209,79 @@ bool Sender::Send(const std::string& path) const {
         "); kept for the next run");
     std::remove(pending.c_str());
     std::remove(answer_file.c_str());
-    return false;
+    return result.unreachable ? Sent::kPortalUnreachable : Sent::kKept;
   }
+  std::string answer;
+  (void)core::ReadFileBytes(answer_file, answer);
   KeepAnswer(base, answer_file);
-  const std::string ack = ElementText(answer, "AcknowledgementId");
-  if (result.http_status != 200 || ack.empty()) {
-    const std::string why = ElementText(answer, "faultstring");
-    log.Line("REFUSED " + path + ": HTTP " + std::to_string(result.http_status) +
-             (why.empty() ? "" : ", " + why) + "; kept for the next run");
+  const tools::Verdict verdict = tools::JudgeAnswer(result.http_status, answer);
+  if (verdict.outcome == tools::Outcome::kRefused) {
+    log.Line("REFUSED " + path + ": " + verdict.reason + "; kept for the next run");
     std::remove(pending.c_str());
+    return Sent::kKept;
+  }
+  return Accept(path, pending, output, verdict) ? Sent::kAccepted : Sent::kKept;
+}
+
+// A time-out in whole seconds from 1 to a day; curl reads 0 as "no limit".
+bool ReadSeconds(const tools::Switches& switches, const char* name, int& seconds) {
+  if (!switches.Has(name)) return true;
+  const std::string text = switches.Get(name);
+  if (text.empty() || text.size() > 5 ||
+      text.find_first_not_of("0123456789") != std::string::npos) {
     return false;
   }
-  const std::string number = ElementText(answer, "InvoiceNumber");
-  Place(pending, output, log);
-  Acknowledge(path, number, ack);
-  log.Line("uploaded " + path + " as invoice " + number + ", acknowledgement " + ack);
-  return PutAway(path);
+  seconds = std::stoi(text);
+  return seconds >= 1 && seconds <= kLongestTimeOut;
+}
+
+int SendAll(const Sender& sender, const std::vector<std::string>& paths) {
+  int uploaded = 0, kept = 0;
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    const Sent sent = sender.Send(paths[i]);
+    sent == Sent::kAccepted ? ++uploaded : ++kept;
+    if (sent == Sent::kPortalUnreachable && i + 1 < paths.size()) {
+      const std::size_t left = paths.size() - i - 1;
+      sender.log.Line("the portal cannot be reached; " + std::to_string(left) +
+                      " more invoice(s) kept for the next run without trying");
+      kept += static_cast<int>(left);
+      break;
+    }
+  }
+  sender.log.Line("uploaded " + std::to_string(uploaded) + " invoice(s); " + std::to_string(kept) +
+                  " kept for the next run");
+  return kept == 0 ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string error;
-  const auto switches =
-      tools::Switches::Parse(argc, argv,
-                             {"-cp", "-cun", "-cpw", "-f", "-coa", "-m", "-fp", "-fe", "-lf", "-lp",
-                              "-le", "-ap", "-kp", "-ke", "-ks", "-kx", "-ifm", "-exp", "-sf"},
-                             error);
+  const auto switches = tools::Switches::Parse(
+      argc, argv,
+      {"-cp", "-cun", "-cpw", "-f",  "-coa", "-m",   "-fp",  "-fe", "-lf",  "-lp", "-le",
+       "-ap", "-kp",  "-ke",  "-ks", "-kx",  "-ifm", "-exp", "-sf", "-cto", "-tto"},
+      error);
   if (!switches) {
-    std::cerr << kProgram << ": " << error << '\n';
+    std::cerr << kProgram << ": " << tools::EscapeControls(error) << '\n';
     return 2;
   }
-  const tools::ToolLog log(kProgram, switches->Get("-lf"));
-  std::string template_text;
+  tools::ToolLog log(kProgram, switches->Get("-lf"));
+  log.Hide(switches->Get("-cpw"));
+  Sender sender{*switches, log, ""};
+  if (!ReadSeconds(*switches, "-cto", sender.connect_seconds) ||
+      !ReadSeconds(*switches, "-tto", sender.total_seconds)) {
+    log.Line("the time-outs (-cto, -tto) are whole seconds from 1 to " +
+             std::to_string(kLongestTimeOut));
+    return 2;
+  }
   if (switches->Get("-cp").empty() || !core::DirExists(switches->Get("-f")) ||
       !core::DirExists(switches->Get("-fp")) ||
-      !core::platform::ReadFileBytes(switches->Get("-coa"), template_text)) {
+      !core::ReadFileBytes(switches->Get("-coa"), sender.template_text)) {
     log.Line(
         "needs a portal address (-cp), an existing invoice folder (-f), an existing output "
         "folder (-fp) and a readable template (-coa)");
     return 2;
   }
-  const Sender sender{*switches, log, template_text};
-  int uploaded = 0, kept = 0;
-  for (const std::string& path :
-       core::ListedFiles(switches->Get("-f") + "/" + switches->Get("-ifm", "*"))) {
-    sender.Send(path) ? ++uploaded : ++kept;
-  }
-  log.Line("uploaded " + std::to_string(uploaded) + " invoice(s); " + std::to_string(kept) +
-           " kept for the next run");
-  return kept == 0 ? 0 : 1;
+  return SendAll(sender, core::ListedFiles(switches->Get("-f") + "/" + switches->Get("-ifm", "*")));
 }
