@@ -209,6 +209,29 @@ MoveResult MoveFileNumbered(const std::string& source, const std::string& target
   return result;
 }
 
+FileResult ReadFileContent(const std::string& path, std::string& bytes) {
+  return platform::ReadFileBytes(path, bytes);
+}
+
+std::vector<std::string> HiddenFileNames(const std::string& folder) {
+  std::vector<platform::FolderEntry> entries;
+  std::vector<std::string> names;
+  if (!platform::ListFolder(ListableFolder(folder), entries)) return names;
+  for (const auto& entry : entries) {
+    if (entry.is_regular && IsHiddenName(entry.name)) names.push_back(entry.name);
+  }
+  return names;
+}
+
+FileResult RemoveOneFile(const std::string& path) {
+  return platform::RemoveFile(path);
+}
+
+FileResult RenameWithoutReplacing(const std::string& from, const std::string& to,
+                                  bool& target_taken) {
+  return platform::RenameWithoutReplacing(from, to, target_taken);
+}
+
 std::string FileNameOf(const std::string& path) {
   return Split(path).name;
 }

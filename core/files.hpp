@@ -68,6 +68,22 @@ struct MoveResult {
 // target.29999 when the name is taken. Never overwrites a file.
 MoveResult MoveFileNumbered(const std::string& source, const std::string& target);
 
+// The whole file as it stands.
+FileResult ReadFileContent(const std::string& path, std::string& bytes);
+
+// Names of the hidden files of a folder (beginning with "."), in no order:
+// the place of a program's temporary files, which listings pass over.
+std::vector<std::string> HiddenFileNames(const std::string& folder);
+
+// Deletes the one file the path names, hidden or not; no wildcards.
+FileResult RemoveOneFile(const std::string& path);
+
+// Renames a file to a name that must not exist yet (`target_taken` says
+// it did). Within one file system the file appears whole under its new
+// name or not at all.
+FileResult RenameWithoutReplacing(const std::string& from, const std::string& to,
+                                  bool& target_taken);
+
 // The last component of a path: the file's name.
 std::string FileNameOf(const std::string& path);
 

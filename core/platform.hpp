@@ -51,6 +51,11 @@ FileResult RemoveFile(const std::string& path);
 // caller to try another name. Works across file systems.
 FileResult MoveWithoutReplacing(const std::string& from, const std::string& to, bool& target_taken);
 
+// Renames a file within its file system to a name that must not exist
+// yet; never copies, so the file shows whole under one name or the other.
+FileResult RenameWithoutReplacing(const std::string& from, const std::string& to,
+                                  bool& target_taken);
+
 // Takes an exclusive advisory lock on a file (created when missing) without
 // waiting. The lock lasts while the returned descriptor is open and ends
 // with the process, however it ends. Returns -1 with `busy` set when

@@ -248,6 +248,21 @@ FileResult MoveWithoutReplacing(const std::string& from, const std::string& to,
   return Failed("Cannot move", from + " to " + to, error);
 }
 
+FileResult RenameWithoutReplacing(const std::string& from, const std::string& to,
+                                  bool& target_taken) {
+  target_taken = false;
+  int result = ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
+  if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
+    // A file system without renameat2's flag: a hard link never replaces either.
+    result = ::link(from.c_str(), to.c_str());
+    if (result == 0) ::unlink(from.c_str());
+  }
+  if (result == 0) return FileResult::Ok();
+  const int error = errno;
+  target_taken = error == EEXIST;
+  return Failed("Cannot rename", from + " to " + to, error);
+}
+
 int TryLockFile(const std::string& path, bool& busy, std::string& error) {
   busy = false;
   Fd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
