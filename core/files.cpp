@@ -223,6 +223,14 @@ std::vector<std::string> HiddenFileNames(const std::string& folder) {
   return names;
 }
 
+FileResult WriteNewFile(const std::string& path, std::string_view bytes) {
+  return platform::CreateFileBytes(path, bytes);
+}
+
+FileResult FlushFileSystem(const std::string& path) {
+  return platform::FlushFileSystem(path);
+}
+
 FileResult RemoveOneFile(const std::string& path) {
   return platform::RemoveFile(path);
 }

@@ -75,6 +75,15 @@ FileResult ReadFileContent(const std::string& path, std::string& bytes);
 // the place of a program's temporary files, which listings pass over.
 std::vector<std::string> HiddenFileNames(const std::string& folder);
 
+// Creates a file that must not exist yet, with these bytes. Unlike
+// WriteTextFile it does not wait for the disk: many files are written
+// first and then flushed at once with FlushFileSystem.
+FileResult WriteNewFile(const std::string& path, std::string_view bytes);
+
+// Waits until everything written to the file system that holds the path
+// (a file or a folder) is on the disk.
+FileResult FlushFileSystem(const std::string& path);
+
 // Deletes the one file the path names, hidden or not; no wildcards.
 FileResult RemoveOneFile(const std::string& path);
 

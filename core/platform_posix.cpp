@@ -226,6 +226,24 @@ FileResult ReplaceFileBytes(const std::string& path, std::string_view bytes) {
   return FileResult::Ok();
 }
 
+FileResult CreateFileBytes(const std::string& path, std::string_view bytes) {
+  Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  if (fd.get() < 0) return Failed("Cannot create", path, errno);
+  int error = 0;
+  if (!WriteAll(fd.get(), bytes, error) || ::close(fd.release()) != 0) {
+    if (error == 0) error = errno;
+    ::unlink(path.c_str());
+    return Failed("Cannot write", path, error);
+  }
+  return FileResult::Ok();
+}
+
+FileResult FlushFileSystem(const std::string& path) {
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0 || ::syncfs(fd.get()) != 0) return Failed("Cannot flush", path, errno);
+  return FileResult::Ok();
+}
+
 FileResult RemoveFile(const std::string& path) {
   if (::unlink(path.c_str()) != 0) return Failed("Cannot delete", path, errno);
   return FileResult::Ok();

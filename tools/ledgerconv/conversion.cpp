@@ -175,7 +175,8 @@ void RemoveTemporaries(const std::string& folder, const std::vector<std::string>
   }
 }
 
-// Writes and flushes every invoice under its temporary name.
+// Writes every invoice under its temporary name, then flushes them all at
+// once: the commit record must never name an invoice the disk lacks.
 bool WriteTemporaries(const ConvertOptions& options, const ExportContent& content,
                       const ToolLog& log, CommitRecord& record) {
   for (const auto& invoice : content.invoices) {
@@ -183,14 +184,18 @@ bool WriteTemporaries(const ConvertOptions& options, const ExportContent& conten
     record.outputs.push_back(name);
     const std::string xml = UblInvoice(invoice);
     const core::FileResult saved =
-        xml.empty()
-            ? core::FileResult::Failed("invoice " + invoice.number + " has no XML form")
-            : core::WriteTextFile(InFolder(options.out_folder, TemporaryName(name)), xml, false);
+        xml.empty() ? core::FileResult::Failed("invoice " + invoice.number + " has no XML form")
+                    : core::WriteNewFile(InFolder(options.out_folder, TemporaryName(name)), xml);
     if (!saved) {
       log.Line(saved.error);
       RemoveTemporaries(options.out_folder, record.outputs);
       return false;
     }
+  }
+  if (const auto flushed = core::FlushFileSystem(options.out_folder); !flushed) {
+    log.Line(flushed.error);
+    RemoveTemporaries(options.out_folder, record.outputs);
+    return false;
   }
   return true;
 }

@@ -119,12 +119,12 @@ std::string ReadLineItem(const std::vector<std::string>& c, InvoiceItem& item) {
   const auto quantity = ParseDecimal(c[kQuantity], 3);
   if (!quantity || *quantity == 0) {
     return "quantity " + Quoted(c[kQuantity]) +
-           " is not a positive number (at most 3 decimal places and 15 digits)";
+           " is not a positive number with at most 3 decimal places and 15 digits";
   }
   const auto price = ParseDecimal(c[kPrice], 4);
   if (!price) {
     return "unit price " + Quoted(c[kPrice]) +
-           " is not a number (at most 4 decimal places and 14 digits)";
+           " is not a number with at most 4 decimal places and 14 digits";
   }
   const auto vat = ParseDecimal(c[kVat], 2);
   if (!vat || *vat > 10000) return "VAT rate " + Quoted(c[kVat]) + " is not a percentage";
