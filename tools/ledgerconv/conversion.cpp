@@ -52,10 +52,15 @@ bool PlaceOutput(const std::string& folder, const std::string& name, const ToolL
   return false;
 }
 
-bool ExportUnchanged(const CommitRecord& record) {
+// Whether the export is still there as it was converted; a file of that
+// name with other bytes is a new export and stays.
+bool ExportUnchanged(const CommitRecord& record, const ToolLog& log) {
   std::string bytes;
-  return core::IsPlainFile(record.export_path) &&
-         core::ReadFileContent(record.export_path, bytes) && Digest(bytes) == record.export_digest;
+  if (!core::IsPlainFile(record.export_path)) return false;
+  const bool same =
+      core::ReadFileContent(record.export_path, bytes) && Digest(bytes) == record.export_digest;
+  if (!same) log.Line(record.export_path + " changed since its conversion; it stays");
+  return same;
 }
 
 // Archives or deletes a converted export.
@@ -80,7 +85,7 @@ bool FinishRecord(const std::string& folder, const CommitRecord& record, const T
   for (const auto& name : record.outputs) placed = PlaceOutput(folder, name, log) && placed;
   if (!placed) return false;
   // Retired before a crash, or replaced by a new export of the same name.
-  if (ExportUnchanged(record) && !RetireExport(record, log)) return false;
+  if (ExportUnchanged(record, log) && !RetireExport(record, log)) return false;
   const core::FileResult removed =
       core::RemoveOneFile(InFolder(folder, RecordName(record.export_path)));
   if (!removed) log.Line(removed.error);
@@ -203,7 +208,6 @@ bool WriteTemporaries(const ConvertOptions& options, const ExportContent& conten
 // Why an export cannot be converted now; "" when it can.
 std::string Refusal(const ConvertOptions& options, const std::string& path,
                     const ExportContent& content, const ToolLog& log) {
-  if (HasControlCharacter(path)) return "its name holds a control character";
   if (core::IsPlainFile(InFolder(options.out_folder, RecordName(path)))) {
     return "it waits for the unfinished conversion recorded in " +
            InFolder(options.out_folder, RecordName(path));
@@ -219,6 +223,12 @@ std::string Refusal(const ConvertOptions& options, const std::string& path,
 // Converts one export; returns how many invoices it wrote, or -1 when the
 // export was kept or its conversion could not be finished.
 int ConvertExport(const ConvertOptions& options, const ToolLog& log, const std::string& path) {
+  if (HasControlCharacter(path)) {
+    std::string shown = path;  // one log line stays one line
+    for (char& c : shown) c = HasControlCharacter(std::string_view(&c, 1)) ? '?' : c;
+    log.Line("KEPT " + shown + ": its name holds a control character; rename it");
+    return -1;
+  }
   std::string bytes;
   if (const auto read = core::ReadFileContent(path, bytes); !read) {
     log.Line("KEPT " + path + ": " + read.error);
