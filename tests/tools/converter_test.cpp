@@ -184,9 +184,9 @@ TEST(ConversionProperties, HoldForOddAndMutatedExports) {
   for (const auto& input : inputs) EXPECT_EQ(CheckConversionProperties(input), "") << input;
 }
 
-// Polls until the predicate holds or ten seconds passed.
+// Polls until the predicate holds or a minute passed.
 bool WaitFor(const std::function<bool()>& predicate) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (!predicate()) {
     if (std::chrono::steady_clock::now() > deadline) return false;
     std::this_thread::sleep_for(std::chrono::microseconds(200));
