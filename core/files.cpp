@@ -154,10 +154,6 @@ std::string ReadTextFile(const Context& context, const std::string& path, bool q
   return text;
 }
 
-FileResult ReadFileBytes(const std::string& path, std::string& bytes) {
-  return platform::ReadFileBytes(path, bytes);
-}
-
 // A listed file that the path names exactly, so that a name holding "*" or
 // "?" deletes or moves that one file and not every file it would match.
 bool NamesListedFileExactly(const std::string& path) {
@@ -215,6 +211,37 @@ MoveResult MoveFileNumbered(const std::string& source, const std::string& target
 
 std::string CanonicalPath(const std::string& path) {
   return platform::CanonicalPath(path);
+}
+
+FileResult ReadFileContent(const std::string& path, std::string& bytes) {
+  return platform::ReadFileBytes(path, bytes);
+}
+
+std::vector<std::string> HiddenFileNames(const std::string& folder) {
+  std::vector<platform::FolderEntry> entries;
+  std::vector<std::string> names;
+  if (!platform::ListFolder(ListableFolder(folder), entries)) return names;
+  for (const auto& entry : entries) {
+    if (entry.is_regular && IsHiddenName(entry.name)) names.push_back(entry.name);
+  }
+  return names;
+}
+
+FileResult WriteNewFile(const std::string& path, std::string_view bytes) {
+  return platform::CreateFileBytes(path, bytes);
+}
+
+FileResult FlushFileSystem(const std::string& path) {
+  return platform::FlushFileSystem(path);
+}
+
+FileResult RemoveOneFile(const std::string& path) {
+  return platform::RemoveFile(path);
+}
+
+FileResult RenameWithoutReplacing(const std::string& from, const std::string& to,
+                                  bool& target_taken) {
+  return platform::RenameWithoutReplacing(from, to, target_taken);
 }
 
 std::string FileNameOf(const std::string& path) {

@@ -50,10 +50,6 @@ FileResult WriteTextLine(const std::string& path, std::string_view text, bool ap
 // language of the settings.
 std::string ReadTextFile(const Context& context, const std::string& path, bool quiet);
 
-// The whole file as it stands, for callers that tell the operator
-// themselves; the result says why it could not be read.
-FileResult ReadFileBytes(const std::string& path, std::string& bytes);
-
 // Deletes every file the listing of path yields; a path that names a file
 // exactly deletes only that file, even when its name holds "*" or "?".
 // Read-only files are not forced; they make the result a failure.
@@ -76,6 +72,32 @@ MoveResult MoveFileNumbered(const std::string& source, const std::string& target
 // that every spelling of one file gives the same text; "" when it does not
 // exist.
 std::string CanonicalPath(const std::string& path);
+
+// The whole file as it stands, for callers that tell the operator
+// themselves; the result says why it could not be read.
+FileResult ReadFileContent(const std::string& path, std::string& bytes);
+
+// Names of the hidden files of a folder (beginning with "."), in no order:
+// the place of a program's temporary files, which listings pass over.
+std::vector<std::string> HiddenFileNames(const std::string& folder);
+
+// Creates a file that must not exist yet, with these bytes. Unlike
+// WriteTextFile it does not wait for the disk: many files are written
+// first and then flushed at once with FlushFileSystem.
+FileResult WriteNewFile(const std::string& path, std::string_view bytes);
+
+// Waits until everything written to the file system that holds the path
+// (a file or a folder) is on the disk.
+FileResult FlushFileSystem(const std::string& path);
+
+// Deletes the one file the path names, hidden or not; no wildcards.
+FileResult RemoveOneFile(const std::string& path);
+
+// Renames a file to a name that must not exist yet (`target_taken` says
+// it did). Within one file system the file appears whole under its new
+// name or not at all.
+FileResult RenameWithoutReplacing(const std::string& from, const std::string& to,
+                                  bool& target_taken);
 
 // The last component of a path: the file's name.
 std::string FileNameOf(const std::string& path);

@@ -51,9 +51,22 @@ FileResult ReplaceFileBytes(const std::string& path, std::string_view bytes);
 
 FileResult RemoveFile(const std::string& path);
 
+// Creates a file that must not exist yet and writes it, without waiting for
+// the disk; a failed write removes the file again.
+FileResult CreateFileBytes(const std::string& path, std::string_view bytes);
+
+// Waits until everything written to the file system that holds the path
+// is on the disk.
+FileResult FlushFileSystem(const std::string& path);
+
 // Moves a file to a name that must not exist yet; `target_taken` tells the
 // caller to try another name. Works across file systems.
 FileResult MoveWithoutReplacing(const std::string& from, const std::string& to, bool& target_taken);
+
+// Renames a file within its file system to a name that must not exist
+// yet; never copies, so the file shows whole under one name or the other.
+FileResult RenameWithoutReplacing(const std::string& from, const std::string& to,
+                                  bool& target_taken);
 
 // Takes an exclusive advisory lock on a file (created when missing) without
 // waiting. The lock lasts while the returned descriptor is open and ends

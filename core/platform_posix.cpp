@@ -242,6 +242,24 @@ FileResult ReplaceFileBytes(const std::string& path, std::string_view bytes) {
   return FileResult::Ok();
 }
 
+FileResult CreateFileBytes(const std::string& path, std::string_view bytes) {
+  Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  if (fd.get() < 0) return Failed("Cannot create", path, errno);
+  int error = 0;
+  if (!WriteAll(fd.get(), bytes, error) || ::close(fd.release()) != 0) {
+    if (error == 0) error = errno;
+    ::unlink(path.c_str());
+    return Failed("Cannot write", path, error);
+  }
+  return FileResult::Ok();
+}
+
+FileResult FlushFileSystem(const std::string& path) {
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0 || ::syncfs(fd.get()) != 0) return Failed("Cannot flush", path, errno);
+  return FileResult::Ok();
+}
+
 FileResult RemoveFile(const std::string& path) {
   if (::unlink(path.c_str()) != 0) return Failed("Cannot delete", path, errno);
   return FileResult::Ok();
@@ -262,6 +280,21 @@ FileResult MoveWithoutReplacing(const std::string& from, const std::string& to,
     return CopyToNewFile(from, to, target_taken);
   }
   return Failed("Cannot move", from + " to " + to, error);
+}
+
+FileResult RenameWithoutReplacing(const std::string& from, const std::string& to,
+                                  bool& target_taken) {
+  target_taken = false;
+  int result = ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
+  if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
+    // A file system without renameat2's flag: a hard link never replaces either.
+    result = ::link(from.c_str(), to.c_str());
+    if (result == 0) ::unlink(from.c_str());
+  }
+  if (result == 0) return FileResult::Ok();
+  const int error = errno;
+  target_taken = error == EEXIST;
+  return Failed("Cannot rename", from + " to " + to, error);
 }
 
 int TryLockFile(const std::string& path, bool inherited, bool& busy, std::string& error) {

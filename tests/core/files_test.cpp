@@ -204,6 +204,29 @@ TEST(MoveFile, NothingToMoveAndRefusals) {
   EXPECT_EQ(beside.target, box.Path("t.xml.2"));
 }
 
+TEST(HiddenFiles, AreWrittenOnceRenamedWithoutReplacingAndRemoved) {
+  Sandbox box;
+  box.Write("out/taken.xml", "old");
+  const std::string part = box.Path("out/.new.xml.part");
+  ASSERT_TRUE(WriteNewFile(part, "new"));
+  EXPECT_FALSE(WriteNewFile(part, "again"));  // never over an existing file
+  EXPECT_EQ(HiddenFileNames(box.Path("out")), std::vector<std::string>{".new.xml.part"});
+  EXPECT_TRUE(FlushFileSystem(box.Path("out")));
+  bool taken = false;
+  EXPECT_FALSE(RenameWithoutReplacing(part, box.Path("out/taken.xml"), taken));
+  EXPECT_TRUE(taken);
+  EXPECT_EQ(ReadFile(box.Path("out/taken.xml")), "old");
+  EXPECT_TRUE(RenameWithoutReplacing(part, box.Path("out/new.xml"), taken));
+  EXPECT_FALSE(taken);
+  std::string bytes;
+  EXPECT_TRUE(ReadFileContent(box.Path("out/new.xml"), bytes));
+  EXPECT_EQ(bytes, "new");
+  box.Write("out/.gone", "x");
+  EXPECT_TRUE(RemoveOneFile(box.Path("out/.gone")));
+  EXPECT_FALSE(RemoveOneFile(box.Path("out/.gone")));
+  EXPECT_TRUE(HiddenFileNames(box.Path("out")).empty());
+}
+
 TEST(AbsolutePathTest, PutsRelativePathsBehindTheInstallation) {
   EXPECT_EQ(AbsolutePath("/srv/in", "/opt/wf"), "/srv/in");
   EXPECT_EQ(AbsolutePath("data", "/opt/wf"), "/opt/wf/data");

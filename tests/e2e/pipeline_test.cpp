@@ -119,12 +119,14 @@ TEST_F(PipelineTest, AMalformedExportLineKeepsThatExport) {
   StartPortal();
   const std::string export_file = "inst/exchange/exports/export-2026-12-02.csv";
   box.Write(export_file, box.Read(export_file) +
-                             "2026-1007;2026-12-02;2027-01-01;Muster;;Buyer;;Item;two;1,00;20\r\n");
+                             "2026-1007;2026-12-02;2027-01-01;Muster;ATU1;Street;Wien;1010;AT;"
+                             "Buyer;;Street;Linz;4020;AT;Item;two;1,00;20\r\n");
   Run();
-  EXPECT_NE(Log().find("MALFORMED " + home +
-                       "/exchange/exports/export-2026-12-02.csv:5: quantity \"two\" is not a "
-                       "positive number (invoice 2026-1007)"),
-            std::string::npos)
+  EXPECT_NE(
+      Log().find("MALFORMED " + home +
+                 "/exchange/exports/export-2026-12-02.csv:5: quantity \"two\" is not a "
+                 "positive number with at most 3 decimal places and 15 digits (invoice 2026-1007)"),
+      std::string::npos)
       << Log();
   EXPECT_TRUE(box.Exists(export_file));
   EXPECT_EQ(Files("exchange/acks"), 4u);  // the other two exports went through
@@ -133,8 +135,8 @@ TEST_F(PipelineTest, AMalformedExportLineKeepsThatExport) {
 TEST_F(PipelineTest, TwoInvoicesThatWouldShareAFileNameKeepTheirExport) {
   StartPortal();
   box.Write("inst/exchange/exports/export-2026-12-04.csv",
-            "RE/1;2026-12-04;2027-01-03;S;;B;;Item;1;1;20\r\n"
-            "RE:1;2026-12-04;2027-01-03;S;;B;;Item;1;1;20\r\n");
+            "RE/1;2026-12-04;2027-01-03;S;ATU1;St;Wien;;AT;B;;St;Linz;;AT;Item;1;1;20\r\n"
+            "RE:1;2026-12-04;2027-01-03;S;ATU1;St;Wien;;AT;B;;St;Linz;;AT;Item;1;1;20\r\n");
   Run();
   EXPECT_NE(Log().find("would have the file name"), std::string::npos) << Log();
   EXPECT_TRUE(box.Exists("inst/exchange/exports/export-2026-12-04.csv"));

@@ -1,15 +1,41 @@
 #include "tools/ledgerconv/export_reader.hpp"
 
 #include <map>
-#include <optional>
 
 #include "core/line_index.hpp"
+#include "tools/ledgerconv/export_fields.hpp"
 
 namespace wfdesk::tools {
 
 namespace {
 
-constexpr int kColumns = 11;
+constexpr std::size_t kColumns = 19;
+constexpr std::size_t kColumnsWithoutAddresses = 11;
+
+__extension__ using Wide = __int128;
+
+const char* const kColumnNames[kColumns] = {
+    "invoice number", "issue date",       "due date",
+    "seller name",    "seller VAT ID",    "seller street",
+    "seller city",    "seller post code", "seller country code",
+    "buyer name",     "buyer VAT ID",     "buyer street",
+    "buyer city",     "buyer post code",  "buyer country code",
+    "item",           "quantity",         "unit price",
+    "VAT rate"};
+
+enum Column : std::size_t {
+  kNumber,
+  kIssued,
+  kDue,
+  kSeller = 3,
+  kBuyer = 9,
+  kItem = 15,
+  kQuantity,
+  kPrice,
+  kVat
+};
+// Offsets from kSeller or kBuyer.
+enum PartyColumn : std::size_t { kName, kVatId, kStreet, kCity, kPostCode, kCountry };
 
 std::vector<std::string> SplitColumns(std::string_view line) {
   std::vector<std::string> columns;
@@ -28,77 +54,101 @@ std::vector<std::string> SplitColumns(std::string_view line) {
   return columns;
 }
 
-// A decimal number with at most `decimals` places, scaled by 10^decimals.
-std::optional<std::int64_t> ParseDecimal(const std::string& text, int decimals) {
-  if (text.empty()) return std::nullopt;
-  std::int64_t whole = 0, fraction = 0;
-  int places = -1;
-  for (char c : text) {
-    if (c == '.' || c == ',') {
-      if (places >= 0) return std::nullopt;
-      places = 0;
-    } else if (c >= '0' && c <= '9') {
-      if (places < 0) {
-        if (whole > 100000000000LL) return std::nullopt;
-        whole = whole * 10 + (c - '0');
-      } else {
-        if (++places > decimals) return std::nullopt;
-        fraction = fraction * 10 + (c - '0');
-      }
-    } else {
-      return std::nullopt;
+std::string Quoted(const std::string& text) {
+  return "\"" + text + "\"";
+}
+
+std::string CountColumns(std::size_t count) {
+  std::string why = std::to_string(count) + " columns instead of " + std::to_string(kColumns);
+  if (count == kColumnsWithoutAddresses) {
+    why +=
+        ": the addresses of seller and buyer are missing (street, city, post code and "
+        "country code after each one's VAT ID)";
+  }
+  return why;
+}
+
+std::string CheckCharacters(const std::vector<std::string>& c) {
+  for (std::size_t i = 0; i < c.size(); ++i) {
+    if (std::string why = UnfitCharacter(c[i]); !why.empty()) {
+      return std::string(kColumnNames[i]) + " holds " + why;
     }
   }
-  if (places == 0) return std::nullopt;  // "12." has no digits after the mark
-  std::int64_t scale = 1;
-  for (int i = 0; i < decimals; ++i) scale *= 10;
-  for (int i = std::max(places, 0); i < decimals; ++i) fraction *= 10;
-  return whole * scale + fraction;
-}
-
-bool IsDate(const std::string& text) {
-  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
-  for (std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
-    if (text[i] < '0' || text[i] > '9') return false;
-  }
-  const int month = std::stoi(text.substr(5, 2));
-  const int day = std::stoi(text.substr(8, 2));
-  return month >= 1 && month <= 12 && day >= 1 && day <= 31;
-}
-
-// quantity x price, rounded half up to cents.
-std::int64_t AmountCents(std::int64_t quantity_milli, std::int64_t price_ten_thousandths) {
-  __extension__ using Wide = __int128;
-  const Wide product = static_cast<Wide>(quantity_milli) * price_ten_thousandths;  // x 10^7
-  return static_cast<std::int64_t>((product + 50000) / 100000);
-}
-
-// The invoice line of a line's columns, or why it is malformed.
-std::string ReadItem(const std::vector<std::string>& c, Invoice& head, InvoiceItem& item) {
-  if (c.size() != kColumns) {
-    return std::to_string(c.size()) + " columns instead of " + std::to_string(kColumns);
-  }
-  if (c[0].empty()) return "no invoice number";
-  if (!IsDate(c[1])) return "issue date \"" + c[1] + "\" is not a date YYYY-MM-DD";
-  if (!IsDate(c[2])) return "due date \"" + c[2] + "\" is not a date YYYY-MM-DD";
-  if (c[3].empty()) return "no seller name";
-  if (c[5].empty()) return "no buyer name";
-  if (c[7].empty()) return "no item";
-  const auto quantity = ParseDecimal(c[8], 3);
-  if (!quantity || *quantity == 0) return "quantity \"" + c[8] + "\" is not a positive number";
-  const auto price = ParseDecimal(c[9], 4);
-  if (!price) return "unit price \"" + c[9] + "\" is not a number";
-  const auto vat = ParseDecimal(c[10], 2);
-  if (!vat || *vat > 10000) return "VAT rate \"" + c[10] + "\" is not a percentage";
-  head = {c[0], c[1], c[2], c[3], c[4], c[5], c[6], {}};
-  item = {c[7], *quantity, *price, *vat, AmountCents(*quantity, *price)};
   return "";
 }
 
+std::string CheckVatId(const std::string& id, const char* whose) {
+  if (id.size() > 2 && (id.compare(0, 2, "EL") == 0 || IsCountryCode(id.substr(0, 2)))) return "";
+  return whose + std::string(" VAT ID ") + Quoted(id) + " does not begin with a country code";
+}
+
+// Reads the six columns of a party from `first` on.
+std::string ReadParty(const std::vector<std::string>& c, std::size_t first, const char* whose,
+                      Party& party) {
+  const std::string role = whose;
+  party = {c[first + kName],
+           c[first + kVatId],
+           {c[first + kStreet], c[first + kCity], c[first + kPostCode], c[first + kCountry]}};
+  if (party.name.empty()) return "no " + role + " name";
+  if (party.address.street.empty()) return "no " + role + " street";
+  if (party.address.city.empty()) return "no " + role + " city";
+  if (party.address.country.empty()) return "no " + role + " country code";
+  if (!IsCountryCode(party.address.country)) {
+    return role + " country code " + Quoted(party.address.country) +
+           " is not an ISO 3166 code such as AT";
+  }
+  if (!party.vat.empty()) return CheckVatId(party.vat, whose);
+  return "";
+}
+
+std::string ReadHead(const std::vector<std::string>& c, Invoice& head) {
+  if (c[kNumber].empty()) return "no invoice number";
+  if (!IsRealDate(c[kIssued])) return "issue date " + Quoted(c[kIssued]) + " is not a date";
+  if (!IsRealDate(c[kDue])) return "due date " + Quoted(c[kDue]) + " is not a date";
+  head.number = c[kNumber];
+  head.issue_date = c[kIssued];
+  head.due_date = c[kDue];
+  if (auto why = ReadParty(c, kSeller, "seller", head.seller); !why.empty()) return why;
+  // The buyer identifies the seller by it, and VAT is charged under it.
+  if (head.seller.vat.empty()) return "no seller VAT ID";
+  return ReadParty(c, kBuyer, "buyer", head.buyer);
+}
+
+std::string ReadLineItem(const std::vector<std::string>& c, InvoiceItem& item) {
+  if (c[kItem].empty()) return "no item";
+  const auto quantity = ParseDecimal(c[kQuantity], 3);
+  if (!quantity || *quantity == 0) {
+    return "quantity " + Quoted(c[kQuantity]) +
+           " is not a positive number with at most 3 decimal places and 15 digits";
+  }
+  const auto price = ParseDecimal(c[kPrice], 4);
+  if (!price) {
+    return "unit price " + Quoted(c[kPrice]) +
+           " is not a number with at most 4 decimal places and 14 digits";
+  }
+  const auto vat = ParseDecimal(c[kVat], 2);
+  if (!vat || *vat > 10000) return "VAT rate " + Quoted(c[kVat]) + " is not a percentage";
+  // quantity x price is in units of 10^-7; rounded half up to cents.
+  const Wide amount = (static_cast<Wide>(*quantity) * *price + 50000) / 100000;
+  if (amount > kMaxCents) {
+    return "amount " + c[kQuantity] + " x " + c[kPrice] +
+           " is beyond the largest amount an invoice carries (" + FormatCents(kMaxCents) + ")";
+  }
+  item = {c[kItem], *quantity, *price, *vat, static_cast<std::int64_t>(amount)};
+  return "";
+}
+
+// The invoice head and line of a line's columns, or why it is malformed.
+std::string ReadItem(const std::vector<std::string>& c, Invoice& head, InvoiceItem& item) {
+  if (c.size() != kColumns) return CountColumns(c.size());
+  if (std::string why = CheckCharacters(c); !why.empty()) return why;
+  if (std::string why = ReadHead(c, head); !why.empty()) return why;
+  return ReadLineItem(c, item);
+}
+
 bool SameHead(const Invoice& a, const Invoice& b) {
-  return a.issue_date == b.issue_date && a.due_date == b.due_date &&
-         a.seller_name == b.seller_name && a.seller_vat == b.seller_vat &&
-         a.buyer_name == b.buyer_name && a.buyer_vat == b.buyer_vat;
+  return a.issue_date == b.issue_date && a.due_date == b.due_date && a.seller == b.seller &&
+         a.buyer == b.buyer;
 }
 
 bool IsPassedOver(std::string_view line, const std::vector<std::string>& columns) {
@@ -106,7 +156,55 @@ bool IsPassedOver(std::string_view line, const std::vector<std::string>& columns
   return line.front() == '#' || columns.front() == "invoice_number";
 }
 
+// Adds a read line to its invoice; why it does not fit there otherwise.
+std::string AddLine(ExportContent& content, std::map<std::string, std::size_t>& index,
+                    Invoice& head, InvoiceItem& item) {
+  auto found = index.find(head.number);
+  if (found == index.end()) {
+    found = index.emplace(head.number, content.invoices.size()).first;
+    content.invoices.push_back(std::move(head));
+  } else if (!SameHead(content.invoices[found->second], head)) {
+    return "dates or parties differ from the invoice's first line";
+  }
+  content.invoices[found->second].items.push_back(std::move(item));
+  return "";
+}
+
+void CheckTotals(ExportContent& content) {
+  for (const Invoice& invoice : content.invoices) {
+    InvoiceTotals totals;
+    if (ComputeTotals(invoice, totals)) continue;
+    content.problems.push_back({invoice.first_line, invoice.number,
+                                "the invoice's total is beyond the largest amount an invoice "
+                                "carries (" +
+                                    FormatCents(kMaxCents) + ")"});
+  }
+}
+
 }  // namespace
+
+bool ComputeTotals(const Invoice& invoice, InvoiceTotals& totals) {
+  std::map<std::int64_t, Wide> taxable_by_rate;
+  Wide net = 0;
+  for (const auto& item : invoice.items) {
+    net += item.amount_cents;
+    taxable_by_rate[item.vat_hundredths] += item.amount_cents;
+  }
+  totals = {};
+  Wide tax = 0;
+  for (const auto& [rate, taxable] : taxable_by_rate) {
+    const Wide rate_tax = (taxable * rate + 5000) / 10000;
+    tax += rate_tax;
+    if (taxable > kMaxCents || rate_tax > kMaxCents) return false;
+    totals.rates.push_back(
+        {rate, static_cast<std::int64_t>(taxable), static_cast<std::int64_t>(rate_tax)});
+  }
+  if (net + tax > kMaxCents) return false;  // the payable amount is the largest
+  totals.net_cents = static_cast<std::int64_t>(net);
+  totals.tax_cents = static_cast<std::int64_t>(tax);
+  totals.payable_cents = static_cast<std::int64_t>(net + tax);
+  return true;
+}
 
 ExportContent ReadExport(std::string_view text) {
   ExportContent content;
@@ -119,31 +217,26 @@ ExportContent ReadExport(std::string_view text) {
     if (IsPassedOver(line, columns)) continue;
     const int line_number = static_cast<int>(n) + 1;
     Invoice head;
+    head.first_line = line_number;
     InvoiceItem item;
-    if (std::string why = ReadItem(columns, head, item); !why.empty()) {
-      content.problems.push_back({line_number, columns.front(), why});
-      continue;
-    }
-    auto found = index.find(head.number);
-    if (found == index.end()) {
-      found = index.emplace(head.number, content.invoices.size()).first;
-      content.invoices.push_back(head);
-    } else if (!SameHead(content.invoices[found->second], head)) {
-      content.problems.push_back(
-          {line_number, head.number, "dates or parties differ from the invoice's first line"});
-      continue;
-    }
-    content.invoices[found->second].items.push_back(item);
+    std::string why = ReadItem(columns, head, item);
+    if (why.empty()) why = AddLine(content, index, head, item);
+    if (why.empty()) continue;
+    // A number that cannot stand in an invoice cannot stand in the log either.
+    const bool fit = UnfitCharacter(columns.front()).empty();
+    content.problems.push_back({line_number, fit ? columns.front() : "", why});
   }
+  CheckTotals(content);
   return content;
 }
 
 std::string FormatCents(std::int64_t cents) {
   const bool negative = cents < 0;
-  if (negative) cents = -cents;
-  std::string fraction = std::to_string(cents % 100);
+  const auto magnitude =
+      negative ? 0 - static_cast<std::uint64_t>(cents) : static_cast<std::uint64_t>(cents);
+  std::string fraction = std::to_string(magnitude % 100);
   if (fraction.size() < 2) fraction.insert(0, "0");
-  return (negative ? "-" : "") + std::to_string(cents / 100) + "." + fraction;
+  return (negative ? "-" : "") + std::to_string(magnitude / 100) + "." + fraction;
 }
 
 }  // namespace wfdesk::tools

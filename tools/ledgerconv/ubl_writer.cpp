@@ -1,21 +1,74 @@
 #include "tools/ledgerconv/ubl_writer.hpp"
 
-#include <map>
-
-#include "tools/common/switches.hpp"
+#include <libxml/xmlwriter.h>
 
 namespace wfdesk::tools {
 
 namespace {
 
-std::string Amount(const char* element, std::int64_t cents) {
-  return std::string("<cbc:") + element + " currencyID=\"EUR\">" + FormatCents(cents) +
-         "</cbc:" + element + ">";
-}
+constexpr const char* kCurrency = "EUR";
 
-std::string Percent(std::int64_t hundredths) {
-  return FormatCents(hundredths);
-}
+// libxml2's text writer into memory; the first failure makes the result "".
+class XmlOut {
+ public:
+  XmlOut() : buffer_(xmlBufferCreate()) {
+    writer_ = buffer_ ? xmlNewTextWriterMemory(buffer_, 0) : nullptr;
+    ok_ = writer_ != nullptr;
+    Check(ok_ ? xmlTextWriterSetIndent(writer_, 1) : -1);
+    Check(ok_ ? xmlTextWriterSetIndentString(writer_, X("  ")) : -1);
+    Check(ok_ ? xmlTextWriterStartDocument(writer_, nullptr, "UTF-8", nullptr) : -1);
+  }
+  ~XmlOut() {
+    if (writer_) xmlFreeTextWriter(writer_);
+    if (buffer_) xmlBufferFree(buffer_);
+  }
+  XmlOut(const XmlOut&) = delete;
+  XmlOut& operator=(const XmlOut&) = delete;
+
+  void Start(const char* name) { Check(ok_ ? xmlTextWriterStartElement(writer_, X(name)) : -1); }
+  void End() { Check(ok_ ? xmlTextWriterEndElement(writer_) : -1); }
+  void Attribute(const char* name, const std::string& value) {
+    Check(ok_ ? xmlTextWriterWriteAttribute(writer_, X(name), X(value.c_str())) : -1);
+  }
+  void Element(const char* name, const std::string& text) {
+    Start(name);
+    Text(text);
+    End();
+  }
+  void Element(const char* name, const std::string& text, const char* attribute,
+               const std::string& value) {
+    Start(name);
+    Attribute(attribute, value);
+    Text(text);
+    End();
+  }
+  void Amount(const char* name, std::int64_t cents) {
+    Element(name, FormatCents(cents), "currencyID", kCurrency);
+  }
+
+  std::string Finish() {
+    Check(ok_ ? xmlTextWriterEndDocument(writer_) : -1);
+    Check(ok_ ? xmlTextWriterFlush(writer_) : -1);
+    if (!ok_) return "";
+    std::string xml(reinterpret_cast<const char*>(xmlBufferContent(buffer_)),
+                    static_cast<std::size_t>(xmlBufferLength(buffer_)));
+    if (xml.empty() || xml.back() != '\n') xml += '\n';
+    return xml;
+  }
+
+ private:
+  static const xmlChar* X(const char* text) { return reinterpret_cast<const xmlChar*>(text); }
+  void Text(const std::string& text) {
+    // A NUL would end the text early without a word.
+    if (text.find('\0') != std::string::npos) ok_ = false;
+    Check(ok_ ? xmlTextWriterWriteString(writer_, X(text.c_str())) : -1);
+  }
+  void Check(int status) { ok_ = ok_ && status >= 0; }
+
+  xmlBufferPtr buffer_;
+  xmlTextWriterPtr writer_ = nullptr;
+  bool ok_ = false;
+};
 
 std::string Decimal(std::int64_t value, int decimals) {
   std::int64_t scale = 1;
@@ -26,79 +79,114 @@ std::string Decimal(std::int64_t value, int decimals) {
   return std::to_string(value / scale) + (fraction.empty() ? "" : "." + fraction);
 }
 
-std::string TaxCategory(const char* element, std::int64_t vat_hundredths) {
-  return std::string("<cac:") + element + "><cbc:ID>" + (vat_hundredths == 0 ? "Z" : "S") +
-         "</cbc:ID><cbc:Percent>" + Percent(vat_hundredths) +
-         "</cbc:Percent><cac:TaxScheme><cbc:ID>VAT</cbc:ID></cac:TaxScheme></cac:" + element + ">";
+// S for standard rated, Z for zero rated: each with its rate.
+void TaxCategory(XmlOut& xml, const char* element, std::int64_t vat_hundredths) {
+  xml.Start(element);
+  xml.Element("cbc:ID", vat_hundredths == 0 ? "Z" : "S");
+  xml.Element("cbc:Percent", FormatCents(vat_hundredths));
+  xml.Start("cac:TaxScheme");
+  xml.Element("cbc:ID", "VAT");
+  xml.End();
+  xml.End();
 }
 
-std::string Party(const char* element, const std::string& name, const std::string& vat) {
-  std::string party = std::string("  <cac:") + element + "><cac:Party>\n" +
-                      "    <cac:PartyName><cbc:Name>" + XmlEscape(name) +
-                      "</cbc:Name></cac:PartyName>\n";
-  if (!vat.empty()) {
-    party += "    <cac:PartyTaxScheme><cbc:CompanyID>" + XmlEscape(vat) +
-             "</cbc:CompanyID><cac:TaxScheme><cbc:ID>VAT</cbc:ID></cac:TaxScheme>"
-             "</cac:PartyTaxScheme>\n";
+void PostalAddress(XmlOut& xml, const Address& address) {
+  xml.Start("cac:PostalAddress");
+  xml.Element("cbc:StreetName", address.street);
+  xml.Element("cbc:CityName", address.city);
+  if (!address.post_code.empty()) xml.Element("cbc:PostalZone", address.post_code);
+  xml.Start("cac:Country");
+  xml.Element("cbc:IdentificationCode", address.country);
+  xml.End();
+  xml.End();
+}
+
+void WriteParty(XmlOut& xml, const char* role, const Party& party) {
+  xml.Start(role);
+  xml.Start("cac:Party");
+  xml.Start("cac:PartyName");
+  xml.Element("cbc:Name", party.name);
+  xml.End();
+  PostalAddress(xml, party.address);
+  if (!party.vat.empty()) {
+    xml.Start("cac:PartyTaxScheme");
+    xml.Element("cbc:CompanyID", party.vat);
+    xml.Start("cac:TaxScheme");
+    xml.Element("cbc:ID", "VAT");
+    xml.End();
+    xml.End();
   }
-  party += "    <cac:PartyLegalEntity><cbc:RegistrationName>" + XmlEscape(name) +
-           "</cbc:RegistrationName></cac:PartyLegalEntity>\n";
-  return party + "  </cac:Party></cac:" + element + ">\n";
+  xml.Start("cac:PartyLegalEntity");
+  xml.Element("cbc:RegistrationName", party.name);
+  xml.End();
+  xml.End();
+  xml.End();
+}
+
+void WriteHead(XmlOut& xml, const Invoice& invoice) {
+  xml.Start("Invoice");
+  xml.Attribute("xmlns", "urn:oasis:names:specification:ubl:schema:xsd:Invoice-2");
+  xml.Attribute("xmlns:cac",
+                "urn:oasis:names:specification:ubl:schema:xsd:CommonAggregateComponents-2");
+  xml.Attribute("xmlns:cbc",
+                "urn:oasis:names:specification:ubl:schema:xsd:CommonBasicComponents-2");
+  xml.Element("cbc:UBLVersionID", "2.1");
+  xml.Element("cbc:CustomizationID", "urn:cen.eu:en16931:2017");
+  xml.Element("cbc:ID", invoice.number);
+  xml.Element("cbc:IssueDate", invoice.issue_date);
+  xml.Element("cbc:DueDate", invoice.due_date);
+  xml.Element("cbc:InvoiceTypeCode", "380");
+  xml.Element("cbc:DocumentCurrencyCode", kCurrency);
+  WriteParty(xml, "cac:AccountingSupplierParty", invoice.seller);
+  WriteParty(xml, "cac:AccountingCustomerParty", invoice.buyer);
+}
+
+void WriteTotals(XmlOut& xml, const InvoiceTotals& totals) {
+  xml.Start("cac:TaxTotal");
+  xml.Amount("cbc:TaxAmount", totals.tax_cents);
+  for (const auto& rate : totals.rates) {
+    xml.Start("cac:TaxSubtotal");
+    xml.Amount("cbc:TaxableAmount", rate.taxable_cents);
+    xml.Amount("cbc:TaxAmount", rate.tax_cents);
+    TaxCategory(xml, "cac:TaxCategory", rate.vat_hundredths);
+    xml.End();
+  }
+  xml.End();
+  xml.Start("cac:LegalMonetaryTotal");
+  xml.Amount("cbc:LineExtensionAmount", totals.net_cents);
+  xml.Amount("cbc:TaxExclusiveAmount", totals.net_cents);
+  xml.Amount("cbc:TaxInclusiveAmount", totals.payable_cents);
+  xml.Amount("cbc:PayableAmount", totals.payable_cents);
+  xml.End();
+}
+
+void WriteLine(XmlOut& xml, int id, const InvoiceItem& item) {
+  xml.Start("cac:InvoiceLine");
+  xml.Element("cbc:ID", std::to_string(id));
+  xml.Element("cbc:InvoicedQuantity", Decimal(item.quantity_milli, 3), "unitCode", "C62");
+  xml.Amount("cbc:LineExtensionAmount", item.amount_cents);
+  xml.Start("cac:Item");
+  xml.Element("cbc:Name", item.name);
+  TaxCategory(xml, "cac:ClassifiedTaxCategory", item.vat_hundredths);
+  xml.End();
+  xml.Start("cac:Price");
+  xml.Element("cbc:PriceAmount", Decimal(item.price_ten_thousandths, 4), "currencyID", kCurrency);
+  xml.End();
+  xml.End();
 }
 
 }  // namespace
 
 std::string UblInvoice(const Invoice& invoice) {
-  std::int64_t net = 0;
-  std::map<std::int64_t, std::int64_t> net_by_rate;
-  for (const auto& item : invoice.items) {
-    net += item.amount_cents;
-    net_by_rate[item.vat_hundredths] += item.amount_cents;
-  }
-  std::int64_t tax = 0;
-  std::string subtotals;
-  for (const auto& [rate, taxable] : net_by_rate) {
-    const std::int64_t rate_tax = (taxable * rate + 5000) / 10000;
-    tax += rate_tax;
-    subtotals += "    <cac:TaxSubtotal>" + Amount("TaxableAmount", taxable) +
-                 Amount("TaxAmount", rate_tax) + TaxCategory("TaxCategory", rate) +
-                 "</cac:TaxSubtotal>\n";
-  }
-
-  std::string xml =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      "<Invoice xmlns=\"urn:oasis:names:specification:ubl:schema:xsd:Invoice-2\"\n"
-      "         "
-      "xmlns:cac=\"urn:oasis:names:specification:ubl:schema:xsd:CommonAggregateComponents-2\"\n"
-      "         "
-      "xmlns:cbc=\"urn:oasis:names:specification:ubl:schema:xsd:CommonBasicComponents-2\">\n"
-      "  <cbc:UBLVersionID>2.1</cbc:UBLVersionID>\n"
-      "  <cbc:CustomizationID>urn:cen.eu:en16931:2017</cbc:CustomizationID>\n";
-  xml += "  <cbc:ID>" + XmlEscape(invoice.number) + "</cbc:ID>\n";
-  xml += "  <cbc:IssueDate>" + invoice.issue_date + "</cbc:IssueDate>\n";
-  xml += "  <cbc:DueDate>" + invoice.due_date + "</cbc:DueDate>\n";
-  xml += "  <cbc:InvoiceTypeCode>380</cbc:InvoiceTypeCode>\n";
-  xml += "  <cbc:DocumentCurrencyCode>EUR</cbc:DocumentCurrencyCode>\n";
-  xml += Party("AccountingSupplierParty", invoice.seller_name, invoice.seller_vat);
-  xml += Party("AccountingCustomerParty", invoice.buyer_name, invoice.buyer_vat);
-  xml += "  <cac:TaxTotal>" + Amount("TaxAmount", tax) + "\n" + subtotals + "  </cac:TaxTotal>\n";
-  xml += "  <cac:LegalMonetaryTotal>" + Amount("LineExtensionAmount", net) +
-         Amount("TaxExclusiveAmount", net) + Amount("TaxInclusiveAmount", net + tax) +
-         Amount("PayableAmount", net + tax) + "</cac:LegalMonetaryTotal>\n";
+  InvoiceTotals totals;
+  if (!ComputeTotals(invoice, totals)) return "";
+  XmlOut xml;
+  WriteHead(xml, invoice);
+  WriteTotals(xml, totals);
   int line_id = 0;
-  for (const auto& item : invoice.items) {
-    xml += "  <cac:InvoiceLine>\n";
-    xml += "    <cbc:ID>" + std::to_string(++line_id) + "</cbc:ID>\n";
-    xml += "    <cbc:InvoicedQuantity unitCode=\"C62\">" + Decimal(item.quantity_milli, 3) +
-           "</cbc:InvoicedQuantity>\n";
-    xml += "    " + Amount("LineExtensionAmount", item.amount_cents) + "\n";
-    xml += "    <cac:Item><cbc:Name>" + XmlEscape(item.name) + "</cbc:Name>" +
-           TaxCategory("ClassifiedTaxCategory", item.vat_hundredths) + "</cac:Item>\n";
-    xml += "    <cac:Price><cbc:PriceAmount currencyID=\"EUR\">" +
-           Decimal(item.price_ten_thousandths, 4) + "</cbc:PriceAmount></cac:Price>\n";
-    xml += "  </cac:InvoiceLine>\n";
-  }
-  return xml + "</Invoice>\n";
+  for (const auto& item : invoice.items) WriteLine(xml, ++line_id, item);
+  xml.End();
+  return xml.Finish();
 }
 
 }  // namespace wfdesk::tools

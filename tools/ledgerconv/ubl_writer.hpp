@@ -6,9 +6,11 @@
 
 namespace wfdesk::tools {
 
-// The invoice as a UBL 2.1 Invoice (OASIS), a minimal valid subset: ID,
-// dates, type 380, EUR, the two parties with their VAT IDs, the VAT per
-// rate, the totals and the invoice lines.
+// The invoice as a UBL 2.1 Invoice (OASIS) that keeps the rules of
+// EN 16931: ID, dates, type 380, EUR, the two parties with their postal
+// addresses and VAT IDs, the VAT per rate (S, or Z for 0 %), the totals and
+// the invoice lines. "" when the XML writer fails, or when the totals go
+// beyond kMaxCents (ReadExport refuses such invoices).
 std::string UblInvoice(const Invoice& invoice);
 
 }  // namespace wfdesk::tools

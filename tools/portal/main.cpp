@@ -152,7 +152,7 @@ class Portal {
     std::string earlier, stored_body, why;
     std::ifstream(base + ".ack") >> earlier;
     Invoice stored;
-    (void)core::ReadFileBytes(base + ".xml", stored_body);
+    (void)core::ReadFileContent(base + ".xml", stored_body);
     const bool same = ReadRequest(stored_body, stored, why) && stored.text == invoice.text;
     const std::string text = "invoice " + invoice.number + " was uploaded before" +
                              (same ? " (" + earlier + ")" : " with other content");

@@ -168,7 +168,7 @@ void Converse(const Upload& upload, Pipes& pipes, pid_t pid, UploadResult& resul
 
 std::string Complaint(const std::string& error_file) {
   std::string said;
-  (void)core::ReadFileBytes(error_file, said);
+  (void)core::ReadFileContent(error_file, said);
   while (!said.empty() && (said.back() == '\n' || said.back() == '\r')) said.pop_back();
   return said;
 }

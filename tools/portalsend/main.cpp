@@ -82,7 +82,7 @@ struct Sender {
 
 std::string Sender::Request(const std::string& path, std::string& error) const {
   std::string invoice;
-  if (const auto read = core::ReadFileBytes(path, invoice); !read) {
+  if (const auto read = core::ReadFileContent(path, invoice); !read) {
     error = read.error;
     return "";
   }
@@ -212,7 +212,7 @@ Sent Sender::Send(const std::string& path) const {
     return result.unreachable ? Sent::kPortalUnreachable : Sent::kKept;
   }
   std::string answer;
-  (void)core::ReadFileBytes(answer_file, answer);
+  (void)core::ReadFileContent(answer_file, answer);
   KeepAnswer(base, answer_file);
   const tools::Verdict verdict = tools::JudgeAnswer(result.http_status, answer);
   if (verdict.outcome == tools::Outcome::kRefused) {
@@ -277,7 +277,7 @@ int main(int argc, char** argv) {
   }
   if (switches->Get("-cp").empty() || !core::DirExists(switches->Get("-f")) ||
       !core::DirExists(switches->Get("-fp")) ||
-      !core::ReadFileBytes(switches->Get("-coa"), sender.template_text)) {
+      !core::ReadFileContent(switches->Get("-coa"), sender.template_text)) {
     log.Line(
         "needs a portal address (-cp), an existing invoice folder (-f), an existing output "
         "folder (-fp) and a readable template (-coa)");

@@ -1,7 +1,8 @@
 <?xml version="1.0" encoding="UTF-8"?>
 <!-- A UBL 2.1 invoice in the portal's upload format (urn:wfdesk:portal:invoice:1):
-     the invoice number, dates and currency as attributes, the two parties, one
-     element per invoice line and the totals. -->
+     the invoice number, dates and currency as attributes, the two parties with
+     their VAT IDs and postal addresses, one element per invoice line and the
+     totals. -->
 <xsl:stylesheet version="1.0"
     xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
     xmlns:ubl="urn:oasis:names:specification:ubl:schema:xsd:Invoice-2"
@@ -38,6 +39,12 @@
     <xsl:element name="inv:{$role}">
       <xsl:attribute name="name"><xsl:value-of select="cac:PartyName/cbc:Name"/></xsl:attribute>
       <xsl:attribute name="vatId"><xsl:value-of select="cac:PartyTaxScheme/cbc:CompanyID"/></xsl:attribute>
+      <xsl:for-each select="cac:PostalAddress">
+        <xsl:attribute name="street"><xsl:value-of select="cbc:StreetName"/></xsl:attribute>
+        <xsl:attribute name="city"><xsl:value-of select="cbc:CityName"/></xsl:attribute>
+        <xsl:attribute name="postCode"><xsl:value-of select="cbc:PostalZone"/></xsl:attribute>
+        <xsl:attribute name="country"><xsl:value-of select="cac:Country/cbc:IdentificationCode"/></xsl:attribute>
+      </xsl:for-each>
     </xsl:element>
   </xsl:template>
 </xsl:stylesheet>

@@ -1,0 +1,85 @@
+#include "tools/ledgerconv/properties.hpp"
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <memory>
+
+#include "core/line_index.hpp"
+#include "core/text_encoding.hpp"
+#include "tools/ledgerconv/export_reader.hpp"
+#include "tools/ledgerconv/ubl_writer.hpp"
+
+namespace wfdesk::tools {
+
+namespace {
+
+using Document = std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)>;
+
+bool Named(const xmlNode* node, const char* name) {
+  return node->type == XML_ELEMENT_NODE &&
+         xmlStrEqual(node->name, reinterpret_cast<const xmlChar*>(name));
+}
+
+std::string Content(const xmlNode* node) {
+  xmlChar* text = xmlNodeGetContent(node);
+  std::string result = text ? reinterpret_cast<const char*>(text) : "";
+  xmlFree(text);
+  return result;
+}
+
+// The first child element of that name, or nullptr.
+const xmlNode* Child(const xmlNode* parent, const char* name) {
+  for (const xmlNode* node = parent ? parent->children : nullptr; node; node = node->next) {
+    if (Named(node, name)) return node;
+  }
+  return nullptr;
+}
+
+std::string CheckXml(const Invoice& invoice, const std::string& xml) {
+  InvoiceTotals totals;
+  if (!ComputeTotals(invoice, totals)) return "invoice " + invoice.number + ": totals too big";
+  Document doc(xmlReadMemory(xml.data(), static_cast<int>(xml.size()), nullptr, nullptr,
+                             XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING),
+               xmlFreeDoc);
+  if (!doc) return "invoice " + invoice.number + ": XML is not well-formed";
+  const xmlNode* root = xmlDocGetRootElement(doc.get());
+  std::size_t lines = 0;
+  for (const xmlNode* node = root->children; node; node = node->next) {
+    lines += Named(node, "InvoiceLine") ? 1 : 0;
+  }
+  const xmlNode* payable = Child(Child(root, "LegalMonetaryTotal"), "PayableAmount");
+  if (Content(Child(root, "ID")) != invoice.number || lines != invoice.items.size() || !payable ||
+      Content(payable) != FormatCents(totals.payable_cents)) {
+    return "invoice " + invoice.number + ": XML does not carry its number, lines or total";
+  }
+  return "";
+}
+
+std::string CheckInvoice(const Invoice& invoice) {
+  if (invoice.items.empty()) return "invoice " + invoice.number + " without lines";
+  const std::string xml = UblInvoice(invoice);
+  if (xml.empty()) return "invoice " + invoice.number + " has no XML";
+  if (UblInvoice(invoice) != xml) return "invoice " + invoice.number + ": XML differs each time";
+  return CheckXml(invoice, xml);
+}
+
+}  // namespace
+
+std::string CheckConversionProperties(std::string_view bytes) {
+  const std::string text = core::AsUtf8(bytes);
+  const ExportContent content = ReadExport(text);
+  std::vector<core::LineSpan> lines;
+  core::IndexLines(text, 0, lines);
+  for (const auto& problem : content.problems) {
+    if (problem.line < 1 || static_cast<std::size_t>(problem.line) > lines.size()) {
+      return "a problem names line " + std::to_string(problem.line);
+    }
+  }
+  for (const auto& invoice : content.invoices) {
+    if (std::string broken = CheckInvoice(invoice); !broken.empty()) return broken;
+  }
+  return "";
+}
+
+}  // namespace wfdesk::tools
