@@ -51,6 +51,11 @@ struct ProcessResult {
   int Code() const { return started ? 1 : 0; }
 };
 
+// The exit status by which a module program says that it did its work but
+// kept some inputs for the next run (sysexits' EX_TEMPFAIL). The module is
+// then done with kept failures: the chain goes on, the run is a failure.
+inline constexpr int kExitKeptForNextRun = 75;
+
 // Seconds a program that is ended by us gets between TERM and KILL.
 inline constexpr int kEndGraceSeconds = 5;
 

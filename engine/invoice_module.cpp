@@ -65,11 +65,10 @@ ModuleOutcome RunBMD5INVOICE(const ModuleCall& call) {
   if (const Problems problems = Check(call.where, p); !problems.empty()) {
     return ModuleOutcome::Failed(run.Fail(problems.front()));
   }
-  if (auto failure = run.CallProgram(kConverter, Switches(call, p))) {
-    return ModuleOutcome::Failed(*failure);
-  }
+  const ModuleOutcome called = run.CallProgram(kConverter, Switches(call, p));
+  if (called.stops_chain()) return called;
   run.End();
-  return ModuleOutcome::Done();
+  return called;
 }
 
 }  // namespace wfdesk::engine

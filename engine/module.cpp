@@ -45,6 +45,15 @@ void CheckProgramRules(const ModuleSection& where, Problems& problems) {
   }
 }
 
+namespace {
+
+bool KeptInputsForNextRun(const core::ProcessResult& result, const ProgramRules& rules) {
+  return result.started && result.ending == core::Ending::kExited &&
+         result.exit_status == core::kExitKeptForNextRun && !rules.ignore_exit_status;
+}
+
+}  // namespace
+
 ProgramRules ProgramRules::Of(const ModuleSection& where) {
   return {core::PositiveSeconds(where.Read("mpTimeout")), where.Read("mpIgnoreExitStatus") == "1"};
 }
@@ -64,6 +73,11 @@ std::string ProgramFailureText(const std::string& program, const core::ProcessRe
       break;
   }
   if (!result.started) return NotStartedText(program, result.error);
+  if (KeptInputsForNextRun(result, rules)) {
+    return ": Das Programm " + program +
+           " hat Daten für den nächsten Lauf zurückbehalten (Status " +
+           std::to_string(result.exit_status) + "); Details im Log.";
+  }
   if (result.exit_status != 0 && !rules.ignore_exit_status) {
     return ": Das Programm " + program + " wurde mit Status " + std::to_string(result.exit_status) +
            " beendet.";
@@ -115,8 +129,8 @@ std::string NotStartedText(const std::string& program, const std::string& reason
   return ": Das Programm " + program + " konnte nicht gestartet werden (" + reason + ").";
 }
 
-std::optional<std::string> ModuleRun::CallProgram(const std::string& executable,
-                                                  const std::vector<Switch>& switches) {
+ModuleOutcome ModuleRun::CallProgram(const std::string& executable,
+                                     const std::vector<Switch>& switches) {
   const auto& context = call_.where.context;
   const std::string program = ModuleProgramPath(context, executable);
   Line(" PARAM: " + ProgramCommandLine(program, switches, true).Render());
@@ -125,10 +139,14 @@ std::optional<std::string> ModuleRun::CallProgram(const std::string& executable,
   const core::ProcessResult result = context.launcher.RunAndWait(command);
   Line(" CALL: " + std::to_string(result.Code()));
   if (result.started) Line(" EXIT: " + std::to_string(result.exit_status));
-  if (const std::string failure = ProgramFailureText(program, result, rules_); !failure.empty()) {
-    return Fail(failure);
+  const std::string failure = ProgramFailureText(program, result, rules_);
+  if (failure.empty()) return ModuleOutcome::Done();
+  if (KeptInputsForNextRun(result, rules_)) {
+    const std::string message = call_.where.section + failure;
+    Line(" ERROR: " + message);
+    return ModuleOutcome::Kept(message);
   }
-  return std::nullopt;
+  return ModuleOutcome::Failed(Fail(failure));
 }
 
 }  // namespace wfdesk::engine

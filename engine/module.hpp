@@ -100,7 +100,8 @@ struct ProgramRules {
 };
 
 // The module's failure text for a program that ended without success, or
-// "" when it succeeded under the rules.
+// "" when it succeeded under the rules. A program that kept inputs for the
+// next run has one too.
 std::string ProgramFailureText(const std::string& program, const core::ProcessResult& result,
                                const ProgramRules& rules);
 
@@ -125,12 +126,13 @@ class ModuleRun {
   std::string Fail(const std::string& text);
 
   // Starts the module program `executable` of the module folder with the
-  // switches, between its param line and its call and exit lines. Returns
-  // the module's failure message when the program could not be started, was
-  // ended by its time limit or a stop, or ended with a status other than 0
-  // (unless mpIgnoreExitStatus is 1).
-  std::optional<std::string> CallProgram(const std::string& executable,
-                                         const std::vector<Switch>& switches);
+  // switches, between its param line and its call and exit lines. The
+  // module fails (error procedure) when the program could not be started,
+  // was ended by its time limit or a stop, or ended with a status other
+  // than 0 (unless mpIgnoreExitStatus is 1); the status
+  // core::kExitKeptForNextRun makes it done with kept failures, logged as
+  // an error line.
+  ModuleOutcome CallProgram(const std::string& executable, const std::vector<Switch>& switches);
 
   const ProgramRules& rules() const { return rules_; }
 

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "core/files.hpp"
+#include "core/process.hpp"
 #include "core/text_encoding.hpp"
 #include "tests/support/run_program.hpp"
 #include "tests/support/sandbox.hpp"
@@ -241,13 +242,15 @@ TEST(ConverterRun, ConvertsWholeExportsOrKeepsThemWithTheirLineNamed) {
       {"empty folder", "", 0, "converted 0 invoice(s) from 0 export(s); 0 export(s) kept", 0},
       {"two invoices", Line("1") + Line("2") + Line("1", "Tea;1;1;10"), 0,
        "converted 2 invoice(s) from 1 export(s); 0 export(s) kept", 2},
-      {"impossible date", Line("1") + Line("2", "X;1;1;20", "2026-02-31;2026-03-31"), 1,
-       "e.csv:2: issue date \"2026-02-31\" is not a date (invoice 2)", 0},
-      {"control character", Line("1", "X\x07;1;1;20"), 1,
+      {"impossible date", Line("1") + Line("2", "X;1;1;20", "2026-02-31;2026-03-31"),
+       core::kExitKeptForNextRun, "e.csv:2: issue date \"2026-02-31\" is not a date (invoice 2)",
+       0},
+      {"control character", Line("1", "X\x07;1;1;20"), core::kExitKeptForNextRun,
        "e.csv:1: item holds the control character U+0007 (invoice 1)", 0},
-      {"no addresses", "1;2026-12-01;2026-12-31;S;ATU1;B;;X;1;1;20\r\n", 1,
+      {"no addresses", "1;2026-12-01;2026-12-31;S;ATU1;B;;X;1;1;20\r\n", core::kExitKeptForNextRun,
        "the addresses of seller and buyer are missing", 0},
-      {"overflow", Line("1", "X;999999999999;999999999999;20"), 1, "largest amount", 0},
+      {"overflow", Line("1", "X;999999999999;999999999999;20"), core::kExitKeptForNextRun,
+       "largest amount", 0},
   };
   for (const auto& row : table) {
     SCOPED_TRACE(row.name);
@@ -326,7 +329,7 @@ TEST(ConverterRun, AnInvoiceNameTakenByOtherContentHoldsTheExportUntilItIsFree) 
   const CommitRecord record{f.in + "/e.csv", Digest(text), f.archive, names};
   f.box.Write("out/" + RecordName(record.export_path), RecordText(record));
   f.box.Write("out/INV_2.xml", "someone else's");
-  EXPECT_EQ(f.Run(), 1);
+  EXPECT_EQ(f.Run(), core::kExitKeptForNextRun);
   EXPECT_THAT(f.box.Read("log"), HasSubstr("INV_2.xml is there with other content"));
   EXPECT_THAT(f.box.Read("log"), HasSubstr("KEPT " + f.in + "/e.csv: it waits for"));
   EXPECT_EQ(f.box.Read("out/INV_1.xml"), expected.at("INV_1.xml"));

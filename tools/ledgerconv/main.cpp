@@ -13,12 +13,13 @@
 // the next run finishes or redoes the conversion (see commit_record.hpp). A
 // converted export is moved to the archive (numbered when the name is
 // taken), or deleted when there is none.
-// Exit status: 0 when every export found was converted (none is fine), 1
-// when one was kept or its conversion could not be finished, 2 for a wrong
-// command line.
+// Exit status: 0 when every export found was converted (none is fine), 75
+// when one was kept or its conversion could not be finished (for the next
+// run), 2 for a wrong command line.
 #include <iostream>
 
 #include "core/files.hpp"
+#include "core/process.hpp"
 #include "tools/common/switches.hpp"
 #include "tools/ledgerconv/conversion.hpp"
 
@@ -73,5 +74,5 @@ int main(int argc, char** argv) {
   log.Line("converted " + std::to_string(summary.invoices) + " invoice(s) from " +
            std::to_string(summary.exports) + " export(s); " + std::to_string(summary.kept) +
            " export(s) kept");
-  return summary.kept == 0 ? 0 : 1;
+  return summary.kept == 0 ? 0 : core::kExitKeptForNextRun;
 }

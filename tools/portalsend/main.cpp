@@ -24,11 +24,12 @@
 // invoice. Requests, answers and acknowledgements never overwrite earlier
 // ones: a taken name gets a number. The password and the credentials of a
 // web address never reach the log. Exit status: 0 when every invoice was
-// accepted, 1 otherwise, 2 for a wrong command line.
+// accepted, 75 when some stay for the next run, 2 for a wrong command line.
 #include <iostream>
 
 #include "core/files.hpp"
 #include "core/log.hpp"
+#include "core/process.hpp"
 #include "tools/common/switches.hpp"
 #include "tools/portalsend/answer.hpp"
 #include "tools/portalsend/curl_upload.hpp"
@@ -250,7 +251,7 @@ int SendAll(const Sender& sender, const std::vector<std::string>& paths) {
   }
   sender.log.Line("uploaded " + std::to_string(uploaded) + " invoice(s); " + std::to_string(kept) +
                   " kept for the next run");
-  return kept == 0 ? 0 : 1;
+  return kept == 0 ? 0 : core::kExitKeptForNextRun;
 }
 
 }  // namespace
