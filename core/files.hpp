@@ -65,7 +65,11 @@ struct MoveResult {
 };
 
 // Moves source to target, or to target.2, target.3, ... up to
-// target.29999 when the name is taken. Never overwrites a file.
+// target.29999 when the name is taken (by any entry, hidden files and
+// folders included; names differing only in case are different names).
+// Never overwrites a file, and never leaves part of a file under a target
+// name: across file systems the file is first copied to a hidden file
+// beside the target, which a crash may leave behind.
 MoveResult MoveFileNumbered(const std::string& source, const std::string& target);
 
 // The last component of a path: the file's name.
