@@ -46,8 +46,10 @@ bool FileOrderLess(const std::string& a, const std::string& b) {
 }
 
 // The names of the listing of path, in file-name order; stops after the
-// first when `first_only`.
-std::vector<std::string> ListedNames(const std::string& path, bool first_only) {
+// first when `first_only`. A folder that cannot be listed lists nothing and
+// says why in `listed`.
+std::vector<std::string> ListedNames(const std::string& path, bool first_only,
+                                     FileResult* listed = nullptr) {
   if (path.empty()) return {};
   const SplitPath split = Split(path);
   if (IsHiddenName(split.name)) return {};
@@ -58,7 +60,10 @@ std::vector<std::string> ListedNames(const std::string& path, bool first_only) {
     if (info.exists) return {};
   }
   std::vector<platform::FolderEntry> entries;
-  if (!platform::ListFolder(ListableFolder(split.folder), entries)) return {};
+  if (FileResult result = platform::ListFolder(ListableFolder(split.folder), entries); !result) {
+    if (listed) *listed = std::move(result);
+    return {};
+  }
   std::vector<std::string> names;
   for (const auto& entry : entries) {
     if (!IsListedEntry(entry)) continue;
@@ -107,9 +112,17 @@ std::vector<std::string> ListedFiles(const std::string& path) {
 }
 
 std::vector<std::string> FolderFileNames(const std::string& folder) {
+  std::vector<std::string> names;
+  (void)ReadFolderFileNames(folder, names);
+  return names;
+}
+
+FileResult ReadFolderFileNames(const std::string& folder, std::vector<std::string>& names) {
   std::string listing = folder;
   if (listing.empty() || listing.back() != kPathSeparator) listing += kPathSeparator;
-  return ListedNames(listing, false);
+  FileResult listed = FileResult::Ok();
+  names = ListedNames(listing, false, &listed);
+  return listed;
 }
 
 bool IsPlainFile(const std::string& path) {

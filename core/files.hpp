@@ -25,6 +25,9 @@ std::vector<std::string> ListedFiles(const std::string& path);
 // compare as upper case, as the platform's file system orders them.
 std::vector<std::string> FolderFileNames(const std::string& folder);
 
+// FolderFileNames that fails when the folder cannot be listed.
+FileResult ReadFolderFileNames(const std::string& folder, std::vector<std::string>& names);
+
 // Whether name matches pattern (* and ?, ASCII case ignored, "*.*" = all).
 bool MatchesFileMask(std::string_view name, std::string_view pattern);
 
