@@ -1,13 +1,16 @@
-// Reading one INI value against reading the whole file, and the CPU the
-// launcher spends while an outside program runs.
+// Reading one INI value against reading the whole file, the CPU the
+// launcher spends while an outside program runs, and archiving files into a
+// full archive against plain rename(2).
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include "bench/ratio_reporter.hpp"
+#include "core/files.hpp"
 #include "core/ini.hpp"
 #include "core/platform.hpp"
 #include "core/process.hpp"
@@ -84,6 +87,72 @@ void BM_LauncherWaitCpu(benchmark::State& state) {
 }
 BENCHMARK(BM_LauncherWaitCpu)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+constexpr int kArchived = 10000;
+
+// An input folder and an archive that holds kArchived files already.
+struct ArchiveFolders {
+  ArchiveFolders() {
+    std::string pattern = (fs::temp_directory_path() / "wfdesk-bench-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) std::abort();
+    root = pattern;
+    fs::create_directory(root + "/in");
+    fs::create_directory(root + "/archive");
+    for (int i = 0; i < kArchived; ++i) {
+      std::ofstream(root + "/archive/old" + std::to_string(i) + ".xml") << i;
+      std::ofstream(root + "/in/f" + std::to_string(i) + ".xml") << i;
+    }
+  }
+  ~ArchiveFolders() { fs::remove_all(root); }
+  std::string In(int i) const { return root + "/in/f" + std::to_string(i) + ".xml"; }
+  std::string Archived(int i) const { return root + "/archive/f" + std::to_string(i) + ".xml"; }
+  // Puts the files of the last run back into the input folder.
+  void Restore() const {
+    for (int i = 0; i < kArchived; ++i) std::rename(Archived(i).c_str(), In(i).c_str());
+  }
+  std::string root;
+};
+
+const ArchiveFolders& Archive() {
+  static const ArchiveFolders folders;
+  return folders;
+}
+
+void BM_MoveFileNumbered10000IntoFullArchive(benchmark::State& state) {
+  const ArchiveFolders& folders = Archive();
+  for (auto _ : state) {
+    for (int i = 0; i < kArchived; ++i) {
+      if (!core::MoveFileNumbered(folders.In(i), folders.Archived(i)).moved) {
+        state.SkipWithError("move failed");
+      }
+    }
+    state.PauseTiming();
+    folders.Restore();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_MoveFileNumbered10000IntoFullArchive)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+void BM_Rename10000IntoFullArchive(benchmark::State& state) {
+  const ArchiveFolders& folders = Archive();
+  for (auto _ : state) {
+    for (int i = 0; i < kArchived; ++i) {
+      if (std::rename(folders.In(i).c_str(), folders.Archived(i).c_str()) != 0) {
+        state.SkipWithError("rename failed");
+      }
+    }
+    state.PauseTiming();
+    folders.Restore();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_Rename10000IntoFullArchive)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -91,6 +160,8 @@ int main(int argc, char** argv) {
   bench::RatioReporter reporter({
       {"BM_ReadINIValue_FirstSection", "BM_ReadWholeFile", 3.0},
       {"BM_ReadINIValue_LastSection", "BM_ReadWholeFile", 3.0},
+      {"BM_MoveFileNumbered10000IntoFullArchive/iterations:3/real_time",
+       "BM_Rename10000IntoFullArchive/iterations:3/real_time", 0},
   });
   benchmark::RunSpecifiedBenchmarks(&reporter);
   fs::remove_all(WorkflowFolder());

@@ -1,6 +1,7 @@
 // A workflow run against a shell loop that starts the same programs:
 // a chain of 1000 converter modules whose program does nothing, and the XSLT
-// module over 1000 small files.
+// module over 1000 small files, also archiving them into an archive that
+// holds 10000 files already.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -41,7 +42,7 @@ struct BenchInstallation {
     std::string pattern = (fs::temp_directory_path() / "wfdesk-bench-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) std::abort();
     home = pattern;
-    for (const char* folder : {"data", "modules", "etc", "in", "out", "log"}) {
+    for (const char* folder : {"data", "modules", "etc", "in", "out", "log", "archive"}) {
       fs::create_directory(home + "/" + folder);
     }
     WriteFile(home + "/settings.ini",
@@ -67,6 +68,11 @@ struct BenchInstallation {
               "[FILE]\r\ntype=qvworkflow\r\n[DEF]\r\ntype=genWorkflow\r\n[MOD001]\r\n"
               "mtype=XSLTproc\r\nmpFile=in\r\nmpFileOutPath=out\r\nmpFileOutExtension=txt\r\n"
               "mpXSLTfile=t.xsl\r\n");
+    WriteFile(home + "/data/xslt_archive.ini",
+              "[FILE]\r\ntype=qvworkflow\r\n[DEF]\r\ntype=genWorkflow\r\n[MOD001]\r\n"
+              "mtype=XSLTproc\r\nmpFile=in\r\nmpFileOutPath=out\r\nmpFileOutExtension=txt\r\n"
+              "mpXSLTfile=t.xsl\r\nmpArchivePath=archive\r\n");
+    for (int i = 0; i < 10 * kCount; ++i) WriteFile(home + "/archive/old" + std::to_string(i), "");
     (void)core::EnterHome(home);
     settings = core::LoadAppSettings(home);
   }
@@ -137,6 +143,19 @@ void BM_Xslt1000Files(benchmark::State& state) {
 }
 BENCHMARK(BM_Xslt1000Files)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
+void BM_Xslt1000FilesIntoFullArchive(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    Installation().MakeInputs();
+    state.ResumeTiming();
+    RunWorkflow(state, "xslt_archive.ini");
+  }
+}
+BENCHMARK(BM_Xslt1000FilesIntoFullArchive)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+
 void BM_ShellLoop1000Xsltproc(benchmark::State& state) {
   const std::string home = Installation().home;
   const std::string script =
@@ -160,6 +179,8 @@ int main(int argc, char** argv) {
        "BM_ShellLoop1000Converters/iterations:5/real_time", 1.5},
       {"BM_Xslt1000Files/iterations:3/real_time", "BM_ShellLoop1000Xsltproc/iterations:3/real_time",
        1.2},
+      {"BM_Xslt1000FilesIntoFullArchive/iterations:3/real_time",
+       "BM_Xslt1000Files/iterations:3/real_time", 1.5},
   });
   benchmark::RunSpecifiedBenchmarks(&reporter);
   return 0;

@@ -30,13 +30,19 @@ class Installation {
       : person_(answer_yes),
         context_{core::ResolveHome(home_option), {}, person_, launcher_, clock_, guids_} {}
 
-  // Enters the installation folder and reads its settings.
+  // Enters the installation folder and reads its settings, which must name
+  // a data folder.
   bool Open() {
     if (const auto entered = core::EnterHome(context_.home); !entered) {
       std::cerr << entered.error << '\n';
       return false;
     }
     context_.settings = core::LoadAppSettings(context_.home);
+    // Without a data folder the workflow paths would begin at the root.
+    if (!core::HasDataFolder(context_.settings)) {
+      std::cerr << core::NoDataFolderMessage(context_) << '\n';
+      return false;
+    }
     return true;
   }
 
@@ -75,12 +81,14 @@ int CheckCommand(Installation& installation, const std::string& name) {
 int ListCommand(Installation& installation) {
   if (!installation.Open()) return kFailed;
   const auto& context = installation.context();
-  const auto workflows = engine::ListWorkflows(context);
-  if (!workflows) {
-    std::cerr << "The data folder " << context.settings.data_dir << " does not exist.\n";
+  const engine::WorkflowCatalogue catalogue = engine::ListWorkflows(context);
+  if (!catalogue.ok()) {
+    std::cerr << catalogue.error << '\n';
     return kFailed;
   }
-  for (const auto& entry : *workflows) std::cout << engine::CatalogueText(context, entry) << '\n';
+  for (const auto& entry : catalogue.entries) {
+    std::cout << engine::CatalogueText(context, entry) << '\n';
+  }
   return kSucceeded;
 }
 
@@ -113,8 +121,8 @@ int RecordsCommand(Installation& installation, const RecordsRequest& request) {
   } else {
     const auto rows = textdb::FillDBlist(context, request.name, request.filter);
     for (const auto& row : rows.rows) std::cout << row << '\n';
-    const bool present = core::IsPlainFile(textdb::DatabaseOf(context, request.name).path);
-    return present ? kSucceeded : kFailed;
+    // A missing or unreadable database has been reported on standard error.
+    return rows.status == textdb::LoadStatus::kLoaded ? kSucceeded : kFailed;
   }
   if (!result.done) std::cerr << result.message << '\n';
   return result.done ? kSucceeded : kFailed;

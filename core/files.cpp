@@ -2,7 +2,7 @@
 #include "core/ascii.hpp"
 
 #include <algorithm>
-#include <unordered_set>
+#include <utility>
 
 #include "core/context.hpp"
 #include "core/language.hpp"
@@ -46,8 +46,10 @@ bool FileOrderLess(const std::string& a, const std::string& b) {
 }
 
 // The names of the listing of path, in file-name order; stops after the
-// first when `first_only`.
-std::vector<std::string> ListedNames(const std::string& path, bool first_only) {
+// first when `first_only`. A folder that cannot be listed lists nothing and
+// says why in `listed`.
+std::vector<std::string> ListedNames(const std::string& path, bool first_only,
+                                     FileResult* listed = nullptr) {
   if (path.empty()) return {};
   const SplitPath split = Split(path);
   if (IsHiddenName(split.name)) return {};
@@ -58,7 +60,10 @@ std::vector<std::string> ListedNames(const std::string& path, bool first_only) {
     if (info.exists) return {};
   }
   std::vector<platform::FolderEntry> entries;
-  if (!platform::ListFolder(ListableFolder(split.folder), entries)) return {};
+  if (FileResult result = platform::ListFolder(ListableFolder(split.folder), entries); !result) {
+    if (listed) *listed = std::move(result);
+    return {};
+  }
   std::vector<std::string> names;
   for (const auto& entry : entries) {
     if (!IsListedEntry(entry)) continue;
@@ -107,9 +112,17 @@ std::vector<std::string> ListedFiles(const std::string& path) {
 }
 
 std::vector<std::string> FolderFileNames(const std::string& folder) {
+  std::vector<std::string> names;
+  (void)ReadFolderFileNames(folder, names);
+  return names;
+}
+
+FileResult ReadFolderFileNames(const std::string& folder, std::vector<std::string>& names) {
   std::string listing = folder;
   if (listing.empty() || listing.back() != kPathSeparator) listing += kPathSeparator;
-  return ListedNames(listing, false);
+  FileResult listed = FileResult::Ok();
+  names = ListedNames(listing, false, &listed);
+  return listed;
 }
 
 bool IsPlainFile(const std::string& path) {
@@ -173,6 +186,52 @@ FileResult DeleteFileIfListed(const std::string& path) {
   return failures.empty() ? FileResult::Ok() : FileResult::Failed(failures);
 }
 
+namespace {
+
+// One file on its way to a free name. On one file system each name is a
+// single rename that never replaces. Across file systems the file is copied
+// once to a hidden file in the target folder and flushed, and each name is
+// then a single link to that copy: a target name never holds part of a file,
+// and a crash leaves at most the hidden copy (or, just after the link, the
+// file in both places).
+class FileMover {
+ public:
+  FileMover(std::string source, std::string target)
+      : source_(std::move(source)), target_(std::move(target)) {}
+  ~FileMover() {
+    if (!copy_.empty()) (void)platform::RemoveFile(copy_);
+  }
+  FileMover(const FileMover&) = delete;
+  FileMover& operator=(const FileMover&) = delete;
+
+  // Moves the file to `name`; `taken` when the name exists already.
+  FileResult MoveTo(const std::string& name, bool& taken) {
+    if (copy_.empty()) {
+      bool needs_copy = false;
+      FileResult moved = platform::RenameWithoutReplacing(source_, name, taken, needs_copy);
+      if (!needs_copy) return moved;
+      if (auto copied = platform::CopyToHiddenFileBeside(source_, target_, copy_); !copied) {
+        return copied;
+      }
+    }
+    if (FileResult linked = platform::LinkWithoutReplacing(copy_, name, taken); !linked) {
+      return linked;
+    }
+    // The copy is whole under its new name: the source may go.
+    if (FileResult removed = platform::RemoveFile(source_); !removed) {
+      (void)platform::RemoveFile(name);
+      return removed;
+    }
+    return FileResult::Ok();
+  }
+
+ private:
+  std::string source_, target_;
+  std::string copy_;  // the hidden copy in the target folder, once made
+};
+
+}  // namespace
+
 MoveResult MoveFileNumbered(const std::string& source, const std::string& target) {
   MoveResult result;
   if (HasWildcard(Split(source).name) && !NamesListedFileExactly(source)) {
@@ -181,26 +240,20 @@ MoveResult MoveFileNumbered(const std::string& source, const std::string& target
   }
   if (!FileListed(source)) return result;
 
-  // Names taken in the target folder, compared as the listing compares them.
-  std::unordered_set<std::string> taken;
-  for (const auto& name : FolderFileNames(ListableFolder(Split(target).folder))) {
-    taken.insert(UpperAscii(name));
-  }
-  const std::string target_name = UpperAscii(Split(target).name);
+  // Each name is one attempt that never replaces, so the archive folder is
+  // never listed: the cost of a move does not grow with the archive.
+  FileMover mover(source, target);
   for (int number = 1; number <= kMaxMoveNumber; ++number) {
-    std::string suffix;
-    if (number > 1) suffix.append(".").append(std::to_string(number));
-    if (taken.count(target_name + suffix)) continue;
-    const std::string candidate = target + suffix;
-    bool target_taken = false;
-    const FileResult moved = platform::MoveWithoutReplacing(source, candidate, target_taken);
+    const std::string candidate = number == 1 ? target : target + "." + std::to_string(number);
+    bool taken = false;
+    const FileResult moved = mover.MoveTo(candidate, taken);
     if (moved) {
       result.moved = true;
       result.target = candidate;
       return result;
     }
-    // A hidden file or a folder of that name: go on with the next number.
-    if (!target_taken) {
+    // A file, hidden file or folder of that name: go on with the next number.
+    if (!taken) {
       result.error = moved.error;
       return result;
     }
@@ -241,7 +294,13 @@ FileResult RemoveOneFile(const std::string& path) {
 
 FileResult RenameWithoutReplacing(const std::string& from, const std::string& to,
                                   bool& target_taken) {
-  return platform::RenameWithoutReplacing(from, to, target_taken);
+  bool needs_copy = false;
+  const FileResult renamed = platform::RenameWithoutReplacing(from, to, target_taken, needs_copy);
+  if (renamed || !needs_copy) return renamed;
+  // A file system without a rename that never replaces: a link never does either.
+  const FileResult linked = platform::LinkWithoutReplacing(from, to, target_taken);
+  if (linked) (void)platform::RemoveFile(from);
+  return linked;
 }
 
 std::string FileNameOf(const std::string& path) {

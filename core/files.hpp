@@ -25,6 +25,9 @@ std::vector<std::string> ListedFiles(const std::string& path);
 // compare as upper case, as the platform's file system orders them.
 std::vector<std::string> FolderFileNames(const std::string& folder);
 
+// FolderFileNames that fails when the folder cannot be listed.
+FileResult ReadFolderFileNames(const std::string& folder, std::vector<std::string>& names);
+
 // Whether name matches pattern (* and ?, ASCII case ignored, "*.*" = all).
 bool MatchesFileMask(std::string_view name, std::string_view pattern);
 
@@ -65,7 +68,11 @@ struct MoveResult {
 };
 
 // Moves source to target, or to target.2, target.3, ... up to
-// target.29999 when the name is taken. Never overwrites a file.
+// target.29999 when the name is taken (by any entry, hidden files and
+// folders included; names differing only in case are different names).
+// Never overwrites a file, and never leaves part of a file under a target
+// name: across file systems the file is first copied to a hidden file
+// beside the target, which a crash may leave behind.
 MoveResult MoveFileNumbered(const std::string& source, const std::string& target);
 
 // The absolute path of the file itself, links, "." and ".." resolved, so

@@ -40,6 +40,11 @@ constexpr std::array kTexts = {
                  "FEHLER: Das angegebene Modul existiert nicht!"},
     LanguageText{"lg_appl_err_RunStopped", "ERROR: the run was stopped before this module",
                  "FEHLER: Der Lauf wurde vor diesem Modul angehalten"},
+    LanguageText{"lg_appl_err_NoDataDir",
+                 "ERROR: no data folder set! Please enter the folder of the workflow files as "
+                 "data_dir in section SETTINGS of ",
+                 "FEHLER: Kein Datenverzeichnis angegeben! Bitte den Ordner der Workflow-Dateien "
+                 "als data_dir im Abschnitt SETTINGS eintragen: "},
     LanguageText{"lg_appl_butt001", "Execute Workflow", "Workflow ausführen"},
     LanguageText{"lg_appl_gridhead001", "ID", "ID"},
     LanguageText{"lg_appl_gridhead002", "Converted", "Konvertiert"},

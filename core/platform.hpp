@@ -59,14 +59,23 @@ FileResult CreateFileBytes(const std::string& path, std::string_view bytes);
 // is on the disk.
 FileResult FlushFileSystem(const std::string& path);
 
-// Moves a file to a name that must not exist yet; `target_taken` tells the
-// caller to try another name. Works across file systems.
-FileResult MoveWithoutReplacing(const std::string& from, const std::string& to, bool& target_taken);
-
-// Renames a file within its file system to a name that must not exist
-// yet; never copies, so the file shows whole under one name or the other.
+// Renames a file to a name that must not exist yet. `target_taken` tells
+// the caller to try another name; `needs_copy` that the name lies on another
+// file system (or one that cannot rename without replacing), so the file
+// must be copied there with CopyToHiddenFileBeside and LinkWithoutReplacing.
 FileResult RenameWithoutReplacing(const std::string& from, const std::string& to,
-                                  bool& target_taken);
+                                  bool& target_taken, bool& needs_copy);
+
+// Copies a file, with its permissions and modification time, to a new
+// hidden file in the folder of `beside` and flushes it to disk; `copy`
+// receives its path. A failed copy leaves nothing behind.
+FileResult CopyToHiddenFileBeside(const std::string& from, const std::string& beside,
+                                  std::string& copy);
+
+// Gives the file `from` the further name `to`, which must not exist yet;
+// `target_taken` as above. Where the file system has no hard links, `from`
+// is renamed instead.
+FileResult LinkWithoutReplacing(const std::string& from, const std::string& to, bool& target_taken);
 
 // Takes an exclusive advisory lock on a file (created when missing) without
 // waiting. The lock lasts while the returned descriptor is open and ends

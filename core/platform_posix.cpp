@@ -85,8 +85,9 @@ std::string ResolvedTarget(const std::string& path);
 int OpenTemporaryBeside(const std::string& path, std::string& temp_path) {
   static std::atomic<unsigned> counter{0};
   for (int attempt = 0; attempt < 100; ++attempt) {
-    temp_path = FolderOf(path) + "/." + NameOf(path) + ".tmp-" + std::to_string(::getpid()) + "-" +
-                std::to_string(counter++);
+    // The name is cut so that the suffix still fits the file system's limit.
+    temp_path = FolderOf(path) + "/." + NameOf(path).substr(0, 200) + ".tmp-" +
+                std::to_string(::getpid()) + "-" + std::to_string(counter++);
     const int fd = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
@@ -94,35 +95,39 @@ int OpenTemporaryBeside(const std::string& path, std::string& temp_path) {
   return -1;
 }
 
-FileResult CopyToNewFile(const std::string& from, const std::string& to, bool& target_taken) {
-  Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
-  if (in.get() < 0) return Failed("Cannot read", from, errno);
-  struct stat st {};
-  if (::fstat(in.get(), &st) != 0) return Failed("Cannot read", from, errno);
-  Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777));
-  if (out.get() < 0) {
-    target_taken = errno == EEXIST;
-    return Failed("Cannot create", to, errno);
-  }
+// Copies the bytes of one descriptor to another; 0 or the error.
+int CopyBytes(int in, int out) {
   char buffer[65536];
   int error = 0;
   for (;;) {
-    const ssize_t n = ::read(in.get(), buffer, sizeof buffer);
+    const ssize_t n = ::read(in, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) error = errno;
-    if (n <= 0) break;
-    if (!WriteAll(out.get(), {buffer, static_cast<std::size_t>(n)}, error)) break;
+    if (n < 0) return errno;
+    if (n == 0) return 0;
+    if (!WriteAll(out, {buffer, static_cast<std::size_t>(n)}, error)) return error;
   }
-  if (error == 0 && ::fsync(out.get()) != 0) error = errno;
-  if (error == 0 && ::close(out.release()) != 0) error = errno;
-  if (error != 0) {
-    ::unlink(to.c_str());
+}
+
+// Gives `to` the file `from` holds when link(2) is missing on the file
+// system: a rename that never replaces, else the name reserved as an empty
+// file and then replaced.
+FileResult RenameInPlaceOfLink(const std::string& from, const std::string& to, bool& target_taken) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+    return FileResult::Ok();
+  }
+  if (const int error = errno; error != EINVAL && error != ENOSYS) {
+    target_taken = error == EEXIST;
     return Failed("Cannot move", from + " to " + to, error);
   }
-  if (::unlink(from.c_str()) != 0) {
-    const int unlink_error = errno;
+  Fd reserved(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  if (reserved.get() < 0) {
+    target_taken = errno == EEXIST;
+    return Failed("Cannot create", to, errno);
+  }
+  if (::rename(from.c_str(), to.c_str()) != 0) {
+    const int error = errno;
     ::unlink(to.c_str());
-    return Failed("Cannot remove", from, unlink_error);
+    return Failed("Cannot move", from + " to " + to, error);
   }
   return FileResult::Ok();
 }
@@ -265,36 +270,52 @@ FileResult RemoveFile(const std::string& path) {
   return FileResult::Ok();
 }
 
-FileResult MoveWithoutReplacing(const std::string& from, const std::string& to,
-                                bool& target_taken) {
-  target_taken = false;
+FileResult RenameWithoutReplacing(const std::string& from, const std::string& to,
+                                  bool& target_taken, bool& needs_copy) {
+  target_taken = needs_copy = false;
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
     return FileResult::Ok();
   }
   const int error = errno;
-  if (error == EEXIST) {
-    target_taken = true;
-    return Failed("Cannot move", from + " to " + to, error);
-  }
-  if (error == EXDEV || error == EINVAL || error == ENOSYS) {
-    return CopyToNewFile(from, to, target_taken);
-  }
+  target_taken = error == EEXIST;
+  needs_copy = error == EXDEV || error == EINVAL || error == ENOSYS;
   return Failed("Cannot move", from + " to " + to, error);
 }
 
-FileResult RenameWithoutReplacing(const std::string& from, const std::string& to,
-                                  bool& target_taken) {
-  target_taken = false;
-  int result = ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
-  if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
-    // A file system without renameat2's flag: a hard link never replaces either.
-    result = ::link(from.c_str(), to.c_str());
-    if (result == 0) ::unlink(from.c_str());
+FileResult CopyToHiddenFileBeside(const std::string& from, const std::string& beside,
+                                  std::string& copy) {
+  copy.clear();
+  Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+  if (in.get() < 0) return Failed("Cannot read", from, errno);
+  struct stat st {};
+  if (::fstat(in.get(), &st) != 0) return Failed("Cannot read", from, errno);
+  std::string temp;
+  Fd out(OpenTemporaryBeside(beside, temp));
+  if (out.get() < 0) return Failed("Cannot create a file beside", beside, errno);
+  int error = CopyBytes(in.get(), out.get());
+  const timespec times[2] = {st.st_atim, st.st_mtim};
+  if (error == 0 && ::fchmod(out.get(), st.st_mode & 07777) != 0) error = errno;
+  if (error == 0 && ::futimens(out.get(), times) != 0) error = errno;
+  if (error == 0 && ::fsync(out.get()) != 0) error = errno;
+  if (error == 0 && ::close(out.release()) != 0) error = errno;
+  if (error != 0) {
+    ::unlink(temp.c_str());
+    return Failed("Cannot copy", from + " to " + temp, error);
   }
-  if (result == 0) return FileResult::Ok();
+  copy = temp;
+  return FileResult::Ok();
+}
+
+FileResult LinkWithoutReplacing(const std::string& from, const std::string& to,
+                                bool& target_taken) {
+  target_taken = false;
+  if (::link(from.c_str(), to.c_str()) == 0) return FileResult::Ok();
   const int error = errno;
+  if (error == EPERM || error == EOPNOTSUPP || error == ENOSYS || error == EMLINK) {
+    return RenameInPlaceOfLink(from, to, target_taken);
+  }
   target_taken = error == EEXIST;
-  return Failed("Cannot rename", from + " to " + to, error);
+  return Failed("Cannot move", from + " to " + to, error);
 }
 
 int TryLockFile(const std::string& path, bool inherited, bool& busy, std::string& error) {

@@ -9,6 +9,14 @@ namespace wfdesk::core {
 inline constexpr const char* kWorkflowMarker = "qvworkflow";
 inline constexpr const char* kGenWorkflow = "genWorkflow";
 
+// Whether the settings name a data folder. An empty data_dir (as a missing,
+// unreadable or garbled settings.ini gives) names none, and neither does the
+// file-system root: the workflow paths would begin there.
+bool HasDataFolder(const AppSettings& settings);
+
+// What the operator is told when HasDataFolder fails, in their language.
+std::string NoDataFolderMessage(const Context& context);
+
 // The path of a workflow file as logs show it: data folder, "/", name.
 std::string WorkflowPath(const Context& context, const std::string& name);
 

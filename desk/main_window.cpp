@@ -170,8 +170,11 @@ void FrmMain::FormLoad(const QStringList& arguments) {
                  " / " + QString::fromStdString(core::VersionText()));
   FillWorkflowList();
   if (!workflow.empty()) {
-    // Before the window is shown, so on this thread and to its end.
-    lbl_message_->setText(Text(runner_.RunWorkflow(context_, workflow).result));
+    // Before the window is shown, so on this thread and to its end. Without
+    // a data folder nothing runs, and the list has told the operator so.
+    lbl_message_->setText(Text(core::HasDataFolder(context_.settings)
+                                   ? runner_.RunWorkflow(context_, workflow).result
+                                   : core::NoDataFolderMessage(context_)));
   }
 }
 
@@ -193,14 +196,12 @@ void FrmMain::ApplyLanguageTexts() {
 
 void FrmMain::FillWorkflowList() {
   list_wf_->clear();
-  const auto workflows = engine::ListWorkflows(context_);
-  if (!workflows) {
-    person_.Tell("The data folder " +
-                 core::AbsolutePath(context_.settings.data_dir, context_.home) +
-                 " does not exist. No workflows are listed.");
+  const engine::WorkflowCatalogue catalogue = engine::ListWorkflows(context_);
+  if (!catalogue.ok()) {
+    person_.Tell(catalogue.error);
     return;
   }
-  for (const auto& entry : *workflows) {
+  for (const auto& entry : catalogue.entries) {
     const std::string raw = engine::CatalogueText(context_, entry);
     auto* item = new QListWidgetItem(Text(raw), list_wf_);
     item->setData(kRawTextRole, QByteArray::fromStdString(raw));

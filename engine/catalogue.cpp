@@ -5,16 +5,28 @@
 
 namespace wfdesk::engine {
 
-std::optional<std::vector<WorkflowEntry>> ListWorkflows(const core::Context& context) {
+WorkflowCatalogue ListWorkflows(const core::Context& context) {
+  WorkflowCatalogue catalogue;
+  if (!core::HasDataFolder(context.settings)) {
+    catalogue.error = core::NoDataFolderMessage(context);
+    return catalogue;
+  }
   const std::string folder = core::AbsolutePath(context.settings.data_dir, context.home);
-  if (!core::DirExists(folder)) return std::nullopt;
-  std::vector<WorkflowEntry> entries;
-  for (const std::string& name : core::FolderFileNames(folder)) {
+  if (!core::DirExists(folder)) {
+    catalogue.error = "The data folder " + folder + " does not exist.";
+    return catalogue;
+  }
+  std::vector<std::string> names;
+  if (const auto listed = core::ReadFolderFileNames(folder, names); !listed) {
+    catalogue.error = listed.error;
+    return catalogue;
+  }
+  for (const std::string& name : names) {
     const std::string path = core::WorkflowPath(context, name);
     if (core::ReadWorkflowValue(context, path, "FILE", "type") != core::kWorkflowMarker) continue;
-    entries.push_back({core::ReadWorkflowValue(context, path, "DEF", "title"), name});
+    catalogue.entries.push_back({core::ReadWorkflowValue(context, path, "DEF", "title"), name});
   }
-  return entries;
+  return catalogue;
 }
 
 std::string CatalogueText(const core::Context& context, const WorkflowEntry& entry) {

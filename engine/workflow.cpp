@@ -81,6 +81,9 @@ RunOutcome WorkflowRunner::RunWorkflow(const core::Context& context, const std::
   if (!flag.acquired()) {
     return Refuse(context, "Another workflow is running. " + name + " was not started.", true);
   }
+  if (!core::HasDataFolder(context.settings)) {
+    return Refuse(context, core::NoDataFolderMessage(context), false);
+  }
   const std::string workflow_file = core::WorkflowPath(context, name);
   const std::string type = core::ReadWorkflowValue(context, workflow_file, "DEF", "type");
   const bool runs_chain = type == core::kGenWorkflow;
@@ -137,6 +140,7 @@ std::string ExecuteGenWorkflow(const core::Context& context, RunLog& log, const 
 }
 
 std::vector<std::string> CheckWorkflow(const core::Context& context, const std::string& name) {
+  if (!core::HasDataFolder(context.settings)) return {core::NoDataFolderMessage(context)};
   const std::string workflow_file = core::WorkflowPath(context, name);
   const std::string type = core::ReadWorkflowValue(context, workflow_file, "DEF", "type");
   if (type != core::kGenWorkflow) return {WorkflowTypeMessage(context, type)};

@@ -54,11 +54,13 @@ std::string DatabasePath(const core::Context& context, const std::string& path) 
   return path.empty() ? context.settings.textdb : path;
 }
 
-RecordList LoadTextDatabase(const core::Context& context, const std::string& path) {
+RecordList LoadTextDatabase(const core::Context& context, const std::string& path,
+                            LoadStatus* status_out) {
   const std::string file = DatabasePath(context, path);
   RecordList records;
   std::string error;
   const LoadStatus status = ReadTextDatabase(file, records, error);
+  if (status_out) *status_out = status;
   const bool silent = core::LeadingNumber(context.settings.silentmode) != 0;
   if (status == LoadStatus::kMissing && !silent) {
     const auto language = context.settings.language;

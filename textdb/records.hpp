@@ -49,8 +49,10 @@ LoadStatus ReadTextDatabase(const std::string& path, RecordList& records, std::s
 
 // Loads `path`, or the textdb file of the settings when it is "". A missing
 // file gives the one-blank list and, unless silentmode is a non-zero number,
-// the message "The file PATH does not exist." in the settings' language.
-RecordList LoadTextDatabase(const core::Context& context, const std::string& path);
+// the message "The file PATH does not exist." in the settings' language; an
+// unreadable one tells why. `status` receives how the file was found.
+RecordList LoadTextDatabase(const core::Context& context, const std::string& path,
+                            LoadStatus* status = nullptr);
 
 // The path LoadTextDatabase reads for `path`.
 std::string DatabasePath(const core::Context& context, const std::string& path);

@@ -70,8 +70,10 @@ TransmissionRows FilterRows(const RecordList& records, std::string_view filter) 
 TransmissionRows FillDBlist(const core::Context& context, const std::string& workflow_name,
                             std::string_view filter, RecordList* loaded) {
   const WorkflowDatabase db = DatabaseOf(context, workflow_name);
-  RecordList records = LoadTextDatabase(context, db.dbfile);
+  LoadStatus status = LoadStatus::kLoaded;
+  RecordList records = LoadTextDatabase(context, db.dbfile, &status);
   TransmissionRows rows = FilterRows(records, filter);
+  rows.status = status;
   if (loaded) *loaded = std::move(records);
   return rows;
 }

@@ -31,7 +31,8 @@ std::string FormatRow(std::string_view record);
 
 struct TransmissionRows {
   std::vector<std::string> rows;
-  std::vector<std::string> element_ids;  // of each row
+  std::vector<std::string> element_ids;     // of each row
+  LoadStatus status = LoadStatus::kLoaded;  // of the database the rows come from
 };
 
 // The rows of the records whose element ID contains the filter (ASCII case

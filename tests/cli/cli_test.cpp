@@ -99,6 +99,72 @@ TEST_F(CliTest, ListPrintsTheCatalogueOrFailsForAMissingDataFolder) {
   EXPECT_NE(missing.err.find("nowhere"), std::string::npos);
 }
 
+// Bytes that are no INI text: NULs, bytes above 127, lone CRs.
+std::string Garbage() {
+  std::string bytes;
+  unsigned value = 12345;
+  for (int i = 0; i < 65536; ++i) {
+    value = value * 1103515245u + 12345u;
+    bytes.push_back(static_cast<char>(value >> 16));
+  }
+  return bytes;
+}
+
+TEST_F(CliTest, EveryCommandStopsWithAMessageWhenNoDataFolderIsSet) {
+  const std::string english = "ERROR: no data folder set!";
+  const std::string german = "FEHLER: Kein Datenverzeichnis angegeben!";
+  const struct {
+    const char* settings;  // nullptr: no settings.ini; "/": a folder of that name
+    std::string bytes, message;
+  } cases[] = {{"empty data_dir", "[SETTINGS]\r\nmodule_dir=modules\r\ndata_dir=\r\n", english},
+               {"no data_dir", "[SETTINGS]\r\nlanguage=1\r\nmodule_dir=modules\r\n", german},
+               {"the root", "[SETTINGS]\r\nmodule_dir=modules\r\ndata_dir=/\r\n", english},
+               {nullptr, "", english},
+               {"/", "", english},
+               {"garbage", Garbage(), english}};
+  const std::vector<std::vector<std::string>> commands = {{"run", "good.ini"},
+                                                          {"/f", "good.ini"},
+                                                          {"check", "good.ini"},
+                                                          {"list"},
+                                                          {"records", "good.ini"}};
+  // A workflow in the installation folder, which an empty data folder lists.
+  inst.box().Write("good.ini", "[FILE]\r\ntype=qvworkflow\r\n[DEF]\r\ntype=genWorkflow\r\n" +
+                                   std::string(kGood));
+  for (const auto& c : cases) {
+    std::remove(inst.Path("settings.ini").c_str());
+    if (c.settings && std::string(c.settings) == "/") inst.box().MakeFolder("settings.ini");
+    if (c.settings && std::string(c.settings) != "/") inst.box().Write("settings.ini", c.bytes);
+    for (auto arguments : commands) {
+      arguments.insert(arguments.begin(), {"--home", inst.Path("")});
+      const ProgramOutput output = Cli(arguments);
+      const std::string what = (c.settings ? c.settings : "none") + (" " + arguments[2]);
+      EXPECT_EQ(output.status, 1) << what;
+      EXPECT_EQ(output.out, "") << what;
+      EXPECT_EQ(output.err.rfind(c.message, 0), 0u) << what << ": " << output.err;
+      EXPECT_NE(output.err.find(inst.Path("settings.ini")), std::string::npos) << what;
+    }
+    ::rmdir(inst.Path("settings.ini").c_str());
+  }
+  EXPECT_TRUE(inst.Calls("mod_ledgerconv001_x86_32").empty());
+  EXPECT_FALSE(inst.box().Exists("system.log"));
+}
+
+TEST_F(CliTest, AnUnreadableDataFolderOrDatabaseFailsWithAMessage) {
+  if (testing::RunningAsRoot()) GTEST_SKIP() << "root reads every folder";
+  inst.Workflow("db.ini", "[WORKFLOW]\r\ndbfile=trans.csv\r\n");
+  inst.box().Write("trans.csv", "x;1\r\n");
+  ::chmod(inst.Path("trans.csv").c_str(), 0);
+  const ProgramOutput records = Cli({"--home", inst.Path(""), "records", "db.ini"});
+  EXPECT_EQ(records.status, 1);
+  EXPECT_NE(records.err.find("trans.csv"), std::string::npos);
+  ::chmod(inst.Path("data").c_str(), 0);
+  const ProgramOutput list = Cli({"--home", inst.Path(""), "list"});
+  ::chmod(inst.Path("data").c_str(), 0755);
+  EXPECT_EQ(list.status, 1);
+  EXPECT_EQ(list.out, "");
+  EXPECT_NE(list.err.find(inst.Path("data")), std::string::npos);
+}
+
 TEST_F(CliTest, WrongUsageHelpAndVersion) {
   EXPECT_EQ(Cli({}).status, 2);
   EXPECT_EQ(Cli({"frobnicate"}).status, 2);

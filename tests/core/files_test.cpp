@@ -1,9 +1,12 @@
 #include "core/files.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <optional>
+#include <set>
 
 #include "core/context.hpp"
 #include "tests/support/fakes.hpp"
@@ -163,25 +166,66 @@ TEST(DeleteFile, DeletesWhatTheListingYieldsButNotReadOnlyFiles) {
   EXPECT_TRUE(MoveFileNumbered(box.Path("odd/a?.csv"), box.Path("a?.csv")).moved);
 }
 
-TEST(MoveFile, NumbersTakenTargetsAndNeverOverwrites) {
-  Sandbox box;
-  box.Write("archive/a.xml", "old");
-  box.Write("archive/A.XML.2", "old 2");
-  box.Write("archive/.a.xml.3", "hidden");
-  box.Write("in/a.xml", "new");
-
-  const MoveResult moved = MoveFileNumbered(box.Path("in/a.xml"), box.Path("archive/a.xml"));
-  ASSERT_TRUE(moved.moved) << moved.error;
-  // .2 is taken in other case, .3 is free for the listing; the result is .3.
-  EXPECT_EQ(moved.target, box.Path("archive/a.xml.3"));
-  EXPECT_EQ(box.Read("archive/a.xml.3"), "new");
-  EXPECT_EQ(box.Read("archive/a.xml"), "old");
-  EXPECT_FALSE(box.Exists("in/a.xml"));
-
-  box.Write("in/b.xml", "b");
-  const MoveResult free = MoveFileNumbered(box.Path("in/b.xml"), box.Path("archive/b.xml"));
-  EXPECT_EQ(free.target, box.Path("archive/b.xml"));
+// The names of every entry of a folder, hidden ones included.
+std::set<std::string> AllNames(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
 }
+
+// The archive beside the source ("") or on another file system.
+class MoveFileInto : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    if (GetParam().empty()) {
+      archive_.emplace();
+    } else if (DirExists(GetParam()) && !testing::SameFileSystem(box_.root(), GetParam())) {
+      archive_.emplace(GetParam());
+    } else {
+      GTEST_SKIP() << GetParam() << " is not another file system here";
+    }
+  }
+  Sandbox box_;
+  std::optional<Sandbox> archive_;
+};
+
+TEST_P(MoveFileInto, NumbersTakenNamesKeepsTheFileAndLeavesNothingBehind) {
+  archive_->Write("archive/a.xml", "old");
+  archive_->MakeFolder("archive/a.xml.2");
+  archive_->Write("archive/A.XML.3", "other case");
+  const struct {
+    std::string name, content, expected;
+  } moves[] = {{"a.xml", "new", "a.xml.3"}, {"a.xml", "newer", "a.xml.4"}, {"b", "b", "b"}};
+  for (const auto& move : moves) {
+    const std::string source = box_.Write("in/" + move.name, move.content);
+    ::chmod(source.c_str(), 0640);
+    const timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
+    ::utimensat(AT_FDCWD, source.c_str(), times, 0);
+    const MoveResult moved = MoveFileNumbered(source, archive_->Path("archive/" + move.name));
+    ASSERT_TRUE(moved.moved) << moved.error;
+    EXPECT_EQ(moved.target, archive_->Path("archive/" + move.expected));
+    EXPECT_EQ(archive_->Read("archive/" + move.expected), move.content);
+    struct stat st {};
+    ::stat(moved.target.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1000000000);
+  }
+  EXPECT_EQ(archive_->Read("archive/a.xml"), "old");
+  EXPECT_EQ(archive_->Read("archive/A.XML.3"), "other case");
+  EXPECT_EQ(AllNames(archive_->Path("archive")),
+            (std::set<std::string>{"a.xml", "a.xml.2", "A.XML.3", "a.xml.3", "a.xml.4", "b"}));
+  EXPECT_TRUE(AllNames(box_.Path("in")).empty());
+
+  const std::string kept = box_.Write("in/c", "c");
+  EXPECT_FALSE(MoveFileNumbered(kept, archive_->Path("gone/c")).moved);
+  EXPECT_EQ(ReadFile(kept), "c");
+  EXPECT_EQ(AllNames(archive_->Path("archive")).size(), 6u);
+}
+
+INSTANTIATE_TEST_SUITE_P(SameOrOtherFileSystem, MoveFileInto,
+                         ::testing::Values(std::string(), std::string("/dev/shm")));
 
 TEST(MoveFile, NothingToMoveAndRefusals) {
   Sandbox box;

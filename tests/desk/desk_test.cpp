@@ -120,12 +120,30 @@ class DeskTest : public QObject {
     QCOMPARE(inst->Calls("mod_ledgerconv001_x86_32").size(), std::size_t{1});
   }
 
-  void aMissingDataFolderIsReportedAndListsNothing() {
-    inst->box().Write("settings.ini", "[SETTINGS]\r\ndata_dir=nowhere\r\n");
-    Open();
-    QCOMPARE(Workflows()->count(), 0);
-    QCOMPARE(inst->person().told.size(), std::size_t{1});
-    QVERIFY(QString::fromStdString(inst->person().told[0]).contains("nowhere"));
+  void aMissingDataFolderIsReportedOnceAndNothingIsListedOrRun() {
+    // A workflow in the installation folder, which an empty data folder lists.
+    inst->box().Write("a.ini", "[FILE]\r\ntype=qvworkflow\r\n[DEF]\r\ntype=genWorkflow\r\n");
+    using namespace std::string_literals;
+    const struct {
+      std::string settings;
+      QStringList arguments;
+      QString told;
+    } cases[] = {{"[SETTINGS]\r\ndata_dir=nowhere\r\n",
+                  {},
+                  QString::fromStdString("The data folder " + inst->Path("nowhere"))},
+                 {"[SETTINGS]\r\ndata_dir=\r\n", {"/f", "a.ini"}, "ERROR: no data folder set!"},
+                 {"\x01\xff\x00[SETTINGS\r\r\x80"s, {"/f", "a.ini"}, "ERROR: no data folder set!"}};
+    for (const auto& c : cases) {
+      inst->box().Write("settings.ini", c.settings);
+      inst->person().told.clear();
+      Open(c.arguments);
+      QCOMPARE(Workflows()->count(), 0);
+      QCOMPARE(inst->person().told.size(), std::size_t{1});
+      QVERIFY2(QString::fromStdString(inst->person().told[0]).startsWith(c.told),
+               inst->person().told[0].c_str());
+    }
+    QVERIFY(Text("lblMessage").startsWith("ERROR: no data folder set!"));
+    QCOMPARE(inst->Calls("mod_ledgerconv001_x86_32").size(), std::size_t{0});
   }
 
   void selectingShowsTheWorkflowAndRunningShowsItsResult() {

@@ -203,13 +203,37 @@ TEST_F(ChainTest, TheCatalogueListsOnlyWorkflowFilesInFileNameOrder) {
   inst.Workflow("A.ini", "");
   inst.box().Write("data/notes.ini", "[FILE]\r\ntype=QVWORKFLOW\r\n");
   inst.box().Write("data/.hidden.ini", "[FILE]\r\ntype=qvworkflow\r\n");
-  const auto entries = ListWorkflows(inst.context());
-  ASSERT_TRUE(entries);
-  ASSERT_EQ(entries->size(), 2u);
-  EXPECT_EQ(CatalogueText(inst.context(), (*entries)[0]), "Title of A.ini  ->  A.ini");
-  EXPECT_EQ((*entries)[1].file_name, "b.ini");
-  inst.context().settings.data_dir = "missing";
-  EXPECT_FALSE(ListWorkflows(inst.context()));
+  const auto catalogue = ListWorkflows(inst.context());
+  ASSERT_TRUE(catalogue.ok()) << catalogue.error;
+  ASSERT_EQ(catalogue.entries.size(), 2u);
+  EXPECT_EQ(CatalogueText(inst.context(), catalogue.entries[0]), "Title of A.ini  ->  A.ini");
+  EXPECT_EQ(catalogue.entries[1].file_name, "b.ini");
+}
+
+TEST_F(ChainTest, NoDataFolderIsRefusedEverywhereAndNothingIsReadFromTheRoot) {
+  const struct {
+    std::string data_dir, error;
+  } cases[] = {{"missing", "The data folder " + inst.Path("missing") + " does not exist."},
+               {"", "ERROR: no data folder set!"},
+               {" ", "ERROR: no data folder set!"},
+               {"/", "ERROR: no data folder set!"},
+               {"//./", "ERROR: no data folder set!"}};
+  // A workflow in the installation folder itself, which "" would list.
+  inst.box().Write("a.ini",
+                   "[FILE]\r\ntype=qvworkflow\r\n[DEF]\r\ntype=genWorkflow\r\n" + Invoice(1));
+  for (const auto& c : cases) {
+    inst.context().settings.data_dir = c.data_dir;
+    const auto catalogue = ListWorkflows(inst.context());
+    EXPECT_TRUE(catalogue.entries.empty());
+    EXPECT_EQ(catalogue.error.substr(0, c.error.size()), c.error) << c.data_dir;
+    if (c.data_dir == "missing") continue;
+    const auto problems = CheckWorkflow(inst.context(), "a.ini");
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0], catalogue.error);
+    EXPECT_EQ(WorkflowRunner().RunWorkflow(inst.context(), "a.ini").result, catalogue.error);
+  }
+  EXPECT_EQ(ConverterCalls(), 0u);
+  EXPECT_FALSE(inst.box().Exists("system.log"));
 }
 
 }  // namespace

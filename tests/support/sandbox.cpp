@@ -1,5 +1,6 @@
 #include "tests/support/sandbox.hpp"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -12,8 +13,10 @@ namespace fs = std::filesystem;
 
 namespace wfdesk::testing {
 
-Sandbox::Sandbox() {
-  std::string pattern = (fs::temp_directory_path() / "wfdesk-test-XXXXXX").string();
+Sandbox::Sandbox() : Sandbox(fs::temp_directory_path().string()) {}
+
+Sandbox::Sandbox(const std::string& parent) {
+  std::string pattern = (fs::path(parent) / "wfdesk-test-XXXXXX").string();
   if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
   root_ = pattern;
 }
@@ -64,6 +67,12 @@ std::string ReadFile(const std::string& path) {
 
 bool RunningAsRoot() {
   return ::geteuid() == 0;
+}
+
+bool SameFileSystem(const std::string& a, const std::string& b) {
+  struct stat sa {
+  }, sb{};
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev;
 }
 
 }  // namespace wfdesk::testing

@@ -9,6 +9,8 @@ namespace wfdesk::testing {
 class Sandbox {
  public:
   Sandbox();
+  // The folder inside `parent` (say /dev/shm, for another file system).
+  explicit Sandbox(const std::string& parent);
   ~Sandbox();
   Sandbox(const Sandbox&) = delete;
   Sandbox& operator=(const Sandbox&) = delete;
@@ -30,5 +32,8 @@ class Sandbox {
 std::string ReadFile(const std::string& path);
 
 bool RunningAsRoot();
+
+// Whether two existing paths lie on one file system.
+bool SameFileSystem(const std::string& a, const std::string& b);
 
 }  // namespace wfdesk::testing

@@ -1,0 +1,128 @@
+// Archiving killed with SIGKILL at many points: every file stays whole
+// under exactly one visible name, in the source folder or in the archive,
+// and no part of a file ever carries an archive name.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <map>
+#include <optional>
+#include <string>
+
+#include "core/files.hpp"
+#include "tests/support/run_program.hpp"
+#include "tests/support/sandbox.hpp"
+
+extern char** environ;
+
+namespace wfdesk::core {
+namespace {
+
+using testing::ReadFile;
+using testing::Sandbox;
+
+constexpr int kFiles = 40;
+constexpr int kKills = 25;
+
+// Distinct contents of up to 320 kB, so that kills land in copies too.
+std::string Content(int i) {
+  return "file " + std::to_string(i) + "\n" +
+         std::string(static_cast<std::size_t>(i % kFiles) * 8000, char('a' + i % 26));
+}
+
+// Starts the archiving helper and kills it once it has begun `moves` moves
+// (or ended).
+void KillWhileMoving(const std::string& source, const std::string& archive, int moves) {
+  int pipe_fds[2];
+  ASSERT_EQ(::pipe(pipe_fds), 0);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
+  posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
+  const char* argv[] = {WFDESK_MOVE_FILES, source.c_str(), archive.c_str(), nullptr};
+  pid_t pid = 0;
+  const int spawned =
+      ::posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char**>(argv), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(pipe_fds[1]);
+  ASSERT_EQ(spawned, 0);
+  char c = 0;
+  for (int begun = 0; begun < moves && ::read(pipe_fds[0], &c, 1) == 1;) begun += c == '\n';
+  ::kill(pid, SIGKILL);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ::close(pipe_fds[0]);
+}
+
+class ArchivingKilled : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    if (GetParam().empty()) {
+      far_.emplace();
+    } else if (DirExists(GetParam()) && !testing::SameFileSystem(box_.root(), GetParam())) {
+      far_.emplace(GetParam());
+    } else {
+      GTEST_SKIP() << GetParam() << " is not another file system here";
+    }
+    source_ = box_.MakeFolder("in");
+    archive_ = far_->MakeFolder("archive");
+    for (int i = 0; i < kFiles; ++i) {
+      const std::string name = "f" + std::to_string(i) + ".xml";
+      expected_[box_.Write("in/" + name, Content(i))] = 1;
+      if (i % 2 == 0) expected_[far_->Write("archive/" + name, Content(kFiles + i))] = 1;
+    }
+    std::map<std::string, int> by_content;
+    for (const auto& [path, count] : expected_) by_content[ReadFile(path)] = count;
+    expected_ = by_content;
+  }
+
+  // Each content the number of times it is found under a visible name.
+  std::map<std::string, int> Found() const {
+    std::map<std::string, int> found;
+    for (const std::string& folder : {source_, archive_}) {
+      for (const auto& path : ListedFiles(folder + "/")) ++found[ReadFile(path)];
+    }
+    return found;
+  }
+
+  void ExpectEveryFileWholeOnce() const {
+    // Across file systems a kill between the archive's link and the source's
+    // removal leaves the file in both places, whole.
+    const bool other_file_system = !GetParam().empty();
+    for (const auto& [content, count] : Found()) {
+      ASSERT_TRUE(expected_.count(content)) << "a part of a file of " << content.size() << " bytes";
+      if (!other_file_system) {
+        EXPECT_EQ(count, 1) << content.substr(0, content.find('\n'));
+      }
+    }
+    EXPECT_EQ(Found().size(), expected_.size());
+  }
+
+  Sandbox box_;
+  std::optional<Sandbox> far_;
+  std::string source_, archive_;
+  std::map<std::string, int> expected_;  // every content, once
+};
+
+TEST_P(ArchivingKilled, LosesNoFileAndLeavesNoPartOfOneUnderAnArchiveName) {
+  for (int kill = 0; kill < kKills; ++kill) {
+    KillWhileMoving(source_, archive_, 1 + kill % 3);
+    ExpectEveryFileWholeOnce();
+  }
+  const testing::ProgramOutput rest = testing::RunProgram({WFDESK_MOVE_FILES, source_, archive_});
+  EXPECT_EQ(rest.status, 0) << rest.err;
+  EXPECT_TRUE(ListedFiles(source_ + "/").empty());
+  ExpectEveryFileWholeOnce();
+  if (GetParam().empty()) {
+    EXPECT_EQ(FolderFileNames(archive_).size(), expected_.size());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(SameOrOtherFileSystem, ArchivingKilled,
+                         ::testing::Values(std::string(), std::string("/dev/shm")));
+
+}  // namespace
+}  // namespace wfdesk::core
