@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 
 namespace wfdesk::core {
@@ -12,6 +13,9 @@ class FileLock {
   enum class State { kHeld, kBusy, kFailed };
 
   explicit FileLock(const std::string& path);
+  // Waits up to `patience` while another holder has the lock, trying again
+  // every few milliseconds; busy when it was not released in that time.
+  FileLock(const std::string& path, std::chrono::milliseconds patience);
   ~FileLock();
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;

@@ -209,6 +209,14 @@ MoveResult MoveFileNumbered(const std::string& source, const std::string& target
   return result;
 }
 
+std::string ResolvedPath(const std::string& path) {
+  return platform::ResolvePath(path);
+}
+
+void RemoveStaleTemporaries(const std::string& path) {
+  platform::RemoveStaleTemporaries(path);
+}
+
 std::string FileNameOf(const std::string& path) {
   return Split(path).name;
 }

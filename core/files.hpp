@@ -68,6 +68,15 @@ struct MoveResult {
 // target.29999 when the name is taken. Never overwrites a file.
 MoveResult MoveFileNumbered(const std::string& source, const std::string& target);
 
+// The file a path names, links followed, so that every name of one file
+// gives the same path; the path as given when it names nothing.
+std::string ResolvedPath(const std::string& path);
+
+// Removes the temporary files that an atomic replace of `path` (WriteTextFile
+// without append) left beside the file when its process was killed midway.
+// Those of running processes stay: their replace may still be under way.
+void RemoveStaleTemporaries(const std::string& path);
+
 // The last component of a path: the file's name.
 std::string FileNameOf(const std::string& path);
 

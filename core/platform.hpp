@@ -47,6 +47,15 @@ FileResult ReplaceFileBytes(const std::string& path, std::string_view bytes);
 
 FileResult RemoveFile(const std::string& path);
 
+// The file a path names, links followed; the path as given when it names
+// nothing.
+std::string ResolvePath(const std::string& path);
+
+// Removes the temporary files ReplaceFileBytes of `path` left beside the
+// file when its process was killed midway: those of processes that no
+// longer run. A file that cannot be removed is passed over.
+void RemoveStaleTemporaries(const std::string& path);
+
 // Moves a file to a name that must not exist yet; `target_taken` tells the
 // caller to try another name. Works across file systems.
 FileResult MoveWithoutReplacing(const std::string& from, const std::string& to, bool& target_taken);
