@@ -9,7 +9,6 @@
 #include <csignal>
 #include <filesystem>
 
-#include "core/file_lock.hpp"
 #include "core/language.hpp"
 #include "tests/support/installation.hpp"
 #include "textdb/record_actions.hpp"
@@ -161,21 +160,10 @@ TEST_F(RecordActionsTest, TogglingMakesOneOfEveryTagButOne) {
   EXPECT_EQ(Db(), after);
 }
 
-TEST_F(RecordActionsTest, ABusyDatabaseIsLeftAloneWithAMessage) {
+TEST_F(RecordActionsTest, TheLockAndTheLeftoversOfKilledRewritesAreBesideTheFile) {
   EXPECT_EQ(DatabaseLockPath(inst.Path("db/wf.csv")), inst.Path("db/.wf.csv.lock"));
   std::filesystem::create_symlink(inst.Path("db/wf.csv"), inst.Path("link.csv"));
   EXPECT_EQ(DatabaseLockPath("link.csv"), inst.Path("db/.wf.csv.lock"));  // one file, one lock
-  core::FileLock other(DatabaseLockPath("db/wf.csv"));
-  ASSERT_EQ(other.state(), core::FileLock::State::kHeld);
-  const ActionResult busy = SwitchWriteTagInDB(inst.context(), "wf.ini", "A");
-  EXPECT_FALSE(busy.done);
-  EXPECT_TRUE(busy.busy);
-  EXPECT_EQ(busy.message, core::GetLanguageText("lg_mesg_rec004", 0) + "db/wf.csv" +
-                              core::GetLanguageText("lg_mesg_rec005", 0));
-  EXPECT_EQ(Db(), original);
-}
-
-TEST_F(RecordActionsTest, TemporaryFilesOfKilledRewritesAreRemoved) {
   const pid_t dead = ::fork();
   if (dead == 0) ::_exit(0);
   ::waitpid(dead, nullptr, 0);
