@@ -125,6 +125,7 @@ int RecordsCommand(Installation& installation, const RecordsRequest& request) {
     return rows.status == textdb::LoadStatus::kLoaded ? kSucceeded : kFailed;
   }
   if (!result.done) std::cerr << result.message << '\n';
+  if (result.busy) return kBusy;
   return result.done ? kSucceeded : kFailed;
 }
 
@@ -148,7 +149,7 @@ int Main(int argc, char** argv) {
   CLI::App app{"Runs wfdesk workflows without a window.", "wfdesk-cli"};
   app.footer(
       "The form /f NAME runs a workflow as `run NAME` does.\nExit status: 0 OK, 1 failed, "
-      "2 wrong usage, 3 the workflow is already running.");
+      "2 wrong usage, 3 the workflow is already running, or its database is being changed.");
   app.set_version_flag("--version", "wfdesk-cli " + core::VersionText());
   std::string home;
   app.add_option(kHomeOption, home,

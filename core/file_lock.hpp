@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 
 namespace wfdesk::core {
@@ -15,6 +16,9 @@ class FileLock {
   enum class Heritage { kThisProcessOnly, kSharedWithPrograms };
 
   explicit FileLock(const std::string& path, Heritage heritage = Heritage::kThisProcessOnly);
+  // Waits up to `patience` while another holder has the lock, trying again
+  // every few milliseconds; busy when it was not released in that time.
+  FileLock(const std::string& path, std::chrono::milliseconds patience);
   ~FileLock();
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;

@@ -303,6 +303,10 @@ FileResult RenameWithoutReplacing(const std::string& from, const std::string& to
   return linked;
 }
 
+void RemoveStaleTemporaries(const std::string& path) {
+  platform::RemoveStaleTemporaries(path);
+}
+
 std::string FileNameOf(const std::string& path) {
   return Split(path).name;
 }

@@ -106,6 +106,11 @@ FileResult RemoveOneFile(const std::string& path);
 FileResult RenameWithoutReplacing(const std::string& from, const std::string& to,
                                   bool& target_taken);
 
+// Removes the temporary files that an atomic replace of `path` (WriteTextFile
+// without append) left beside the file when its process was killed midway.
+// Those of running processes stay: their replace may still be under way.
+void RemoveStaleTemporaries(const std::string& path);
+
 // The last component of a path: the file's name.
 std::string FileNameOf(const std::string& path);
 

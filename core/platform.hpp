@@ -77,6 +77,11 @@ FileResult CopyToHiddenFileBeside(const std::string& from, const std::string& be
 // is renamed instead.
 FileResult LinkWithoutReplacing(const std::string& from, const std::string& to, bool& target_taken);
 
+// Removes the temporary files ReplaceFileBytes of `path` left beside the
+// file when its process was killed midway: those of processes that no
+// longer run. A file that cannot be removed is passed over.
+void RemoveStaleTemporaries(const std::string& path);
+
 // Takes an exclusive advisory lock on a file (created when missing) without
 // waiting. The lock lasts while the returned descriptor is open and ends
 // with the process, however it ends; `inherited` lets the programs the

@@ -82,17 +82,40 @@ std::string NameOf(const std::string& path) {
 // The file a path names, links followed, so that replacing it keeps the link.
 std::string ResolvedTarget(const std::string& path);
 
+// Temporary files beside `path` are named TemporaryPrefix + PID "-" N.
+std::string TemporaryPrefix(const std::string& path) {
+  return "." + NameOf(path).substr(0, 200) + ".tmp-";
+}
+
 int OpenTemporaryBeside(const std::string& path, std::string& temp_path) {
   static std::atomic<unsigned> counter{0};
   for (int attempt = 0; attempt < 100; ++attempt) {
-    // The name is cut so that the suffix still fits the file system's limit.
-    temp_path = FolderOf(path) + "/." + NameOf(path).substr(0, 200) + ".tmp-" +
-                std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    temp_path = FolderOf(path) + "/" + TemporaryPrefix(path) + std::to_string(::getpid()) + "-" +
+                std::to_string(counter++);
     const int fd = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   errno = EEXIST;
   return -1;
+}
+
+bool AllDigits(std::string_view text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// The process id of a temporary file's name after its prefix ("PID-N"), or
+// 0 when the name is not of that form.
+pid_t TemporaryOwner(std::string_view rest) {
+  const auto dash = rest.find('-');
+  if (dash == std::string_view::npos || dash > 9) return 0;
+  const std::string_view pid = rest.substr(0, dash);
+  if (!AllDigits(pid) || !AllDigits(rest.substr(dash + 1))) return 0;
+  return static_cast<pid_t>(std::stol(std::string(pid)));
+}
+
+// A process we may not signal still runs.
+bool ProcessRuns(pid_t pid) {
+  return ::kill(pid, 0) == 0 || errno == EPERM;
 }
 
 // Copies the bytes of one descriptor to another; 0 or the error.
@@ -268,6 +291,19 @@ FileResult FlushFileSystem(const std::string& path) {
 FileResult RemoveFile(const std::string& path) {
   if (::unlink(path.c_str()) != 0) return Failed("Cannot delete", path, errno);
   return FileResult::Ok();
+}
+
+void RemoveStaleTemporaries(const std::string& path) {
+  const std::string target = ResolvedTarget(path);
+  const std::string folder = FolderOf(target);
+  const std::string prefix = TemporaryPrefix(target);
+  std::vector<FolderEntry> entries;
+  if (!ListFolder(folder, entries)) return;
+  for (const FolderEntry& entry : entries) {
+    if (!entry.is_regular || !entry.name.starts_with(prefix)) continue;
+    const pid_t owner = TemporaryOwner(std::string_view(entry.name).substr(prefix.size()));
+    if (owner > 0 && !ProcessRuns(owner)) ::unlink((folder + "/" + entry.name).c_str());
+  }
 }
 
 FileResult RenameWithoutReplacing(const std::string& from, const std::string& to,

@@ -1,10 +1,12 @@
 #include "textdb/record_actions.hpp"
 
-#include <functional>
 #include <optional>
 
+#include "core/file_lock.hpp"
 #include "core/files.hpp"
+#include "core/language.hpp"
 #include "core/settings.hpp"
+#include "textdb/record_rewrite.hpp"
 #include "textdb/records.hpp"
 #include "textdb/transmission_list.hpp"
 
@@ -12,78 +14,86 @@ namespace wfdesk::textdb {
 
 namespace {
 
-using Fields = std::vector<std::string>;  // record fields 1 to 13
-
-Fields FieldsOf(std::string_view record) {
-  Fields fields;
-  for (int n = 1; n <= kRecordFields; ++n) fields.push_back(GetRecordField(record, n));
-  return fields;
+std::string Text(const core::Context& context, std::string_view key) {
+  return core::GetLanguageText(key, context.settings.language);
 }
 
-// A field as the line stores it, so that it reads back as the same field.
-std::string Stored(const std::string& value) {
-  const bool needs_quotes =
-      value.find(kSeparator) != std::string::npos || (!value.empty() && value.front() == '"');
-  return needs_quotes ? "\"" + value + "\"" : value;
+ActionResult NotEnabled(const std::string& workflow_name) {
+  return ActionResult::NotDone("Record actions are not enabled for the workflow " + workflow_name +
+                               " (its WORKFLOW listaction is not \"" + kRecordActionsEnabled +
+                               "\"). Nothing was changed.");
 }
 
-std::string LineOf(const Fields& fields) {
-  std::string line;
-  for (std::size_t i = 0; i < fields.size(); ++i) {
-    if (i > 0) line += kSeparator;
-    line += Stored(fields[i]);
-  }
-  return line + "\r\n";
+ActionResult Missing(const core::Context& context, const std::string& path) {
+  return ActionResult::NotDone(Text(context, "lg_mesg_file001") + path +
+                               Text(context, "lg_mesg_file002"));
 }
 
-// The loaded database of the selected workflow, or why there is none.
-struct LoadedDatabase {
-  WorkflowDatabase db;
+ActionResult NotFound(const core::Context& context, const std::string& id,
+                      const std::string& path) {
+  return ActionResult::NotDone(Text(context, "lg_mesg_rec001") + id +
+                               Text(context, "lg_mesg_rec002") + path +
+                               Text(context, "lg_mesg_rec003"));
+}
+
+ActionResult Busy(const core::Context& context, const std::string& path) {
+  ActionResult result = ActionResult::NotDone(Text(context, "lg_mesg_rec004") + path +
+                                              Text(context, "lg_mesg_rec005"));
+  result.busy = true;
+  return result;
+}
+
+// Stores the new content: an emptied database is removed.
+ActionResult Store(const std::string& path, const std::string& old_text,
+                   const std::string& new_text) {
+  if (new_text == old_text) return ActionResult::Done();
+  const core::FileResult stored = new_text.empty() ? core::DeleteFileIfListed(path)
+                                                   : core::WriteTextFile(path, new_text, false);
+  return stored ? ActionResult::Done() : ActionResult::NotDone(stored.error);
+}
+
+// Reads, changes and writes the database under its lock; `edit` null
+// deletes the records.
+ActionResult ChangeUnderLock(const core::Context& context, const std::string& path,
+                             const std::string& id, const RecordEdit* edit) {
+  core::FileLock lock(DatabaseLockPath(path), kLockPatience);
+  if (lock.state() == core::FileLock::State::kBusy) return Busy(context, path);
+  if (lock.state() == core::FileLock::State::kFailed) return ActionResult::NotDone(lock.error());
+  core::RemoveStaleTemporaries(path);
   RecordList records;
-};
-
-std::optional<ActionResult> Load(const core::Context& context, const std::string& workflow_name,
-                                 LoadedDatabase& loaded) {
-  loaded.db = DatabaseOf(context, workflow_name);
-  if (!loaded.db.ActionsEnabled()) {
-    return ActionResult::NotDone("Record actions are not enabled for the workflow " +
-                                 workflow_name + " (its WORKFLOW listaction is not \"" +
-                                 kRecordActionsEnabled + "\"). Nothing was changed.");
-  }
   std::string error;
-  switch (ReadTextDatabase(loaded.db.path, loaded.records, error)) {
+  switch (ReadTextDatabase(path, records, error)) {
     case LoadStatus::kLoaded:
-      return std::nullopt;
+      break;
     case LoadStatus::kMissing:
-      return ActionResult::NotDone("The file " + loaded.db.path + " does not exist.");
+      return Missing(context, path);
     case LoadStatus::kUnreadable:
       return ActionResult::NotDone(error);
   }
-  return std::nullopt;
+  const std::optional<std::string> rewritten = RewriteRecords(records.text(), id, edit);
+  if (!rewritten) return NotFound(context, id, path);
+  return Store(path, records.text(), *rewritten);
 }
 
-// Rewrites the database with every record that `rewrite` keeps, changed as
-// it says. With no record left, a deletion removes the file; a change
-// leaves it as it was.
-ActionResult Rewrite(const LoadedDatabase& loaded, const std::string& element_id,
-                     const std::function<bool(Fields&)>& rewrite, bool deleting) {
-  std::string content;
-  for (std::size_t i = 0; i < loaded.records.size(); ++i) {
-    if (loaded.records.IsSkipped(i)) continue;
-    Fields fields = FieldsOf(loaded.records.Record(i));
-    const bool keep = fields[0] == element_id ? rewrite(fields) : true;
-    if (keep) content += LineOf(fields);
-  }
-  if (content.empty()) {
-    if (!deleting) return ActionResult::Done();
-    const core::FileResult deleted = core::DeleteFileIfListed(loaded.db.path);
-    return deleted ? ActionResult::Done() : ActionResult::NotDone(deleted.error);
-  }
-  const core::FileResult written = core::WriteTextFile(loaded.db.path, content, false);
-  return written ? ActionResult::Done() : ActionResult::NotDone(written.error);
+ActionResult Change(const core::Context& context, const std::string& workflow_name,
+                    const std::string& id, const RecordEdit* edit) {
+  const WorkflowDatabase db = DatabaseOf(context, workflow_name);
+  if (!db.ActionsEnabled()) return NotEnabled(workflow_name);
+  // Checked before locking, so that a missing folder is not reported as a
+  // lock file that cannot be created.
+  if (!core::IsPlainFile(db.path)) return Missing(context, db.path);
+  if (id.empty()) return ActionResult::NotDone("No element is chosen. Nothing was changed.");
+  return ChangeUnderLock(context, db.path, id, edit);
 }
 
 }  // namespace
+
+std::string DatabaseLockPath(const std::string& path) {
+  std::string file = core::CanonicalPath(path);
+  if (file.empty()) file = path;
+  const std::string name = core::FileNameOf(file);
+  return file.substr(0, file.size() - name.size()) + "." + name + ".lock";
+}
 
 std::string WhyNotStorable(std::string_view value) {
   if (value.find("\";") != std::string_view::npos) {
@@ -104,30 +114,20 @@ ActionResult WriteChangesToDB(const core::Context& context, const std::string& w
                                    ". Nothing was changed.");
     }
   }
-  LoadedDatabase loaded;
-  if (auto refused = Load(context, workflow_name, loaded)) return *refused;
-  return Rewrite(
-      loaded, element_id,
-      [&](Fields& fields) {
-        fields[3] = change.field4;
-        fields[5] = change.field6;
-        fields[12] = change.write_tag;
-        return true;
-      },
-      false);
+  const RecordEdit edit = [&change](std::string_view) {
+    return std::vector<FieldValue>{
+        {kField4, change.field4}, {kField6, change.field6}, {kWriteTagField, change.write_tag}};
+  };
+  return Change(context, workflow_name, element_id, &edit);
 }
 
 ActionResult SwitchWriteTagInDB(const core::Context& context, const std::string& workflow_name,
                                 const std::string& element_id) {
-  LoadedDatabase loaded;
-  if (auto refused = Load(context, workflow_name, loaded)) return *refused;
-  return Rewrite(
-      loaded, element_id,
-      [](Fields& fields) {
-        fields[12] = core::LeadingNumber(fields[12]) == 1 ? "0" : "1";
-        return true;
-      },
-      false);
+  const RecordEdit edit = [](std::string_view record) {
+    const bool set = core::LeadingNumber(RecordFieldView(record, kWriteTagField)) == 1;
+    return std::vector<FieldValue>{{kWriteTagField, set ? "0" : "1"}};
+  };
+  return Change(context, workflow_name, element_id, &edit);
 }
 
 ActionResult DeleteElementInDB(const core::Context& context, const std::string& workflow_name,
@@ -137,10 +137,7 @@ ActionResult DeleteElementInDB(const core::Context& context, const std::string& 
   if (!context.person.Ask("Wollen Sie das Element " + element_id + " aus der Datenbank löschen?")) {
     return ActionResult::NotDone("Not confirmed. Nothing was deleted.");
   }
-  LoadedDatabase loaded;
-  if (auto refused = Load(context, workflow_name, loaded)) return *refused;
-  return Rewrite(
-      loaded, element_id, [](Fields&) { return false; }, true);
+  return Change(context, workflow_name, element_id, nullptr);
 }
 
 }  // namespace wfdesk::textdb

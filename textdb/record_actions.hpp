@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -17,16 +18,30 @@ struct RecordChange {
 struct ActionResult {
   bool done = false;
   std::string message;  // why nothing was done
+  bool busy = false;    // another writer held the database too long
 
-  static ActionResult Done() { return {true, ""}; }
-  static ActionResult NotDone(std::string why) { return {false, std::move(why)}; }
+  static ActionResult Done() { return {true, "", false}; }
+  static ActionResult NotDone(std::string why) { return {false, std::move(why), false}; }
 };
 
 // The record actions of a workflow whose WORKFLOW listaction is "dbelement".
-// Each reloads the workflow's database first (its dbfile, else the textdb
-// file) and writes back to that file, atomically; every record goes back as
-// its fields 1 to 13 joined with ";", a field with ";" or a leading double
-// quote in double quotes. Nothing is written when the action is refused.
+// Each works on the workflow's database (its dbfile, else the textdb file)
+// under an advisory lock, the hidden file ".NAME.lock" beside the database
+// file (links followed), held from reading the file to replacing it, so
+// that writers at the same time do not lose each other's changes. A writer
+// waits a few seconds for the lock, then gives up with a message. Under the
+// lock the temporary files an interrupted replace left are removed first.
+//
+// The file is replaced atomically. Only the records with the element ID
+// change; every other byte stays as it was. A changed field is stored with
+// ";" or a leading double quote in double quotes. An ID no record has (or
+// the ID "") changes nothing. Nothing is written when the action is refused.
+
+// The time a record action waits for another writer's lock.
+inline constexpr std::chrono::milliseconds kLockPatience{3000};
+
+// The lock file that guards the database file `path`.
+std::string DatabaseLockPath(const std::string& path);
 
 // Sets field 6, field 4 and the write tag of every record with the ID.
 ActionResult WriteChangesToDB(const core::Context& context, const std::string& workflow_name,

@@ -320,15 +320,41 @@ TEST_F(RecordsCliTest, RunsTheRecordActions) {
   EXPECT_EQ(Records({"--set", "x", "--field6", "a\";b", "--field4", "", "--tag", "1"}).status, 1);
 }
 
-TEST_F(RecordsCliTest, WrongUsageAndRefusals) {
-  EXPECT_EQ(Records({"--set", "x", "--field6", "S6"}).status, 2);  // --set needs all three
-  EXPECT_EQ(Records({"--toggle", "x", "--delete", "x"}).status, 2);
+TEST_F(RecordsCliTest, RefusalsExitWithTheirStatusAndChangeNothing) {
   inst.Workflow("off.ini", "[WORKFLOW]\r\ndbfile=trans.csv\r\n");
-  const ProgramOutput off =
-      Cli({"--home", inst.Path(""), "records", "off.ini", "--toggle", "INV-1"});
-  EXPECT_EQ(off.status, 1);
-  EXPECT_NE(off.err.find("not enabled"), std::string::npos);
-  EXPECT_EQ(Cli({"--home", inst.Path(""), "records", "nope.ini"}).status, 1);
+  const std::string before = inst.box().Read("trans.csv");
+  const std::string not_found =
+      "The element ID inv-1 was not found in trans.csv. Nothing was changed.";
+  struct Case {
+    std::vector<std::string> arguments;
+    int status;
+    std::string err;  // in standard error
+  };
+  const std::vector<Case> cases = {
+      {{"db.ini", "--set", "x", "--field6", "S6"}, 2, ""},  // --set needs all three
+      {{"db.ini", "--toggle", "x", "--delete", "x"}, 2, ""},
+      {{"off.ini", "--toggle", "INV-1"}, 1, "Record actions are not enabled"},
+      {{"nope.ini"}, 1, "The workflow file"},
+      {{"db.ini", "--filter", "nothing"}, 0, ""},  // the database was read, no row matched
+      {{"db.ini", "--toggle", "inv-1"}, 1, not_found},
+      {{"db.ini", "--delete", "inv-1", "--yes"}, 1, not_found},
+      {{"db.ini", "--set", "inv-1", "--field6", "S6", "--field4", "S4", "--tag", "1"},
+       1,
+       not_found},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> arguments = {"--home", inst.Path(""), "records"};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    const ProgramOutput output = Cli(arguments);
+    EXPECT_EQ(output.status, c.status) << c.arguments[1];
+    EXPECT_EQ(output.out, "") << c.arguments[1];
+    EXPECT_NE(output.err.find(c.err), std::string::npos) << output.err;
+  }
+  const core::FileLock other(inst.Path(".trans.csv.lock"));  // another writer at work
+  const ProgramOutput busy = Records({"--toggle", "INV-1"});
+  EXPECT_EQ(busy.status, 3);
+  EXPECT_EQ(busy.err.rfind("The database trans.csv is being changed by another program.", 0), 0u);
+  EXPECT_EQ(inst.box().Read("trans.csv"), before);
 }
 
 }  // namespace

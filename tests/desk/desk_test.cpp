@@ -349,6 +349,13 @@ class DeskTest : public QObject {
     window->findChild<QAction*>("mnu_records_delete")->trigger();
     QCOMPARE(LogRows().size(), 2);
     QCOMPARE(Text("lblEID"), QString());
+    // Another writer removed the chosen record meanwhile: the window says so.
+    list->setCurrentIndex(list->model()->index(0, 0));
+    inst->box().Write("trans.csv", record("X", "1"));
+    toggle->trigger();
+    QCOMPARE(inst->person().told.back(),
+             std::string("The element ID INV-1 was not found in trans.csv. Nothing was changed."));
+    QCOMPARE(LogRows().size(), 1);
 
     show->trigger();  // back to the log
     QVERIFY(!filter->isVisibleTo(window.get()));

@@ -3,12 +3,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
 
+#include "core/language.hpp"
 #include "tests/support/installation.hpp"
 #include "textdb/record_actions.hpp"
+#include "textdb/record_rewrite.hpp"
 #include "textdb/records.hpp"
 
 namespace wfdesk::textdb {
@@ -41,14 +45,14 @@ class RecordActionsTest : public ::testing::Test {
 TEST_F(RecordActionsTest, ChangesEveryRecordWithTheIdAndWritesTheRestBack) {
   ASSERT_TRUE(WriteChangesToDB(inst.context(), "wf.ini", "A", {"new6", "new4", "1"}).done);
   EXPECT_EQ(Db(), Line("A", "new4", "new6", "1") + Line("B", "b4", "b6", "1") +
-                      Line("A", "new4", "new6", "1") + ";;;;;;;;;;;;\r\n");
+                      Line("A", "new4", "new6", "1") + "\r\n");
 }
 
 TEST_F(RecordActionsTest, TogglesTheWriteTag) {
   ASSERT_TRUE(SwitchWriteTagInDB(inst.context(), "wf.ini", "A").done);
   ASSERT_TRUE(SwitchWriteTagInDB(inst.context(), "wf.ini", "B").done);
   EXPECT_EQ(Db(), Line("A", "a4", "a6", "1") + Line("B", "b4", "b6", "0") +
-                      Line("A", "a4", "a6", "1") + ";;;;;;;;;;;;\r\n");
+                      Line("A", "a4", "a6", "1") + "\r\n");
 }
 
 TEST_F(RecordActionsTest, DeletesAfterAskingAndRemovesAnEmptiedFile) {
@@ -57,12 +61,12 @@ TEST_F(RecordActionsTest, DeletesAfterAskingAndRemovesAnEmptiedFile) {
   EXPECT_EQ(Db(), original);
   inst.person().answer = true;
   ASSERT_TRUE(DeleteElementInDB(inst.context(), "wf.ini", "A").done);
-  EXPECT_EQ(Db(), Line("B", "b4", "b6", "1") + ";;;;;;;;;;;;\r\n");
+  EXPECT_EQ(Db(), Line("B", "b4", "b6", "1") + "\r\n");
   EXPECT_THAT(inst.person().asked,
               ElementsAre("Wollen Sie das Element A aus der Datenbank löschen?",
                           "Wollen Sie das Element A aus der Datenbank löschen?"));
   ASSERT_TRUE(DeleteElementInDB(inst.context(), "wf.ini", "B").done);
-  EXPECT_EQ(Db(), ";;;;;;;;;;;;\r\n");  // the empty line remains
+  EXPECT_EQ(Db(), "\r\n");  // the empty line remains
   EXPECT_FALSE(DeleteElementInDB(inst.context(), "wf.ini", "").done);
   inst.box().Write("db/wf.csv", Line("B", "", "", "0"));
   ASSERT_TRUE(DeleteElementInDB(inst.context(), "wf.ini", "B").done);
@@ -123,9 +127,94 @@ TEST_F(RecordActionsTest, AFailedWriteLeavesTheOldFileWhole) {
   EXPECT_FALSE(result.done);
   EXPECT_NE(result.message, "");
   EXPECT_EQ(Db(), big);
-  const auto entries = std::distance(std::filesystem::directory_iterator(inst.Path("db")),
-                                     std::filesystem::directory_iterator());
-  EXPECT_EQ(entries, 2);  // wf.csv and other.csv, no temporary file left
+  for (const auto& entry : std::filesystem::directory_iterator(inst.Path("db"))) {
+    EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos);
+  }
+}
+
+TEST_F(RecordActionsTest, AnUnknownIdChangesNothingAndSaysSo) {
+  inst.person().answer = true;
+  const std::string not_found = "The element ID a was not found in db/wf.csv. Nothing was changed.";
+  EXPECT_EQ(SwitchWriteTagInDB(inst.context(), "wf.ini", "a").message, not_found);  // IDs keep case
+  EXPECT_EQ(DeleteElementInDB(inst.context(), "wf.ini", "a").message, not_found);
+  EXPECT_FALSE(SwitchWriteTagInDB(inst.context(), "wf.ini", "").done);  // not the empty line
+  inst.context().settings.language = core::kGerman;
+  EXPECT_EQ(WriteChangesToDB(inst.context(), "wf.ini", "Z", {"6", "4", "1"}).message,
+            "Die Element-ID Z wurde in db/wf.csv nicht gefunden. Es wurde nichts geändert.");
+  EXPECT_EQ(Db(), original);
+}
+
+TEST_F(RecordActionsTest, TogglingMakesOneOfEveryTagButOne) {
+  const std::vector<std::pair<std::string, std::string>> tags = {
+      {"0", "1"},  {"1", "0"},  {"2", "1"},  {"", "1"},   {"x", "1"},
+      {"-1", "1"}, {"01", "0"}, {" 1", "0"}, {"1x", "0"}, {"\"1\"", "0"}};
+  std::string before, after;
+  for (std::size_t i = 0; i < tags.size(); ++i) {
+    before += Line("T" + std::to_string(i), "", "", tags[i].first);
+    after += Line("T" + std::to_string(i), "", "", tags[i].second);
+  }
+  inst.box().Write("db/wf.csv", before);
+  for (std::size_t i = 0; i < tags.size(); ++i) {
+    EXPECT_TRUE(SwitchWriteTagInDB(inst.context(), "wf.ini", "T" + std::to_string(i)).done);
+  }
+  EXPECT_EQ(Db(), after);
+}
+
+TEST_F(RecordActionsTest, TheLockAndTheLeftoversOfKilledRewritesAreBesideTheFile) {
+  EXPECT_EQ(DatabaseLockPath(inst.Path("db/wf.csv")), inst.Path("db/.wf.csv.lock"));
+  std::filesystem::create_symlink(inst.Path("db/wf.csv"), inst.Path("link.csv"));
+  EXPECT_EQ(DatabaseLockPath("link.csv"), inst.Path("db/.wf.csv.lock"));  // one file, one lock
+  const pid_t dead = ::fork();
+  if (dead == 0) ::_exit(0);
+  ::waitpid(dead, nullptr, 0);
+  const std::string of_dead = "db/.wf.csv.tmp-" + std::to_string(dead) + "-0";
+  const std::vector<std::string> kept = {
+      "db/.wf.csv.tmp-" + std::to_string(::getpid()) + "-3",  // a replace under way
+      "db/.other.csv.tmp-" + std::to_string(dead) + "-0", "db/.wf.csv.tmp-x-0",
+      "db/wf.csv.tmp-1-0"};
+  for (const std::string& name : kept) inst.box().Write(name, "");
+  inst.box().Write(of_dead, "part");
+  ASSERT_TRUE(SwitchWriteTagInDB(inst.context(), "wf.ini", "B").done);
+  EXPECT_FALSE(inst.box().Exists(of_dead));
+  for (const std::string& name : kept) EXPECT_TRUE(inst.box().Exists(name)) << name;
+}
+
+// Edits for the rewrite table.
+const RecordEdit kSetTag = [](std::string_view) {
+  return std::vector<FieldValue>{{kWriteTagField, "1"}};
+};
+const RecordEdit kSetAll = [](std::string_view) {
+  return std::vector<FieldValue>{{kField4, "\"q"}, {kField6, "a;b"}, {kWriteTagField, "1"}};
+};
+
+TEST(RecordRewrite, ChangesOnlyTheRecordsWithTheIdByteForByte) {
+  const std::string tail = ";f4;f5;f6;f7;f8;f9;f10;f11;f12;0";
+  const std::string empties(11, ';');
+  struct Case {
+    std::string text;
+    const RecordEdit* edit;  // null deletes
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      // Fields after the 13th, LF and lone CR ends, empty lines, other lines untouched.
+      {"A;2;3" + tail + ";14;\"q;15\"\n\nB;\"open\r\n\rA;x\r;;\r\n", &kSetTag,
+       "A;2;3;f4;f5;f6;f7;f8;f9;f10;f11;f12;1;14;\"q;15\"\n\nB;\"open\r\n\rA;x" + empties +
+           "1\r;;\r\n"},
+      // Unchanged fields keep their quotes; a missing final line end stays missing.
+      {"X;1\r\nA;\"a\"b\";\"x\"" + tail, &kSetAll,
+       "X;1\r\nA;\"a\"b\";\"x\";\"\"q\";f5;\"a;b\";f7;f8;f9;f10;f11;f12;1"},
+      // A short record's last field in an open quote keeps its value.
+      {"A;\"open", &kSetTag, "A;\"ope\"" + std::string(11, ';') + "1"},
+      {"\"A\";2\r\nA", &kSetTag, "\"A\";2" + empties + "1\r\nA" + std::string(12, ';') + "1"},
+      {"A;1\nB;2\r\nA;3", nullptr, "B;2\r\n"},
+      {"B;2\r\nA;3", nullptr, "B;2\r\n"},
+      {"A;1\r\n", nullptr, ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(RewriteRecords(c.text, "A", c.edit), c.expected) << c.text;
+  }
+  EXPECT_EQ(RewriteRecords("a;1\r\nAB;2\r\n", "A", &kSetTag), std::nullopt);
+  EXPECT_EQ(RewriteRecords("", "A", nullptr), std::nullopt);
 }
 
 }  // namespace

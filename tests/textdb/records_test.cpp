@@ -67,6 +67,10 @@ TEST(FieldReader, FollowsTheQuotedFieldRules) {
   EXPECT_EQ(GetRecordField("0;a", 0), "");
   EXPECT_EQ(GetRecordField("", 1), "");
   EXPECT_EQ(GetRecordField("0;\"\"", 2), "");
+  // A quote inside a quoted field ends it only when ";" follows.
+  EXPECT_EQ(GetRecordField("0;\"a\"b\";c", 2), "a\"b");
+  EXPECT_EQ(GetRecordField("0;\"a\"b\";c", 3), "c");
+  EXPECT_EQ(GetRecordField("0;\"a\"b", 2), "a\"");
 }
 
 TEST(FieldReader, ReadsTheNamedFiles) {
@@ -107,10 +111,10 @@ TEST(Rows, ShowTheColumnsAndTheWriteMark) {
   EXPECT_EQ(untagged, PadToWidth("ID-1", 20, true) + "   sixth        " + "    " + "   " +
                           PadToWidth("fourth", 20, false) + "   " +
                           PadToWidth("third", 100, false));
-  for (const char* tag : {"1", ""}) {
+  for (const char* tag : {"1", "", "00", " 0", "0 ", "2", "x"}) {
     const std::string tagged = FormatRow(Record("ID-1", "third", "fourth", "sixth", tag));
-    EXPECT_EQ(tagged.size(), 163u);
-    EXPECT_EQ(tagged.substr(36, 4), "W   ");
+    EXPECT_EQ(tagged.size(), 163u) << tag;
+    EXPECT_EQ(tagged.substr(36, 4), "W   ") << tag;
   }
   const std::string long_id(25, 'L');
   const std::string row =
@@ -124,7 +128,9 @@ TEST(Rows, FilterIgnoresCaseAndListsRepeatedIdsOnce) {
   const RecordList records =
       RecordList::FromFileContent("A;1\r\nA;2\r\nxabcx;3\r\nB;4\r\nA;5\r\nXABC;6\r\n");
   EXPECT_THAT(FilterRows(records, "").element_ids, ElementsAre("A", "xabcx", "B", "A", "XABC"));
-  EXPECT_THAT(FilterRows(records, "abc").element_ids, ElementsAre("xabcx", "XABC"));
+  for (const char* filter : {"abc", "ABC", "aBc"}) {
+    EXPECT_THAT(FilterRows(records, filter).element_ids, ElementsAre("xabcx", "XABC")) << filter;
+  }
   // A record the filter hides still breaks a run of equal IDs.
   const RecordList hidden = RecordList::FromFileContent("A;1\r\nB;2\r\nA;3\r\n");
   EXPECT_THAT(FilterRows(hidden, "a").element_ids, ElementsAre("A", "A"));
