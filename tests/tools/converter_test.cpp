@@ -59,6 +59,33 @@ TEST(ExportReader, ReportsMalformedLinesWithTheirNumbers) {
   EXPECT_EQ(content.problems[1].invoice, "A-3");
 }
 
+TEST(ExportReader, RefusesCharactersAnInvoiceCannotCarry) {
+  const ExportContent content =
+      ReadExport("A-1;" + kHead + "X\x01;1;1;20\r\n" +          // control
+                 "A-2;" + kHead + "X\tY;1;1;20\r\n" +           // tab: fine
+                 "A-3;" + kHead + "X\xEF\xBF\xBF;1;1;20\r\n" +  // U+FFFF
+                 "A-4;2026-12-01;2026-12-31;S;" + std::string(1, '\0') + ";B;;X;1;1;20");
+  std::vector<int> lines;
+  for (const auto& problem : content.problems) lines.push_back(problem.line);
+  EXPECT_THAT(lines, ::testing::ElementsAre(1, 3, 4));
+  ASSERT_EQ(content.invoices.size(), 1u);
+  EXPECT_THAT(content.problems[0].reason, HasSubstr("column 8"));
+  EXPECT_THAT(content.problems[2].reason, HasSubstr("column 5"));
+}
+
+TEST(ExportReader, RefusesAmountsBeyondATrillionEuros) {
+  // 10^11 x 10^4 is too large for one line; two lines of 6 x 10^11 each fit
+  // alone but not together on one invoice.
+  const ExportContent content =
+      ReadExport("A-1;" + kHead + "X;100000000000;10000;20\r\n" + "A-2;" + kHead +
+                 "X;600000000000;1;20\r\n" + "A-2;" + kHead + "Y;600000000000;1;20\r\n");
+  std::vector<int> lines;
+  for (const auto& problem : content.problems) lines.push_back(problem.line);
+  EXPECT_THAT(lines, ::testing::ElementsAre(1, 3));
+  ASSERT_EQ(content.invoices.size(), 1u);
+  EXPECT_EQ(content.invoices[0].items.size(), 1u);
+}
+
 TEST(UblWriter, WritesTotalsPerVatRateAndEscapesText) {
   const ExportContent content =
       ReadExport("A<1>;" + kHead + "Coffee;2;10;20\r\nA<1>;" + kHead + "Book;1;5,5;10\r\n");

@@ -10,6 +10,9 @@ namespace wfdesk::tools {
 namespace {
 
 constexpr int kColumns = 11;
+// Largest net amount of an invoice, in cents: a trillion euros. Keeps the
+// totals and the VAT of any invoice well inside 64 bits.
+constexpr std::int64_t kMaxNetCents = 100'000'000'000'000;
 
 std::vector<std::string> SplitColumns(std::string_view line) {
   std::vector<std::string> columns;
@@ -66,17 +69,33 @@ bool IsDate(const std::string& text) {
   return month >= 1 && month <= 12 && day >= 1 && day <= 31;
 }
 
-// quantity x price, rounded half up to cents.
-std::int64_t AmountCents(std::int64_t quantity_milli, std::int64_t price_ten_thousandths) {
+// quantity x price, rounded half up to cents; nothing above kMaxNetCents.
+std::optional<std::int64_t> AmountCents(std::int64_t quantity_milli,
+                                        std::int64_t price_ten_thousandths) {
   __extension__ using Wide = __int128;
   const Wide product = static_cast<Wide>(quantity_milli) * price_ten_thousandths;  // x 10^7
-  return static_cast<std::int64_t>((product + 50000) / 100000);
+  const Wide cents = (product + 50000) / 100000;
+  if (cents > kMaxNetCents) return std::nullopt;
+  return static_cast<std::int64_t>(cents);
+}
+
+// Whether an XML document can hold the UTF-8 text: no control character but
+// the tab, neither U+FFFE nor U+FFFF.
+bool FitsXml(const std::string& text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 && c != '\t') return false;
+  }
+  return text.find("\xEF\xBF\xBE") == std::string::npos &&
+         text.find("\xEF\xBF\xBF") == std::string::npos;
 }
 
 // The invoice line of a line's columns, or why it is malformed.
 std::string ReadItem(const std::vector<std::string>& c, Invoice& head, InvoiceItem& item) {
   if (c.size() != kColumns) {
     return std::to_string(c.size()) + " columns instead of " + std::to_string(kColumns);
+  }
+  for (std::size_t i = 0; i < c.size(); ++i) {
+    if (!FitsXml(c[i])) return "column " + std::to_string(i + 1) + " holds a control character";
   }
   if (c[0].empty()) return "no invoice number";
   if (!IsDate(c[1])) return "issue date \"" + c[1] + "\" is not a date YYYY-MM-DD";
@@ -90,8 +109,10 @@ std::string ReadItem(const std::vector<std::string>& c, Invoice& head, InvoiceIt
   if (!price) return "unit price \"" + c[9] + "\" is not a number";
   const auto vat = ParseDecimal(c[10], 2);
   if (!vat || *vat > 10000) return "VAT rate \"" + c[10] + "\" is not a percentage";
+  const auto amount = AmountCents(*quantity, *price);
+  if (!amount) return "the amount of the line is too large";
   head = {c[0], c[1], c[2], c[3], c[4], c[5], c[6], {}};
-  item = {c[7], *quantity, *price, *vat, AmountCents(*quantity, *price)};
+  item = {c[7], *quantity, *price, *vat, *amount};
   return "";
 }
 
@@ -111,6 +132,7 @@ bool IsPassedOver(std::string_view line, const std::vector<std::string>& columns
 ExportContent ReadExport(std::string_view text) {
   ExportContent content;
   std::map<std::string, std::size_t> index;  // invoice number -> position
+  std::vector<std::int64_t> nets;            // net cents of each invoice
   std::vector<core::LineSpan> lines;
   core::IndexLines(text, 0, lines);
   for (std::size_t n = 0; n < lines.size(); ++n) {
@@ -128,11 +150,17 @@ ExportContent ReadExport(std::string_view text) {
     if (found == index.end()) {
       found = index.emplace(head.number, content.invoices.size()).first;
       content.invoices.push_back(head);
+      nets.push_back(0);
     } else if (!SameHead(content.invoices[found->second], head)) {
       content.problems.push_back(
           {line_number, head.number, "dates or parties differ from the invoice's first line"});
       continue;
     }
+    if (nets[found->second] + item.amount_cents > kMaxNetCents) {
+      content.problems.push_back({line_number, head.number, "the invoice's total is too large"});
+      continue;
+    }
+    nets[found->second] += item.amount_cents;
     content.invoices[found->second].items.push_back(item);
   }
   return content;
