@@ -1,7 +1,7 @@
 # A thin driver over CMake presets. `make test` is all a newcomer needs.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: deps build test test-asan bench format demo gui
+.PHONY: deps build test test-asan test-tsan fuzz bench format demo gui
 
 deps:
 	scripts/install-deps
@@ -25,6 +25,34 @@ test-asan: deps
 	cmake --preset asan
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
+
+# The libraries, the CLI and the desk under ThreadSanitizer (Qt's own frames
+# are suppressed in tests/tsan.supp).
+test-tsan: deps
+	cmake --preset tsan
+	cmake --build --preset tsan -j $(JOBS)
+	ctest --preset tsan -j $(JOBS)
+
+# Every fuzz target for FUZZ_SECONDS, each on a scratch copy of its seed
+# corpus in build/fuzz/run/TARGET/, where a failing input is kept.
+FUZZ_SECONDS ?= 20
+FUZZ_TARGETS = $(notdir $(wildcard fuzz/corpus/*))
+FUZZ_RUN = build/fuzz/run
+
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+	@set -e; for t in $(FUZZ_TARGETS); do \
+	  rm -rf $(FUZZ_RUN)/$$t && mkdir -p $(FUZZ_RUN)/$$t/corpus; \
+	  cp fuzz/corpus/$$t/* $(FUZZ_RUN)/$$t/corpus/; \
+	  echo "fuzz: $$t for $(FUZZ_SECONDS) s"; \
+	  if ! build/fuzz/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
+	      -artifact_prefix=$(FUZZ_RUN)/$$t/ $(FUZZ_RUN)/$$t/corpus >$(FUZZ_RUN)/$$t/log 2>&1; then \
+	    tail -n 40 $(FUZZ_RUN)/$$t/log; \
+	    echo "fuzz: $$t FAILED; input and log in $(FUZZ_RUN)/$$t/"; exit 1; \
+	  fi; \
+	  tail -n 1 $(FUZZ_RUN)/$$t/log; \
+	done
 
 bench: deps
 	cmake --preset release
