@@ -2,6 +2,7 @@
 // inputs, the success test, and a processor that cannot be started.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/files.hpp"
@@ -122,12 +123,22 @@ TEST_F(XsltModuleTest, AnInputWhoseOutputALaterFileReplacesIsNotDeleted) {
 }
 
 TEST_F(XsltModuleTest, AnOutputLeftFromAnEarlierRunDoesNotMakeAFailureOK) {
-  inst.box().Write("in/bad.xml", "<broken");
   inst.box().Write("out/bad.txt", "old output");
-  EXPECT_NE(Run("mpFile=in\r\n"), "OK");
-  EXPECT_THAT(inst.FirstModuleLines("run.log").at(1),
-              HasSubstr("[ ERROR: xsl transformation NOT executed!"));
-  EXPECT_TRUE(inst.box().Exists("in/bad.xml"));
+  // A processor that fails, and one that says it succeeded but wrote nothing.
+  for (const bool silent_processor : {false, true}) {
+    inst.box().Write("in/bad.xml", "<broken");
+    if (silent_processor) {
+      ASSERT_EQ(::unlink(inst.Path("modules/xsltproc").c_str()), 0);
+      ::chmod(inst.box().Write("modules/xsltproc", "#!/bin/sh\nexit 0\n").c_str(), 0755);
+    }
+    inst.box().Write("run.log", "");
+    EXPECT_EQ(Run("mpFile=in\r\nmpArchivePath=archive\r\n"),
+              "MOD001: 1 von 1 Dateien nicht transformiert; sie bleiben im Eingangsverzeichnis.");
+    EXPECT_THAT(inst.FirstModuleLines("run.log").at(1),
+                HasSubstr("[ ERROR: xsl transformation NOT executed!"));
+    EXPECT_TRUE(inst.box().Exists("in/bad.xml"));
+    EXPECT_FALSE(inst.box().Exists("archive/bad.xml"));
+  }
 }
 
 TEST_F(XsltModuleTest, AnMpFileThatNamesAFileTransformsThatFile) {

@@ -43,33 +43,11 @@ void ToolLog::Line(const std::string& message) const {
       text.replace(at, secret.size(), kHiddenText);
     }
   }
-  const std::string line = program_ + ": " + EscapeControls(MaskUrlCredentials(text));
+  // The log writer escapes control characters itself.
+  const std::string line = program_ + ": " + MaskUrlCredentials(text);
   if (path_.empty() || !core::WriteLogLine(core::SystemClock(), path_, line)) {
-    std::cerr << line << '\n';
+    std::cerr << core::EscapeControlCharacters(line) << '\n';
   }
-}
-
-std::string EscapeControls(std::string_view text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string escaped;
-  escaped.reserve(text.size());
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '\n') {
-      escaped += "\\n";
-    } else if (c == '\r') {
-      escaped += "\\r";
-    } else if (c == '\t') {
-      escaped += "\\t";
-    } else if (byte < 0x20 || byte == 0x7F) {
-      escaped += "\\x";
-      escaped += kHex[byte >> 4];
-      escaped += kHex[byte & 0x0F];
-    } else {
-      escaped += c;
-    }
-  }
-  return escaped;
 }
 
 std::string MaskUrlCredentials(std::string_view text) {

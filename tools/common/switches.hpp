@@ -46,9 +46,6 @@ class ToolLog {
 
 inline constexpr const char* kHiddenText = "********";
 
-// Control characters as visible text: "\n", "\r", "\t", else "\xHH".
-std::string EscapeControls(std::string_view text);
-
 // Every "scheme://user:password@" in the text as "scheme://user:********@",
 // and "scheme://token@" as "scheme://********@".
 std::string MaskUrlCredentials(std::string_view text);

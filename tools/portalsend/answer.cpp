@@ -5,6 +5,7 @@
 
 #include <optional>
 
+#include "core/log.hpp"
 #include "tools/common/switches.hpp"
 
 namespace wfdesk::tools {
@@ -114,7 +115,7 @@ std::string WhyNotAccepted(const AnswerParts& parts) {
 Verdict JudgeAnswer(int http_status, std::string_view answer) {
   const AnswerParts parts = ReadAnswer(answer);
   Verdict verdict;
-  verdict.invoice_number = EscapeControls(parts.number.value_or(""));
+  verdict.invoice_number = core::EscapeControlCharacters(parts.number.value_or(""));
   if (http_status == 200) {
     const std::string why = WhyNotAccepted(parts);
     if (why.empty()) {

@@ -133,9 +133,9 @@ void Sender::Acknowledge(const std::string& path, const tools::Verdict& verdict)
   const bool before = verdict.outcome == tools::Outcome::kUploadedBefore;
   const std::string text = "invoice=" + verdict.invoice_number +
                            "\r\nacknowledgement=" + verdict.acknowledgement +
-                           "\r\nstate=" + tools::EscapeControls(s.Get("-ks", "accepted")) +
+                           "\r\nstate=" + core::EscapeControlCharacters(s.Get("-ks", "accepted")) +
                            (before ? "\r\nuploaded_before=yes" : "") +
-                           "\r\nfile=" + tools::EscapeControls(core::FileNameOf(path)) +
+                           "\r\nfile=" + core::EscapeControlCharacters(core::FileNameOf(path)) +
                            "\r\ntime=" + core::FormatTimestamp(core::SystemClock().Now()) + "\r\n";
   const std::string pending = file + ".sending";
   if (const auto saved = core::WriteTextFile(pending, text, false); !saved) {
@@ -264,7 +264,7 @@ int main(int argc, char** argv) {
        "-ap", "-kp",  "-ke",  "-ks", "-kx",  "-ifm", "-exp", "-sf", "-cto", "-tto"},
       error);
   if (!switches) {
-    std::cerr << kProgram << ": " << tools::EscapeControls(error) << '\n';
+    std::cerr << kProgram << ": " << core::EscapeControlCharacters(error) << '\n';
     return 2;
   }
   tools::ToolLog log(kProgram, switches->Get("-lf"));
