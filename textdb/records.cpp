@@ -2,7 +2,6 @@
 
 #include "core/files.hpp"
 #include "core/language.hpp"
-#include "core/platform.hpp"
 #include "core/settings.hpp"
 
 namespace wfdesk::textdb {
@@ -41,7 +40,7 @@ LoadStatus ReadTextDatabase(const std::string& path, RecordList& records, std::s
     return LoadStatus::kMissing;
   }
   std::string content;
-  if (const auto read = core::platform::ReadFileBytes(path, content); !read) {
+  if (const auto read = core::ReadFileContent(path, content); !read) {
     records = RecordList();
     error = read.error;
     return LoadStatus::kUnreadable;

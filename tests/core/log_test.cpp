@@ -23,8 +23,8 @@ TEST(LogLine, AppendsStampedCrLfLines) {
   clock.time = {2026, 12, 31, 23, 59, 58};
   ASSERT_TRUE(WriteLogLine(clock, log, ""));
   // A name with a line break cannot forge a second line.
-  ASSERT_TRUE(
-      WriteLogLine(clock, log, std::string("a\r\n2026-01-01 00:00:00  OK\t\x01\x7f\xc3\xa4\0", 32)));
+  ASSERT_TRUE(WriteLogLine(clock, log,
+                           std::string("a\r\n2026-01-01 00:00:00  OK\t\x01\x7f\xc3\xa4\0", 32)));
   EXPECT_EQ(box.Read("run.log"),
             "2026-03-07 09:05:04  abc\r\n"
             "2026-12-31 23:59:58  \r\n"
