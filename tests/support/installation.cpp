@@ -36,14 +36,13 @@ void TestInstallation::Workflow(const std::string& name, const std::string& modu
                                  modules);
 }
 
+void TestInstallation::Script(const std::string& name, const std::string& body) {
+  ::chmod(box_.Write("modules/" + name, "#!/bin/sh\n" + body + "\n").c_str(), 0755);
+}
+
 void TestInstallation::FakeProgram(const std::string& name, int status) {
-  const std::string calls = box_.Path("calls/" + name);
-  const std::string path =
-      box_.Write("modules/" + name,
-                 "#!/bin/sh\n{ printf 'CALL\\n'; for a in \"$@\"; do printf '%s\\n' \"$a\"; "
-                 "done; } >> '" +
-                     calls + "'\nexit " + std::to_string(status) + "\n");
-  ::chmod(path.c_str(), 0755);
+  Script(name, "{ printf 'CALL\\n'; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } >> '" +
+                   box_.Path("calls/" + name) + "'\nexit " + std::to_string(status));
 }
 
 std::vector<std::vector<std::string>> TestInstallation::Calls(const std::string& name) const {
@@ -72,10 +71,6 @@ std::vector<std::string> TestInstallation::LogLines(std::string_view relative) c
   }
   return lines;
 }
-
-}  // namespace wfdesk::testing
-
-namespace wfdesk::testing {
 
 std::vector<std::string> TestInstallation::LogMessages(std::string_view relative) const {
   constexpr std::size_t kStampAndBlanks = 21;  // "yyyy-mm-dd hh:nn:ss  "

@@ -31,6 +31,8 @@ class TestInstallation {
   void Workflow(const std::string& name, const std::string& modules,
                 const std::string& def_extra = "");
 
+  // modules/NAME: a shell script with this body.
+  void Script(const std::string& name, const std::string& body);
   // modules/NAME: a program that records its arguments, one call after
   // another, and exits with `status`.
   void FakeProgram(const std::string& name, int status = 0);

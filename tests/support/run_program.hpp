@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -15,5 +17,12 @@ struct ProgramOutput {
 // environment entries "NAME=value", and collects what it printed.
 ProgramOutput RunProgram(const std::vector<std::string>& argv,
                          const std::vector<std::string>& environment = {});
+
+// Starts a program in the background with no input and its output thrown
+// away, for tests that stop or kill it; -1 when it cannot be started.
+pid_t StartProgram(const std::vector<std::string>& argv);
+
+// Waits for a started program: its exit status, or 128 + the signal that ended it.
+int ExitStatusOf(pid_t pid);
 
 }  // namespace wfdesk::testing
