@@ -1,11 +1,8 @@
 // The transmission database under `wfdesk-cli records` killed midway and
 // under two writers at once: no update is lost, no file is left half
 // written, and what a killed rewrite leaves behind is cleaned up.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <chrono>
 #include <filesystem>
@@ -14,8 +11,6 @@
 
 #include "tests/support/installation.hpp"
 #include "tests/support/run_program.hpp"
-
-extern char** environ;
 
 namespace wfdesk {
 namespace {
@@ -61,20 +56,6 @@ class RecordsCrashTest : public ::testing::Test {
   TestInstallation inst;
 };
 
-// Starts a program with no input and its output discarded.
-pid_t Start(const std::vector<std::string>& argv) {
-  std::vector<char*> args;
-  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  for (int fd : {0, 1, 2}) posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", O_RDWR, 0);
-  pid_t pid = -1;
-  if (::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
 TEST_F(RecordsCrashTest, AKilledRewriteLeavesTheOldOrTheNewFile) {
   constexpr std::size_t kRecords = 70000;  // about 3 MB
   std::vector<std::size_t> tag_at;
@@ -96,15 +77,14 @@ TEST_F(RecordsCrashTest, AKilledRewriteLeavesTheOldOrTheNewFile) {
   int killed = 0;
   for (int round = 0; round < 30; ++round) {
     const std::size_t k = random() % kRecords;
-    const pid_t pid = Start(Toggle(k));
+    const pid_t pid = testing::StartProgram(Toggle(k));
     ASSERT_GT(pid, 0);
     // Not a wait for anything: the random moment of the crash.
     std::this_thread::sleep_for(window * (random() % 1000) / 1000);
     ::kill(pid, SIGKILL);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    killed += WIFSIGNALED(status);
-    window = WIFSIGNALED(status) ? window * 11 / 10 : window * 7 / 10;
+    const bool crashed = testing::ExitStatusOf(pid) == 128 + SIGKILL;
+    killed += crashed;
+    window = crashed ? window * 11 / 10 : window * 7 / 10;
     const std::string now = inst.box().Read("trans.csv");
     if (now != expected) expected = toggled(k);
     ASSERT_TRUE(now == expected) << "round " << round << " left a file of " << now.size();
