@@ -3,7 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "core/file_lock.hpp"
 #include "engine/catalogue.hpp"
 #include "engine/workflow.hpp"
 #include "tests/support/installation.hpp"
@@ -39,16 +38,13 @@ class ChainTest : public ::testing::Test {
   WorkflowRunner runner;
 };
 
-TEST_F(ChainTest, AnEmptyNameRunsNothingAndWritesNothing) {
+TEST_F(ChainTest, AnEmptyNameRunsNothingAndUnknownTypesAreRefusedAndClosedInTheLog) {
+  inst.context().settings.silentmode = "0";
   EXPECT_EQ(Run("").result, "");
   EXPECT_FALSE(inst.box().Exists("system.log"));
   EXPECT_TRUE(inst.person().told.empty());
-}
-
-TEST_F(ChainTest, UnknownWorkflowTypesAreRefusedAndClosedInTheSystemLog) {
   inst.box().Write("data/lower.ini",
                    "[DEF]\r\ntype=genworkflow\r\n[MOD001]\r\nmtype=BMD5INVOICE\r\n");
-  inst.context().settings.silentmode = "0";
   EXPECT_EQ(Run("lower.ini").result,
             "ERROR: specified workflow type does not exist! (genworkflow)");
   EXPECT_EQ(Run("missing.ini").result, "ERROR: specified workflow type does not exist! ()");
@@ -148,20 +144,6 @@ TEST_F(ChainTest, ASecondRunInTheSameProcessIsRefused) {
   EXPECT_TRUE(Run("daily.ini").ok());  // free again afterwards
 }
 
-TEST_F(ChainTest, ARunHeldByAnotherProcessIsRefusedWithoutTouchingAnything) {
-  inst.Workflow("daily.ini", Invoice(1));
-  inst.box().Write("in/invoice.csv", "1;2;3");
-  // Locks are per open file, so a lock held here stands for another process.
-  core::FileLock other(inst.Path("data/.daily.ini.lock"));
-  ASSERT_EQ(other.state(), core::FileLock::State::kHeld);
-  const RunOutcome outcome = Run("daily.ini");
-  EXPECT_TRUE(outcome.busy);
-  EXPECT_EQ(outcome.result, "The workflow daily.ini is already running. It was not started again.");
-  EXPECT_FALSE(inst.box().Exists("system.log"));
-  EXPECT_EQ(ConverterCalls(), 0u);
-  EXPECT_TRUE(inst.box().Exists("in/invoice.csv"));
-}
-
 TEST_F(ChainTest, AnUnwritableLogDoesNotStopTheRunAndIsToldOnce) {
   inst.Workflow("daily.ini", Invoice(1) + Invoice(2), "logfile=no/such/folder/run.log\r\n");
   EXPECT_TRUE(Run("daily.ini").ok());
@@ -208,32 +190,6 @@ TEST_F(ChainTest, TheCatalogueListsOnlyWorkflowFilesInFileNameOrder) {
   ASSERT_EQ(catalogue.entries.size(), 2u);
   EXPECT_EQ(CatalogueText(inst.context(), catalogue.entries[0]), "Title of A.ini  ->  A.ini");
   EXPECT_EQ(catalogue.entries[1].file_name, "b.ini");
-}
-
-TEST_F(ChainTest, NoDataFolderIsRefusedEverywhereAndNothingIsReadFromTheRoot) {
-  const struct {
-    std::string data_dir, error;
-  } cases[] = {{"missing", "The data folder " + inst.Path("missing") + " does not exist."},
-               {"", "ERROR: no data folder set!"},
-               {" ", "ERROR: no data folder set!"},
-               {"/", "ERROR: no data folder set!"},
-               {"//./", "ERROR: no data folder set!"}};
-  // A workflow in the installation folder itself, which "" would list.
-  inst.box().Write("a.ini",
-                   "[FILE]\r\ntype=qvworkflow\r\n[DEF]\r\ntype=genWorkflow\r\n" + Invoice(1));
-  for (const auto& c : cases) {
-    inst.context().settings.data_dir = c.data_dir;
-    const auto catalogue = ListWorkflows(inst.context());
-    EXPECT_TRUE(catalogue.entries.empty());
-    EXPECT_EQ(catalogue.error.substr(0, c.error.size()), c.error) << c.data_dir;
-    if (c.data_dir == "missing") continue;
-    const auto problems = CheckWorkflow(inst.context(), "a.ini");
-    ASSERT_EQ(problems.size(), 1u);
-    EXPECT_EQ(problems[0], catalogue.error);
-    EXPECT_EQ(WorkflowRunner().RunWorkflow(inst.context(), "a.ini").result, catalogue.error);
-  }
-  EXPECT_EQ(ConverterCalls(), 0u);
-  EXPECT_FALSE(inst.box().Exists("system.log"));
 }
 
 }  // namespace
