@@ -42,19 +42,6 @@ class RecordActionsTest : public ::testing::Test {
       Line("A", "a4", "a6", "0") + Line("B", "b4", "b6", "1") + Line("A", "a4", "a6", "2") + "\r\n";
 };
 
-TEST_F(RecordActionsTest, ChangesEveryRecordWithTheIdAndWritesTheRestBack) {
-  ASSERT_TRUE(WriteChangesToDB(inst.context(), "wf.ini", "A", {"new6", "new4", "1"}).done);
-  EXPECT_EQ(Db(), Line("A", "new4", "new6", "1") + Line("B", "b4", "b6", "1") +
-                      Line("A", "new4", "new6", "1") + "\r\n");
-}
-
-TEST_F(RecordActionsTest, TogglesTheWriteTag) {
-  ASSERT_TRUE(SwitchWriteTagInDB(inst.context(), "wf.ini", "A").done);
-  ASSERT_TRUE(SwitchWriteTagInDB(inst.context(), "wf.ini", "B").done);
-  EXPECT_EQ(Db(), Line("A", "a4", "a6", "1") + Line("B", "b4", "b6", "0") +
-                      Line("A", "a4", "a6", "1") + "\r\n");
-}
-
 TEST_F(RecordActionsTest, DeletesAfterAskingAndRemovesAnEmptiedFile) {
   inst.person().answer = false;
   EXPECT_FALSE(DeleteElementInDB(inst.context(), "wf.ini", "A").done);

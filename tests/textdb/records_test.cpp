@@ -55,42 +55,27 @@ TEST(Loader, AMissingFileGivesTheBlankListAndAMessageUnlessSilent) {
   EXPECT_EQ(inst.person().told.size(), 2u);
 }
 
-TEST(FieldReader, FollowsTheQuotedFieldRules) {
-  EXPECT_EQ(GetRecordField("0;a;;c", 3), "");
-  EXPECT_EQ(GetRecordField("0;a;;c", 4), "c");
-  EXPECT_EQ(GetRecordField("0;a;;c", 1), "0");
-  EXPECT_EQ(GetRecordField("0;a;b;", 4), "");
-  EXPECT_EQ(GetRecordField("0;\"x;y\";z", 2), "x;y");
-  EXPECT_EQ(GetRecordField("0;\"x;y\";z", 3), "z");
-  EXPECT_EQ(GetRecordField("0;\"abc", 2), "ab");  // the last character taken for the quote
-  EXPECT_EQ(GetRecordField("0;\"abc\"", 2), "abc");
-  EXPECT_EQ(GetRecordField("0;a", 0), "");
-  EXPECT_EQ(GetRecordField("", 1), "");
-  EXPECT_EQ(GetRecordField("0;\"\"", 2), "");
-  // A quote inside a quoted field ends it only when ";" follows.
-  EXPECT_EQ(GetRecordField("0;\"a\"b\";c", 2), "a\"b");
-  EXPECT_EQ(GetRecordField("0;\"a\"b\";c", 3), "c");
-  EXPECT_EQ(GetRecordField("0;\"a\"b", 2), "a\"");
-}
-
-TEST(FieldReader, ReadsTheNamedFiles) {
-  TestInstallation inst;
-  const RecordList quoted = LoadTextDatabase(inst.context(), Data("quoted.csv"));
-  EXPECT_EQ(GetRecordField(quoted.Record(0), 2), "x;y");
-  EXPECT_EQ(GetRecordField(quoted.Record(0), 3), "z");
-  EXPECT_EQ(GetRecordField(quoted.Record(1), 2), "ab");
-  EXPECT_EQ(GetRecordField(quoted.Record(2), 2), "abc");
-  const RecordList empty = LoadTextDatabase(inst.context(), Data("empty_fields.csv"));
-  EXPECT_EQ(GetRecordField(empty.Record(0), 3), "");
-  EXPECT_EQ(GetRecordField(empty.Record(0), 4), "c");
-  EXPECT_EQ(GetRecordField(empty.Record(1), 4), "");
-}
-
-TEST(FieldReader, AFieldBeyondTheLineIsEmpty) {
-  EXPECT_EQ(GetRecordField("0;a;bc", 4), "");
-  EXPECT_EQ(GetRecordField("0;\"abc", 3), "");
-  EXPECT_EQ(GetRecordField("0;a;b;", 5), "");
-  EXPECT_EQ(GetRecordField("x", 14), "");
+TEST(FieldReader, FollowsTheQuotedFieldRulesAndGivesNothingBeyondTheLine) {
+  // Fields 1, 2, ... of each line; every later one, and field 0, is empty.
+  const std::pair<const char*, std::vector<std::string>> cases[] = {
+      {"0;a;;c", {"0", "a", "", "c"}},
+      {"0;a;b;", {"0", "a", "b"}},
+      {"0;\"x;y\";z", {"0", "x;y", "z"}},
+      {"0;\"abc\"", {"0", "abc"}},
+      {"0;\"abc", {"0", "ab"}},  // the last character taken for the quote
+      {"0;\"\"", {"0"}},
+      // A quote inside a quoted field ends it only when ";" follows.
+      {"0;\"a\"b\";c", {"0", "a\"b", "c"}},
+      {"0;\"a\"b", {"0", "a\""}},
+      {"", {}},
+  };
+  for (const auto& [line, fields] : cases) {
+    for (int n = 0; n <= 14; ++n) {
+      const std::size_t i = static_cast<std::size_t>(n - 1);
+      EXPECT_EQ(GetRecordField(line, n), n > 0 && i < fields.size() ? fields[i] : "")
+          << line << " field " << n;
+    }
+  }
 }
 
 TEST(Columns, PadToWidthCutsOrFills) {
