@@ -25,16 +25,14 @@ std::vector<std::string> Entries(const RecordList& list) {
 
 TEST(Loader, NumbersTheLinesAndEndsWithAnEmptyEntry) {
   TestInstallation inst;
-  EXPECT_THAT(Entries(LoadTextDatabase(inst.context(), Data("two_lines.csv"))),
-              ElementsAre("0;A;B", "1;C", ""));
-  EXPECT_THAT(Entries(LoadTextDatabase(inst.context(), Data("empty_lines.csv"))),
-              ElementsAre("0;ID1;a", "1;ID2;b", "2;", "3;ID4;d", ""));
-  // A line with "|||" stays one record.
-  EXPECT_THAT(Entries(LoadTextDatabase(inst.context(), Data("pipes.csv"))),
-              ElementsAre("0;a|||b;x", "1;C;y", ""));
-  EXPECT_THAT(Entries(LoadTextDatabase(inst.context(), Data("mixed_line_ends.csv"))),
-              ElementsAre("0;L1", "1;L2", "2;L3", ""));
-  EXPECT_TRUE(Entries(LoadTextDatabase(inst.context(), Data("empty.csv"))).empty());
+  const auto load = [&](const char* name) {
+    return Entries(LoadTextDatabase(inst.context(), Data(name)));
+  };
+  EXPECT_THAT(load("two_lines.csv"), ElementsAre("0;A;B", "1;C", ""));
+  EXPECT_THAT(load("empty_lines.csv"), ElementsAre("0;ID1;a", "1;ID2;b", "2;", "3;ID4;d", ""));
+  EXPECT_THAT(load("pipes.csv"), ElementsAre("0;a|||b;x", "1;C;y", ""));  // "|||" is no line end
+  EXPECT_THAT(load("mixed_line_ends.csv"), ElementsAre("0;L1", "1;L2", "2;L3", ""));
+  EXPECT_TRUE(load("empty.csv").empty());
   EXPECT_TRUE(inst.person().told.empty());
   EXPECT_THAT(Entries(RecordList()), ElementsAre(" "));
 }

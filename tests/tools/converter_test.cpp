@@ -273,15 +273,12 @@ TEST(ConverterRun, FinishesWhatACrashLeftWithoutLosingOrDoublingAnInvoice) {
     for (const auto& [name, xml] : expected) {
       names.push_back(name);
       if (names.size() <= row.placed && !row.taken) f.box.Write("out/" + name, xml);
-      if (names.size() > row.placed) f.box.Write("out/" + TemporaryName(name), xml.substr(0, 99));
+      // Before the commit a temporary file may be cut short; after it, it is whole.
+      const std::string temporary = row.committed ? xml : xml.substr(0, 99);
+      if (names.size() > row.placed) f.box.Write("out/" + TemporaryName(name), temporary);
       if (names.size() > row.placed || !row.taken) left.push_back(name);
     }
     if (row.committed) {
-      for (const auto& name : names) {
-        if (f.box.Exists("out/" + TemporaryName(name))) {
-          f.box.Write("out/" + TemporaryName(name), expected.at(name));
-        }
-      }
       const CommitRecord record{f.in + "/e.csv", Digest(text), f.archive, names};
       f.box.Write("out/" + RecordName(record.export_path), RecordText(record));
     }
