@@ -77,8 +77,8 @@ TEST_F(InvoiceModuleTest, AProgramIsJudgedByItsStatusAndItsTimeLimit) {
       {"mpIgnoreExitStatus=yes\r\n", "exit 3", " wurde mit Status 3 beendet."},
       {"mpTimeout=5\r\n", "exit 0", "OK"},
       // Ended with everything it started: the sleep in the background too.
-      {"mpTimeout=1\r\n", "echo $$ > '" + pid_file + "'; sleep 30 & wait",
-       " wurde nach 1 Sekunde abgebrochen (Zeitlimit 'mpTimeout')."},
+      {"mpTimeout=2\r\n", "echo $$ > '" + pid_file + "'; sleep 30 & wait",
+       " wurde nach 2 Sekunden abgebrochen (Zeitlimit 'mpTimeout')."},
       {"", "", " konnte nicht gestartet werden (No such file or directory)."},
   };
   for (const Case& c : cases) {
@@ -100,6 +100,7 @@ TEST_F(InvoiceModuleTest, AProgramIsJudgedByItsStatusAndItsTimeLimit) {
     EXPECT_EQ(lines.back(), " ERROR: " + result);
     EXPECT_THAT(inst.person().told, ElementsAre(result));
   }
+  ASSERT_TRUE(inst.box().Exists("program.pid"));
   const pid_t group = std::stoi(inst.box().Read("program.pid"));
   EXPECT_TRUE(testing::WaitFor([&] { return ::kill(-group, 0) != 0; }));  // nothing of it is left
 }
