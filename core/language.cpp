@@ -209,6 +209,32 @@ constexpr std::array kTexts = {
     LanguageText{"lg_mesg_file005", "Cannot move %1: %2 and all its numbered names are taken",
                  "%1 kann nicht verschoben werden: %2 und alle nummerierten Namen dazu sind "
                  "belegt"},
+
+    // Core: why the operating system refused a file or process operation
+    // (the last value is the system's own reason).
+    LanguageText{"lg_mesg_sys001", "Cannot move %1 to %2: %3",
+                 "%1 kann nicht nach %2 verschoben werden: %3"},
+    LanguageText{"lg_mesg_sys002", "Cannot create %1: %2", "%1 kann nicht angelegt werden: %2"},
+    LanguageText{"lg_mesg_sys003", "Cannot list %1: %2", "%1 kann nicht aufgelistet werden: %2"},
+    LanguageText{"lg_mesg_sys004", "Cannot read %1: %2", "%1 kann nicht gelesen werden: %2"},
+    LanguageText{"lg_mesg_sys005", "Cannot write %1: %2", "%1 kann nicht geschrieben werden: %2"},
+    LanguageText{"lg_mesg_sys006", "Cannot write to a file without a name",
+                 "Eine Datei ohne Namen kann nicht geschrieben werden"},
+    LanguageText{"lg_mesg_sys007", "Cannot flush %1: %2",
+                 "%1 kann nicht auf die Platte geschrieben werden: %2"},
+    LanguageText{"lg_mesg_sys008", "Cannot delete %1: %2", "%1 kann nicht gelöscht werden: %2"},
+    LanguageText{"lg_mesg_sys009", "Cannot create a file beside %1: %2",
+                 "Neben %1 kann keine Datei angelegt werden: %2"},
+    LanguageText{"lg_mesg_sys010", "Cannot copy %1 to %2: %3",
+                 "%1 kann nicht nach %2 kopiert werden: %3"},
+    LanguageText{"lg_mesg_sys011", "Cannot create the lock file %1: %2",
+                 "Die Sperrdatei %1 kann nicht angelegt werden: %2"},
+    LanguageText{"lg_mesg_sys012", "Cannot lock %1: %2", "%1 kann nicht gesperrt werden: %2"},
+    LanguageText{"lg_mesg_sys013", "the run was asked to stop", "der Lauf sollte anhalten"},
+    LanguageText{"lg_mesg_sys014", "lost track of the process: %1",
+                 "der Prozess ist nicht mehr auffindbar: %1"},
+    LanguageText{"lg_mesg_sys015", "Cannot enter the folder %1: %2",
+                 "In das Verzeichnis %1 kann nicht gewechselt werden: %2"},
 };
 
 }  // namespace
