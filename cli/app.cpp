@@ -9,6 +9,7 @@
 #include "cli/console_operator.hpp"
 #include "core/context.hpp"
 #include "core/files.hpp"
+#include "core/language.hpp"
 #include "core/process.hpp"
 #include "core/settings.hpp"
 #include "core/workflow_file.hpp"
@@ -38,6 +39,7 @@ class Installation {
       return false;
     }
     context_.settings = core::LoadAppSettings(context_.home);
+    person_.SetLanguage(context_.settings.language);
     // Without a data folder the workflow paths would begin at the root.
     if (!core::HasDataFolder(context_.settings)) {
       std::cerr << core::NoDataFolderMessage(context_) << '\n';
@@ -59,7 +61,8 @@ class Installation {
 int RunCommand(Installation& installation, const std::string& name) {
   if (!installation.Open()) return kFailed;
   if (name.empty()) {
-    std::cerr << "No workflow named.\n";
+    std::cerr << core::GetLanguageText("lg_mesg_cli001", installation.context().settings.language)
+              << '\n';
     return kWrongUsage;
   }
   // TERM, INT and HUP end the running program and close the run's log.
@@ -107,7 +110,8 @@ int RecordsCommand(Installation& installation, const RecordsRequest& request) {
   const std::string workflow =
       core::AbsolutePath(core::WorkflowPath(context, request.name), context.home);
   if (!core::IsPlainFile(workflow)) {
-    std::cerr << "The workflow file " << workflow << " does not exist.\n";
+    std::cerr << core::FormatLanguageText("lg_mesg_cli002", context.settings.language, {workflow})
+              << '\n';
     return kFailed;
   }
   textdb::ActionResult result;
@@ -139,7 +143,8 @@ int Main(int argc, char** argv) {
   if (!split.others.empty() && split.others.front().starts_with("/")) {
     const std::string name = core::GetCommandLineParam("f", split.OthersJoined());
     if (name.empty()) {
-      std::cerr << "wfdesk-cli: no workflow named; use /f NAME or run NAME (see --help)\n";
+      // Before the settings are read: the language is not known yet.
+      std::cerr << core::GetLanguageText("lg_mesg_cli003", core::kEnglish) << '\n';
       return kWrongUsage;
     }
     Installation installation(split.home, false);

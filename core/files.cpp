@@ -35,6 +35,11 @@ std::string ListableFolder(const std::string& folder) {
   return folder.empty() ? "." : folder;
 }
 
+// The file functions have no settings at hand: their reasons are English.
+std::string Reason(std::string_view key, std::initializer_list<std::string_view> values) {
+  return FormatLanguageText(key, kEnglish, values);
+}
+
 bool IsListedEntry(const platform::FolderEntry& entry) {
   return entry.is_regular && !IsHiddenName(entry.name);
 }
@@ -139,8 +144,7 @@ std::string FileStamp(const std::string& path) {
 
 FileResult WriteTextFile(const std::string& path, std::string_view text, bool append) {
   const auto info = platform::Inspect(path);
-  if (info.exists && info.read_only)
-    return FileResult::Failed("The file " + path + " is read-only");
+  if (info.exists && info.read_only) return FileResult::Failed(Reason("lg_mesg_file003", {path}));
   return append ? platform::AppendFileBytes(path, text) : platform::ReplaceFileBytes(path, text);
 }
 
@@ -179,7 +183,7 @@ FileResult DeleteFileIfListed(const std::string& path) {
   std::string failures;
   for (const auto& file : files) {
     FileResult result = platform::Inspect(file).read_only
-                            ? FileResult::Failed("The file " + file + " is read-only")
+                            ? FileResult::Failed(Reason("lg_mesg_file003", {file}))
                             : platform::RemoveFile(file);
     if (!result) failures += (failures.empty() ? "" : "; ") + result.error;
   }
@@ -235,7 +239,7 @@ class FileMover {
 MoveResult MoveFileNumbered(const std::string& source, const std::string& target) {
   MoveResult result;
   if (HasWildcard(Split(source).name) && !NamesListedFileExactly(source)) {
-    result.error = "Cannot move " + source + ": a name pattern names no single file";
+    result.error = Reason("lg_mesg_file004", {source});
     return result;
   }
   if (!FileListed(source)) return result;
@@ -258,7 +262,7 @@ MoveResult MoveFileNumbered(const std::string& source, const std::string& target
       return result;
     }
   }
-  result.error = "Cannot move " + source + ": " + target + " and all its numbered names are taken";
+  result.error = Reason("lg_mesg_file005", {source, target});
   return result;
 }
 

@@ -12,6 +12,12 @@ struct LanguageText {
   std::string_view german;
 };
 
+// A fixed German text that the operators know word for word: German in
+// every language.
+constexpr LanguageText German(std::string_view key, std::string_view text) {
+  return {key, text, text};
+}
+
 constexpr std::array kTexts = {
     LanguageText{"lg_menu_file001", "&File", "&Datei"},
     LanguageText{"lg_menu_file101", "&Settings...", "&Einstellungen..."},
@@ -61,6 +67,174 @@ constexpr std::array kTexts = {
     LanguageText{"lg_appl_gridhead004", "Receiver", "Empfänger"},
     LanguageText{"lg_appl_gridhead005", "Transmission", "Übertragung"},
     LanguageText{"lg_appl_gridhead006", "Order", "Auftrag"},
+
+    // Engine: the modules' parameter checks, each put behind the section
+    // name. Fixed German texts.
+    German(
+        "lg_mesg_mod001",
+        ": Eingangsverzeichnis für Daten fehlt! Bitte in Datei/Einstellungen die Settings öffnen "
+        "und den Wert unter 'mpFile' eintragen."),
+    German("lg_mesg_mod002",
+           ": Eingangsverzeichnis für Daten existiert nicht! Bitte in Datei/Einstellungen die "
+           "Settings öffnen und einen gültigen Pfad unter 'mpFile' eintragen."),
+    German(
+        "lg_mesg_mod003",
+        ": Ausgangsverzeichnis für Daten fehlt! Bitte in Datei/Einstellungen die Settings öffnen "
+        "und den Wert unter 'mpFileOutPath' eintragen."),
+    German("lg_mesg_mod004",
+           ": Ausgangsverzeichnis für Daten existiert nicht! Bitte in Datei/Einstellungen die "
+           "Settings öffnen und einen gültigen Pfad unter 'mpFileOutPath' eintragen."),
+    German("lg_mesg_mod005",
+           ": Dateiendung für die Ausgabedaten fehlt! Bitte in Datei/Einstellungen die Settings "
+           "öffnen und den Wert unter 'mpFileOutExtension' eintragen."),
+    German("lg_mesg_mod006",
+           ": Zeitlimit ist ungültig! Bitte in Datei/Einstellungen die Settings öffnen und unter "
+           "'mpTimeout' eine ganze Zahl von Sekunden größer 0 eintragen, oder den Parameter "
+           "weglassen."),
+    German("lg_mesg_mod007",
+           ": Verzeichnis für die Archivierung existiert nicht! Bitte in Datei/Einstellungen die "
+           "Settings öffnen und einen gültigen Pfad unter 'mpArchivePath' eintragen. Wenn die "
+           "Daten nicht archiviert werden sollen, kann dieser Parameter weggelassen werden."),
+    German("lg_mesg_mod008",
+           ": XSLT Datei für die Transformation fehlt! Bitte in Datei/Einstellungen die Settings "
+           "öffnen und den Wert unter 'mpXSLTfile' eintragen."),
+    German("lg_mesg_mod009",
+           ": XSLT Datei für die Transformation existiert nicht! Bitte in Datei/Einstellungen die "
+           "Settings öffnen und einen gültigen Pfad zur Datei unter 'mpXSLTfile' eintragen."),
+    German("lg_mesg_mod010",
+           ": Webadresse für das Portal fehlt! Bitte in Datei/Einstellungen die Settings öffnen "
+           "und den Wert unter 'mpProxy' eintragen."),
+    German("lg_mesg_mod011",
+           ": Benutzername für das Portal fehlt! Bitte in Datei/Einstellungen die Settings öffnen "
+           "und den Wert unter 'mpUsername' eintragen."),
+    German("lg_mesg_mod012",
+           ": Passwort für das Portal fehlt! Bitte in Datei/Einstellungen die Settings öffnen und "
+           "den Wert unter 'mpPassword' eintragen."),
+    German("lg_mesg_mod013",
+           ": Kein OASIS Template gefunden! Bitte in Datei/Einstellungen die Settings öffnen und "
+           "unter 'mpOASISfile' (Echtbetrieb) oder unter 'mpOASISfileTest' (Testbetrieb) Pfad und "
+           "Dateiname eintragen. Der Parameter 'mpTest' entscheidet, ob das Test- oder Echt- "
+           "Template verwendet wird (1 = Test)."),
+    German("lg_mesg_mod014",
+           ": Verzeichnis für Logdateien existiert nicht! Bitte in Datei/Einstellungen die "
+           "Settings öffnen und einen gültigen Pfad unter 'mpLogPath' eintragen."),
+    German("lg_mesg_mod015",
+           ": Verzeichnis für Acknowledgement Dateien existiert nicht! Bitte in "
+           "Datei/Einstellungen die Settings öffnen und einen gültigen Pfad unter 'mpAckPath' "
+           "eintragen. Wenn die Acknowledgement Dateien nicht archiviert werden sollen, kann "
+           "dieser Parameter weggelassen werden."),
+    German("lg_mesg_mod016",
+           ": Der Pfad zu Curl exisitiert nicht! Bitte in Datei/Einstellungen die Settings öffnen "
+           "und einen gültigen Pfad unter 'mpCURLpath' eintragen. Wenn Curl über die "
+           "Befehlszeile ausführbar ist, wird dieser Parameter nicht benötigt."),
+
+    // Engine: how a module's outside program ended (%1 the program), put
+    // behind the section name. Fixed German texts.
+    German("lg_mesg_prog001",
+           ": Das Programm %1 wurde nach %2 Sekunde abgebrochen (Zeitlimit 'mpTimeout')."),
+    German("lg_mesg_prog002",
+           ": Das Programm %1 wurde nach %2 Sekunden abgebrochen (Zeitlimit 'mpTimeout')."),
+    German("lg_mesg_prog003",
+           ": Das Programm %1 wurde abgebrochen, weil der Lauf angehalten wurde (Signal %2)."),
+    German("lg_mesg_prog004",
+           ": Das Programm %1 wurde abgebrochen, weil der Lauf angehalten wurde."),
+    German("lg_mesg_prog005",
+           ": Das Programm %1 hat Daten für den nächsten Lauf zurückbehalten (Status %2); "
+           "Details im Log."),
+    German("lg_mesg_prog006", ": Das Programm %1 wurde mit Status %2 beendet."),
+    German("lg_mesg_prog007", ": Das Programm %1 konnte nicht gestartet werden (%2)."),
+
+    // Engine: inputs the XSLT module kept (%1 section, %2 of %3 files).
+    // Fixed German texts.
+    German("lg_mesg_xslt001",
+           "%1: %2 von %3 Dateien nicht transformiert; sie bleiben im Eingangsverzeichnis."),
+    German("lg_mesg_xslt002",
+           "%1: %2 von %3 Dateien nicht archiviert oder gelöscht; sie bleiben "
+           "im Eingangsverzeichnis."),
+
+    // Engine: the runner, its log and the workflow list.
+    LanguageText{"lg_mesg_run001", "Another workflow is running. %1 was not started.",
+                 "Ein anderer Workflow läuft gerade. %1 wurde nicht gestartet."},
+    LanguageText{"lg_mesg_run002", "The workflow %1 is already running. It was not started again.",
+                 "Der Workflow %1 läuft bereits. Er wurde nicht noch einmal gestartet."},
+    LanguageText{"lg_mesg_run003", "The workflow %1 was not started: %2",
+                 "Der Workflow %1 wurde nicht gestartet: %2"},
+    LanguageText{"lg_mesg_run004",
+                 "The log could not be written (%1). The run goes on; its lines are missing from "
+                 "that log.",
+                 "Die Logdatei konnte nicht geschrieben werden (%1). Der Lauf geht weiter; seine "
+                 "Zeilen fehlen in dieser Logdatei."},
+    LanguageText{"lg_mesg_run005", "The data folder %1 does not exist.",
+                 "Das Datenverzeichnis %1 existiert nicht."},
+
+    // Transmission database: the record actions.
+    LanguageText{"lg_mesg_rec006",
+                 "Record actions are not enabled for the workflow %1 (its WORKFLOW listaction is "
+                 "not \"%2\"). Nothing was changed.",
+                 "Datensatzaktionen sind für den Workflow %1 nicht eingeschaltet (sein WORKFLOW "
+                 "listaction ist nicht \"%2\"). Es wurde nichts geändert."},
+    LanguageText{"lg_mesg_rec007", "No element is chosen. Nothing was changed.",
+                 "Kein Element ist ausgewählt. Es wurde nichts geändert."},
+    LanguageText{"lg_mesg_rec008", "No element is chosen. Nothing was deleted.",
+                 "Kein Element ist ausgewählt. Es wurde nichts gelöscht."},
+    LanguageText{"lg_mesg_rec009", "Not confirmed. Nothing was deleted.",
+                 "Nicht bestätigt. Es wurde nichts gelöscht."},
+    LanguageText{"lg_mesg_rec010", "The value %1 was refused: %2. Nothing was changed.",
+                 "Der Wert %1 wurde abgelehnt: %2. Es wurde nichts geändert."},
+    LanguageText{"lg_mesg_rec011", "a double quote followed by \";\" cannot be stored in a field",
+                 "ein Anführungszeichen mit folgendem \";\" kann in einem Feld nicht gespeichert "
+                 "werden"},
+    LanguageText{"lg_mesg_rec012", "\"|||\" cannot be stored in a field",
+                 "\"|||\" kann in einem Feld nicht gespeichert werden"},
+    LanguageText{"lg_mesg_rec013", "a line break cannot be stored in a field",
+                 "ein Zeilenumbruch kann in einem Feld nicht gespeichert werden"},
+    German("lg_mesg_rec014", "Wollen Sie das Element %1 aus der Datenbank löschen?"),
+
+    // Command line: messages on standard error.
+    LanguageText{"lg_mesg_cli001", "No workflow named.", "Kein Workflow angegeben."},
+    LanguageText{"lg_mesg_cli002", "The workflow file %1 does not exist.",
+                 "Die Workflow-Datei %1 existiert nicht."},
+    LanguageText{"lg_mesg_cli003",
+                 "wfdesk-cli: no workflow named; use /f NAME or run NAME (see --help)",
+                 "wfdesk-cli: kein Workflow angegeben; /f NAME oder run NAME verwenden (siehe "
+                 "--help)"},
+    LanguageText{"lg_mesg_cli004", "%1 Yes (--yes)", "%1 Ja (--yes)"},
+    LanguageText{"lg_mesg_cli005", "%1 No (confirm with --yes)", "%1 Nein (mit --yes bestätigen)"},
+
+    // Core: why a file could not be written or moved.
+    LanguageText{"lg_mesg_file003", "The file %1 is read-only",
+                 "Die Datei %1 ist schreibgeschützt"},
+    LanguageText{"lg_mesg_file004", "Cannot move %1: a name pattern names no single file",
+                 "%1 kann nicht verschoben werden: ein Namensmuster benennt keine einzelne Datei"},
+    LanguageText{"lg_mesg_file005", "Cannot move %1: %2 and all its numbered names are taken",
+                 "%1 kann nicht verschoben werden: %2 und alle nummerierten Namen dazu sind "
+                 "belegt"},
+
+    // Core: why the operating system refused a file or process operation
+    // (the last value is the system's own reason).
+    LanguageText{"lg_mesg_sys001", "Cannot move %1 to %2: %3",
+                 "%1 kann nicht nach %2 verschoben werden: %3"},
+    LanguageText{"lg_mesg_sys002", "Cannot create %1: %2", "%1 kann nicht angelegt werden: %2"},
+    LanguageText{"lg_mesg_sys003", "Cannot list %1: %2", "%1 kann nicht aufgelistet werden: %2"},
+    LanguageText{"lg_mesg_sys004", "Cannot read %1: %2", "%1 kann nicht gelesen werden: %2"},
+    LanguageText{"lg_mesg_sys005", "Cannot write %1: %2", "%1 kann nicht geschrieben werden: %2"},
+    LanguageText{"lg_mesg_sys006", "Cannot write to a file without a name",
+                 "Eine Datei ohne Namen kann nicht geschrieben werden"},
+    LanguageText{"lg_mesg_sys007", "Cannot flush %1: %2",
+                 "%1 kann nicht auf die Platte geschrieben werden: %2"},
+    LanguageText{"lg_mesg_sys008", "Cannot delete %1: %2", "%1 kann nicht gelöscht werden: %2"},
+    LanguageText{"lg_mesg_sys009", "Cannot create a file beside %1: %2",
+                 "Neben %1 kann keine Datei angelegt werden: %2"},
+    LanguageText{"lg_mesg_sys010", "Cannot copy %1 to %2: %3",
+                 "%1 kann nicht nach %2 kopiert werden: %3"},
+    LanguageText{"lg_mesg_sys011", "Cannot create the lock file %1: %2",
+                 "Die Sperrdatei %1 kann nicht angelegt werden: %2"},
+    LanguageText{"lg_mesg_sys012", "Cannot lock %1: %2", "%1 kann nicht gesperrt werden: %2"},
+    LanguageText{"lg_mesg_sys013", "the run was asked to stop", "der Lauf sollte anhalten"},
+    LanguageText{"lg_mesg_sys014", "lost track of the process: %1",
+                 "der Prozess ist nicht mehr auffindbar: %1"},
+    LanguageText{"lg_mesg_sys015", "Cannot enter the folder %1: %2",
+                 "In das Verzeichnis %1 kann nicht gewechselt werden: %2"},
 };
 
 }  // namespace
@@ -70,6 +244,31 @@ std::string GetLanguageText(std::string_view key, LanguageCode language) {
     if (text.key == key) return std::string(language == kGerman ? text.german : text.english);
   }
   return "";
+}
+
+std::string FormatLanguageText(std::string_view key, LanguageCode language,
+                               std::initializer_list<std::string_view> values) {
+  const std::string text = GetLanguageText(key, language);
+  std::string filled;
+  filled.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool placeholder =
+        text[i] == '%' && i + 1 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9';
+    const std::size_t number = placeholder ? std::size_t(text[i + 1] - '1') : values.size();
+    if (number < values.size()) {
+      filled += values.begin()[number];
+      ++i;
+    } else {
+      filled += text[i];
+    }
+  }
+  return filled;
+}
+
+std::vector<std::string_view> LanguageKeys() {
+  std::vector<std::string_view> keys;
+  for (const auto& text : kTexts) keys.push_back(text.key);
+  return keys;
 }
 
 }  // namespace wfdesk::core

@@ -22,6 +22,7 @@
 #include <optional>
 #include <utility>
 
+#include "core/language.hpp"
 #include "core/platform.hpp"
 
 extern char** environ;
@@ -34,8 +35,17 @@ std::string Why(int error) {
   return std::strerror(error);
 }
 
-FileResult Failed(const std::string& what, const std::string& path, int error) {
-  return FileResult::Failed(what + " " + path + ": " + Why(error));
+// The platform has no settings at hand: its reasons are English.
+std::string Reason(std::string_view key, std::initializer_list<std::string_view> values) {
+  return FormatLanguageText(key, kEnglish, values);
+}
+
+FileResult Failed(std::string_view key, const std::string& path, int error) {
+  return FileResult::Failed(Reason(key, {path, Why(error)}));
+}
+
+FileResult Failed(std::string_view key, const std::string& from, const std::string& to, int error) {
+  return FileResult::Failed(Reason(key, {from, to, Why(error)}));
 }
 
 // Closes a descriptor when it goes out of scope.
@@ -140,17 +150,17 @@ FileResult RenameInPlaceOfLink(const std::string& from, const std::string& to, b
   }
   if (const int error = errno; error != EINVAL && error != ENOSYS) {
     target_taken = error == EEXIST;
-    return Failed("Cannot move", from + " to " + to, error);
+    return Failed("lg_mesg_sys001", from, to, error);
   }
   Fd reserved(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
   if (reserved.get() < 0) {
     target_taken = errno == EEXIST;
-    return Failed("Cannot create", to, errno);
+    return Failed("lg_mesg_sys002", to, errno);
   }
   if (::rename(from.c_str(), to.c_str()) != 0) {
     const int error = errno;
     ::unlink(to.c_str());
-    return Failed("Cannot move", from + " to " + to, error);
+    return Failed("lg_mesg_sys001", from, to, error);
   }
   return FileResult::Ok();
 }
@@ -190,7 +200,7 @@ std::string CanonicalPath(const std::string& path) {
 
 FileResult ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
   DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return Failed("Cannot list", folder, errno);
+  if (!dir) return Failed("lg_mesg_sys003", folder, errno);
   const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
   while (const dirent* entry = ::readdir(dir)) {
     const std::string name = entry->d_name;
@@ -212,12 +222,12 @@ FileResult ReadFileBytes(const std::string& path, std::string& bytes) {
 FileResult ReadFileBytesFrom(const std::string& path, std::size_t offset, std::string& bytes) {
   bytes.clear();
   Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) return Failed("Cannot read", path, errno);
+  if (fd.get() < 0) return Failed("lg_mesg_sys004", path, errno);
   struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) return Failed("Cannot read", path, errno);
-  if (S_ISDIR(st.st_mode)) return Failed("Cannot read", path, EISDIR);
+  if (::fstat(fd.get(), &st) != 0) return Failed("lg_mesg_sys004", path, errno);
+  if (S_ISDIR(st.st_mode)) return Failed("lg_mesg_sys004", path, EISDIR);
   if (offset > 0 && ::lseek(fd.get(), static_cast<off_t>(offset), SEEK_SET) < 0) {
-    return Failed("Cannot read", path, errno);
+    return Failed("lg_mesg_sys004", path, errno);
   }
   if (st.st_size > static_cast<off_t>(offset)) {
     bytes.reserve(static_cast<std::size_t>(st.st_size) - offset);
@@ -226,7 +236,7 @@ FileResult ReadFileBytesFrom(const std::string& path, std::size_t offset, std::s
   for (;;) {
     const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return Failed("Cannot read", path, errno);
+    if (n < 0) return Failed("lg_mesg_sys004", path, errno);
     if (n == 0) break;
     bytes.append(buffer, static_cast<std::size_t>(n));
   }
@@ -234,62 +244,62 @@ FileResult ReadFileBytesFrom(const std::string& path, std::size_t offset, std::s
 }
 
 FileResult AppendFileBytes(const std::string& path, std::string_view bytes) {
-  if (path.empty()) return FileResult::Failed("Cannot write to a file without a name");
+  if (path.empty()) return FileResult::Failed(Reason("lg_mesg_sys006", {}));
   Fd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
-  if (fd.get() < 0) return Failed("Cannot write", path, errno);
+  if (fd.get() < 0) return Failed("lg_mesg_sys005", path, errno);
   struct stat st {};
   const bool sized = ::fstat(fd.get(), &st) == 0;
   int error = 0;
   if (!WriteAll(fd.get(), bytes, error)) {
     if (sized) (void)!::ftruncate(fd.get(), st.st_size);
-    return Failed("Cannot write", path, error);
+    return Failed("lg_mesg_sys005", path, error);
   }
-  if (::close(fd.release()) != 0) return Failed("Cannot write", path, errno);
+  if (::close(fd.release()) != 0) return Failed("lg_mesg_sys005", path, errno);
   return FileResult::Ok();
 }
 
 FileResult ReplaceFileBytes(const std::string& path, std::string_view bytes) {
-  if (path.empty()) return FileResult::Failed("Cannot write to a file without a name");
+  if (path.empty()) return FileResult::Failed(Reason("lg_mesg_sys006", {}));
   const std::string target = ResolvedTarget(path);
   std::string temp;
   Fd fd(OpenTemporaryBeside(target, temp));
-  if (fd.get() < 0) return Failed("Cannot write", path, errno);
+  if (fd.get() < 0) return Failed("lg_mesg_sys005", path, errno);
   struct stat old {};
   if (::stat(target.c_str(), &old) == 0) (void)::fchmod(fd.get(), old.st_mode & 07777);
   int error = 0;
   if (!WriteAll(fd.get(), bytes, error) || ::fsync(fd.get()) != 0 || ::close(fd.release()) != 0) {
     if (error == 0) error = errno;
     ::unlink(temp.c_str());
-    return Failed("Cannot write", path, error);
+    return Failed("lg_mesg_sys005", path, error);
   }
   if (::rename(temp.c_str(), target.c_str()) != 0) {
     error = errno;
     ::unlink(temp.c_str());
-    return Failed("Cannot write", path, error);
+    return Failed("lg_mesg_sys005", path, error);
   }
   return FileResult::Ok();
 }
 
 FileResult CreateFileBytes(const std::string& path, std::string_view bytes) {
   Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-  if (fd.get() < 0) return Failed("Cannot create", path, errno);
+  if (fd.get() < 0) return Failed("lg_mesg_sys002", path, errno);
   int error = 0;
   if (!WriteAll(fd.get(), bytes, error) || ::close(fd.release()) != 0) {
     if (error == 0) error = errno;
     ::unlink(path.c_str());
-    return Failed("Cannot write", path, error);
+    return Failed("lg_mesg_sys005", path, error);
   }
   return FileResult::Ok();
 }
 
 FileResult FlushFileSystem(const std::string& path) {
   Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0 || ::syncfs(fd.get()) != 0) return Failed("Cannot flush", path, errno);
+  if (fd.get() < 0 || ::syncfs(fd.get()) != 0) return Failed("lg_mesg_sys007", path, errno);
   return FileResult::Ok();
 }
 
 FileResult RemoveFile(const std::string& path) {
-  if (::unlink(path.c_str()) != 0) return Failed("Cannot delete", path, errno);
+  if (::unlink(path.c_str()) != 0) return Failed("lg_mesg_sys008", path, errno);
   return FileResult::Ok();
 }
 
@@ -315,19 +325,19 @@ FileResult RenameWithoutReplacing(const std::string& from, const std::string& to
   const int error = errno;
   target_taken = error == EEXIST;
   needs_copy = error == EXDEV || error == EINVAL || error == ENOSYS;
-  return Failed("Cannot move", from + " to " + to, error);
+  return Failed("lg_mesg_sys001", from, to, error);
 }
 
 FileResult CopyToHiddenFileBeside(const std::string& from, const std::string& beside,
                                   std::string& copy) {
   copy.clear();
   Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
-  if (in.get() < 0) return Failed("Cannot read", from, errno);
+  if (in.get() < 0) return Failed("lg_mesg_sys004", from, errno);
   struct stat st {};
-  if (::fstat(in.get(), &st) != 0) return Failed("Cannot read", from, errno);
+  if (::fstat(in.get(), &st) != 0) return Failed("lg_mesg_sys004", from, errno);
   std::string temp;
   Fd out(OpenTemporaryBeside(beside, temp));
-  if (out.get() < 0) return Failed("Cannot create a file beside", beside, errno);
+  if (out.get() < 0) return Failed("lg_mesg_sys009", beside, errno);
   int error = CopyBytes(in.get(), out.get());
   const timespec times[2] = {st.st_atim, st.st_mtim};
   if (error == 0 && ::fchmod(out.get(), st.st_mode & 07777) != 0) error = errno;
@@ -336,7 +346,7 @@ FileResult CopyToHiddenFileBeside(const std::string& from, const std::string& be
   if (error == 0 && ::close(out.release()) != 0) error = errno;
   if (error != 0) {
     ::unlink(temp.c_str());
-    return Failed("Cannot copy", from + " to " + temp, error);
+    return Failed("lg_mesg_sys010", from, temp, error);
   }
   copy = temp;
   return FileResult::Ok();
@@ -351,20 +361,20 @@ FileResult LinkWithoutReplacing(const std::string& from, const std::string& to,
     return RenameInPlaceOfLink(from, to, target_taken);
   }
   target_taken = error == EEXIST;
-  return Failed("Cannot move", from + " to " + to, error);
+  return Failed("lg_mesg_sys001", from, to, error);
 }
 
 int TryLockFile(const std::string& path, bool inherited, bool& busy, std::string& error) {
   busy = false;
   Fd fd(::open(path.c_str(), O_RDWR | O_CREAT | (inherited ? 0 : O_CLOEXEC), 0666));
   if (fd.get() < 0) {
-    error = "Cannot create the lock file " + path + ": " + Why(errno);
+    error = Reason("lg_mesg_sys011", {path, Why(errno)});
     return -1;
   }
   while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
     busy = errno == EWOULDBLOCK;
-    error = "Cannot lock " + path + ": " + Why(errno);
+    error = Reason("lg_mesg_sys012", {path, Why(errno)});
     return -1;
   }
   return fd.release();
@@ -507,7 +517,7 @@ int Spawn(const CommandLine& command, pid_t& pid) {
 ProcessResult SpawnAndWait(const CommandLine& command) {
   ProcessResult result;
   if (CaughtStopSignal() != 0) {
-    result.error = "the run was asked to stop";
+    result.error = Reason("lg_mesg_sys013", {});
     result.ending = Ending::kStopped;
     return result;
   }
@@ -520,7 +530,7 @@ ProcessResult SpawnAndWait(const CommandLine& command) {
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) {
-      result.error = "lost track of the process: " + Why(errno);
+      result.error = Reason("lg_mesg_sys014", {Why(errno)});
       return result;
     }
   }
@@ -571,7 +581,7 @@ std::string CurrentFolder() {
 }
 
 FileResult ChangeFolder(const std::string& folder) {
-  if (::chdir(folder.c_str()) != 0) return Failed("Cannot enter the folder", folder, errno);
+  if (::chdir(folder.c_str()) != 0) return Failed("lg_mesg_sys015", folder, errno);
   return FileResult::Ok();
 }
 

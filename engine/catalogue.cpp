@@ -1,6 +1,7 @@
 #include "engine/catalogue.hpp"
 
 #include "core/files.hpp"
+#include "core/language.hpp"
 #include "core/workflow_file.hpp"
 
 namespace wfdesk::engine {
@@ -13,7 +14,8 @@ WorkflowCatalogue ListWorkflows(const core::Context& context) {
   }
   const std::string folder = core::AbsolutePath(context.settings.data_dir, context.home);
   if (!core::DirExists(folder)) {
-    catalogue.error = "The data folder " + folder + " does not exist.";
+    catalogue.error =
+        core::FormatLanguageText("lg_mesg_run005", context.settings.language, {folder});
     return catalogue;
   }
   std::vector<std::string> names;

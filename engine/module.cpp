@@ -2,6 +2,7 @@
 
 #include "core/files.hpp"
 #include "core/ini.hpp"
+#include "core/language.hpp"
 #include "core/log.hpp"
 #include "core/settings.hpp"
 #include "core/workflow_file.hpp"
@@ -16,32 +17,36 @@ std::string ModuleSection::Absolute(const std::string& path) const {
   return core::AbsolutePath(path, context.home);
 }
 
+std::string ModuleSection::Text(std::string_view key) const {
+  return core::GetLanguageText(key, context.settings.language);
+}
+
 void CheckInputAndOutput(const ModuleSection& where, const std::string& file,
                          const std::string& out_path, const std::string& out_extension,
                          Problems& problems) {
   if (file.empty()) {
-    problems.push_back(messages::kFileMissing);
+    problems.push_back(where.Text("lg_mesg_mod001"));
   } else if (!core::FileListed(where.Absolute(file)) && !core::DirExists(where.Absolute(file))) {
-    problems.push_back(messages::kFileNotExisting);
+    problems.push_back(where.Text("lg_mesg_mod002"));
   }
   if (out_path.empty()) {
-    problems.push_back(messages::kOutPathMissing);
+    problems.push_back(where.Text("lg_mesg_mod003"));
   } else if (!core::DirExists(where.Absolute(out_path))) {
-    problems.push_back(messages::kOutPathNotExisting);
+    problems.push_back(where.Text("lg_mesg_mod004"));
   }
-  if (out_extension.empty()) problems.push_back(messages::kOutExtensionMissing);
+  if (out_extension.empty()) problems.push_back(where.Text("lg_mesg_mod005"));
 }
 
 void CheckArchive(const ModuleSection& where, const std::string& archive_path, Problems& problems) {
   if (!archive_path.empty() && !core::DirExists(where.Absolute(archive_path))) {
-    problems.push_back(messages::kArchiveNotExisting);
+    problems.push_back(where.Text("lg_mesg_mod007"));
   }
 }
 
 void CheckProgramRules(const ModuleSection& where, Problems& problems) {
   const std::string timeout = where.Read("mpTimeout");
   if (!timeout.empty() && core::PositiveSeconds(timeout) == 0) {
-    problems.push_back(messages::kTimeoutInvalid);
+    problems.push_back(where.Text("lg_mesg_mod006"));
   }
 }
 
@@ -59,28 +64,30 @@ ProgramRules ProgramRules::Of(const ModuleSection& where) {
 }
 
 std::string ProgramFailureText(const std::string& program, const core::ProcessResult& result,
-                               const ProgramRules& rules) {
+                               const ProgramRules& rules, core::LanguageCode language) {
   switch (result.ending) {
-    case core::Ending::kTimedOut:
-      return ": Das Programm " + program + " wurde nach " +
-             std::to_string(rules.time_limit_seconds) +
-             (rules.time_limit_seconds == 1 ? " Sekunde" : " Sekunden") +
-             " abgebrochen (Zeitlimit 'mpTimeout').";
+    case core::Ending::kTimedOut: {
+      const int seconds = rules.time_limit_seconds;
+      return core::FormatLanguageText(seconds == 1 ? "lg_mesg_prog001" : "lg_mesg_prog002",
+                                      language, {program, std::to_string(seconds)});
+    }
     case core::Ending::kStopped:
-      return ": Das Programm " + program + " wurde abgebrochen, weil der Lauf angehalten wurde" +
-             (core::StopSignal() ? " (Signal " + std::to_string(core::StopSignal()) + ")." : ".");
+      if (core::StopSignal()) {
+        return core::FormatLanguageText("lg_mesg_prog003", language,
+                                        {program, std::to_string(core::StopSignal())});
+      }
+      return core::FormatLanguageText("lg_mesg_prog004", language, {program});
     case core::Ending::kExited:
       break;
   }
-  if (!result.started) return NotStartedText(program, result.error);
+  if (!result.started) return NotStartedText(program, result.error, language);
   if (KeptInputsForNextRun(result, rules)) {
-    return ": Das Programm " + program +
-           " hat Daten für den nächsten Lauf zurückbehalten (Status " +
-           std::to_string(result.exit_status) + "); Details im Log.";
+    return core::FormatLanguageText("lg_mesg_prog005", language,
+                                    {program, std::to_string(result.exit_status)});
   }
   if (result.exit_status != 0 && !rules.ignore_exit_status) {
-    return ": Das Programm " + program + " wurde mit Status " + std::to_string(result.exit_status) +
-           " beendet.";
+    return core::FormatLanguageText("lg_mesg_prog006", language,
+                                    {program, std::to_string(result.exit_status)});
   }
   return "";
 }
@@ -125,8 +132,9 @@ core::CommandLine ProgramCommandLine(const std::string& program,
   return command;
 }
 
-std::string NotStartedText(const std::string& program, const std::string& reason) {
-  return ": Das Programm " + program + " konnte nicht gestartet werden (" + reason + ").";
+std::string NotStartedText(const std::string& program, const std::string& reason,
+                           core::LanguageCode language) {
+  return core::FormatLanguageText("lg_mesg_prog007", language, {program, reason});
 }
 
 ModuleOutcome ModuleRun::CallProgram(const std::string& executable,
@@ -139,7 +147,8 @@ ModuleOutcome ModuleRun::CallProgram(const std::string& executable,
   const core::ProcessResult result = context.launcher.RunAndWait(command);
   Line(" CALL: " + std::to_string(result.Code()));
   if (result.started) Line(" EXIT: " + std::to_string(result.exit_status));
-  const std::string failure = ProgramFailureText(program, result, rules_);
+  const std::string failure =
+      ProgramFailureText(program, result, rules_, context.settings.language);
   if (failure.empty()) return ModuleOutcome::Done();
   if (KeptInputsForNextRun(result, rules_)) {
     const std::string message = call_.where.section + failure;

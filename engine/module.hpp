@@ -6,9 +6,11 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/context.hpp"
+#include "core/language.hpp"
 #include "engine/run_log.hpp"
 
 namespace wfdesk::engine {
@@ -23,6 +25,8 @@ struct ModuleSection {
   std::string Read(const std::string& key) const;
   // The absolute form of a configured path.
   std::string Absolute(const std::string& path) const;
+  // The language text of a key in the language of the settings.
+  std::string Text(std::string_view key) const;
 };
 
 // What a module run came to. The chain goes on after kDone and after
@@ -48,33 +52,6 @@ struct ModuleCall {
   std::string run_id;
   RunLog& log;
 };
-
-// Messages of the checks the modules share; each begins with ": " and is put
-// behind the section name.
-namespace messages {
-inline constexpr const char* kFileMissing =
-    ": Eingangsverzeichnis für Daten fehlt! Bitte in Datei/Einstellungen die Settings öffnen und "
-    "den Wert unter 'mpFile' eintragen.";
-inline constexpr const char* kFileNotExisting =
-    ": Eingangsverzeichnis für Daten existiert nicht! Bitte in Datei/Einstellungen die Settings "
-    "öffnen und einen gültigen Pfad unter 'mpFile' eintragen.";
-inline constexpr const char* kOutPathMissing =
-    ": Ausgangsverzeichnis für Daten fehlt! Bitte in Datei/Einstellungen die Settings öffnen und "
-    "den Wert unter 'mpFileOutPath' eintragen.";
-inline constexpr const char* kOutPathNotExisting =
-    ": Ausgangsverzeichnis für Daten existiert nicht! Bitte in Datei/Einstellungen die Settings "
-    "öffnen und einen gültigen Pfad unter 'mpFileOutPath' eintragen.";
-inline constexpr const char* kOutExtensionMissing =
-    ": Dateiendung für die Ausgabedaten fehlt! Bitte in Datei/Einstellungen die Settings öffnen "
-    "und den Wert unter 'mpFileOutExtension' eintragen.";
-inline constexpr const char* kTimeoutInvalid =
-    ": Zeitlimit ist ungültig! Bitte in Datei/Einstellungen die Settings öffnen und unter "
-    "'mpTimeout' eine ganze Zahl von Sekunden größer 0 eintragen, oder den Parameter weglassen.";
-inline constexpr const char* kArchiveNotExisting =
-    ": Verzeichnis für die Archivierung existiert nicht! Bitte in Datei/Einstellungen die "
-    "Settings öffnen und einen gültigen Pfad unter 'mpArchivePath' eintragen. Wenn die Daten "
-    "nicht archiviert werden sollen, kann dieser Parameter weggelassen werden.";
-}  // namespace messages
 
 // Problems of module parameters, in the order of the module's checks.
 using Problems = std::vector<std::string>;
@@ -103,7 +80,7 @@ struct ProgramRules {
 // "" when it succeeded under the rules. A program that kept inputs for the
 // next run has one too.
 std::string ProgramFailureText(const std::string& program, const core::ProcessResult& result,
-                               const ProgramRules& rules);
+                               const ProgramRules& rules, core::LanguageCode language);
 
 // One switch of an outside program's command line, with its value.
 struct Switch {
@@ -158,6 +135,7 @@ core::CommandLine ProgramCommandLine(const std::string& program,
                                      const std::vector<Switch>& switches, bool for_log);
 
 // The message for a program that could not be started.
-std::string NotStartedText(const std::string& program, const std::string& reason);
+std::string NotStartedText(const std::string& program, const std::string& reason,
+                           core::LanguageCode language);
 
 }  // namespace wfdesk::engine

@@ -11,33 +11,6 @@ namespace {
 constexpr const char* kConnector = "mod_portalsend001_x86_32";
 constexpr const char* kOperation = "UploadInvoice_ebi40";
 
-constexpr const char* kProxyMissing =
-    ": Webadresse für das Portal fehlt! Bitte in Datei/Einstellungen die Settings öffnen und den "
-    "Wert unter 'mpProxy' eintragen.";
-constexpr const char* kUsernameMissing =
-    ": Benutzername für das Portal fehlt! Bitte in Datei/Einstellungen die Settings öffnen und den "
-    "Wert unter 'mpUsername' eintragen.";
-constexpr const char* kPasswordMissing =
-    ": Passwort für das Portal fehlt! Bitte in Datei/Einstellungen die Settings öffnen und den "
-    "Wert unter 'mpPassword' eintragen.";
-constexpr const char* kNoTemplate =
-    ": Kein OASIS Template gefunden! Bitte in Datei/Einstellungen die Settings öffnen und unter "
-    "'mpOASISfile' (Echtbetrieb) oder unter 'mpOASISfileTest' (Testbetrieb) Pfad und Dateiname "
-    "eintragen. Der Parameter 'mpTest' entscheidet, ob das Test- oder Echt- Template verwendet "
-    "wird (1 = Test).";
-constexpr const char* kLogPathNotExisting =
-    ": Verzeichnis für Logdateien existiert nicht! Bitte in Datei/Einstellungen die Settings "
-    "öffnen und einen gültigen Pfad unter 'mpLogPath' eintragen.";
-constexpr const char* kAckPathNotExisting =
-    ": Verzeichnis für Acknowledgement Dateien existiert nicht! Bitte in Datei/Einstellungen die "
-    "Settings öffnen und einen gültigen Pfad unter 'mpAckPath' eintragen. Wenn die "
-    "Acknowledgement Dateien nicht archiviert werden sollen, kann dieser Parameter weggelassen "
-    "werden.";
-constexpr const char* kCurlNotExisting =
-    ": Der Pfad zu Curl exisitiert nicht! Bitte in Datei/Einstellungen die Settings öffnen und "
-    "einen gültigen Pfad unter 'mpCURLpath' eintragen. Wenn Curl über die Befehlszeile ausführbar "
-    "ist, wird dieser Parameter nicht benötigt.";
-
 struct UploadParams {
   std::string mtype;
   std::string proxy;
@@ -97,21 +70,21 @@ std::string ChooseTemplate(const ModuleSection& where, const UploadParams& p) {
 
 Problems Check(const ModuleSection& where, UploadParams& p) {
   Problems problems;
-  if (p.proxy.empty()) problems.push_back(kProxyMissing);
-  if (p.username.empty()) problems.push_back(kUsernameMissing);
-  if (p.password.empty()) problems.push_back(kPasswordMissing);
+  if (p.proxy.empty()) problems.push_back(where.Text("lg_mesg_mod010"));
+  if (p.username.empty()) problems.push_back(where.Text("lg_mesg_mod011"));
+  if (p.password.empty()) problems.push_back(where.Text("lg_mesg_mod012"));
   CheckInputAndOutput(where, p.file, p.out_path, p.out_extension, problems);
   p.template_file = ChooseTemplate(where, p);
-  if (p.template_file.empty()) problems.push_back(kNoTemplate);
+  if (p.template_file.empty()) problems.push_back(where.Text("lg_mesg_mod013"));
   if (!p.log_path.empty() && !core::DirExists(where.Absolute(p.log_path))) {
-    problems.push_back(kLogPathNotExisting);
+    problems.push_back(where.Text("lg_mesg_mod014"));
   }
   CheckArchive(where, p.archive_path, problems);
   if (!p.ack_path.empty() && !core::DirExists(where.Absolute(p.ack_path))) {
-    problems.push_back(kAckPathNotExisting);
+    problems.push_back(where.Text("lg_mesg_mod015"));
   }
   if (!p.curl_path.empty() && !core::FileListed(where.Absolute(p.curl_path))) {
-    problems.push_back(kCurlNotExisting);
+    problems.push_back(where.Text("lg_mesg_mod016"));
   }
   CheckProgramRules(where, problems);
   return problems;

@@ -77,9 +77,10 @@ std::string WorkflowTypeMessage(const core::Context& context, const std::string&
 RunOutcome WorkflowRunner::RunWorkflow(const core::Context& context, const std::string& name,
                                        RunObserver* observer) {
   if (name.empty()) return {};
+  const core::LanguageCode language = context.settings.language;
   RunningFlag flag(running_);
   if (!flag.acquired()) {
-    return Refuse(context, "Another workflow is running. " + name + " was not started.", true);
+    return Refuse(context, core::FormatLanguageText("lg_mesg_run001", language, {name}), true);
   }
   if (!core::HasDataFolder(context.settings)) {
     return Refuse(context, core::NoDataFolderMessage(context), false);
@@ -93,11 +94,12 @@ RunOutcome WorkflowRunner::RunWorkflow(const core::Context& context, const std::
     // killed, no new run starts while one of them still works.
     lock.emplace(LockPath(context, workflow_file), core::FileLock::Heritage::kSharedWithPrograms);
     if (lock->state() == core::FileLock::State::kBusy) {
-      return Refuse(
-          context, "The workflow " + name + " is already running. It was not started again.", true);
+      return Refuse(context, core::FormatLanguageText("lg_mesg_run002", language, {name}), true);
     }
     if (lock->state() == core::FileLock::State::kFailed) {
-      return Refuse(context, "The workflow " + name + " was not started: " + lock->error(), false);
+      return Refuse(context,
+                    core::FormatLanguageText("lg_mesg_run003", language, {name, lock->error()}),
+                    false);
     }
   }
 

@@ -5,18 +5,12 @@
 #include <map>
 
 #include "core/files.hpp"
+#include "core/language.hpp"
 #include "engine/modules.hpp"
 
 namespace wfdesk::engine {
 
 namespace {
-
-constexpr const char* kStylesheetMissing =
-    ": XSLT Datei für die Transformation fehlt! Bitte in Datei/Einstellungen die Settings öffnen "
-    "und den Wert unter 'mpXSLTfile' eintragen.";
-constexpr const char* kStylesheetNotExisting =
-    ": XSLT Datei für die Transformation existiert nicht! Bitte in Datei/Einstellungen die "
-    "Settings öffnen und einen gültigen Pfad zur Datei unter 'mpXSLTfile' eintragen.";
 
 struct XsltParams {
   std::string mtype;
@@ -52,9 +46,9 @@ Problems Check(const ModuleSection& where, XsltParams& p) {
   const std::string in_etc = EtcFolder(where.context) + core::kPathSeparator + p.stylesheet;
   if (core::IsPlainFile(in_etc)) p.stylesheet = in_etc;
   if (p.stylesheet.empty()) {
-    problems.push_back(kStylesheetMissing);
+    problems.push_back(where.Text("lg_mesg_mod008"));
   } else if (!core::IsPlainFile(where.Absolute(p.stylesheet))) {
-    problems.push_back(kStylesheetNotExisting);
+    problems.push_back(where.Text("lg_mesg_mod009"));
   }
   CheckArchive(where, p.archive_path, problems);
   CheckProgramRules(where, problems);
@@ -110,18 +104,17 @@ bool DisposeOfInput(ModuleRun& run, const ModuleSection& where, const XsltParams
 }
 
 // The message of a module run that kept some of its inputs, or "".
-std::string KeptInputsText(const std::string& section, std::size_t total,
+std::string KeptInputsText(const ModuleSection& where, std::size_t total,
                            std::size_t not_transformed, std::size_t not_put_away) {
+  const auto count = [&](const char* key, std::size_t kept) {
+    return core::FormatLanguageText(key, where.context.settings.language,
+                                    {where.section, std::to_string(kept), std::to_string(total)});
+  };
   std::string text;
-  const std::string of = " von " + std::to_string(total) + " Dateien nicht ";
-  if (not_transformed > 0) {
-    text = section + ": " + std::to_string(not_transformed) + of +
-           "transformiert; sie bleiben im Eingangsverzeichnis.";
-  }
+  if (not_transformed > 0) text = count("lg_mesg_xslt001", not_transformed);
   if (not_put_away > 0) {
     if (!text.empty()) text += ' ';
-    text += section + ": " + std::to_string(not_put_away) + of +
-            "archiviert oder gelöscht; sie bleiben im Eingangsverzeichnis.";
+    text += count("lg_mesg_xslt002", not_put_away);
   }
   return text;
 }
@@ -149,7 +142,7 @@ XsltOutcome XSLTransform(const core::Context& context, RunLog& log, const std::s
   if (run.started) log.Write(system_log, "XSLT EXIT: " + std::to_string(run.exit_status));
 
   const bool written = core::IsPlainFile(output) && core::FileStamp(output) != stamp_before;
-  const std::string failure = ProgramFailureText(processor, run, rules);
+  const std::string failure = ProgramFailureText(processor, run, rules, context.settings.language);
   if (failure.empty() && written) {
     log.Write(system_log, "xsl transformation executed [" + std::to_string(run.Code()) +
                               "]: " + sheet + " -> " + output);
@@ -199,8 +192,7 @@ ModuleOutcome RunXSLTproc(const ModuleCall& call) {
     if (!transformed) ++not_transformed;
     if (!DisposeOfInput(run, where, p, input, transformed, replaced_later)) ++not_put_away;
   }
-  const std::string kept =
-      KeptInputsText(where.section, inputs.size(), not_transformed, not_put_away);
+  const std::string kept = KeptInputsText(where, inputs.size(), not_transformed, not_put_away);
   if (!kept.empty()) run.Line(" ERROR: " + kept);
   run.End();
   return kept.empty() ? ModuleOutcome::Done() : ModuleOutcome::Kept(kept);

@@ -18,10 +18,9 @@ std::string Text(const core::Context& context, std::string_view key) {
   return core::GetLanguageText(key, context.settings.language);
 }
 
-ActionResult NotEnabled(const std::string& workflow_name) {
-  return ActionResult::NotDone("Record actions are not enabled for the workflow " + workflow_name +
-                               " (its WORKFLOW listaction is not \"" + kRecordActionsEnabled +
-                               "\"). Nothing was changed.");
+ActionResult NotEnabled(const core::Context& context, const std::string& workflow_name) {
+  return ActionResult::NotDone(core::FormatLanguageText("lg_mesg_rec006", context.settings.language,
+                                                        {workflow_name, kRecordActionsEnabled}));
 }
 
 ActionResult Missing(const core::Context& context, const std::string& path) {
@@ -78,11 +77,11 @@ ActionResult ChangeUnderLock(const core::Context& context, const std::string& pa
 ActionResult Change(const core::Context& context, const std::string& workflow_name,
                     const std::string& id, const RecordEdit* edit) {
   const WorkflowDatabase db = DatabaseOf(context, workflow_name);
-  if (!db.ActionsEnabled()) return NotEnabled(workflow_name);
+  if (!db.ActionsEnabled()) return NotEnabled(context, workflow_name);
   // Checked before locking, so that a missing folder is not reported as a
   // lock file that cannot be created.
   if (!core::IsPlainFile(db.path)) return Missing(context, db.path);
-  if (id.empty()) return ActionResult::NotDone("No element is chosen. Nothing was changed.");
+  if (id.empty()) return ActionResult::NotDone(Text(context, "lg_mesg_rec007"));
   return ChangeUnderLock(context, db.path, id, edit);
 }
 
@@ -95,23 +94,25 @@ std::string DatabaseLockPath(const std::string& path) {
   return file.substr(0, file.size() - name.size()) + "." + name + ".lock";
 }
 
-std::string WhyNotStorable(std::string_view value) {
+std::string WhyNotStorable(std::string_view value, core::LanguageCode language) {
+  std::string_view key;
   if (value.find("\";") != std::string_view::npos) {
-    return "a double quote followed by \";\" cannot be stored in a field";
+    key = "lg_mesg_rec011";
+  } else if (value.find("|||") != std::string_view::npos) {
+    key = "lg_mesg_rec012";
+  } else if (value.find_first_of("\r\n") != std::string_view::npos) {
+    key = "lg_mesg_rec013";
   }
-  if (value.find("|||") != std::string_view::npos) return "\"|||\" cannot be stored in a field";
-  if (value.find_first_of("\r\n") != std::string_view::npos) {
-    return "a line break cannot be stored in a field";
-  }
-  return "";
+  return key.empty() ? "" : core::GetLanguageText(key, language);
 }
 
 ActionResult WriteChangesToDB(const core::Context& context, const std::string& workflow_name,
                               const std::string& element_id, const RecordChange& change) {
+  const core::LanguageCode language = context.settings.language;
   for (const std::string* value : {&change.field6, &change.field4, &change.write_tag}) {
-    if (const std::string why = WhyNotStorable(*value); !why.empty()) {
-      return ActionResult::NotDone("The value " + *value + " was refused: " + why +
-                                   ". Nothing was changed.");
+    if (const std::string why = WhyNotStorable(*value, language); !why.empty()) {
+      return ActionResult::NotDone(
+          core::FormatLanguageText("lg_mesg_rec010", language, {*value, why}));
     }
   }
   const RecordEdit edit = [&change](std::string_view) {
@@ -132,11 +133,10 @@ ActionResult SwitchWriteTagInDB(const core::Context& context, const std::string&
 
 ActionResult DeleteElementInDB(const core::Context& context, const std::string& workflow_name,
                                const std::string& element_id) {
-  if (element_id.empty())
-    return ActionResult::NotDone("No element is chosen. Nothing was deleted.");
-  if (!context.person.Ask("Wollen Sie das Element " + element_id + " aus der Datenbank löschen?")) {
-    return ActionResult::NotDone("Not confirmed. Nothing was deleted.");
-  }
+  if (element_id.empty()) return ActionResult::NotDone(Text(context, "lg_mesg_rec008"));
+  const std::string question =
+      core::FormatLanguageText("lg_mesg_rec014", context.settings.language, {element_id});
+  if (!context.person.Ask(question)) return ActionResult::NotDone(Text(context, "lg_mesg_rec009"));
   return Change(context, workflow_name, element_id, nullptr);
 }
 

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "core/context.hpp"
+#include "core/language.hpp"
 
 namespace wfdesk::textdb {
 
@@ -61,6 +62,6 @@ ActionResult DeleteElementInDB(const core::Context& context, const std::string& 
 
 // Why a new field value cannot be stored so that it reads back the same, or
 // "" when it can.
-std::string WhyNotStorable(std::string_view value);
+std::string WhyNotStorable(std::string_view value, core::LanguageCode language = core::kEnglish);
 
 }  // namespace wfdesk::textdb
