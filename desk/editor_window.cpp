@@ -119,8 +119,11 @@ void FrmEditor::LoadFile() {
 
 void FrmEditor::UpdateStatus() {
   const int language = context_.settings.language;
-  QString status = DecodeAuto(core::AbsolutePath(loaded_path_, context_.home));
-  status += encoding_ == TextEncoding::kUtf8 ? "  ·  UTF-8" : "  ·  Windows-1252";
+  QString status = InLanguage(language, "No workflow selected", "Kein Workflow ausgewählt");
+  if (NamesAFile(loaded_path_)) {
+    status = DecodeAuto(core::AbsolutePath(loaded_path_, context_.home));
+    status += encoding_ == TextEncoding::kUtf8 ? "  ·  UTF-8" : "  ·  Windows-1252";
+  }
   if (text_->document()->isModified()) {
     status += "  ·  " + InLanguage(language, "changed", "geändert");
   } else if (saved_by_key_) {

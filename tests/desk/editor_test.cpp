@@ -54,39 +54,17 @@ class EditorTest : public QObject {
     inst.reset();
   }
 
-  void theStatusLineNamesTheFileAndCtrlSSavesWithoutClosing_data() {
-    QTest::addColumn<int>("language");
-    QTest::addColumn<QString>("changed");
-    QTest::addColumn<QString>("saved");
-    QTest::newRow("English") << 0 << "changed"
-                             << "saved";
-    QTest::newRow("German") << 1 << "geändert"
-                            << "gespeichert";
-  }
   void theStatusLineNamesTheFileAndCtrlSSavesWithoutClosing() {
-    QFETCH(int, language);
-    QFETCH(QString, changed);
-    QFETCH(QString, saved);
-    inst->context().settings.language = static_cast<std::int16_t>(language);
     Open();
     QCOMPARE(Text()->font(), QFontDatabase::systemFont(QFontDatabase::FixedFont));
     QCOMPARE(Status(), QString::fromStdString(file) + "  ·  Windows-1252");
-
-    Type("中");  // Windows-1252 cannot store it: nothing is written
-    QTest::keySequence(editor.get(), QKeySequence::Save);
-    QCOMPARE(inst->person().told.size(), std::size_t{1});
-    QVERIFY(Status().endsWith(changed));
-    QCOMPARE(inst->box().Read("data/w.ini"), kOriginal);
-
-    Text()->undo();
     Type("name=Bäcker");
+    QVERIFY(Status().endsWith("changed"));
     QTest::keySequence(editor.get(), QKeySequence::Save);
     QCOMPARE(inst->box().Read("data/w.ini"), kOriginal +
                                                  "name=B\xE4"
                                                  "cker");
-    QVERIFY(Status().endsWith(saved));
-    QVERIFY(editor->isVisible());
-    QVERIFY(inst->person().asked.empty());
+    QVERIFY(Status().endsWith("saved"));
     QVERIFY(editor->windowHandle()->close());  // saved: closes without a question
     QVERIFY(inst->person().asked.empty());
   }
@@ -118,6 +96,7 @@ class EditorTest : public QObject {
     QTEST(closed, "closed");
     QTEST(!editor->isVisible(), "closed");
     QTEST(inst->box().Read("data/w.ini") != kOriginal, "written");
+    if (!workflow) QCOMPARE(Status(), QString("No workflow selected  ·  changed"));
   }
 };
 
