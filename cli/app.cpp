@@ -12,6 +12,7 @@
 #include "core/language.hpp"
 #include "core/process.hpp"
 #include "core/settings.hpp"
+#include "core/text_encoding.hpp"
 #include "core/workflow_file.hpp"
 #include "engine/catalogue.hpp"
 #include "engine/workflow.hpp"
@@ -124,7 +125,8 @@ int RecordsCommand(Installation& installation, const RecordsRequest& request) {
     result = textdb::DeleteElementInDB(context, request.name, request.delete_id);
   } else {
     const auto rows = textdb::FillDBlist(context, request.name, request.filter);
-    for (const auto& row : rows.rows) std::cout << row << '\n';
+    // Decoded as the window shows them, so a terminal sees the same text.
+    for (const auto& row : rows.rows) std::cout << core::AsUtf8(row) << '\n';
     // A missing or unreadable database has been reported on standard error.
     return rows.status == textdb::LoadStatus::kLoaded ? kSucceeded : kFailed;
   }

@@ -1,9 +1,14 @@
 #include "desk/editor_window.hpp"
 
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 
 #include "core/files.hpp"
+#include "core/language.hpp"
 #include "desk/geometry.hpp"
 
 namespace wfdesk::desk {
@@ -11,6 +16,14 @@ namespace wfdesk::desk {
 namespace {
 
 constexpr const char* kSaveQuestion = "Wollen Sie die Änderungen speichern?";
+
+// The designed client area: the original layout plus one status line.
+constexpr int kDesignWidth = 10995;
+constexpr int kDesignHeight = 6960;
+
+QString InLanguage(int language, const char* english, const char* german) {
+  return QString::fromUtf8(language == core::kGerman ? german : english);
+}
 
 // The text box shows "\n" line ends; the file keeps the ones it had.
 std::string DominantLineEnd(std::string_view bytes) {
@@ -49,17 +62,30 @@ FrmEditor::FrmEditor(const core::Context& context, std::function<std::string()> 
   cancel_->setObjectName("Command2");
   connect(save_, &QPushButton::clicked, this, &FrmEditor::Command1_Click);
   connect(cancel_, &QPushButton::clicked, this, &FrmEditor::Command2_Click);
-  resize(Twips(10995), Twips(6600));
+  text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  status_ = new QLabel(this);
+  status_->setObjectName("lblFile");
+  status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  connect(text_->document(), &QTextDocument::modificationChanged, this, [this] {
+    saved_by_key_ = false;
+    UpdateStatus();
+  });
+  auto* save_key = new QShortcut(QKeySequence::Save, this);
+  connect(save_key, &QShortcut::activated, this, &FrmEditor::SaveKey);
+  resize(Twips(kDesignWidth), Twips(kDesignHeight));
 }
 
 void FrmEditor::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  const Growth grow = GrowthOver(size(), 10995, 6600);
+  const Growth grow = GrowthOver(size(), kDesignWidth, kDesignHeight);
   PlaceTwips(text_, 120, 120, 10695, 5895, grow.width, grow.height);
   PlaceTwips(save_, 3240, 6120, 2055, 375);
   PlaceTwips(cancel_, 5400, 6120, 2055, 375);
+  PlaceTwips(status_, 120, 6600, 10755, 300, grow.width);
   save_->move(save_->x() + grow.width / 2, save_->y() + grow.height);
   cancel_->move(cancel_->x() + grow.width / 2, cancel_->y() + grow.height);
+  status_->move(status_->x(), status_->y() + grow.height);
+  UpdateStatus();
 }
 
 void FrmEditor::showEvent(QShowEvent* event) {
@@ -67,9 +93,12 @@ void FrmEditor::showEvent(QShowEvent* event) {
   if (!event->spontaneous()) LoadFile();
 }
 
+bool FrmEditor::Unsaved() const {
+  return isVisible() && text_->toPlainText() != loaded_text_;
+}
+
 void FrmEditor::ShowForCurrentFile() {
-  const bool unsaved = isVisible() && text_->toPlainText() != loaded_text_;
-  if (!unsaved) {
+  if (!Unsaved()) {
     hide();
     show();  // shown anew: loads the file
   }
@@ -84,6 +113,25 @@ void FrmEditor::LoadFile() {
   line_end_ = DominantLineEnd(loaded_bytes_);
   loaded_text_ = WithNewlines(Decode(loaded_bytes_, encoding_));
   text_->setPlainText(loaded_text_);
+  saved_by_key_ = false;
+  UpdateStatus();
+}
+
+void FrmEditor::UpdateStatus() {
+  const int language = context_.settings.language;
+  QString status = InLanguage(language, "No workflow selected", "Kein Workflow ausgewählt");
+  if (NamesAFile(loaded_path_)) {
+    status = DecodeAuto(core::AbsolutePath(loaded_path_, context_.home));
+    status += encoding_ == TextEncoding::kUtf8 ? "  ·  UTF-8" : "  ·  Windows-1252";
+  }
+  if (text_->document()->isModified()) {
+    status += "  ·  " + InLanguage(language, "changed", "geändert");
+  } else if (saved_by_key_) {
+    status += "  ·  " + InLanguage(language, "saved", "gespeichert");
+  }
+  // The whole line stays in the tooltip when the window is too narrow.
+  status_->setToolTip(status);
+  status_->setText(status_->fontMetrics().elidedText(status, Qt::ElideMiddle, status_->width()));
 }
 
 std::optional<std::string> FrmEditor::BytesToSave() const {
@@ -94,31 +142,54 @@ std::optional<std::string> FrmEditor::BytesToSave() const {
   return Encode(with_line_ends, encoding_);
 }
 
-void FrmEditor::Command1_Click() {
-  const std::string path = loaded_path_;
-  if (!NamesAFile(path)) {
+bool FrmEditor::SaveText() {
+  if (!NamesAFile(loaded_path_)) {
     context_.person.Tell("No workflow is selected, so there is no file to save to.");
-    return;
-  }
-  if (!context_.person.Ask(kSaveQuestion)) {
-    hide();
-    return;
+    return false;
   }
   const auto bytes = BytesToSave();
   if (!bytes) {
-    context_.person.Tell("The text holds characters that Windows-1252, the encoding of " + path +
-                         ", cannot store. Nothing was saved.");
-    return;
+    context_.person.Tell("The text holds characters that Windows-1252, the encoding of " +
+                         loaded_path_ + ", cannot store. Nothing was saved.");
+    return false;
   }
-  if (const auto written = core::WriteTextFile(path, *bytes, false); !written) {
+  if (const auto written = core::WriteTextFile(loaded_path_, *bytes, false); !written) {
     context_.person.Tell(written.error + ". Nothing was saved.");
+    return false;
+  }
+  // What is on disk now is what a later close compares against.
+  loaded_bytes_ = *bytes;
+  loaded_text_ = text_->toPlainText();
+  text_->document()->setModified(false);
+  return true;
+}
+
+void FrmEditor::Command1_Click() {
+  // Without a file there is nothing to ask: SaveText tells so.
+  if (NamesAFile(loaded_path_) && !context_.person.Ask(kSaveQuestion)) {
+    hide();
     return;
   }
-  hide();
+  if (SaveText()) hide();
 }
 
 void FrmEditor::Command2_Click() {
   hide();
+}
+
+void FrmEditor::SaveKey() {
+  if (!SaveText()) return;
+  saved_by_key_ = true;
+  UpdateStatus();
+}
+
+void FrmEditor::closeEvent(QCloseEvent* event) {
+  // Without a workflow file there is nothing the text could be saved to.
+  if (Unsaved() && NamesAFile(loaded_path_) && context_.person.Ask(kSaveQuestion) && !SaveText()) {
+    event->ignore();  // the save failed: the text stays to be dealt with
+    return;
+  }
+  event->accept();
 }
 
 }  // namespace wfdesk::desk

@@ -7,15 +7,19 @@
 #include "core/context.hpp"
 #include "desk/text_codec.hpp"
 
+class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
 namespace wfdesk::desk {
 
-// frmEditor, "QV Editor": the whole text of the selected workflow file.
+// frmEditor, "QV Editor": the whole text of the selected workflow file, in a
+// fixed-width font, with the file's path, encoding and state below it.
 // A save writes to the file that was loaded.
 // It loads the file each time it is shown (never on a repaint, so typed text
-// survives), and saves after a Yes, atomically and in the encoding it read.
+// survives), and saves atomically and in the encoding it read: Command1 after
+// a Yes, then hides; Ctrl+S at once, and stays open. Closing the window with
+// changes not yet saved asks whether to save them first.
 class FrmEditor : public QWidget {
   Q_OBJECT
 
@@ -34,12 +38,22 @@ class FrmEditor : public QWidget {
   void Command1_Click();
   // Command2: hide without saving.
   void Command2_Click();
+  // Ctrl+S: save without asking and keep editing.
+  void SaveKey();
 
  protected:
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
+  // Shown, with text that differs from what was loaded or last saved.
+  bool Unsaved() const;
+  // Writes the text to the loaded file; tells the person why when it cannot.
+  bool SaveText();
+  // lblFile: path, encoding, and whether the text is changed or was saved.
+  void UpdateStatus();
+
   // The file's bytes for the text now in Text1, or nothing when its
   // encoding cannot store the text.
   std::optional<std::string> BytesToSave() const;
@@ -49,6 +63,8 @@ class FrmEditor : public QWidget {
   QPlainTextEdit* text_ = nullptr;
   QPushButton* save_ = nullptr;
   QPushButton* cancel_ = nullptr;
+  QLabel* status_ = nullptr;
+  bool saved_by_key_ = false;
 
   // What was loaded, and from where: a save goes back to that file even when
   // the main window has selected another workflow meanwhile.

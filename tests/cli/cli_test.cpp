@@ -263,6 +263,20 @@ TEST_F(RecordsCliTest, PrintsTheRowsOfTheList) {
   EXPECT_EQ(missing.out, "");
 }
 
+TEST_F(RecordsCliTest, PrintsRowsInUtf8WhicheverCodePageTheDatabaseIsIn) {
+  const std::string name =
+      "B\xC3\xA4"
+      "ckerei \xE2\x82\xAC";  // "Bäckerei €"
+  for (const std::string& id : {std::string("B\xE4"
+                                            "ckerei \x80"),  // Windows-1252
+                                name}) {
+    inst.box().Write("trans.csv", Record(id, "1"));
+    std::string expected = textdb::FormatRow(Fields(id, "1"));
+    expected.replace(0, id.size(), name);  // the padding stays as the window shows it
+    EXPECT_EQ(Records({}).out, expected + "\n");
+  }
+}
+
 TEST_F(RecordsCliTest, RunsTheRecordActions) {
   const ProgramOutput toggled = Records({"--toggle", "INV-1"});
   EXPECT_EQ(toggled.status, 0);

@@ -1,0 +1,62 @@
+# shellcheck shell=bash
+# Sourced by scripts/demo and scripts/gui from the repository root: a scratch
+# copy of the example installation with the module programs, and the local
+# portal its upload workflow sends to.
+
+# The build folder as an absolute path: BUILD, else build/dev.
+build_folder() {
+  case ${BUILD:-build/dev} in
+    /*) echo "$BUILD" ;;
+    *) echo "$PWD/${BUILD:-build/dev}" ;;
+  esac
+}
+
+# make_installation SCRATCH BUILD: examples/installation copied to SCRATCH,
+# with the converter and connector from BUILD and a link to xsltproc.
+make_installation() {
+  local scratch=$1 build=$2 program
+  for program in mod_ledgerconv001_x86_32 mod_portalsend001_x86_32 wfdesk-portal; do
+    [ -x "$build/tools/$program" ] || { echo "$build/tools/$program is missing: build first (make build)." >&2; return 1; }
+  done
+  command -v xsltproc >/dev/null || { echo "xsltproc is not installed (make deps)." >&2; return 1; }
+  rm -rf "$scratch"
+  cp -r examples/installation "$scratch"
+  mkdir -p "$scratch/modules" "$scratch/portal-store"
+  cp "$build/tools/mod_ledgerconv001_x86_32" "$build/tools/mod_portalsend001_x86_32" "$scratch/modules/"
+  ln -s "$(command -v xsltproc)" "$scratch/modules/xsltproc"
+}
+
+# start_portal SCRATCH BUILD: the portal on a free loopback port, logging to
+# SCRATCH/log/portal.log and storing into SCRATCH/portal-store; daily.ini's
+# mpProxy is pointed at it. Sets portal_url; the portal stops when the
+# calling script exits.
+start_portal() {
+  local scratch=$1 build=$2 port
+  rm -f "$scratch/portal.port"
+  "$build/tools/wfdesk-portal" --store "$scratch/portal-store" --user demo --password demo-secret \
+    --port 0 --port-file "$scratch/portal.port" 2> "$scratch/log/portal.log" &
+  portal_pid=$!
+  trap stop_portal EXIT
+  trap 'exit 130' INT
+  trap 'exit 143' TERM HUP
+  for _ in $(seq 200); do
+    [ -s "$scratch/portal.port" ] && break
+    kill -0 "$portal_pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  port=$(tr -d '\r\n' < "$scratch/portal.port" 2>/dev/null || true)
+  if [ -z "$port" ]; then
+    echo "The portal did not start; its log:" >&2
+    cat "$scratch/log/portal.log" >&2
+    return 1
+  fi
+  portal_url="http://127.0.0.1:$port/ws"
+  sed -i "s#^mpProxy=[^\r]*#mpProxy=$portal_url#" "$scratch/data/daily.ini"
+}
+
+stop_portal() {
+  [ -n "${portal_pid:-}" ] || return 0
+  kill "$portal_pid" 2>/dev/null || true
+  wait "$portal_pid" 2>/dev/null || true
+  portal_pid=
+}
