@@ -274,6 +274,17 @@ FileResult ReadFileContent(const std::string& path, std::string& bytes) {
   return platform::ReadFileBytes(path, bytes);
 }
 
+FileGrowth InspectGrowth(const std::string& path) {
+  const platform::PathInfo info = platform::Inspect(path);
+  // The stamp begins with the file's device and inode.
+  const std::size_t second = info.stamp.find(':', info.stamp.find(':') + 1);
+  return {info.is_regular, info.size, info.stamp.substr(0, second), info.stamp};
+}
+
+FileResult ReadFileContentFrom(const std::string& path, std::size_t offset, std::string& bytes) {
+  return platform::ReadFileBytesFrom(path, offset, bytes);
+}
+
 std::vector<std::string> HiddenFileNames(const std::string& folder) {
   std::vector<platform::FolderEntry> entries;
   std::vector<std::string> names;

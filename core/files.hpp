@@ -84,6 +84,19 @@ std::string CanonicalPath(const std::string& path);
 // themselves; the result says why it could not be read.
 FileResult ReadFileContent(const std::string& path, std::string& bytes);
 
+// A file as a reader that follows its growth sees it: `identity` stays the
+// same while it is the same file, `stamp` changes whenever it is written.
+struct FileGrowth {
+  bool is_regular = false;
+  std::size_t size = 0;
+  std::string identity;
+  std::string stamp;
+};
+FileGrowth InspectGrowth(const std::string& path);
+
+// The bytes of the file from `offset` to its end.
+FileResult ReadFileContentFrom(const std::string& path, std::size_t offset, std::string& bytes);
+
 // Names of the hidden files of a folder (beginning with "."), in no order:
 // the place of a program's temporary files, which listings pass over.
 std::vector<std::string> HiddenFileNames(const std::string& folder);

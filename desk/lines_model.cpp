@@ -1,7 +1,6 @@
 #include "desk/lines_model.hpp"
 
 #include "core/files.hpp"
-#include "core/platform.hpp"
 #include "desk/text_codec.hpp"
 
 namespace wfdesk::desk {
@@ -10,35 +9,34 @@ void LinesModel::Reset(std::string text) {
   beginResetModel();
   text_ = std::move(text);
   lines_.clear();
+  longest_ = -1;
   core::IndexLines(text_, 0, lines_);
+  NoteLongest(0);
   endResetModel();
 }
 
 void LinesModel::LoadFile(const std::string& path) {
   path_ = path;
   std::string bytes;
-  const auto info = core::platform::Inspect(path);
+  const core::FileGrowth info = core::InspectGrowth(path);
   stamp_ = info.stamp;
-  if (info.is_regular) (void)core::platform::ReadFileBytes(path, bytes);
+  identity_ = info.identity;
+  if (info.is_regular) (void)core::ReadFileContent(path, bytes);
   Reset(std::move(bytes));
 }
 
 bool LinesModel::FollowFile() {
   if (path_.empty()) return false;
-  const auto info = core::platform::Inspect(path_);
+  const core::FileGrowth info = core::InspectGrowth(path_);
   if (info.stamp == stamp_) return false;
-  // The stamp begins with the file's device and inode: another file there
-  // is read anew, not followed.
-  const auto identity = [](const std::string& stamp) {
-    return stamp.substr(0, stamp.find(':', stamp.find(':') + 1));
-  };
-  if (!info.is_regular || info.size < text_.size() || identity(info.stamp) != identity(stamp_)) {
+  // Another file under the same name is read anew, not followed.
+  if (!info.is_regular || info.size < text_.size() || info.identity != identity_) {
     LoadFile(path_);  // replaced or cut: show it anew
     return true;
   }
   // A log only grows: read what came after the bytes already shown.
   std::string tail;
-  if (!core::platform::ReadFileBytesFrom(path_, text_.size(), tail)) return false;
+  if (!core::ReadFileContentFrom(path_, text_.size(), tail)) return false;
   stamp_ = info.stamp;
   if (tail.empty()) return false;
   // An incomplete last line, or one whose CR may be followed by the LF of
@@ -59,6 +57,7 @@ bool LinesModel::FollowFile() {
   auto next = fresh.begin();
   if (redo_last && next != fresh.end()) {
     lines_.back() = *next++;
+    NoteLongest(lines_.size() - 1);
     const QModelIndex changed = index(static_cast<int>(lines_.size()) - 1);
     emit dataChanged(changed, changed);
   }
@@ -66,9 +65,18 @@ bool LinesModel::FollowFile() {
     const int first = static_cast<int>(lines_.size());
     beginInsertRows(QModelIndex(), first, first + static_cast<int>(fresh.end() - next) - 1);
     lines_.insert(lines_.end(), next, fresh.end());
+    NoteLongest(std::size_t(first));
     endInsertRows();
   }
   return true;
+}
+
+void LinesModel::NoteLongest(std::size_t from) {
+  for (std::size_t row = from; row < lines_.size(); ++row) {
+    if (longest_ < 0 || lines_[row].length > lines_[std::size_t(longest_)].length) {
+      longest_ = static_cast<int>(row);
+    }
+  }
 }
 
 void LinesModel::SetRows(const std::vector<std::string>& rows) {

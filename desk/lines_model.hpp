@@ -29,17 +29,23 @@ class LinesModel : public QAbstractListModel {
   const std::string& path() const { return path_; }
   // The bytes of a line.
   std::string LineBytes(int row) const;
+  // The row of the line with the most bytes, -1 for none: what the view
+  // measures to make room for every line.
+  int LongestRow() const { return longest_; }
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role) const override;
 
  private:
   void Reset(std::string text);
+  void NoteLongest(std::size_t from);
 
   std::string path_;
   std::string stamp_;  // of the file as last read
+  std::string identity_;
   std::string text_;
   std::vector<core::LineSpan> lines_;
+  int longest_ = -1;
 };
 
 }  // namespace wfdesk::desk

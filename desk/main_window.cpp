@@ -2,25 +2,30 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFileSystemWatcher>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
-#include <QListView>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
 
 #include "core/files.hpp"
-#include "core/language.hpp"
 #include "core/settings.hpp"
 #include "core/workflow_file.hpp"
 #include "desk/editor_window.hpp"
 #include "desk/geometry.hpp"
 #include "desk/lines_model.hpp"
+#include "desk/lines_view.hpp"
 #include "desk/text_codec.hpp"
+#include "desk/texts.hpp"
+#include "desk/transmission_view.hpp"
 #include "engine/catalogue.hpp"
 
 namespace wfdesk::desk {
@@ -30,11 +35,34 @@ namespace {
 constexpr int kClientWidth = 14415;  // twips
 constexpr int kClientHeight = 9495;
 constexpr std::size_t kMaxFileName = 1000;
-constexpr int kFollowMilliseconds = 300;
+constexpr int kRefreshMilliseconds = 200;
 constexpr int kRawTextRole = Qt::UserRole;
 
-QString Text(const std::string& bytes) {
+QString Decoded(const std::string& bytes) {
   return DecodeAuto(bytes);
+}
+
+// A list view that takes the focus without choosing a row: it makes its
+// first row current when focused with no current row, which would put a
+// workflow nobody picked behind the Execute button.
+class WorkflowList : public QListWidget {
+ public:
+  using QListWidget::QListWidget;
+
+ protected:
+  void focusInEvent(QFocusEvent* event) override {
+    QListWidget::focusInEvent(event);
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && !selectionModel()->isSelected(current)) {
+      selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    }
+  }
+};
+
+template <typename T>
+T* Named(T* widget, const char* name) {
+  widget->setObjectName(name);
+  return widget;
 }
 
 }  // namespace
@@ -42,94 +70,101 @@ QString Text(const std::string& bytes) {
 FrmMain::FrmMain(const DeskServices& services, QWidget* parent)
     : QMainWindow(parent),
       person_(services.person, this),
-      context_{services.home, {}, person_, services.launcher, services.clock, services.guids} {
+      context_{services.home, {}, person_, services.launcher, services.clock, services.guids},
+      run_(context_, person_) {
   setObjectName("frmMain");
+  BuildMenus();
   BuildControls();
+  BuildStatusBar();
   editor_ = new FrmEditor(
       context_, [this] { return current_workflow_file_; }, this);
-  follow_timer_ = new QTimer(this);
-  follow_timer_->setInterval(kFollowMilliseconds);
-  connect(follow_timer_, &QTimer::timeout, this, [this] {
-    const bool at_end = log_list_->currentIndex().row() == log_model_->rowCount() - 1;
-    if (log_model_->FollowFile() && at_end) {
-      log_list_->setCurrentIndex(log_model_->index(log_model_->rowCount() - 1));
-      log_list_->scrollToBottom();
-    }
-  });
+  connect(&run_, &WorkflowRun::Following, this, &FrmMain::FollowLog);
+  connect(&run_, &WorkflowRun::ModuleStarted, this, &FrmMain::OnModuleStarted);
+  connect(&run_, &WorkflowRun::Ended, this, &FrmMain::OnRunEnded);
+  watcher_ = new QFileSystemWatcher(this);
+  refresh_timer_ = new QTimer(this);
+  refresh_timer_->setSingleShot(true);
+  refresh_timer_->setInterval(kRefreshMilliseconds);
+  connect(watcher_, &QFileSystemWatcher::directoryChanged, refresh_timer_,
+          qOverload<>(&QTimer::start));
+  connect(refresh_timer_, &QTimer::timeout, this, [this] { FillWorkflowList(false); });
 }
 
-FrmMain::~FrmMain() {
-  if (!run_thread_.joinable()) return;
-  // A run that is still going may be waiting for a message box on this
-  // thread: answer it silently and let its events through until it ends.
-  person_.Silence();
-  while (!run_ended_) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-  // The events let through may have ended the run already.
-  if (run_thread_.joinable()) run_thread_.join();
+// run_ goes first of the members: it releases a worker waiting for the
+// operator and joins it, without an event loop.
+FrmMain::~FrmMain() = default;
+
+void FrmMain::BuildMenus() {
+  mnu_file001_ = Named(menuBar()->addMenu(QString()), "mnu_file001");
+  mnu_file101_ =
+      Named(mnu_file001_->addAction(QString(), this, &FrmMain::ShowEditor), "mnu_file101");
+  mnu_file_refresh_ = Named(
+      mnu_file001_->addAction(QString(), this, [this] { FillWorkflowList(); }), "mnu_file_refresh");
+  mnu_file_refresh_->setShortcut(QKeySequence::Refresh);
+  mnu_help001_ = Named(menuBar()->addMenu(QString()), "mnu_help001");
+  mnu_help103_ =
+      Named(mnu_help001_->addAction(QString(), this, &FrmMain::ShowAbout), "mnu_help103");
 }
 
 void FrmMain::BuildControls() {
-  mnu_file001_ = menuBar()->addMenu(QString());
-  mnu_file001_->setObjectName("mnu_file001");
-  mnu_file101_ = mnu_file001_->addAction(QString(), this, &FrmMain::ShowEditor);
-  mnu_file101_->setObjectName("mnu_file101");
-  mnu_help001_ = menuBar()->addMenu(QString());
-  mnu_help001_->setObjectName("mnu_help001");
-  mnu_help103_ = mnu_help001_->addAction(QString(), this, &FrmMain::ShowAbout);
-  mnu_help103_->setObjectName("mnu_help103");
-
   central_ = new QWidget(this);
   setCentralWidget(central_);
-  auto named = [](QWidget* widget, const char* name) {
-    widget->setObjectName(name);
-    return widget;
-  };
-  line1_ = static_cast<QFrame*>(named(new QFrame(central_), "Line1"));
+  line1_ = Named(new QFrame(central_), "Line1");
   line1_->setFrameShape(QFrame::HLine);
   line1_->setFrameShadow(QFrame::Sunken);
-  lbl002_ = static_cast<QLabel*>(named(new QLabel(central_), "lbl002"));
-  list_wf_ = static_cast<QListWidget*>(named(new QListWidget(central_), "ListWF"));
+  lbl002_ = Named(new QLabel(central_), "lbl002");
+  list_wf_ = Named(new WorkflowList(central_), "ListWF");
   list_wf_->setSelectionMode(QAbstractItemView::SingleSelection);
+  list_wf_->installEventFilter(this);
   list_wf_->viewport()->installEventFilter(this);
-  frame001_ = static_cast<QGroupBox*>(named(new QGroupBox(central_), "frame001"));
-  lbl_wf_file_ = static_cast<QLabel*>(named(new QLabel(frame001_), "lblWFfile"));
-  lbl_wf_name_ = static_cast<QLabel*>(named(new QLabel(frame001_), "lblWFname"));
+  frame001_ = Named(new QGroupBox(central_), "frame001");
+  lbl_wf_file_ = Named(new QLabel(frame001_), "lblWFfile");
+  lbl_wf_name_ = Named(new QLabel(frame001_), "lblWFname");
   lbl_wf_name_->setStyleSheet("color: grey;");
-  lbl_wf_name_out_ = static_cast<QLabel*>(named(new QLabel(frame001_), "lblWFnameOut"));
+  lbl_wf_name_out_ = Named(new QLabel(frame001_), "lblWFnameOut");
   lbl_wf_name_out_->setWordWrap(true);
   lbl_wf_name_out_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  lbl_message_ = static_cast<QLabel*>(named(new QLabel(frame001_), "lblMessage"));
+  lbl_message_ = Named(new QLabel(frame001_), "lblMessage");
   lbl_message_->setStyleSheet("color: red; font-weight: bold;");
   lbl_message_->setWordWrap(true);
   lbl_message_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  lbl_eid_ = static_cast<QLabel*>(named(new QLabel(frame001_), "lblEID"));
-  cmd001_ = static_cast<QPushButton*>(named(new QPushButton(frame001_), "cmd001"));
-  lbl_pname_ = static_cast<QLabel*>(named(new QLabel(frame001_), "lblPName"));
-  lbl001_ = static_cast<QLabel*>(named(new QLabel(central_), "lbl001"));
-  log_list_ = static_cast<QListView*>(named(new QListView(central_), "logList"));
+  lbl_eid_ = Named(new QLabel(frame001_), "lblEID");
+  cmd001_ = Named(new QPushButton(frame001_), "cmd001");
+  lbl_pname_ = Named(new QLabel(frame001_), "lblPName");
+  lbl001_ = Named(new QLabel(central_), "lbl001");
+  log_list_ = Named(new LinesView(central_), "logList");
   log_model_ = new LinesModel(log_list_);
-  log_list_->setModel(log_model_);
-  log_list_->setUniformItemSizes(true);
-  log_list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  text002_ = static_cast<QLineEdit*>(named(new QLineEdit(central_), "text002"));
-  text002_->hide();
+  log_list_->SetLinesModel(log_model_);
+  transmissions_ =
+      new TransmissionView(context_, {log_list_, log_model_, lbl_eid_, central_}, this);
+  menuBar()->insertMenu(mnu_help001_->menuAction(), transmissions_->menu());
 
-  // A new selection shows its workflow at once; a click on the workflow
-  // already selected shows it again (and keeps its last result).
-  connect(list_wf_, &QListWidget::currentRowChanged, this, [this] { ListWF_Click(); });
+  connect(list_wf_, &QListWidget::itemSelectionChanged, this, &FrmMain::ListWF_Click);
+  // A click on the workflow already selected shows it again (with its result).
   connect(list_wf_, &QListWidget::itemClicked, this, [this] {
     if (list_wf_->currentRow() == row_before_press_) ListWF_Click();
   });
-  connect(list_wf_, &QListWidget::itemDoubleClicked, this, [this] { cmd001_Click(); });
+  connect(list_wf_, &QListWidget::itemDoubleClicked, this, &FrmMain::cmd001_Click);
   connect(cmd001_, &QPushButton::clicked, this, &FrmMain::cmd001_Click);
   connect(log_list_, &QListView::doubleClicked, this, &FrmMain::ShowLogLine);
+  connect(transmissions_, &TransmissionView::ShowingChanged, this, [this](bool showing) {
+    if (!showing) ShowLogFile(LogFileOf(current_workflow_file_));
+    UpdateListHeading();
+  });
 
-  BuildRecordControls();
+  // Below the designed size the controls would overlap.
   central_->setMinimumSize(Twips(kClientWidth), Twips(kClientHeight));
   resize(Twips(kClientWidth),
          Twips(kClientHeight) + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
-  central_->setMinimumSize(0, 0);
   LayoutControls();
+  UpdateExecute();
+}
+
+void FrmMain::BuildStatusBar() {
+  // A permanent widget: the menus' hints do not wipe it out.
+  status_ = Named(new QLabel(statusBar()), "lblStatus");
+  status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  statusBar()->addPermanentWidget(status_, 1);
 }
 
 void FrmMain::LayoutControls() {
@@ -149,8 +184,8 @@ void FrmMain::LayoutControls() {
   PlaceTwips(cmd001_, 3240, 3600, 3495, 735);
   PlaceTwips(lbl_pname_, 1920, 4560, 4815, 255);
   PlaceTwips(lbl001_, 120, 4800 + upper * 15, 2775, 255);
+  PlaceTwips(transmissions_->filter(), 3000, 4740 + upper * 15, 4095, 300);
   PlaceTwips(log_list_, 120, 5040 + upper * 15, 14175, 4155, grow.width, lower);
-  PlaceTwips(text002_, 5280, 120, 1935, 285);
 }
 
 void FrmMain::resizeEvent(QResizeEvent* event) {
@@ -164,69 +199,105 @@ void FrmMain::FormLoad(const QStringList& arguments) {
   const std::string workflow =
       core::GetCommandLineParam("f", core::SplitProgramArguments(texts).OthersJoined());
   context_.settings = core::LoadAppSettings(context_.home);
-  records_ = textdb::RecordList();
   ApplyLanguageTexts();
   setWindowTitle(QString::fromUtf8(core::kAppTitle.data(), qsizetype(core::kAppTitle.size())) +
                  " / " + QString::fromStdString(core::VersionText()));
   FillWorkflowList();
+  WatchDataFolder();
   if (!workflow.empty()) {
     // Before the window is shown, so on this thread and to its end. Without
     // a data folder nothing runs, and the list has told the operator so.
-    lbl_message_->setText(Text(core::HasDataFolder(context_.settings)
-                                   ? runner_.RunWorkflow(context_, workflow).result
-                                   : core::NoDataFolderMessage(context_)));
+    const QString result =
+        Decoded(core::HasDataFolder(context_.settings)
+                    ? engine::WorkflowRunner().RunWorkflow(context_, workflow).result
+                    : core::NoDataFolderMessage(context_));
+    results_[workflow] = result;
+    lbl_message_->setText(result);
   }
+}
+
+void FrmMain::WatchDataFolder() {
+  if (!watcher_->directories().isEmpty()) watcher_->removePaths(watcher_->directories());
+  if (!core::HasDataFolder(context_.settings)) return;
+  const QString folder = QString::fromStdString(context_.settings.data_dir);
+  if (core::DirExists(context_.settings.data_dir)) watcher_->addPath(folder);
+}
+
+QString FrmMain::Text(const char* key) const {
+  return LanguageText(key, context_.settings.language);
 }
 
 void FrmMain::ApplyLanguageTexts() {
-  const auto text = [this](const char* key) {
-    return QString::fromStdString(core::GetLanguageText(key, context_.settings.language));
-  };
-  mnu_file001_->setTitle(text("lg_menu_file001"));
-  mnu_file101_->setText(text("lg_menu_file101"));
-  mnu_help001_->setTitle(text("lg_menu_help001"));
-  mnu_help103_->setText(text("lg_menu_help103"));
-  frame001_->setTitle(text("lg_appl_frlb001"));
-  lbl001_->setText(text("lg_appl_lblb001"));
-  lbl002_->setText(text("lg_appl_lblb002"));
-  lbl_wf_name_->setText(text("lg_appl_lblWFname"));
-  cmd001_->setText(text("lg_appl_butt001"));
-  ApplyRecordTexts();
+  // Qt's own texts (Yes, No, Cancel) in the same language.
+  QCoreApplication::removeTranslator(&qt_translator_);
+  if (context_.settings.language == core::kGerman &&
+      qt_translator_.load("qtbase_de", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QCoreApplication::installTranslator(&qt_translator_);
+  }
+  mnu_file001_->setTitle(Text("lg_menu_file001"));
+  mnu_file101_->setText(Text("lg_menu_file101"));
+  mnu_file_refresh_->setText(Text("lg_desk_menu_refresh"));
+  mnu_help001_->setTitle(Text("lg_menu_help001"));
+  mnu_help103_->setText(Text("lg_menu_help103"));
+  frame001_->setTitle(Text("lg_appl_frlb001"));
+  lbl002_->setText(Text("lg_appl_lblb002"));
+  lbl_wf_name_->setText(Text("lg_appl_lblWFname"));
+  cmd001_->setText(Text("lg_appl_butt001"));
+  transmissions_->ApplyTexts();
+  UpdateListHeading();
 }
 
-void FrmMain::FillWorkflowList() {
+void FrmMain::UpdateListHeading() {
+  lbl001_->setText(transmissions_->showing() ? Text("lg_desk_transmissions")
+                                             : Text("lg_appl_lblb001"));
+}
+
+void FrmMain::FillWorkflowList(bool tell) {
+  const std::string selected = wf_file_;
+  const QSignalBlocker quiet(list_wf_);
   list_wf_->clear();
   const engine::WorkflowCatalogue catalogue = engine::ListWorkflows(context_);
-  if (!catalogue.ok()) {
-    person_.Tell(catalogue.error);
-    return;
-  }
+  if (!catalogue.ok() && tell) person_.Tell(catalogue.error);
   for (const auto& entry : catalogue.entries) {
     const std::string raw = engine::CatalogueText(context_, entry);
-    auto* item = new QListWidgetItem(Text(raw), list_wf_);
+    auto* item = new QListWidgetItem(Decoded(raw), list_wf_);
     item->setData(kRawTextRole, QByteArray::fromStdString(raw));
+    if (!selected.empty() && entry.file_name == selected) {
+      list_wf_->setCurrentItem(item);
+      item->setSelected(true);
+    }
   }
-  list_wf_->setCurrentRow(-1);
+  if (list_wf_->selectedItems().isEmpty()) {
+    list_wf_->setCurrentRow(-1);
+    if (!selected.empty()) ListWF_Click();  // its file has gone
+  }
+}
+
+std::string FrmMain::SelectedName() const {
+  const QList<QListWidgetItem*> selected = list_wf_->selectedItems();
+  if (selected.isEmpty()) return {};
+  const std::string text = selected.front()->data(kRawTextRole).toByteArray().toStdString();
+  const auto separator = text.find(context_.settings.ListSeparator);
+  if (separator == std::string::npos) return {};
+  return text.substr(separator + context_.settings.ListSeparator.size(), kMaxFileName);
 }
 
 void FrmMain::ListWF_Click() {
-  const QListWidgetItem* item = list_wf_->currentItem();
-  const std::string text = item ? item->data(kRawTextRole).toByteArray().toStdString() : "";
-  const auto separator = text.find(context_.settings.ListSeparator);
-  const std::string name =
-      separator == std::string::npos
-          ? ""
-          : text.substr(separator + context_.settings.ListSeparator.size(), kMaxFileName);
-  const std::string path = core::WorkflowPath(context_, name);
-  if (path != current_workflow_file_) lbl_message_->clear();
+  const std::string name = SelectedName();
+  const std::string path = name.empty() ? std::string() : core::WorkflowPath(context_, name);
   current_workflow_file_ = path;
   wf_file_ = name;
-  lbl_wf_file_->setText(Text(name));
-  lbl_wf_name_out_->setText(Text(core::ReadWorkflowValue(context_, path, "DEF", "name")));
+  lbl_wf_file_->setText(Decoded(name));
+  lbl_wf_name_out_->setText(
+      name.empty() ? QString() : Decoded(core::ReadWorkflowValue(context_, path, "DEF", "name")));
+  const auto result = results_.find(name);
+  lbl_message_->setText(result == results_.end() ? QString() : result->second);
   lbl_eid_->clear();
   lbl_pname_->clear();
-  SetTransmissionView(false);
-  ShowLogFile(LogFileOf(path));
+  const bool was_showing = transmissions_->showing();
+  transmissions_->SetWorkflow(name);  // leaving the transmission view shows the log
+  if (!was_showing) ShowLogFile(name.empty() ? std::string() : LogFileOf(path));
+  UpdateExecute();
 }
 
 std::string FrmMain::LogFileOf(const std::string& workflow_path) const {
@@ -234,52 +305,42 @@ std::string FrmMain::LogFileOf(const std::string& workflow_path) const {
   return own.empty() ? context_.settings.logfile : own;
 }
 
-void FrmMain::cmd001_Click() {
-  if (running()) return;  // one run at a time; the actions are disabled meanwhile
-  const std::string name = wf_file_;
-  if (name.empty()) {
-    OnRunEnded(QString());
-    return;
-  }
-  running_name_ = name;
-  run_ended_ = false;
-  SetRunning(true);
-  ShowLogFile(LogFileOf(current_workflow_file_));
-  run_thread_ = std::thread([this, name] {
-    const engine::RunOutcome outcome = runner_.RunWorkflow(context_, name, this);
-    const QString result = Text(outcome.result);
-    QMetaObject::invokeMethod(
-        this, [this, result] { OnRunEnded(result); }, Qt::QueuedConnection);
-    run_ended_ = true;  // the last thing the worker does
-  });
+void FrmMain::UpdateExecute() {
+  cmd001_->setEnabled(!run_.running() && !wf_file_.empty());
 }
 
-void FrmMain::ModuleStarting(const std::string& section, const std::string& mtype) {
-  const QString text =
-      "Running " + Text(running_name_) + ": " + Text(section) + " (" + Text(mtype) + ")";
-  QMetaObject::invokeMethod(
-      this, [this, text] { statusBar()->showMessage(text); }, Qt::QueuedConnection);
+void FrmMain::cmd001_Click() {
+  const std::string name = wf_file_;
+  if (name.empty() || !run_.Start(name)) return;
+  results_.erase(name);
+  lbl_message_->clear();
+  status_->setText(Text("lg_desk_status_running").arg(Decoded(name)));
+  UpdateExecute();
+  transmissions_->Show(false);
+  ShowLogFile(LogFileOf(current_workflow_file_));
+}
+
+void FrmMain::OnModuleStarted(const QString& section, const QString& mtype) {
+  status_->setText(Text("lg_desk_status_module").arg(Decoded(run_.name()), section, mtype));
+}
+
+void FrmMain::FollowLog() {
+  if (transmissions_->showing()) return;
+  const int last = log_model_->rowCount() - 1;
+  const bool at_end = log_list_->currentIndex().row() == last;
+  if (log_model_->FollowFile() && at_end) {
+    log_list_->setCurrentIndex(log_model_->index(log_model_->rowCount() - 1));
+    log_list_->scrollToBottom();
+  }
 }
 
 void FrmMain::OnRunEnded(const QString& result) {
-  if (run_thread_.joinable()) run_thread_.join();
-  SetRunning(false);
-  lbl_message_->setText(result);
-  SetTransmissionView(false);
-  ShowLogFile(LogFileOf(current_workflow_file_));
+  const std::string& name = run_.name();
+  results_[name] = result;
+  if (name == wf_file_) lbl_message_->setText(result);
+  status_->setText(Text("lg_desk_status_ended").arg(Decoded(name), result));
+  UpdateExecute();
   emit RunFinished(result);
-  if (quit_when_run_ends_) close();
-}
-
-void FrmMain::SetRunning(bool running) {
-  cmd001_->setEnabled(!running);
-  if (running) {
-    statusBar()->showMessage("Running " + Text(running_name_));
-    follow_timer_->start();
-  } else {
-    statusBar()->clearMessage();
-    follow_timer_->stop();
-  }
 }
 
 void FrmMain::ShowLogFile(const std::string& path) {
@@ -289,10 +350,12 @@ void FrmMain::ShowLogFile(const std::string& path) {
     log_list_->setCurrentIndex(log_model_->index(rows - 1));
     log_list_->scrollTo(log_model_->index(rows - 1));
   }
+  log_list_->horizontalScrollBar()->setValue(0);
 }
 
 void FrmMain::ShowLogLine(const QModelIndex& index) {
-  person_.Tell(Text(log_model_->LineBytes(index.row())).toStdString());
+  if (transmissions_->showing()) return;
+  person_.Tell(Decoded(log_model_->LineBytes(index.row())).toStdString());
 }
 
 void FrmMain::ShowEditor() {
@@ -304,6 +367,15 @@ void FrmMain::ShowAbout() {
 }
 
 bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
+  // Enter runs the selected workflow, as a double click does; nothing
+  // without a selection.
+  if (watched == list_wf_ && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      cmd001_Click();
+      return true;
+    }
+  }
   // A right click shows the workflow already selected in the editor; it
   // does not move the selection.
   if (watched == list_wf_->viewport() && event->type() == QEvent::MouseButtonPress) {
@@ -318,21 +390,17 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void FrmMain::closeEvent(QCloseEvent* event) {
-  if (running() && !quit_when_run_ends_) {
-    event->ignore();
-    if (person_.Ask("The workflow " + running_name_ +
-                    " is still running. Close wfdesk as soon as it has finished?")) {
-      quit_when_run_ends_ = true;
-      hide();
-    }
+  event->ignore();
+  if (run_.quitting() || !editor_->close()) return;
+  if (!run_.running()) {
+    event->accept();
     return;
   }
-  if (running()) {
-    event->ignore();  // closes itself when the run ends
-    return;
+  if (person_.Ask(Text("lg_desk_close_running").arg(Decoded(run_.name())).toStdString())) {
+    // The program ends when the run has: see WorkflowRun::QuitWhenEnded.
+    run_.QuitWhenEnded();
+    hide();
   }
-  editor_->close();
-  event->accept();
 }
 
 }  // namespace wfdesk::desk

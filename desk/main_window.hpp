@@ -2,36 +2,28 @@
 
 #include <QMainWindow>
 #include <QStringList>
-#include <atomic>
+#include <QTranslator>
+#include <map>
 #include <string>
-#include <thread>
 
 #include "core/context.hpp"
 #include "desk/operators.hpp"
-#include "engine/workflow.hpp"
-#include "textdb/records.hpp"
+#include "desk/workflow_run.hpp"
 
+class QFileSystemWatcher;
+class QFrame;
 class QGroupBox;
 class QLabel;
-class QLineEdit;
-class QListView;
 class QListWidget;
-class QListWidgetItem;
 class QPushButton;
 class QTimer;
-class QFrame;
 
 namespace wfdesk::desk {
 
 class FrmEditor;
 class LinesModel;
-}  // namespace wfdesk::desk
-
-namespace wfdesk::textdb {
-struct ActionResult;
-}  // namespace wfdesk::textdb
-
-namespace wfdesk::desk {
+class LinesView;
+class TransmissionView;
 
 // What the window needs from outside. `person` is called on the UI thread.
 struct DeskServices {
@@ -42,10 +34,11 @@ struct DeskServices {
   core::GuidSource& guids;
 };
 
-// frmMain: the workflow catalogue, the workflow panel and the log view.
-// A run goes on one worker thread while the window stays live; the execute
-// actions are disabled until it has ended.
-class FrmMain : public QMainWindow, private engine::RunObserver {
+// frmMain: the workflow catalogue, the workflow panel and the bottom list,
+// which shows the selected workflow's log or its transmission view. No
+// workflow is selected until the operator picks one; the panel shows the
+// selected workflow with the last result of its own run.
+class FrmMain : public QMainWindow {
   Q_OBJECT
 
  public:
@@ -58,26 +51,22 @@ class FrmMain : public QMainWindow, private engine::RunObserver {
   void FormLoad(const QStringList& arguments);
 
   void ApplyLanguageTexts();
-  void FillWorkflowList();
+  // Lists the workflows of the data folder anew, keeping the selection
+  // while its file is listed. `tell` says whether a failure is told.
+  void FillWorkflowList(bool tell = true);
   void ShowLogFile(const std::string& path);
+  // Shows the selected workflow in the panel, or none.
   void ListWF_Click();
+  // Runs the selected workflow; nothing without a selection or during a run.
   void cmd001_Click();
   void ShowEditor();
 
-  // The transmission view of the bottom list, and the record actions on
-  // the element whose row is selected (shown in lblEID).
-  void ShowTransmissions(bool show);
-  void FillDBlist();
-  void EditRecord();
-  void ToggleRecordTag();
-  void DeleteRecord();
-
   const std::string& CurrentWorkflowFile() const { return current_workflow_file_; }
-  bool running() const { return run_thread_.joinable(); }
+  bool running() const { return run_.running(); }
   const core::Context& context() const { return context_; }
 
  signals:
-  // A run started from the window has ended and its result is on show.
+  // A run started from the window has ended and its result is known.
   void RunFinished(const QString& result);
 
  protected:
@@ -86,32 +75,31 @@ class FrmMain : public QMainWindow, private engine::RunObserver {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  void BuildMenus();
   void BuildControls();
+  void BuildStatusBar();
   void LayoutControls();
-  void ModuleStarting(const std::string& section, const std::string& mtype) override;
+  void WatchDataFolder();
+  std::string SelectedName() const;
+  void UpdateExecute();
+  void UpdateListHeading();
+  void FollowLog();
+  void OnModuleStarted(const QString& section, const QString& mtype);
   void OnRunEnded(const QString& result);
-  void SetRunning(bool running);
   std::string LogFileOf(const std::string& workflow_path) const;
   void ShowLogLine(const QModelIndex& index);
   void ShowAbout();
-  void BuildRecordControls();
-  // Switches the bottom list's mode without filling it.
-  void SetTransmissionView(bool show);
-  void ApplyRecordTexts();
-  void UpdateRecordActions();
-  std::string ChosenElement() const;
-  void AfterRecordAction(const textdb::ActionResult& result, const std::string& element);
+  QString Text(const char* key) const;
 
   UiThreadOperator person_;
   core::Context context_;
-  engine::WorkflowRunner runner_;
-  std::thread run_thread_;
-  std::atomic<bool> run_ended_{true};
-  std::string running_name_;
-  bool quit_when_run_ends_ = false;
+  // Joined before the members it uses go.
+  WorkflowRun run_;
+  QTranslator qt_translator_;
 
-  std::string current_workflow_file_;
-  std::string wf_file_;  // the file name on show in lblWFfile
+  std::string current_workflow_file_;       // of the selected workflow; "" for none
+  std::string wf_file_;                     // its file name, on show in lblWFfile
+  std::map<std::string, QString> results_;  // the last result of each workflow's run
   int row_before_press_ = -1;
 
   QWidget* central_ = nullptr;
@@ -127,23 +115,18 @@ class FrmMain : public QMainWindow, private engine::RunObserver {
   QPushButton* cmd001_ = nullptr;
   QLabel* lbl_pname_ = nullptr;
   QLabel* lbl001_ = nullptr;
-  QListView* log_list_ = nullptr;
+  LinesView* log_list_ = nullptr;
   LinesModel* log_model_ = nullptr;
-  QLineEdit* text002_ = nullptr;
+  QLabel* status_ = nullptr;
   QMenu* mnu_file001_ = nullptr;
   QAction* mnu_file101_ = nullptr;
+  QAction* mnu_file_refresh_ = nullptr;
   QMenu* mnu_help001_ = nullptr;
   QAction* mnu_help103_ = nullptr;
-  QTimer* follow_timer_ = nullptr;
-  QMenu* mnu_records_ = nullptr;
-  QAction* mnu_records_show_ = nullptr;
-  QAction* mnu_records_edit_ = nullptr;
-  QAction* mnu_records_toggle_ = nullptr;
-  QAction* mnu_records_delete_ = nullptr;
-  bool showing_transmissions_ = false;
-  textdb::RecordList records_;        // the database last loaded; one blank entry at first
-  std::vector<std::string> row_ids_;  // the element ID of each transmission row
+  TransmissionView* transmissions_ = nullptr;
   FrmEditor* editor_ = nullptr;
+  QFileSystemWatcher* watcher_ = nullptr;
+  QTimer* refresh_timer_ = nullptr;  // gathers a burst of folder changes
 };
 
 }  // namespace wfdesk::desk

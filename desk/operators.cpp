@@ -1,6 +1,8 @@
 #include "desk/operators.hpp"
 
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <QThread>
 
 #include "core/settings.hpp"
@@ -9,49 +11,85 @@ namespace wfdesk::desk {
 
 namespace {
 
+// Beside the title a window manager puts an icon and three buttons.
+constexpr int kTitleDecorationWidth = 160;
+
 QString Title() {
   return QString::fromUtf8(core::kAppTitle.data(), qsizetype(core::kAppTitle.size()));
+}
+
+int ShowBox(const std::string& text, QMessageBox::StandardButtons buttons, QWidget* parent) {
+  QMessageBox box(QMessageBox::NoIcon, Title(), QString::fromStdString(text), buttons, parent);
+  box.setTextFormat(Qt::PlainText);
+  // A message box takes the width of its text; a short text would cut the
+  // title. A spacer across the box's grid keeps it wide enough.
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+    const int width = box.fontMetrics().horizontalAdvance(Title()) + kTitleDecorationWidth;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+  }
+  return box.exec();
 }
 
 }  // namespace
 
 void MessageBoxOperator::Tell(const std::string& message) {
-  QMessageBox box(QMessageBox::NoIcon, Title(), QString::fromStdString(message), QMessageBox::Ok,
-                  parent_);
-  box.exec();
+  ShowBox(message, QMessageBox::Ok, parent_);
 }
 
 bool MessageBoxOperator::Ask(const std::string& question) {
-  QMessageBox box(QMessageBox::NoIcon, Title(), QString::fromStdString(question),
-                  QMessageBox::Yes | QMessageBox::No, parent_);
-  return box.exec() == QMessageBox::Yes;
+  return ShowBox(question, QMessageBox::Yes | QMessageBox::No, parent_) == QMessageBox::Yes;
 }
 
+struct UiThreadOperator::Pending {
+  std::condition_variable answered;
+  bool done = false;
+  bool answer = false;
+};
+
 void UiThreadOperator::Tell(const std::string& message) {
-  if (silenced_) return;
-  if (QThread::currentThread() == thread()) {
-    inner_.Tell(message);
-    return;
-  }
-  QMetaObject::invokeMethod(
-      this,
-      [this, &message] {
-        if (!silenced_) inner_.Tell(message);
-      },
-      Qt::BlockingQueuedConnection);
+  OnOwnThread([message](core::Operator& person) {
+    person.Tell(message);
+    return true;
+  });
 }
 
 bool UiThreadOperator::Ask(const std::string& question) {
+  return OnOwnThread([question](core::Operator& person) { return person.Ask(question); });
+}
+
+bool UiThreadOperator::OnOwnThread(std::function<bool(core::Operator&)> call) {
+  if (QThread::currentThread() == thread()) return !silenced_ && call(inner_);
+  auto pending = std::make_shared<Pending>();
+  std::unique_lock lock(mutex_);
   if (silenced_) return false;
-  if (QThread::currentThread() == thread()) return inner_.Ask(question);
-  bool answer = false;
+  pending_.insert(pending);
+  // Queued, not blocking: Silence can release the caller without the UI
+  // thread running the call. The call dies with this object when it never ran.
   QMetaObject::invokeMethod(
       this,
-      [this, &question, &answer] {
-        if (!silenced_) answer = inner_.Ask(question);
+      [this, pending, call = std::move(call)] {
+        const bool answer = !silenced_ && call(inner_);
+        std::lock_guard done_lock(mutex_);
+        pending->answer = answer;
+        pending->done = true;
+        pending_.erase(pending);
+        pending->answered.notify_all();
       },
-      Qt::BlockingQueuedConnection);
-  return answer;
+      Qt::QueuedConnection);
+  pending->answered.wait(lock, [&pending] { return pending->done; });
+  return pending->answer;
+}
+
+void UiThreadOperator::Silence() {
+  std::lock_guard lock(mutex_);
+  silenced_ = true;
+  for (const auto& pending : pending_) {
+    pending->done = true;
+    pending->answer = false;
+    pending->answered.notify_all();
+  }
+  pending_.clear();
 }
 
 }  // namespace wfdesk::desk

@@ -3,13 +3,19 @@
 #include <QObject>
 #include <QWidget>
 #include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <set>
 
 #include "core/seams.hpp"
 
 namespace wfdesk::desk {
 
-// Message boxes with the application's title: OK only for what the operator
-// is told, Yes and No for questions. Call on the UI thread only.
+// Message boxes with the application's title, wide enough to show it, and
+// the message as plain text: OK only for what the operator is told, Yes and
+// No for questions. Call on the UI thread only.
 class MessageBoxOperator : public core::Operator {
  public:
   explicit MessageBoxOperator(QWidget* parent = nullptr) : parent_(parent) {}
@@ -31,17 +37,26 @@ class UiThreadOperator : public QObject, public core::Operator {
  public:
   explicit UiThreadOperator(core::Operator& inner, QObject* parent = nullptr)
       : QObject(parent), inner_(inner) {}
+  ~UiThreadOperator() override { Silence(); }
 
   void Tell(const std::string& message) override;
   bool Ask(const std::string& question) override;
 
   // From now on nothing reaches the person: messages are dropped and
-  // questions answered No. For a window that is going away during a run.
-  void Silence() { silenced_ = true; }
+  // questions answered No, and a caller waiting for an answer gets No at
+  // once. For a window that is going away during a run. UI thread only.
+  void Silence();
 
  private:
+  struct Pending;
+
+  // The inner operator's answer, given on this object's thread.
+  bool OnOwnThread(std::function<bool(core::Operator&)> call);
+
   core::Operator& inner_;
   std::atomic<bool> silenced_{false};
+  std::mutex mutex_;
+  std::set<std::shared_ptr<Pending>> pending_;  // callers waiting for an answer
 };
 
 }  // namespace wfdesk::desk

@@ -2,8 +2,8 @@
 
 #include <QDialog>
 
-#include <optional>
-
+#include "core/language.hpp"
+#include "core/seams.hpp"
 #include "desk/text_codec.hpp"
 #include "textdb/record_actions.hpp"
 
@@ -11,22 +11,34 @@ class QLineEdit;
 
 namespace wfdesk::desk {
 
-// Edit record...: the new record field 6, field 4 and write tag of the
-// chosen element, prefilled from its record.
+// Edit record...: the new date (record field 6), receipt (record field 4)
+// and write tag of the chosen element, prefilled from its record. OK with a
+// value the database cannot store tells the operator why and keeps the
+// dialog open with the input as typed.
 class RecordDialog : public QDialog {
   Q_OBJECT
 
  public:
-  RecordDialog(const QString& element_id, const textdb::RecordChange& current, int language,
+  RecordDialog(const QString& element_id, const textdb::RecordChange& current,
+               TextEncoding encoding, core::LanguageCode language, core::Operator& person,
                QWidget* parent);
 
-  // The values in the database's encoding; nothing when it cannot store them.
-  std::optional<textdb::RecordChange> Change(TextEncoding encoding) const;
+  // The values in the database's encoding, once the dialog is accepted.
+  const textdb::RecordChange& change() const { return change_; }
+
+  void accept() override;
 
  private:
+  // Why the input cannot be stored, "" when it can; fills change_.
+  QString Refusal();
+
+  core::LanguageCode language_;
+  TextEncoding encoding_;
+  core::Operator& person_;
   QLineEdit* field6_ = nullptr;
   QLineEdit* field4_ = nullptr;
   QLineEdit* write_tag_ = nullptr;
+  textdb::RecordChange change_;
 };
 
 }  // namespace wfdesk::desk

@@ -1,13 +1,16 @@
 // The window driven by objectName: start-up, selection and results, runs on
-// the worker thread, the editor, and the log view.
+// the worker thread, closing during a run, the editor, the log view and the
+// transmission view.
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QtTest>
 #include <chrono>
@@ -61,6 +64,11 @@ class DeskTest : public QObject {
     }
     return rows;
   }
+  QStringList Menus() {
+    QStringList titles;
+    for (QAction* action : window->menuBar()->actions()) titles << action->text();
+    return titles;
+  }
   void Select(int row) {
     QListWidget* list = Workflows();
     const QRect rect = list->visualItemRect(list->item(row));
@@ -96,12 +104,19 @@ class DeskTest : public QObject {
     }
     QVERIFY(!Child<QWidget>("text002")->isVisibleTo(window.get()));
     QCOMPARE(window->centralWidget()->size(), QSize(961, 633));
+    QCOMPARE(window->centralWidget()->minimumSize(), QSize(961, 633));
+    QCOMPARE(Menus(), QStringList({"&File", "&Transmissions", "&?"}));
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&No"), QString("&No"));
 
     inst->Settings("");
     inst->box().Write("settings.ini", "[SETTINGS]\r\nlanguage=1\r\ndata_dir=data\r\n");
     Open();
     QCOMPARE(Child<QPushButton>("cmd001")->text(), QString("Workflow ausführen"));
     QCOMPARE(Child<QMenu>("mnu_help001")->actions().at(0)->text(), QString("I&nfo"));
+    QCOMPARE(Menus(), QStringList({"&Datei", "Ü&bertragungen", "&?"}));
+    QCOMPARE(Child<QLineEdit>("text002")->placeholderText(), QString("Filter nach Element-ID"));
+    // Qt's own buttons speak the same language.
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&No"), QString("&Nein"));
   }
 
   void aNamedWorkflowRunsBeforeTheWindowIsShown() {
@@ -146,6 +161,64 @@ class DeskTest : public QObject {
     QCOMPARE(inst->Calls("mod_ledgerconv001_x86_32").size(), std::size_t{0});
   }
 
+  void nothingIsCurrentUntilTheOperatorPicksAWorkflow() {
+    Open({"/f", "a.ini"});
+    QCOMPARE(Text("lblMessage"), QString("OK"));
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QListWidget* list = Workflows();
+    QPushButton* execute = Child<QPushButton>("cmd001");
+    const auto nothing_picked = [&](const char* after) {
+      QVERIFY2(list->currentRow() == -1 && list->selectedItems().isEmpty(), after);
+      QVERIFY2(Text("lblWFfile").isEmpty(), after);
+      QVERIFY2(Text("lblMessage") == "OK", after);  // the start-up run's result stays
+      QVERIFY2(!execute->isEnabled(), after);
+    };
+    nothing_picked("activation");
+    QTest::keyClick(window.get(), Qt::Key_Tab);
+    QTest::keyClick(window.get(), Qt::Key_Tab);
+    list->setFocus(Qt::TabFocusReason);
+    nothing_picked("focus by Tab");
+    QTest::keyClick(list, Qt::Key_Return);
+    window->cmd001_Click();
+    QVERIFY(!window->running());
+    QCOMPARE(inst->Calls("mod_ledgerconv001_x86_32").size(), std::size_t{1});
+
+    QTest::keyClick(list, Qt::Key_Down);  // an arrow key picks the first row visibly
+    QVERIFY(list->item(0)->isSelected());
+    QCOMPARE(Text("lblWFfile"), QString("a.ini"));
+    QCOMPARE(Text("lblMessage"), QString("OK"));  // a.ini's own result
+    QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(Text("lblMessage"), QString());
+    QTest::keyClick(list, Qt::Key_Return);  // Enter runs the selected workflow
+    QVERIFY(window->running());
+    QTRY_COMPARE(Text("lblMessage"), QString("OK"));
+  }
+
+  void closingDuringARunEndsTheProgramOnceTheRunHasEnded() {
+    inst->Settings("silentmode=0\r\n");  // a run ends with a box, unless closing
+    inst->box().Write("modules/mod_ledgerconv001_x86_32",
+                      "#!/bin/sh\nwhile [ ! -f release ]; do sleep 0.02; done\n");
+    Open();
+    window->show();
+    Select(0);
+    QTest::mouseClick(Child<QPushButton>("cmd001"), Qt::LeftButton);
+    inst->person().answer = true;
+    window->close();
+    QCOMPARE(inst->person().asked.back(),
+             std::string("The workflow a.ini is still running. Close wfdesk as soon as it has "
+                         "finished?"));
+    QVERIFY(!window->isVisible());
+    inst->box().Write("release", "");
+    // The application's event loop ends by itself; the time-out fails it.
+    QTimer::singleShot(10000, [] { QCoreApplication::exit(1); });
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QVERIFY(!window->running());
+    QVERIFY(inst->LogMessages("system.log").back().starts_with("-----"));
+    QVERIFY(inst->person().told.empty());
+  }
+
   void selectingShowsTheWorkflowAndRunningShowsItsResult() {
     Open();
     Select(0);
@@ -164,7 +237,7 @@ class DeskTest : public QObject {
     QVERIFY(LogRows().isEmpty());  // b.log does not exist yet
   }
 
-  void aRunGoesOnAWorkerWhileTheExecuteActionsAreDisabled() {
+  void aRunGoesOnAWorkerAndItsResultBelongsToTheWorkflowThatRan() {
     inst->box().Write("modules/mod_ledgerconv001_x86_32",
                       "#!/bin/sh\necho started >> calls/started\n"
                       "while [ ! -f release ]; do sleep 0.02; done\n");
@@ -177,8 +250,12 @@ class DeskTest : public QObject {
     QVERIFY(window->running());
     QPushButton* execute = Child<QPushButton>("cmd001");
     QVERIFY(!execute->isEnabled());
-    QTRY_VERIFY(window->statusBar()->currentMessage().contains("MOD001"));
-    QVERIFY(window->statusBar()->currentMessage().contains("b.ini"));
+    QLabel* status = Child<QLabel>("lblStatus");
+    QTRY_VERIFY(status->text().contains("MOD001"));
+    QVERIFY(status->text().contains("b.ini"));
+    window->statusBar()->showMessage("a menu's hint");  // as hovering a menu does
+    QVERIFY(status->isVisible() || !window->isVisible());
+    QVERIFY(status->text().contains("MOD001"));
     // The window stays live, and a second double click starts nothing.
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, b);
     QTRY_VERIFY(LogRows().size() >= 2);  // the view follows the run's log
@@ -186,10 +263,20 @@ class DeskTest : public QObject {
     window->close();
     QVERIFY(QString::fromStdString(inst->person().asked.back()).contains("still running"));
     QVERIFY(window->running());
+    Select(0);  // another workflow is on show when the run ends
     inst->box().Write("release", "");
-    QTRY_COMPARE(Text("lblMessage"), QString("OK"));
-    QVERIFY(execute->isEnabled());
+    QTRY_VERIFY(!window->running());
+    QCOMPARE(Text("lblMessage"), QString());
+    QVERIFY(!execute->isEnabled() || list->currentRow() == 0);
+    QCOMPARE(status->text(), QString("b.ini ended: OK"));
+    Select(1);
+    QCOMPARE(Text("lblMessage"), QString("OK"));
     QCOMPARE(inst->LogLines("calls/started").size(), std::size_t{1});
+    inst->box().Write("modules/mod_ledgerconv001_x86_32", "#!/bin/sh\nexit 1\n");
+    QTest::mouseClick(execute, Qt::LeftButton);  // a new run clears the old result
+    QCOMPARE(Text("lblMessage"), QString());
+    QTRY_VERIFY(!window->running());
+    QVERIFY(!Text("lblMessage").isEmpty() && Text("lblMessage") != "OK");
   }
 
   void aRightClickOpensTheEditorOnTheSelectedWorkflow() {
@@ -272,20 +359,16 @@ class DeskTest : public QObject {
     QCOMPARE(inst->box().Read("data/a.ini"), a);
   }
 
-  void destroyingTheWindowDuringARunWaitsForTheRunToEnd() {
-    inst->box().Write("modules/mod_ledgerconv001_x86_32",
-                      "#!/bin/sh\nwhile [ ! -f release ]; do sleep 0.02; done\n");
+  void destroyingTheWindowReleasesARunWaitingForTheOperatorAndJoinsIt() {
+    inst->Settings("silentmode=0\r\n");  // the run ends by telling its result
     Open();
     Select(0);
     QTest::mouseClick(Child<QPushButton>("cmd001"), Qt::LeftButton);
     QVERIFY(window->running());
-    std::thread releaser([this] {
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));
-      inst->box().Write("release", "");
-    });
-    window.reset();  // returns once the run has ended
-    releaser.join();
+    // No events run here, so the worker's box waits for this thread.
+    window.reset();
     QVERIFY(inst->LogMessages("system.log").back().starts_with("-----"));
+    QVERIFY(inst->person().told.empty());
   }
 
   void theLogViewSplitsAtCrLfCrAndLf() {
@@ -303,6 +386,34 @@ class DeskTest : public QObject {
     QCOMPARE(inst->person().told.back(), std::string("wfdesk v." WFDESK_TEST_VERSION));
     window->ShowLogFile(inst->Path("data"));  // a folder: an empty view
     QVERIFY(LogRows().isEmpty());
+
+    // A long line is never cut: the view scrolls sideways to its end.
+    const std::string longest = "start " + std::string(400, 'x') + " end";
+    inst->box().Write("system.log", "short\r\n" + longest + "\r\nshort\r\n");
+    window->ShowLogFile("system.log");
+    window->show();
+    const QRect row = log->visualRect(log->model()->index(1, 0));
+    QVERIFY(row.width() >= log->fontMetrics().horizontalAdvance(QString::fromStdString(longest)));
+    QVERIFY(log->horizontalScrollBar()->maximum() > 0);
+    QCOMPARE(log->horizontalScrollBar()->value(), 0);
+    QCOMPARE(log->textElideMode(), Qt::ElideNone);
+  }
+
+  void newWorkflowFilesAppearWithoutARestartAndTheSelectionStays() {
+    Open({"/f", "b.ini"});
+    Select(1);
+    inst->Workflow("c.ini", kGood);
+    window->findChild<QAction*>("mnu_file_refresh")->trigger();  // F5
+    QCOMPARE(Workflows()->count(), 3);
+    inst->Workflow("d.ini", kGood);  // the data folder is watched
+    QTRY_COMPARE(Workflows()->count(), 4);
+    QCOMPARE(Workflows()->selectedItems().size(), 1);
+    QCOMPARE(Text("lblWFfile"), QString("b.ini"));
+    QCOMPARE(Text("lblMessage"), QString("OK"));
+    QVERIFY(QFile::remove(QString::fromStdString(inst->Path("data/b.ini"))));
+    QTRY_COMPARE(Workflows()->count(), 3);
+    QCOMPARE(Text("lblWFfile"), QString());
+    QVERIFY(!Child<QPushButton>("cmd001")->isEnabled());
   }
 
   void theTransmissionViewListsFiltersAndActsOnTheChosenRecord() {
@@ -310,44 +421,71 @@ class DeskTest : public QObject {
     const auto record = [](const std::string& id, const std::string& tag) {
       return id + ";f2;f3;f4;f5;f6;f7;f8;f9;f10;f11;f12;" + tag + "\r\n";
     };
-    inst->box().Write("trans.csv", record("INV-1", "0") + record("INV-2", "0") + record("X", "1"));
+    std::string many;
+    for (int i = 0; i < 100; ++i) many += record("Z" + std::to_string(i), "0");
+    inst->box().Write("trans.csv",
+                      record("INV-1", "0") + record("INV-2", "0") + record("X", "1") + many);
     Open();
+    window->show();
     Select(2);
     auto* show = window->findChild<QAction*>("mnu_records_show");
     auto* toggle = window->findChild<QAction*>("mnu_records_toggle");
+    auto* remove = window->findChild<QAction*>("mnu_records_delete");
+    QListView* list = Child<QListView>("logList");
+    list->verticalScrollBar()->setValue(5);
     show->trigger();
     auto* filter = Child<QLineEdit>("text002");
     QVERIFY(filter->isVisibleTo(window.get()));
-    QCOMPARE(LogRows().size(), 3);
+    QCOMPARE(Text("lbl001"), QString("Transmissions"));
+    QVERIFY(Text("logHeading").startsWith("Element ID             Date         W      Receipt"));
+    QCOMPARE(list->verticalScrollBar()->value(), 0);  // at the top and at the left
+    QCOMPARE(list->horizontalScrollBar()->value(), 0);
+    QCOMPARE(LogRows().size(), 103);
     QVERIFY(LogRows()[0].startsWith("INV-1 "));
     QCOMPARE(LogRows()[0].mid(23, 2), QString("f6"));
     QVERIFY(!toggle->isEnabled());  // no element chosen yet
 
-    QTest::keyClicks(filter, "inv-2");
-    QCOMPARE(LogRows().size(), 1);
-    filter->clear();
-    QListView* list = Child<QListView>("logList");
+    // The chosen element goes when a filter hides its row, and with it the actions.
+    const struct {
+      const char* filter;
+      int rows;
+      QString chosen;
+    } filters[] = {{"", 103, "INV-2"}, {"inv-", 2, "INV-2"}, {"inv-1", 1, ""}, {"", 103, ""}};
+    list->setCurrentIndex(list->model()->index(1, 0));
+    for (const auto& f : filters) {
+      filter->setText(f.filter);
+      QCOMPARE(LogRows().size(), f.rows);
+      QCOMPARE(Text("lblEID"), f.chosen);
+      QCOMPARE(toggle->isEnabled(), !f.chosen.isEmpty());
+      QCOMPARE(remove->isEnabled(), !f.chosen.isEmpty());
+    }
     list->setCurrentIndex(list->model()->index(1, 0));
     QCOMPARE(Text("lblEID"), QString("INV-2"));
-    QVERIFY(toggle->isEnabled());
     toggle->trigger();
     QVERIFY(inst->box().Read("trans.csv").find("INV-2;f2;f3;f4;f5;f6;f7;f8;f9;f10;f11;f12;1") !=
             std::string::npos);
     QVERIFY(LogRows()[1].contains(" W "));  // filled again after the action
     QCOMPARE(Text("lblEID"), QString("INV-2"));
 
+    // A value the database cannot store is refused; the dialog keeps the input.
     window->findChild<QAction*>("mnu_records_edit")->trigger();
     auto* dialog = window->findChild<QDialog*>("dlgRecord");
     QVERIFY(dialog);
     QCOMPARE(dialog->findChild<QLineEdit*>("txtWriteTag")->text(), QString("1"));
-    dialog->findChild<QLineEdit*>("txtField6")->setText("new;six");
+    auto* six = dialog->findChild<QLineEdit*>("txtField6");
+    six->setText("a|||b");
+    dialog->accept();
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(six->text(), QString("a|||b"));
+    QVERIFY(QString::fromStdString(inst->person().told.back()).startsWith("The value a|||b was"));
+    six->setText("new;six");
     dialog->accept();
     QVERIFY(inst->box().Read("trans.csv").find("INV-2;f2;f3;f4;f5;\"new;six\";f7") !=
             std::string::npos);
 
     inst->person().answer = true;
-    window->findChild<QAction*>("mnu_records_delete")->trigger();
-    QCOMPARE(LogRows().size(), 2);
+    remove->trigger();
+    QCOMPARE(LogRows().size(), 102);
     QCOMPARE(Text("lblEID"), QString());
     // Another writer removed the chosen record meanwhile: the window says so.
     list->setCurrentIndex(list->model()->index(0, 0));
@@ -359,6 +497,8 @@ class DeskTest : public QObject {
 
     show->trigger();  // back to the log
     QVERIFY(!filter->isVisibleTo(window.get()));
+    QCOMPARE(Text("lbl001"), QString("Log"));
+    QVERIFY(!Child<QWidget>("logHeadingBox")->isVisible());
     Select(0);  // a workflow whose records may not be changed
     show->trigger();
     list->setCurrentIndex(list->model()->index(0, 0));

@@ -1,0 +1,180 @@
+#include "desk/transmission_view.hpp"
+
+#include <QAction>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QScrollBar>
+
+#include "desk/lines_model.hpp"
+#include "desk/lines_view.hpp"
+#include "desk/record_dialog.hpp"
+#include "desk/text_codec.hpp"
+#include "desk/texts.hpp"
+#include "textdb/record_actions.hpp"
+#include "textdb/transmission_list.hpp"
+
+namespace wfdesk::desk {
+
+namespace {
+
+// The widths of the row's columns (see textdb::FormatRow) and the gap.
+constexpr int kIdWidth = 20;
+constexpr int kDateWidth = 10;
+constexpr int kTagWidth = 4;
+constexpr int kReceiptWidth = 20;
+const QString kGap = "   ";
+
+}  // namespace
+
+TransmissionView::TransmissionView(const core::Context& context, Controls controls, QObject* parent)
+    : QObject(parent), context_(context), controls_(controls) {
+  filter_ = new QLineEdit(controls.filter_parent);
+  filter_->setObjectName("text002");
+  filter_->setClearButtonEnabled(true);
+  filter_->hide();
+  connect(filter_, &QLineEdit::textChanged, this, [this] {
+    if (showing_) FillDBlist();
+  });
+  connect(controls.list->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& current) {
+            if (showing_) ChooseRow(current.row());
+          });
+  BuildMenu();
+  UpdateActions();
+}
+
+void TransmissionView::BuildMenu() {
+  menu_ = new QMenu(controls_.filter_parent);
+  menu_->setObjectName("mnu_records");
+  show_ = menu_->addAction(QString());
+  show_->setObjectName("mnu_records_show");
+  show_->setCheckable(true);
+  menu_->addSeparator();
+  edit_ = menu_->addAction(QString(), this, &TransmissionView::EditRecord);
+  edit_->setObjectName("mnu_records_edit");
+  toggle_ = menu_->addAction(QString(), this, &TransmissionView::ToggleRecordTag);
+  toggle_->setObjectName("mnu_records_toggle");
+  delete_ = menu_->addAction(QString(), this, &TransmissionView::DeleteRecord);
+  delete_->setObjectName("mnu_records_delete");
+  connect(show_, &QAction::triggered, this, &TransmissionView::Show);
+}
+
+void TransmissionView::ApplyTexts() {
+  const core::LanguageCode language = context_.settings.language;
+  menu_->setTitle(LanguageText("lg_desk_menu_records", language));
+  show_->setText(LanguageText("lg_desk_menu_records_show", language));
+  edit_->setText(LanguageText("lg_desk_menu_records_edit", language));
+  toggle_->setText(LanguageText("lg_desk_menu_records_toggle", language));
+  delete_->setText(LanguageText("lg_desk_menu_records_delete", language));
+  filter_->setPlaceholderText(LanguageText("lg_desk_filter", language));
+  if (showing_) controls_.list->SetHeading(ColumnHeading());
+}
+
+QString TransmissionView::ColumnHeading() const {
+  const auto text = [this](const char* key, int width) {
+    return LanguageText(key, context_.settings.language).leftJustified(width, ' ', true);
+  };
+  return text("lg_desk_column_id", kIdWidth) + kGap + text("lg_desk_column_date", kDateWidth) +
+         kGap + text("lg_desk_column_tag", kTagWidth) + kGap +
+         text("lg_desk_column_receipt", kReceiptWidth) + kGap +
+         LanguageText("lg_desk_column_text", context_.settings.language);
+}
+
+void TransmissionView::SetWorkflow(const std::string& name) {
+  workflow_ = name;
+  Show(false);
+}
+
+void TransmissionView::Show(bool show) {
+  show_->setChecked(show);
+  if (show == showing_) return;
+  showing_ = show;
+  filter_->setVisible(show);
+  LinesView* list = controls_.list;
+  // Fixed-width rows, so the columns line up under the heading.
+  list->setFont(show ? QFontDatabase::systemFont(QFontDatabase::FixedFont)
+                     : list->parentWidget()->font());
+  list->SetHeading(show ? ColumnHeading() : QString());
+  Choose("");
+  row_ids_.clear();
+  if (show) {
+    FillDBlist();
+    list->scrollToTop();
+    list->horizontalScrollBar()->setValue(0);
+    filter_->setFocus();
+  }
+  emit ShowingChanged(show);
+}
+
+void TransmissionView::FillDBlist() {
+  const std::string filter = filter_->text().toStdString();
+  const textdb::TransmissionRows rows = textdb::FillDBlist(context_, workflow_, filter, &records_);
+  row_ids_ = rows.element_ids;
+  const std::string chosen = chosen_;
+  controls_.rows->SetRows(rows.rows);
+  // The chosen element stays chosen while a row shows it.
+  const auto found = std::find(row_ids_.begin(), row_ids_.end(), chosen);
+  if (found == row_ids_.end()) {
+    Choose("");
+    return;
+  }
+  const int row = static_cast<int>(found - row_ids_.begin());
+  controls_.list->setCurrentIndex(controls_.rows->index(row));
+  Choose(chosen);
+}
+
+void TransmissionView::ChooseRow(int row) {
+  const bool valid = row >= 0 && row < static_cast<int>(row_ids_.size());
+  Choose(valid ? row_ids_[std::size_t(row)] : std::string());
+}
+
+void TransmissionView::Choose(const std::string& element) {
+  chosen_ = element;
+  controls_.element->setText(DecodeAuto(element));
+  UpdateActions();
+}
+
+void TransmissionView::UpdateActions() {
+  const bool enabled =
+      showing_ && !chosen_.empty() && textdb::DatabaseOf(context_, workflow_).ActionsEnabled();
+  for (QAction* action : {edit_, toggle_, delete_}) action->setEnabled(enabled);
+}
+
+void TransmissionView::AfterRecordAction(const textdb::ActionResult& result) {
+  if (!result.done && !result.message.empty()) context_.person.Tell(result.message);
+  FillDBlist();
+}
+
+void TransmissionView::EditRecord() {
+  const std::string element = chosen_;
+  if (element.empty()) return;
+  textdb::RecordChange current;
+  for (std::size_t i = 0; i < records_.size(); ++i) {
+    if (records_.IsSkipped(i)) continue;
+    const std::string_view record = records_.Record(i);
+    if (textdb::RecordFieldView(record, 1) != element) continue;
+    current = {textdb::GetRecordField(record, 6), textdb::GetRecordField(record, 4),
+               textdb::GetRecordField(record, 13)};
+    break;
+  }
+  auto* dialog =
+      new RecordDialog(DecodeAuto(element), current, DetectEncoding(records_.text()),
+                       context_.settings.language, context_.person, controls_.list->window());
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  connect(dialog, &QDialog::accepted, this, [this, dialog, element] {
+    AfterRecordAction(textdb::WriteChangesToDB(context_, workflow_, element, dialog->change()));
+  });
+  dialog->open();
+}
+
+void TransmissionView::ToggleRecordTag() {
+  AfterRecordAction(textdb::SwitchWriteTagInDB(context_, workflow_, chosen_));
+}
+
+void TransmissionView::DeleteRecord() {
+  AfterRecordAction(textdb::DeleteElementInDB(context_, workflow_, chosen_));
+}
+
+}  // namespace wfdesk::desk

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QObject>
+#include <string>
+#include <vector>
+
+#include "core/context.hpp"
+#include "textdb/records.hpp"
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QWidget;
+
+namespace wfdesk::textdb {
+struct ActionResult;
+}  // namespace wfdesk::textdb
+
+namespace wfdesk::desk {
+
+class LinesModel;
+class LinesView;
+
+// The transmission view of the main window's bottom list: the records of
+// the selected workflow's database under the filter in text002, a heading
+// row naming the columns, and the record actions (Transmissions menu) on the
+// element chosen from the rows, which lblEID shows. The actions are enabled
+// only while an element is chosen and the workflow allows them.
+class TransmissionView : public QObject {
+  Q_OBJECT
+
+ public:
+  struct Controls {
+    LinesView* list = nullptr;  // shared with the log view
+    LinesModel* rows = nullptr;
+    QLabel* element = nullptr;         // lblEID
+    QWidget* filter_parent = nullptr;  // where text002 goes
+  };
+  TransmissionView(const core::Context& context, Controls controls, QObject* parent = nullptr);
+
+  QMenu* menu() const { return menu_; }
+  QLineEdit* filter() const { return filter_; }
+  void ApplyTexts();
+
+  // The workflow file name whose database is listed; leaves the view.
+  void SetWorkflow(const std::string& name);
+  bool showing() const { return showing_; }
+  void Show(bool show);
+  void FillDBlist();
+  const std::string& chosen() const { return chosen_; }
+
+  void EditRecord();
+  void ToggleRecordTag();
+  void DeleteRecord();
+
+ signals:
+  void ShowingChanged(bool showing);
+
+ private:
+  void BuildMenu();
+  void Choose(const std::string& element);
+  void ChooseRow(int row);
+  void UpdateActions();
+  QString ColumnHeading() const;
+  void AfterRecordAction(const textdb::ActionResult& result);
+
+  const core::Context& context_;
+  Controls controls_;
+  QLineEdit* filter_ = nullptr;
+  QMenu* menu_ = nullptr;
+  QAction* show_ = nullptr;
+  QAction* edit_ = nullptr;
+  QAction* toggle_ = nullptr;
+  QAction* delete_ = nullptr;
+
+  std::string workflow_;
+  bool showing_ = false;
+  std::string chosen_;                // the element ID in lblEID
+  textdb::RecordList records_;        // the database last loaded
+  std::vector<std::string> row_ids_;  // the element ID of each row
+};
+
+}  // namespace wfdesk::desk
