@@ -10,6 +10,7 @@
 #include "core/files.hpp"
 #include "core/language.hpp"
 #include "desk/geometry.hpp"
+#include "desk/texts.hpp"
 
 namespace wfdesk::desk {
 
@@ -20,10 +21,6 @@ constexpr const char* kSaveQuestion = "Wollen Sie die Änderungen speichern?";
 // The designed client area: the original layout plus one status line.
 constexpr int kDesignWidth = 10995;
 constexpr int kDesignHeight = 6960;
-
-QString InLanguage(int language, const char* english, const char* german) {
-  return QString::fromUtf8(language == core::kGerman ? german : english);
-}
 
 // The text box shows "\n" line ends; the file keeps the ones it had.
 std::string DominantLineEnd(std::string_view bytes) {
@@ -118,16 +115,16 @@ void FrmEditor::LoadFile() {
 }
 
 void FrmEditor::UpdateStatus() {
-  const int language = context_.settings.language;
-  QString status = InLanguage(language, "No workflow selected", "Kein Workflow ausgewählt");
+  const core::LanguageCode language = context_.settings.language;
+  QString status = LanguageText("lg_desk_editor_none", language);
   if (NamesAFile(loaded_path_)) {
     status = DecodeAuto(core::AbsolutePath(loaded_path_, context_.home));
     status += encoding_ == TextEncoding::kUtf8 ? "  ·  UTF-8" : "  ·  Windows-1252";
   }
   if (text_->document()->isModified()) {
-    status += "  ·  " + InLanguage(language, "changed", "geändert");
+    status += "  ·  " + LanguageText("lg_desk_editor_changed", language);
   } else if (saved_by_key_) {
-    status += "  ·  " + InLanguage(language, "saved", "gespeichert");
+    status += "  ·  " + LanguageText("lg_desk_editor_saved", language);
   }
   // The whole line stays in the tooltip when the window is too narrow.
   status_->setToolTip(status);
