@@ -12,7 +12,6 @@
 #include "bench/ratio_reporter.hpp"
 #include "core/files.hpp"
 #include "core/ini.hpp"
-#include "core/platform.hpp"
 #include "core/process.hpp"
 
 namespace {
@@ -44,7 +43,7 @@ void BM_ReadWholeFile(benchmark::State& state) {
   const std::string path = WorkflowFolder() + "/big.ini";
   std::string bytes;
   for (auto _ : state) {
-    core::platform::ReadFileBytes(path, bytes);
+    core::ReadFileContent(path, bytes);
     benchmark::DoNotOptimize(bytes.data());
   }
 }

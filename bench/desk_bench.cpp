@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "bench/ratio_reporter.hpp"
-#include "core/platform.hpp"
+#include "core/files.hpp"
 #include "core/seams.hpp"
 #include "core/settings.hpp"
 #include "desk/main_window.hpp"
@@ -74,8 +74,8 @@ void BM_Read1000WorkflowFiles(benchmark::State& state) {
   std::string bytes;
   for (auto _ : state) {
     for (int i = 0; i < 1000; ++i) {
-      (void)core::platform::ReadFileBytes(
-          Installation().home + "/data/wf" + std::to_string(i) + ".ini", bytes);
+      (void)core::ReadFileContent(Installation().home + "/data/wf" + std::to_string(i) + ".ini",
+                                  bytes);
     }
   }
 }
@@ -94,7 +94,7 @@ BENCHMARK(BM_LogView100MB)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterat
 
 void BM_Read100MBLog(benchmark::State& state) {
   std::string bytes;
-  for (auto _ : state) (void)core::platform::ReadFileBytes("big.log", bytes);
+  for (auto _ : state) (void)core::ReadFileContent("big.log", bytes);
 }
 BENCHMARK(BM_Read100MBLog)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 

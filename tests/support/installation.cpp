@@ -2,13 +2,14 @@
 
 #include <sys/stat.h>
 
-#include "core/platform.hpp"
+#include <filesystem>
+
 #include "core/settings.hpp"
 
 namespace wfdesk::testing {
 
 TestInstallation::TestInstallation(std::string extra_settings)
-    : test_(box_.root()), previous_folder_(core::platform::CurrentFolder()) {
+    : test_(box_.root()), previous_folder_(std::filesystem::current_path().string()) {
   for (const char* folder : {"data", "modules", "etc", "in", "out", "archive", "calls"}) {
     box_.MakeFolder(folder);
   }
