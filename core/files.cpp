@@ -274,6 +274,16 @@ FileResult ReadFileContent(const std::string& path, std::string& bytes) {
   return platform::ReadFileBytes(path, bytes);
 }
 
+FileResult ReadFileVersion(const std::string& path, FileVersion& version,
+                           const std::function<bool(const FileVersion&)>& wants_bytes,
+                           std::string& bytes) {
+  return platform::ReadFileVersion(path, version, wants_bytes, bytes);
+}
+
+std::int64_t FileClockNow() {
+  return platform::FileClockNow();
+}
+
 std::vector<std::string> HiddenFileNames(const std::string& folder) {
   std::vector<platform::FolderEntry> entries;
   std::vector<std::string> names;

@@ -243,6 +243,59 @@ FileResult ReadFileBytesFrom(const std::string& path, std::size_t offset, std::s
   return FileResult::Ok();
 }
 
+namespace {
+
+std::int64_t Nanoseconds(const timespec& time) {
+  return std::int64_t{time.tv_sec} * 1'000'000'000 + time.tv_nsec;
+}
+
+// Reads to the end straight into `bytes`; `expected` is the size fstat gave.
+bool ReadToEnd(int fd, std::size_t expected, std::string& bytes, int& error) {
+  bytes.resize(expected + 1);  // the extra byte tells a file that grew meanwhile
+  std::size_t filled = 0;
+  for (;;) {
+    if (filled == bytes.size()) bytes.resize(bytes.size() * 2);
+    const ssize_t n = ::read(fd, bytes.data() + filled, bytes.size() - filled);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = errno;
+      return false;
+    }
+    if (n == 0) break;
+    filled += static_cast<std::size_t>(n);
+  }
+  bytes.resize(filled);
+  return true;
+}
+
+}  // namespace
+
+FileResult ReadFileVersion(const std::string& path, FileVersion& version,
+                           const std::function<bool(const FileVersion&)>& wants_bytes,
+                           std::string& bytes) {
+  bytes.clear();
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) return Failed("lg_mesg_sys004", path, errno);
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) return Failed("lg_mesg_sys004", path, errno);
+  if (S_ISDIR(st.st_mode)) return Failed("lg_mesg_sys004", path, EISDIR);
+  version = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+             static_cast<std::uint64_t>(st.st_size), Nanoseconds(st.st_mtim),
+             Nanoseconds(st.st_ctim)};
+  if (!wants_bytes(version)) return FileResult::Ok();
+  int error = 0;
+  if (!ReadToEnd(fd.get(), static_cast<std::size_t>(st.st_size), bytes, error)) {
+    return Failed("lg_mesg_sys004", path, error);
+  }
+  return FileResult::Ok();
+}
+
+std::int64_t FileClockNow() {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return Nanoseconds(now);
+}
+
 FileResult AppendFileBytes(const std::string& path, std::string_view bytes) {
   if (path.empty()) return FileResult::Failed(Reason("lg_mesg_sys006", {}));
   Fd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
