@@ -17,8 +17,11 @@ std::optional<std::string> IniFileCache::Read(const std::string& path, std::stri
 
 // A change after checked_ns gets a change stamp of at least checked_ns
 // less the lag; an older stamp therefore proves that none has happened.
-bool IniFileCache::Settled(const Entry& entry) const {
-  return entry.version.changed_ns < entry.checked_ns - stamp_lag_.count();
+bool IniFileCache::Settled(const Entry& entry) {
+  const std::int64_t changed = entry.version.changed_ns;
+  const bool fine = changed % 1'000'000 != 0;
+  const auto lag = fine ? kFineStampLag : kCoarseStampLag;
+  return changed < entry.checked_ns - lag.count();
 }
 
 std::optional<IniFileCache::Entry> IniFileCache::Refresh(const std::string& path,

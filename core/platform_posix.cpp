@@ -7,6 +7,7 @@
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -249,6 +250,28 @@ std::int64_t Nanoseconds(const timespec& time) {
   return std::int64_t{time.tv_sec} * 1'000'000'000 + time.tv_nsec;
 }
 
+std::int64_t Nanoseconds(const struct statx_timestamp& time) {
+  return time.tv_sec * 1'000'000'000 + time.tv_nsec;
+}
+
+// The version of the file `path` names, or of the open file `fd` with
+// AT_EMPTY_PATH. The forced sync makes network file systems ask the server,
+// as an open would; local ones know already.
+bool StatVersion(int fd, const char* path, int flags, FileVersion& version, int& error) {
+  struct statx st {};
+  if (::statx(fd, path, flags | AT_STATX_FORCE_SYNC, STATX_BASIC_STATS, &st) != 0) {
+    error = errno;
+    return false;
+  }
+  if (S_ISDIR(st.stx_mode)) {
+    error = EISDIR;
+    return false;
+  }
+  version = {makedev(st.stx_dev_major, st.stx_dev_minor), st.stx_ino, st.stx_size,
+             Nanoseconds(st.stx_mtime), Nanoseconds(st.stx_ctime)};
+  return true;
+}
+
 // Reads to the end straight into `bytes`; `expected` is the size fstat gave.
 bool ReadToEnd(int fd, std::size_t expected, std::string& bytes, int& error) {
   bytes.resize(expected + 1);  // the extra byte tells a file that grew meanwhile
@@ -274,17 +297,15 @@ FileResult ReadFileVersion(const std::string& path, FileVersion& version,
                            const std::function<bool(const FileVersion&)>& wants_bytes,
                            std::string& bytes) {
   bytes.clear();
+  int error = 0;
+  if (!StatVersion(AT_FDCWD, path.c_str(), 0, version, error)) {
+    return Failed("lg_mesg_sys004", path, error);
+  }
+  if (!wants_bytes(version)) return FileResult::Ok();
   Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) return Failed("lg_mesg_sys004", path, errno);
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) return Failed("lg_mesg_sys004", path, errno);
-  if (S_ISDIR(st.st_mode)) return Failed("lg_mesg_sys004", path, EISDIR);
-  version = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-             static_cast<std::uint64_t>(st.st_size), Nanoseconds(st.st_mtim),
-             Nanoseconds(st.st_ctim)};
-  if (!wants_bytes(version)) return FileResult::Ok();
-  int error = 0;
-  if (!ReadToEnd(fd.get(), static_cast<std::size_t>(st.st_size), bytes, error)) {
+  if (!StatVersion(fd.get(), "", AT_EMPTY_PATH, version, error) ||
+      !ReadToEnd(fd.get(), static_cast<std::size_t>(version.size), bytes, error)) {
     return Failed("lg_mesg_sys004", path, error);
   }
   return FileResult::Ok();

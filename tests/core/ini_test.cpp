@@ -154,18 +154,20 @@ void RewriteInPlace(const std::string& path, const std::string& bytes) {
   ::close(fd);
 }
 
-// A file system whose clock never ticks: writes keep the stamps.
-FileResult ReadInOneTick(const std::string& path, FileVersion& version,
-                         const std::function<bool(const FileVersion&)>& wants_bytes,
-                         std::string& bytes) {
-  static const std::int64_t tick = FileClockNow();
-  const auto frozen = [](FileVersion v) {
-    v.modified_ns = v.changed_ns = tick;
+// A file system whose stamps never change, set an hour ahead of the clock
+// or behind it.
+template <int kHours>
+FileResult ReadWithFixedStamps(const std::string& path, FileVersion& version,
+                               const std::function<bool(const FileVersion&)>& wants_bytes,
+                               std::string& bytes) {
+  static const std::int64_t stamp = FileClockNow() + kHours * 3'600'000'000'000;
+  const auto fixed = [](FileVersion v) {
+    v.modified_ns = v.changed_ns = stamp;
     return v;
   };
-  const auto wants = [&](const FileVersion& v) { return wants_bytes(frozen(v)); };
+  const auto wants = [&](const FileVersion& v) { return wants_bytes(fixed(v)); };
   const FileResult result = ReadFileVersion(path, version, wants, bytes);
-  version = frozen(version);
+  version = fixed(version);
   return result;
 }
 
@@ -184,21 +186,17 @@ TEST(IniFileCache, EveryReadSeesTheFileAsItIsNow) {
       {"back", [](auto& p) { (void)WriteTextFile(p, "[S]\r\nk=5\r\n", false); }, "5", false},
       {"unchanged", [](auto& p) { RewriteInPlace(p, "[S]\r\nk=5\r\n"); }, "5", false},
   };
-  struct Setup {
-    IniFileCache::FileVersionReader read;
-    std::chrono::nanoseconds lag;
-  };
-  // Without the lag a file counts as settled at once and only its stamps
-  // are compared, as for files written long ago.
-  for (const Setup setup : {Setup{ReadFileVersion, IniFileCache::kStampLag},
-                            Setup{ReadInOneTick, IniFileCache::kStampLag},
-                            Setup{ReadFileVersion, std::chrono::nanoseconds(0)}}) {
+  // Stamps from the past make the file settled at once: then only its
+  // stamps, size and identity are compared, as for files written long ago,
+  // and a change that keeps them goes unseen.
+  for (const auto read : {ReadFileVersion, ReadWithFixedStamps<1>, ReadWithFixedStamps<-1>}) {
+    const bool settles = read == ReadWithFixedStamps<-1>;
     Sandbox box;
-    IniFileCache cache(setup.read, setup.lag);
+    IniFileCache cache(read);
     const std::string path = box.Write("wf.ini", "[S]\r\nk=1\r\n");
     EXPECT_EQ(cache.Read(path, "S", "k"), "1");
     for (const auto& edit : edits) {
-      if (edit.same_stamps && setup.lag.count() == 0) continue;
+      if (edit.same_stamps && settles) continue;
       edit.apply(path);
       EXPECT_EQ(cache.Read(path, "s", "K"), edit.value) << edit.what;
     }
