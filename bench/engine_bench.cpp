@@ -142,6 +142,21 @@ BENCHMARK(BM_Chain1000ConvertersNoProgram)
     ->UseRealTime()
     ->Iterations(5);
 
+// What `wfdesk-cli check` does for the chain: every module's parameters.
+void BM_CheckChain1000Converters(benchmark::State& state) {
+  auto& inst = Installation();
+  QuietOperator person;
+  NoProgramLauncher launcher;
+  core::SystemClock clock;
+  core::SystemGuidSource guids;
+  const core::Context context{inst.home, inst.settings, person, launcher, clock, guids};
+  for (auto _ : state) {
+    if (!engine::CheckWorkflow(context, "chain.ini").empty()) state.SkipWithError("problems");
+  }
+  state.counters["limit_ms"] = 200;
+}
+BENCHMARK(BM_CheckChain1000Converters)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
 void BM_ShellLoop1000Converters(benchmark::State& state) {
   const std::string home = Installation().home;
   const std::string script = "for i in $(seq " + std::to_string(kCount) + "); do '" + home +
