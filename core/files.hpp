@@ -83,7 +83,8 @@ MoveResult MoveFileNumbered(const std::string& source, const std::string& target
 std::string CanonicalPath(const std::string& path);
 
 // What tells one state of a file from another without reading it. The
-// system sets `changed_ns` on every write and rename; no program can set it.
+// system sets `changed_ns` on every change of the file or its attributes;
+// unlike `modified_ns`, no program can set it to a time of its choosing.
 struct FileVersion {
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
@@ -94,9 +95,10 @@ struct FileVersion {
   bool operator==(const FileVersion&) const = default;
 };
 
-// Opens the file once and gives its version, then its bytes when
-// `wants_bytes` asks for them for that version; both describe one file even
-// while its path is being replaced.
+// The version of the file at `path` (on a network file system asked of the
+// server) and, when `wants_bytes` asks for them for that version, its
+// bytes; the version then describes the open file the bytes came from, even
+// while the path is being replaced.
 FileResult ReadFileVersion(const std::string& path, FileVersion& version,
                            const std::function<bool(const FileVersion&)>& wants_bytes,
                            std::string& bytes);

@@ -45,7 +45,7 @@ class IniFileCache {
  private:
   struct Entry {
     FileVersion version;
-    std::int64_t checked_ns = 0;  // the clock before the bytes were last found unchanged
+    std::int64_t checked_ns = 0;  // the clock before version and bytes were last read
     std::shared_ptr<const std::string> bytes;
     std::shared_ptr<const IniIndex> index;
   };
