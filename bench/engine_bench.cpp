@@ -93,10 +93,21 @@ BenchInstallation& Installation() {
   return installation;
 }
 
+// Starts nothing and reports success: what the engine spends on its own.
+class NoProgramLauncher : public core::ProcessLauncher {
+ public:
+  core::ProcessResult RunAndWait(const core::CommandLine&) override {
+    core::ProcessResult result;
+    result.started = true;
+    return result;
+  }
+};
+
+template <typename Launcher = core::SpawnLauncher>
 void RunWorkflow(benchmark::State& state, const std::string& name) {
   auto& inst = Installation();
   QuietOperator person;
-  core::SpawnLauncher launcher;
+  Launcher launcher;
   core::SystemClock clock;
   core::SystemGuidSource guids;
   const core::Context context{inst.home, inst.settings, person, launcher, clock, guids};
@@ -122,6 +133,29 @@ void BM_Chain1000Converters(benchmark::State& state) {
   for (auto _ : state) RunWorkflow(state, "chain.ini");
 }
 BENCHMARK(BM_Chain1000Converters)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+void BM_Chain1000ConvertersNoProgram(benchmark::State& state) {
+  for (auto _ : state) RunWorkflow<NoProgramLauncher>(state, "chain.ini");
+}
+BENCHMARK(BM_Chain1000ConvertersNoProgram)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
+
+// What `wfdesk-cli check` does for the chain: every module's parameters.
+void BM_CheckChain1000Converters(benchmark::State& state) {
+  auto& inst = Installation();
+  QuietOperator person;
+  NoProgramLauncher launcher;
+  core::SystemClock clock;
+  core::SystemGuidSource guids;
+  const core::Context context{inst.home, inst.settings, person, launcher, clock, guids};
+  for (auto _ : state) {
+    if (!engine::CheckWorkflow(context, "chain.ini").empty()) state.SkipWithError("problems");
+  }
+  state.counters["limit_ms"] = 200;
+}
+BENCHMARK(BM_CheckChain1000Converters)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 void BM_ShellLoop1000Converters(benchmark::State& state) {
   const std::string home = Installation().home;
@@ -176,7 +210,9 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   bench::RatioReporter reporter({
       {"BM_Chain1000Converters/iterations:5/real_time",
-       "BM_ShellLoop1000Converters/iterations:5/real_time", 1.5},
+       "BM_ShellLoop1000Converters/iterations:5/real_time", 1.1},
+      {"BM_Chain1000ConvertersNoProgram/iterations:5/real_time",
+       "BM_ShellLoop1000Converters/iterations:5/real_time", 0},
       {"BM_Xslt1000Files/iterations:3/real_time", "BM_ShellLoop1000Xsltproc/iterations:3/real_time",
        1.2},
       {"BM_Xslt1000FilesIntoFullArchive/iterations:3/real_time",

@@ -285,6 +285,16 @@ FileResult ReadFileContentFrom(const std::string& path, std::size_t offset, std:
   return platform::ReadFileBytesFrom(path, offset, bytes);
 }
 
+FileResult ReadFileVersion(const std::string& path, FileVersion& version,
+                           const std::function<bool(const FileVersion&)>& wants_bytes,
+                           std::string& bytes) {
+  return platform::ReadFileVersion(path, version, wants_bytes, bytes);
+}
+
+std::int64_t FileClockNow() {
+  return platform::FileClockNow();
+}
+
 std::vector<std::string> HiddenFileNames(const std::string& folder) {
   std::vector<platform::FolderEntry> entries;
   std::vector<std::string> names;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -79,6 +81,30 @@ MoveResult MoveFileNumbered(const std::string& source, const std::string& target
 // that every spelling of one file gives the same text; "" when it does not
 // exist.
 std::string CanonicalPath(const std::string& path);
+
+// What tells one state of a file from another without reading it. The
+// system sets `changed_ns` on every change of the file or its attributes;
+// unlike `modified_ns`, no program can set it to a time of its choosing.
+struct FileVersion {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::uint64_t size = 0;
+  std::int64_t modified_ns = 0;
+  std::int64_t changed_ns = 0;
+
+  bool operator==(const FileVersion&) const = default;
+};
+
+// The version of the file at `path` (on a network file system asked of the
+// server) and, when `wants_bytes` asks for them for that version, its
+// bytes; the version then describes the open file the bytes came from, even
+// while the path is being replaced.
+FileResult ReadFileVersion(const std::string& path, FileVersion& version,
+                           const std::function<bool(const FileVersion&)>& wants_bytes,
+                           std::string& bytes);
+
+// The real-time clock the file system stamps files with, in nanoseconds.
+std::int64_t FileClockNow();
 
 // The whole file as it stands, for callers that tell the operator
 // themselves; the result says why it could not be read.

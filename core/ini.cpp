@@ -2,8 +2,9 @@
 #include "core/ascii.hpp"
 
 #include <cstring>
+#include <unordered_set>
 
-#include "core/platform.hpp"
+#include "core/files.hpp"
 #include "core/settings.hpp"
 #include "core/text_encoding.hpp"
 
@@ -94,6 +95,10 @@ std::optional<std::size_t> FindSectionBody(std::string_view content, std::string
   return std::nullopt;
 }
 
+std::string_view ValueOf(std::string_view line, std::size_t equals) {
+  return Unquote(TrimIni(CutAtNul(line.substr(equals + 1))));
+}
+
 std::optional<std::string> FindKeyInSection(std::string_view content, std::size_t pos,
                                             std::string_view key) {
   while (pos < content.size()) {
@@ -104,11 +109,18 @@ std::optional<std::string> FindKeyInSection(std::string_view content, std::size_
     const auto equals = line.find('=');
     if (equals == std::string_view::npos) continue;
     if (!EqualsIgnoringAsciiCase(Name(line.substr(0, equals)), key)) continue;
-    std::string_view value = Unquote(TrimIni(CutAtNul(line.substr(equals + 1))));
+    const std::string_view value = ValueOf(line, equals);
     if (value.empty()) return std::nullopt;
     return std::string(value.substr(0, kMaxIniValue));
   }
   return std::nullopt;
+}
+
+std::string IndexKey(std::string_view section, std::string_view key) {
+  std::string joined = LowerAscii(section);
+  joined += '\0';
+  joined += LowerAscii(key);
+  return joined;
 }
 
 }  // namespace
@@ -120,9 +132,39 @@ std::optional<std::string> FindIniValue(std::string_view content, std::string_vi
   return FindKeyInSection(content, *body, TrimIni(key));
 }
 
+// One pass over the lines, keeping what FindIniValue would find: keys above
+// the first header belong to the section with the empty name, and a repeated
+// section is never reached.
+IniIndex::IniIndex(std::string text) : text_(std::move(text)) {
+  const std::string_view content = text_;
+  std::unordered_set<std::string> seen{""};
+  std::string section;
+  bool reachable = true;
+  std::size_t pos = 0;
+  while (pos < content.size()) {
+    const std::size_t end = LineEnd(content, pos);
+    const std::string_view line = content.substr(pos, end - pos);
+    pos = NextLineStart(content, end);
+    if (auto name = HeaderName(line)) {
+      section = LowerAscii(*name);
+      reachable = seen.insert(section).second;
+      continue;
+    }
+    const auto equals = line.find('=');
+    if (!reachable || equals == std::string_view::npos) continue;
+    values_.emplace(IndexKey(section, Name(line.substr(0, equals))), ValueOf(line, equals));
+  }
+}
+
+std::optional<std::string> IniIndex::Find(std::string_view section, std::string_view key) const {
+  const auto found = values_.find(IndexKey(TrimIni(section), TrimIni(key)));
+  if (found == values_.end() || found->second.empty()) return std::nullopt;
+  return std::string(found->second.substr(0, kMaxIniValue));
+}
+
 std::optional<std::string> IniFile::ReadINISettings() const {
   std::string bytes;
-  if (!platform::ReadFileBytes(ini_name_, bytes)) return std::nullopt;
+  if (!ReadFileContent(ini_name_, bytes)) return std::nullopt;
   const std::string text = IniTextFromFileBytes(std::move(bytes));
   auto value = FindIniValue(text, section_, key_);
   if (!value) return std::nullopt;

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace wfdesk::core {
 
@@ -33,6 +34,24 @@ class IniFile {
 // quotes loses them once, values are cut to kMaxIniValue characters.
 std::optional<std::string> FindIniValue(std::string_view content, std::string_view section,
                                         std::string_view key);
+
+// INI text read once: FindIniValue for any section and key, each found
+// without scanning the text again.
+class IniIndex {
+ public:
+  explicit IniIndex(std::string text);
+  IniIndex(const IniIndex&) = delete;
+  IniIndex& operator=(const IniIndex&) = delete;
+
+  // What FindIniValue gives for the same text.
+  std::optional<std::string> Find(std::string_view section, std::string_view key) const;
+
+ private:
+  std::string text_;
+  // Section and key names in lower case, joined by a NUL (which no name
+  // holds), to the first value of the key in the first such section.
+  std::unordered_map<std::string, std::string_view> values_;
+};
 
 // The trimmed value of key in section of folder/file_name, "" when missing.
 // An empty folder means the current folder, which is the installation folder

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/files.hpp"
 #include "core/process.hpp"
 #include "core/result.hpp"
 #include "core/seams.hpp"
@@ -38,6 +39,11 @@ std::string CanonicalPath(const std::string& path);
 FileResult ListFolder(const std::string& folder, std::vector<FolderEntry>& entries);
 
 FileResult ReadFileBytes(const std::string& path, std::string& bytes);
+// See core::ReadFileVersion.
+FileResult ReadFileVersion(const std::string& path, FileVersion& version,
+                           const std::function<bool(const FileVersion&)>& wants_bytes,
+                           std::string& bytes);
+std::int64_t FileClockNow();
 // The bytes from `offset` to the end of the file.
 FileResult ReadFileBytesFrom(const std::string& path, std::size_t offset, std::string& bytes);
 

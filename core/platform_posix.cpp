@@ -7,6 +7,7 @@
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -241,6 +242,79 @@ FileResult ReadFileBytesFrom(const std::string& path, std::size_t offset, std::s
     bytes.append(buffer, static_cast<std::size_t>(n));
   }
   return FileResult::Ok();
+}
+
+namespace {
+
+std::int64_t Nanoseconds(const timespec& time) {
+  return std::int64_t{time.tv_sec} * 1'000'000'000 + time.tv_nsec;
+}
+
+std::int64_t Nanoseconds(const struct statx_timestamp& time) {
+  return time.tv_sec * 1'000'000'000 + time.tv_nsec;
+}
+
+// The version of the file `path` names, or of the open file `fd` with
+// AT_EMPTY_PATH. The forced sync makes network file systems ask the server,
+// as an open would; local ones know already.
+bool StatVersion(int fd, const char* path, int flags, FileVersion& version, int& error) {
+  struct statx st {};
+  if (::statx(fd, path, flags | AT_STATX_FORCE_SYNC, STATX_BASIC_STATS, &st) != 0) {
+    error = errno;
+    return false;
+  }
+  if (S_ISDIR(st.stx_mode)) {
+    error = EISDIR;
+    return false;
+  }
+  version = {makedev(st.stx_dev_major, st.stx_dev_minor), st.stx_ino, st.stx_size,
+             Nanoseconds(st.stx_mtime), Nanoseconds(st.stx_ctime)};
+  return true;
+}
+
+// Reads to the end straight into `bytes`; `expected` is the size fstat gave.
+bool ReadToEnd(int fd, std::size_t expected, std::string& bytes, int& error) {
+  bytes.resize(expected + 1);  // the extra byte tells a file that grew meanwhile
+  std::size_t filled = 0;
+  for (;;) {
+    if (filled == bytes.size()) bytes.resize(bytes.size() * 2);
+    const ssize_t n = ::read(fd, bytes.data() + filled, bytes.size() - filled);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = errno;
+      return false;
+    }
+    if (n == 0) break;
+    filled += static_cast<std::size_t>(n);
+  }
+  bytes.resize(filled);
+  return true;
+}
+
+}  // namespace
+
+FileResult ReadFileVersion(const std::string& path, FileVersion& version,
+                           const std::function<bool(const FileVersion&)>& wants_bytes,
+                           std::string& bytes) {
+  bytes.clear();
+  int error = 0;
+  if (!StatVersion(AT_FDCWD, path.c_str(), 0, version, error)) {
+    return Failed("lg_mesg_sys004", path, error);
+  }
+  if (!wants_bytes(version)) return FileResult::Ok();
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) return Failed("lg_mesg_sys004", path, errno);
+  if (!StatVersion(fd.get(), "", AT_EMPTY_PATH, version, error) ||
+      !ReadToEnd(fd.get(), static_cast<std::size_t>(version.size), bytes, error)) {
+    return Failed("lg_mesg_sys004", path, error);
+  }
+  return FileResult::Ok();
+}
+
+std::int64_t FileClockNow() {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return Nanoseconds(now);
 }
 
 FileResult AppendFileBytes(const std::string& path, std::string_view bytes) {

@@ -2,7 +2,6 @@
 
 #include "core/ascii.hpp"
 #include "core/files.hpp"
-#include "core/ini.hpp"
 #include "core/language.hpp"
 
 namespace wfdesk::core {
@@ -25,11 +24,8 @@ std::string WorkflowPath(const Context& context, const std::string& name) {
 
 std::string ReadWorkflowValue(const Context& context, const std::string& workflow_path,
                               const std::string& section, const std::string& key) {
-  IniFile reader;
-  reader.SetININame(AbsolutePath(workflow_path, context.home));
-  reader.SetSection(section);
-  reader.SetKey(key);
-  return reader.ReadINISettings().value_or("");
+  return context.ini_files->Read(AbsolutePath(workflow_path, context.home), section, key)
+      .value_or("");
 }
 
 }  // namespace wfdesk::core

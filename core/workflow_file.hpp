@@ -20,7 +20,8 @@ std::string NoDataFolderMessage(const Context& context);
 // The path of a workflow file as logs show it: data folder, "/", name.
 std::string WorkflowPath(const Context& context, const std::string& name);
 
-// A key of a workflow file, read afresh. A relative path is taken from the
+// A key of a workflow file as the file is now; the context keeps the file
+// parsed while it is unchanged. A relative path is taken from the
 // installation folder, an absolute one as it stands.
 std::string ReadWorkflowValue(const Context& context, const std::string& workflow_path,
                               const std::string& section, const std::string& key);

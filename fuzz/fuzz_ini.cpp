@@ -12,6 +12,7 @@ namespace {
 using namespace std::literals;
 using wfdesk::core::EqualsIgnoringAsciiCase;
 using wfdesk::core::FindIniValue;
+using wfdesk::core::IniIndex;
 using wfdesk::core::kMaxIniValue;
 using wfdesk::core::ReadINIValue;
 using wfdesk::fuzz::Check;
@@ -94,6 +95,7 @@ void CheckWrittenValueIsFound(FuzzedDataProvider& in) {
 void CheckAnyText(const std::string& text, const std::string& section, const std::string& key) {
   const auto first = FindIniValue(text, section, key);
   Check(first == FindIniValue(text, section, key), "two reads of one text agree");
+  Check(first == IniIndex(text).Find(section, key), "the index finds what the scan finds");
   Check(!first || (!first->empty() && first->size() <= kMaxIniValue),
         "a value found is neither empty nor overlong");
   const std::string path = wfdesk::fuzz::ScratchFolder() + "/any.ini";

@@ -1,11 +1,20 @@
 #include "core/ini.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <random>
 #include <sstream>
+#include <thread>
 
+#include "core/files.hpp"
+#include "core/ini_cache.hpp"
 #include "core/text_encoding.hpp"
 #include "tests/support/sandbox.hpp"
 
@@ -51,11 +60,14 @@ std::vector<ReferenceRead> LoadReferenceReads() {
 }
 
 // Each row is what the platform's reader gave for a small file; the files
-// go through the whole read path, from bytes on disk to the value.
+// go through the whole read path, from bytes on disk to the value. One
+// cache reads them all from one path, rewritten for each row, often with
+// another text of the same size within the same clock tick.
 TEST(IniReader, AgreesWithTheMeasuredPlatformReader) {
   const auto reads = LoadReferenceReads();
   ASSERT_GT(reads.size(), 130u);
   Sandbox box;
+  IniFileCache cache;
   for (const auto& read : reads) {
     box.Write("case.ini", read.file);
     IniFile reader;
@@ -69,8 +81,12 @@ TEST(IniReader, AgreesWithTheMeasuredPlatformReader) {
     expected.erase(expected.find_last_not_of(' ') + 1);
     EXPECT_EQ(reader.ReadINISettings().value_or(""), expected)
         << read.name << " [" << read.section << "] " << read.key;
-    EXPECT_EQ(FindIniValue(IniTextFromFileBytes(read.file), read.section, read.key).value_or(""),
-              read.value)
+    EXPECT_EQ(cache.Read(box.Path("case.ini"), read.section, read.key), reader.ReadINISettings())
+        << read.name << " [" << read.section << "] " << read.key;
+    const std::string text = IniTextFromFileBytes(read.file);
+    EXPECT_EQ(FindIniValue(text, read.section, read.key).value_or(""), read.value)
+        << read.name << " [" << read.section << "] " << read.key;
+    EXPECT_EQ(IniIndex(text).Find(read.section, read.key).value_or(""), read.value)
         << read.name << " [" << read.section << "] " << read.key;
   }
 }
@@ -114,13 +130,95 @@ TEST(IniReader, SurvivesArbitraryBytes) {
     std::string content(random() % 300, ' ');
     for (char& c : content) c = alphabet[random() % alphabet.size()];
     const auto text = IniTextFromFileBytes(content);
+    const IniIndex index(text);
     for (const char* section : {"", "S", "[S", "a"}) {
       const auto value = FindIniValue(text, section, "k");
       if (value) {
         EXPECT_LE(value->size(), kMaxIniValue);
       }
+      EXPECT_EQ(index.Find(section, "k"), value) << section;
     }
   }
+}
+
+// Overwrites the file in place, same inode, and gives it back its
+// modification time: only the bytes and the change stamp tell.
+void RewriteInPlace(const std::string& path, const std::string& bytes) {
+  struct stat before {};
+  ASSERT_EQ(::stat(path.c_str(), &before), 0);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  const timespec times[2] = {before.st_atim, before.st_mtim};
+  ASSERT_EQ(::futimens(fd, times), 0);
+  ::close(fd);
+}
+
+// A file system whose stamps never change, set an hour ahead of the clock
+// or behind it.
+template <int kHours>
+FileResult ReadWithFixedStamps(const std::string& path, FileVersion& version,
+                               const std::function<bool(const FileVersion&)>& wants_bytes,
+                               std::string& bytes) {
+  static const std::int64_t stamp = FileClockNow() + kHours * 3'600'000'000'000;
+  const auto fixed = [](FileVersion v) {
+    v.modified_ns = v.changed_ns = stamp;
+    return v;
+  };
+  const auto wants = [&](const FileVersion& v) { return wants_bytes(fixed(v)); };
+  const FileResult result = ReadFileVersion(path, version, wants, bytes);
+  version = fixed(version);
+  return result;
+}
+
+TEST(IniFileCache, EveryReadSeesTheFileAsItIsNow) {
+  struct Edit {
+    const char* what;
+    std::function<void(const std::string& path)> apply;
+    std::optional<std::string> value;
+    bool same_stamps;  // a change the stamps may not show
+  };
+  const std::vector<Edit> edits = {
+      {"same size", [](auto& p) { RewriteInPlace(p, "[S]\r\nk=2\r\n"); }, "2", true},
+      {"longer", [](auto& p) { RewriteInPlace(p, "[S]\r\nk=33\r\n"); }, "33", false},
+      {"replaced", [](auto& p) { (void)WriteTextFile(p, "[S]\r\nk=4\r\n", false); }, "4", false},
+      {"removed", [](auto& p) { std::remove(p.c_str()); }, std::nullopt, false},
+      {"back", [](auto& p) { (void)WriteTextFile(p, "[S]\r\nk=5\r\n", false); }, "5", false},
+      {"unchanged", [](auto& p) { RewriteInPlace(p, "[S]\r\nk=5\r\n"); }, "5", false},
+  };
+  // Stamps from the past make the file settled at once: then only its
+  // stamps, size and identity are compared, as for files written long ago,
+  // and a change that keeps them goes unseen.
+  for (const auto read : {ReadFileVersion, ReadWithFixedStamps<1>, ReadWithFixedStamps<-1>}) {
+    const bool settles = read == ReadWithFixedStamps<-1>;
+    Sandbox box;
+    IniFileCache cache(read);
+    const std::string path = box.Write("wf.ini", "[S]\r\nk=1\r\n");
+    EXPECT_EQ(cache.Read(path, "S", "k"), "1");
+    for (const auto& edit : edits) {
+      if (edit.same_stamps && settles) continue;
+      edit.apply(path);
+      EXPECT_EQ(cache.Read(path, "s", "K"), edit.value) << edit.what;
+    }
+  }
+}
+
+TEST(IniFileCache, ThreadsShareOneCache) {
+  Sandbox box;
+  IniFileCache cache;
+  const std::string path = box.Write("wf.ini", "[S]\r\nk=old\r\n");
+  auto reader = [&] {
+    for (int i = 0; i < 500; ++i) {
+      const auto value = cache.Read(path, "S", "k");
+      EXPECT_TRUE(value == "old" || value == "new") << value.value_or("(none)");
+    }
+  };
+  std::thread worker(reader);
+  for (int i = 0; i < 50; ++i) {
+    (void)WriteTextFile(path, i % 2 ? "[S]\r\nk=old\r\n" : "[S]\r\nk=new\r\n", false);
+  }
+  reader();
+  worker.join();
 }
 
 }  // namespace
