@@ -1,12 +1,16 @@
 // XSLTproc: transforms the input files of a folder with a stylesheet, one
-// processor run per file, then archives or deletes the inputs.
+// processor run per file or all in this process with the built-in engine,
+// then archives or deletes the inputs.
 #include "engine/xslt_module.hpp"
 
 #include <map>
+#include <memory>
 
 #include "core/files.hpp"
 #include "core/language.hpp"
+#include "core/process.hpp"
 #include "engine/modules.hpp"
+#include "engine/xslt_builtin.hpp"
 
 namespace wfdesk::engine {
 
@@ -20,6 +24,7 @@ struct XsltParams {
   std::string out_extension;
   std::string stylesheet;
   std::string archive_path;
+  std::string engine;
 };
 
 std::string EtcFolder(const core::Context& context) {
@@ -35,6 +40,7 @@ XsltParams ReadParams(const ModuleSection& where) {
   p.out_extension = where.Read("mpFileOutExtension");
   p.stylesheet = where.Read("mpXSLTfile");
   p.archive_path = where.Read("mpArchivePath");
+  p.engine = where.Read("mpXSLTengine");
   return p;
 }
 
@@ -49,6 +55,9 @@ Problems Check(const ModuleSection& where, XsltParams& p) {
     problems.push_back(where.Text("lg_mesg_mod008"));
   } else if (!core::IsPlainFile(where.Absolute(p.stylesheet))) {
     problems.push_back(where.Text("lg_mesg_mod009"));
+  }
+  if (!p.engine.empty() && p.engine != kBuiltinEngineKey) {
+    problems.push_back(where.Text("lg_mesg_mod017"));
   }
   CheckArchive(where, p.archive_path, problems);
   CheckProgramRules(where, problems);
@@ -119,30 +128,80 @@ std::string KeptInputsText(const ModuleSection& where, std::size_t total,
   return text;
 }
 
+// The stylesheet as named, else the one of that name in the etc folder; ""
+// when neither exists.
+std::string FindStylesheet(const core::Context& context, const std::string& stylesheet) {
+  if (core::IsPlainFile(stylesheet)) return stylesheet;
+  const std::string in_etc = EtcFolder(context) + core::kPathSeparator + stylesheet;
+  return core::IsPlainFile(in_etc) ? in_etc : "";
+}
+
+core::ProcessResult RunProcessor(const core::Context& context, RunLog& log,
+                                 const std::string& system_log, const core::CommandLine& command) {
+  log.Write(system_log, "XSLT COMMAND: " + command.Render());
+  return context.launcher.RunAndWait(command);
+}
+
+// The engine in place of the program, the rest as the processor's command
+// line: "builtin libxslt -o "OUT" "XSL" "IN"".
+std::string BuiltinCommandText(const core::CommandLine& command) {
+  return command.program + command.Render().substr(command.program.size() + 2);
+}
+
+// The built-in engine's run, told as a processor's: it ran unless a stop
+// was requested, and ended with the status xsltproc would have.
+core::ProcessResult RunBuiltin(RunLog& log, const std::string& system_log,
+                               const BuiltinXslt& builtin, const core::CommandLine& command) {
+  log.Write(system_log, "XSLT COMMAND: " + BuiltinCommandText(command));
+  core::ProcessResult result;
+  if (core::StopRequested()) {
+    result.ending = core::Ending::kStopped;
+    return result;
+  }
+  const auto& arguments = command.arguments;  // -o OUTPUT STYLESHEET INPUT
+  const BuiltinXsltResult done = builtin.Transform(arguments[3].text, arguments[1].text);
+  for (const std::string& message : done.messages) {
+    log.Write(system_log, "XSLT MESSAGE: " + message);
+  }
+  result.started = true;
+  result.exit_status = done.exit_status;
+  return result;
+}
+
+// The built-in engine for a module run: the stylesheet compiled once, what
+// compiling it said in the system log. One that does not compile fails
+// each file as xsltproc would.
+std::unique_ptr<BuiltinXslt> CompileStylesheet(const core::Context& context, RunLog& log,
+                                               const std::string& stylesheet) {
+  auto builtin = std::make_unique<BuiltinXslt>(FindStylesheet(context, stylesheet));
+  for (const std::string& message : builtin->CompileMessages()) {
+    log.Write(context.settings.logfile, "XSLT MESSAGE: " + message);
+  }
+  return builtin;
+}
+
 }  // namespace
 
 XsltOutcome XSLTransform(const core::Context& context, RunLog& log, const std::string& input,
                          const std::string& stylesheet, const std::string& output,
-                         const ProgramRules& rules) {
-  std::string sheet = stylesheet;
-  if (!core::IsPlainFile(sheet)) {
-    sheet = EtcFolder(context) + core::kPathSeparator + stylesheet;
-    if (!core::IsPlainFile(sheet)) return {"XSLT file does not exist (" + stylesheet + ")", ""};
-  }
+                         const ProgramRules& rules, const BuiltinXslt* builtin) {
+  const std::string sheet = FindStylesheet(context, stylesheet);
+  if (sheet.empty()) return {"XSLT file does not exist (" + stylesheet + ")", ""};
   const std::string& system_log = context.settings.logfile;
-  const std::string processor = ModuleProgramPath(context, kXsltProcessor);
-  core::CommandLine command{processor, {}};
+  core::CommandLine command{
+      builtin ? kBuiltinXsltEngine : ModuleProgramPath(context, kXsltProcessor), {}};
   command.Add("-o").AddQuoted(output).AddQuoted(sheet).AddQuoted(input);
   command.time_limit_seconds = rules.time_limit_seconds;
-  log.Write(system_log, "XSLT COMMAND: " + command.Render());
 
   const std::string stamp_before = core::FileStamp(output);
-  const core::ProcessResult run = context.launcher.RunAndWait(command);
+  const core::ProcessResult run = builtin ? RunBuiltin(log, system_log, *builtin, command)
+                                          : RunProcessor(context, log, system_log, command);
   log.Write(system_log, "XSLT ERROR: " + std::to_string(run.Code()));
   if (run.started) log.Write(system_log, "XSLT EXIT: " + std::to_string(run.exit_status));
 
   const bool written = core::IsPlainFile(output) && core::FileStamp(output) != stamp_before;
-  const std::string failure = ProgramFailureText(processor, run, rules, context.settings.language);
+  const std::string failure =
+      ProgramFailureText(command.program, run, rules, context.settings.language);
   if (failure.empty() && written) {
     log.Write(system_log, "xsl transformation executed [" + std::to_string(run.Code()) +
                               "]: " + sheet + " -> " + output);
@@ -178,12 +237,16 @@ ModuleOutcome RunXSLTproc(const ModuleCall& call) {
            p.out_extension;
   };
   for (const std::string& input : inputs) ++later_uses[output_of(input)];
+  const std::unique_ptr<BuiltinXslt> builtin =
+      p.engine == kBuiltinEngineKey && !inputs.empty()
+          ? CompileStylesheet(where.context, call.log, stylesheet)
+          : nullptr;
   std::size_t not_transformed = 0, not_put_away = 0;
   for (const std::string& input : inputs) {
     const std::string output = output_of(input);
     const bool replaced_later = --later_uses[output] > 0;
-    const XsltOutcome outcome =
-        XSLTransform(where.context, call.log, input, stylesheet, output, run.rules());
+    const XsltOutcome outcome = XSLTransform(where.context, call.log, input, stylesheet, output,
+                                             run.rules(), builtin.get());
     if (!outcome.module_failure.empty()) {
       return ModuleOutcome::Failed(run.Fail(outcome.module_failure));
     }

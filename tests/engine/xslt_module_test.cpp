@@ -25,7 +25,7 @@ constexpr const char* kStylesheet =
 class XsltModuleTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(::symlink("/usr/bin/xsltproc", inst.Path("modules/xsltproc").c_str()), 0);
+    ASSERT_EQ(::symlink(WFDESK_XSLTPROC, inst.Path("modules/xsltproc").c_str()), 0);
     inst.box().Write("etc/to-text.xsl", kStylesheet);
   }
   std::string Run(const std::string& keys) {
