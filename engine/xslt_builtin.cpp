@@ -13,7 +13,10 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <mutex>
+#include <system_error>
+
+#include "core/files.hpp"
+#include "core/process.hpp"
 
 namespace wfdesk::engine {
 
@@ -247,6 +250,50 @@ BuiltinXsltResult BuiltinXslt::Transform(const std::string& input,
     }
   }
   return {status, lines.Take()};
+}
+
+BuiltinXsltAhead::BuiltinXsltAhead(const BuiltinXslt& engine, std::vector<BuiltinXsltJob> jobs)
+    : engine_(engine), jobs_(std::move(jobs)), done_(jobs_.size()) {
+  try {
+    thread_ = std::thread([this] { Work(); });
+  } catch (const std::system_error&) {
+    Work();  // no thread to be had: all of them now, on this one
+  }
+}
+
+BuiltinXsltAhead::~BuiltinXsltAhead() {
+  {
+    const std::lock_guard lock(mutex_);
+    cancelled_ = true;
+  }
+  if (thread_.joinable()) thread_.join();
+}
+
+void BuiltinXsltAhead::Work() {
+  for (std::size_t index = 0; index < jobs_.size(); ++index) {
+    BuiltinXsltDone done;
+    {
+      const std::lock_guard lock(mutex_);
+      if (cancelled_) return;
+    }
+    done.stopped = core::StopRequested();
+    if (!done.stopped) {
+      const BuiltinXsltJob& job = jobs_[index];
+      const std::string stamp_before = core::FileStamp(job.output);
+      done.result = engine_.Transform(job.input, job.output);
+      done.written = core::IsPlainFile(job.output) && core::FileStamp(job.output) != stamp_before;
+    }
+    const std::lock_guard lock(mutex_);
+    done_[index] = std::move(done);
+    finished_ = index + 1;
+    progressed_.notify_one();
+  }
+}
+
+BuiltinXsltDone BuiltinXsltAhead::Take(std::size_t index) {
+  std::unique_lock lock(mutex_);
+  progressed_.wait(lock, [&] { return finished_ > index; });
+  return std::move(done_[index]);
 }
 
 }  // namespace wfdesk::engine

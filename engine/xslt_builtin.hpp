@@ -3,8 +3,12 @@
 // The built-in XSLT engine: libxslt in this process, the stylesheet compiled
 // once for many inputs.
 
+#include <condition_variable>
+#include <cstddef>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace wfdesk::engine {
@@ -31,7 +35,8 @@ struct BuiltinXsltResult {
 //    external DTD an input names is not read.
 // The stylesheet's own xsl:include, xsl:import and document() read local
 // files as with xsltproc. Transform is not thread-safe: one engine, one
-// thread at a time.
+// thread at a time, and one thread transforming in the process (libxslt's
+// error handler is process-wide).
 class BuiltinXslt {
  public:
   explicit BuiltinXslt(const std::string& stylesheet);
@@ -50,6 +55,48 @@ class BuiltinXslt {
   std::unique_ptr<Compiled> compiled_;
   int compile_status_ = 0;
   std::vector<std::string> compile_messages_;
+};
+
+// One input of a module run and the output it is transformed into.
+struct BuiltinXsltJob {
+  std::string input;
+  std::string output;
+};
+
+// What became of a job.
+struct BuiltinXsltDone {
+  bool stopped = false;  // a stop of the run was requested first: nothing was done
+  bool written = false;  // the output file was written by this transformation
+  BuiltinXsltResult result;
+};
+
+// Transforms a module run's inputs in their order on a thread of its own,
+// one at a time, so that the next input is transformed while the module
+// writes the log lines of the last one and archives it. Whether an output
+// was written is decided right after its own transformation, before a later
+// input of the same base name can replace it.
+class BuiltinXsltAhead {
+ public:
+  BuiltinXsltAhead(const BuiltinXslt& engine, std::vector<BuiltinXsltJob> jobs);
+  // Lets the current transformation end, starts no other, waits for the thread.
+  ~BuiltinXsltAhead();
+  BuiltinXsltAhead(const BuiltinXsltAhead&) = delete;
+  BuiltinXsltAhead& operator=(const BuiltinXsltAhead&) = delete;
+
+  // The outcome of jobs[index], once it is done; each index once, in order.
+  BuiltinXsltDone Take(std::size_t index);
+
+ private:
+  void Work();
+
+  const BuiltinXslt& engine_;
+  const std::vector<BuiltinXsltJob> jobs_;
+  std::vector<BuiltinXsltDone> done_;
+  std::size_t finished_ = 0;  // jobs done, guarded by mutex_
+  bool cancelled_ = false;    // guarded by mutex_
+  std::mutex mutex_;
+  std::condition_variable progressed_;
+  std::thread thread_;
 };
 
 }  // namespace wfdesk::engine
