@@ -2,9 +2,11 @@
 
 #include <libexslt/exslt.h>
 #include <libxml/SAX2.h>
+#include <libxml/encoding.h>
 #include <libxml/parser.h>
 #include <libxml/xmlIO.h>
 #include <libxslt/extensions.h>
+#include <libxslt/imports.h>
 #include <libxslt/security.h>
 #include <libxslt/transform.h>
 #include <libxslt/xslt.h>
@@ -175,6 +177,35 @@ xmlDocPtr ReadInput(const std::string& path, MessageLines& lines) {
   return doc;
 }
 
+// Saves as xsltSaveResultToFilename does for xsltproc, but opens the file
+// by its name as given, where libxml2 would read a name with "%" as an
+// escaped address and write another file. An empty result writes nothing.
+int SaveResult(xmlDocPtr result, xsltStylesheetPtr sheet, const std::string& output) {
+  if (result->children == nullptr) return 0;
+  const xmlChar* encoding = nullptr;
+  XSLT_GET_IMPORT_PTR(encoding, sheet, encoding)
+  xmlCharEncodingHandlerPtr encoder = nullptr;
+  if (encoding != nullptr) {
+    encoder = xmlFindCharEncodingHandler(reinterpret_cast<const char*>(encoding));
+    if (encoder != nullptr && xmlStrEqual(reinterpret_cast<const xmlChar*>(encoder->name),
+                                          reinterpret_cast<const xmlChar*>("UTF-8"))) {
+      encoder = nullptr;
+    }
+  }
+  FILE* file = std::fopen(output.c_str(), "wb");
+  if (file == nullptr) {
+    if (encoder != nullptr) xmlCharEncCloseFunc(encoder);
+    return -1;
+  }
+  xmlOutputBufferPtr buffer = xmlOutputBufferCreateFile(file, encoder);
+  int written = -1;
+  if (buffer != nullptr) {
+    xsltSaveResultTo(buffer, result, sheet);
+    written = xmlOutputBufferClose(buffer);  // leaves the file open
+  }
+  return std::fclose(file) == 0 ? written : -1;
+}
+
 // Runs the stylesheet over one read input and saves the result as
 // xsltRunStylesheetUser does for xsltproc, but with no output file handed
 // to libxslt: the security settings forbid the stylesheet to write files.
@@ -191,7 +222,7 @@ int TransformDocument(xsltStylesheetPtr sheet, xmlDocPtr doc, const std::string&
     xsltTransformError(nullptr, nullptr, reinterpret_cast<xmlNodePtr>(doc),
                        "xsltRunStylesheet : run failed\n");
   } else {
-    saved = xsltSaveResultToFilename(output.c_str(), result, sheet, 0);
+    saved = SaveResult(result, sheet, output);
     xmlFreeDoc(result);
   }
   int status = 0;

@@ -138,6 +138,16 @@ TEST_F(BuiltinXsltTest, OddStylesheetsAndInputsGiveXsltprocsStatusAndOutput) {
   for (const auto& [name, text] : kSheets) ExpectSameAsXsltproc(box_.Write(name, text), inputs);
 }
 
+// xsltproc reads "%41" in an output name as "A" and writes another file.
+TEST_F(BuiltinXsltTest, WritesTheOutputFileOfTheNameGiven) {
+  const BuiltinXslt latin1(box_.Write("l.xsl", kSheets[1].second));
+  const auto result =
+      latin1.Transform(box_.Write("in/x%41.xml", "<a>\xC3\xA4</a>"), box_.Path("out/x%41 1.xml"));
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(box_.Read("out/x%41 1.xml"),
+            "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<a>\xE4</a>\n");
+}
+
 TEST_F(BuiltinXsltTest, MessagesTellWhatXsltprocWouldHavePrinted) {
   const BuiltinXslt terminates(box_.Write("t.xsl", kSheets[9].second));
   const auto stopped = terminates.Transform(box_.Write("a.xml", "<a/>"), box_.Path("out/t"));
