@@ -71,8 +71,9 @@ struct BuiltinXsltDone {
 };
 
 // Transforms a module run's inputs in their order on a thread of its own,
-// one at a time, so that the next input is transformed while the module
-// writes the log lines of the last one and archives it. Whether an output
+// one at a time and a few ahead at most, so that the next input is
+// transformed while the module writes the log lines of the last one and
+// archives it. Whether an output
 // was written is decided right after its own transformation, before a later
 // input of the same base name can replace it.
 class BuiltinXsltAhead {
@@ -87,12 +88,14 @@ class BuiltinXsltAhead {
   BuiltinXsltDone Take(std::size_t index);
 
  private:
+  BuiltinXsltDone Do(std::size_t index) const;  // jobs[index] now, on the calling thread
   void Work();
 
   const BuiltinXslt& engine_;
   const std::vector<BuiltinXsltJob> jobs_;
   std::vector<BuiltinXsltDone> done_;
   std::size_t finished_ = 0;  // jobs done, guarded by mutex_
+  std::size_t taken_ = 0;     // outcomes taken, guarded by mutex_
   bool cancelled_ = false;    // guarded by mutex_
   std::mutex mutex_;
   std::condition_variable progressed_;
