@@ -38,7 +38,7 @@ constexpr int kParseOptions = XSLT_PARSE_OPTIONS | XML_PARSE_NONET;
 // How many inputs the thread transforms before the module has logged them:
 // enough to keep it busy, few to be found transformed but not yet archived
 // after a stop or a crash.
-constexpr std::size_t kLookAhead = 4;
+constexpr std::size_t kLookAhead = 32;
 
 // A runaway stylesheet should not fill the log: lines past this are counted.
 constexpr std::size_t kMaxMessageLines = 20;
@@ -321,7 +321,11 @@ void BuiltinXsltAhead::Work() {
   for (std::size_t index = 0; index < jobs_.size(); ++index) {
     {
       std::unique_lock lock(mutex_);
-      progressed_.wait(lock, [&] { return cancelled_ || index < taken_ + kLookAhead; });
+      // Once that far ahead, it sleeps until half of them are taken, not
+      // waking for each one.
+      if (index >= taken_ + kLookAhead) {
+        progressed_.wait(lock, [&] { return cancelled_ || index < taken_ + kLookAhead / 2; });
+      }
       if (cancelled_) return;
     }
     BuiltinXsltDone done = Do(index);
