@@ -13,6 +13,7 @@
 #include <libxslt/xsltInternals.h>
 #include <libxslt/xsltutils.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <system_error>
@@ -42,6 +43,7 @@ constexpr std::size_t kLookAhead = 32;
 
 // A runaway stylesheet should not fill the log: lines past this are counted.
 constexpr std::size_t kMaxMessageLines = 20;
+constexpr std::size_t kMaxLineLength = 1000;
 
 // The messages libxml2 and libxslt write in pieces, as whole lines.
 class MessageLines {
@@ -55,6 +57,10 @@ class MessageLines {
          end = pending_.find('\n')) {
       AddLine(pending_.substr(0, end));
       pending_.erase(0, end + 1);
+    }
+    if (pending_.size() > kMaxLineLength) {
+      AddLine(pending_.substr(0, kMaxLineLength));
+      pending_.clear();
     }
   }
   void AddLine(const std::string& line) {

@@ -100,19 +100,27 @@ class BuiltinXsltTest : public ::testing::Test {
     box_.MakeFolder("out");
   }
 
-  // Transforms each input with xsltproc and with one engine compiled once.
+  // Transforms each input with xsltproc, and all of them with one engine
+  // compiled once, on its thread as the module does.
   void ExpectSameAsXsltproc(const std::string& sheet, const std::vector<std::string>& inputs) {
+    std::vector<BuiltinXsltJob> jobs;
+    std::vector<std::pair<std::string, testing::ProgramOutput>> theirs;
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+      const std::string output = box_.Path("out/" + std::to_string(i));
+      jobs.push_back({inputs[i], output + ".builtin"});
+      theirs.emplace_back(output, RunProgram({WFDESK_XSLTPROC, "-o", output, sheet, inputs[i]}));
+    }
     const BuiltinXslt builtin(sheet);
-    const std::string theirs = box_.Path("out/xsltproc"), ours = box_.Path("out/builtin");
-    for (const std::string& input : inputs) {
-      std::remove(theirs.c_str());
-      std::remove(ours.c_str());
-      const auto real = RunProgram({WFDESK_XSLTPROC, "-o", theirs, sheet, input});
-      const BuiltinXsltResult mine = builtin.Transform(input, ours);
-      SCOPED_TRACE(sheet + " " + input + "\n" + real.err);
-      EXPECT_EQ(mine.exit_status, real.status);
-      ASSERT_EQ(std::filesystem::exists(ours), std::filesystem::exists(theirs));
-      EXPECT_EQ(ReadFile(ours), ReadFile(theirs));
+    BuiltinXsltAhead ahead(builtin, jobs);
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+      const BuiltinXsltDone mine = ahead.Take(i);
+      const auto& [output, real] = theirs[i];
+      SCOPED_TRACE(sheet + " " + inputs[i] + "\n" + real.err);
+      EXPECT_EQ(mine.result.exit_status, real.status);
+      ASSERT_EQ(mine.written, std::filesystem::exists(output));
+      EXPECT_EQ(ReadFile(jobs[i].output), ReadFile(output));
+      std::remove(output.c_str());
+      std::remove(jobs[i].output.c_str());
     }
   }
 
