@@ -230,7 +230,7 @@ class RunEngine {
             const std::vector<BuiltinXsltJob>& jobs)
       : context_(call.where.context), log_(call.log), stylesheet_(stylesheet) {
     if (p.engine != kBuiltinEngineKey || jobs.empty()) return;
-    // Compiled as found now; the log names it as the processor would see it.
+    // The stylesheet the processor would find, compiled once for all files.
     sheet_ = FindStylesheet(context_, stylesheet);
     builtin_ = std::make_unique<BuiltinXslt>(sheet_);
     for (const std::string& message : builtin_->CompileMessages()) {
