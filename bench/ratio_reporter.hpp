@@ -32,11 +32,11 @@ class RatioReporter : public benchmark::ConsoleReporter {
       if (!times_.count(pair.measured) || !times_.count(pair.peer)) continue;
       const double ratio = times_[pair.measured] / times_[pair.peer];
       if (pair.limit <= 0) {  // no limit on the ratio: shown for comparison
-        std::printf("RATIO %-40s / %-28s = %6.2f\n", pair.measured.c_str(), pair.peer.c_str(),
+        std::printf("RATIO %-40s / %-28s = %6.3f\n", pair.measured.c_str(), pair.peer.c_str(),
                     ratio);
         continue;
       }
-      std::printf("RATIO %-40s / %-28s = %6.2f  (limit %.2f) %s\n", pair.measured.c_str(),
+      std::printf("RATIO %-40s / %-28s = %6.3f  (limit %.3f) %s\n", pair.measured.c_str(),
                   pair.peer.c_str(), ratio, pair.limit, ratio <= pair.limit ? "ok" : "OVER");
     }
   }

@@ -127,6 +127,10 @@ constexpr std::array kTexts = {
            ": Der Pfad zu Curl exisitiert nicht! Bitte in Datei/Einstellungen die Settings öffnen "
            "und einen gültigen Pfad unter 'mpCURLpath' eintragen. Wenn Curl über die "
            "Befehlszeile ausführbar ist, wird dieser Parameter nicht benötigt."),
+    German("lg_mesg_mod017",
+           ": XSLT Engine ist ungültig! Bitte in Datei/Einstellungen die Settings öffnen und "
+           "unter 'mpXSLTengine' den Wert builtin eintragen, oder den Parameter weglassen, um "
+           "das Programm xsltproc zu verwenden."),
 
     // Engine: how a module's outside program ended (%1 the program), put
     // behind the section name. Fixed German texts.

@@ -1,5 +1,6 @@
-// XSLTproc with the real xsltproc: the input selection, what becomes of the
-// inputs, the success test, and a processor that cannot be started.
+// XSLTproc with the real xsltproc and with the built-in engine: the input
+// selection, what becomes of the inputs, the success test, and a processor
+// that cannot be started.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -22,28 +23,33 @@ constexpr const char* kStylesheet =
     "<xsl:template match=\"/\">[<xsl:value-of select=\"/invoice/@id\"/>]</xsl:template>"
     "</xsl:stylesheet>";
 
-class XsltModuleTest : public ::testing::Test {
+// Runs with the processor ("") or with the engine an mpXSLTengine value names.
+class XsltModuleTest : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
-    ASSERT_EQ(::symlink("/usr/bin/xsltproc", inst.Path("modules/xsltproc").c_str()), 0);
+    ASSERT_EQ(::symlink(WFDESK_XSLTPROC, inst.Path("modules/xsltproc").c_str()), 0);
     inst.box().Write("etc/to-text.xsl", kStylesheet);
   }
   std::string Run(const std::string& keys) {
     // The first occurrence of a key wins, so `keys` override the defaults.
     inst.Workflow("x.ini",
-                  "[MOD001]\r\nmtype=XSLTproc\r\n" + keys +
+                  "[MOD001]\r\nmtype=XSLTproc\r\n" + keys + EngineKey() +
                       "mpFileOutPath=out\r\nmpFileOutExtension=txt\r\n"
                       "mpXSLTfile=to-text.xsl\r\n",
                   "logfile=run.log\r\n");
     return WorkflowRunner().RunWorkflow(inst.context(), "x.ini").result;
   }
+  std::string EngineKey() const {
+    return GetParam().empty() ? "" : "mpXSLTengine=" + GetParam() + "\r\n";
+  }
+  bool Builtin() const { return !GetParam().empty(); }
   void Invoice(const std::string& name, const std::string& id) {
     inst.box().Write("in/" + name, "<invoice id=\"" + id + "\"/>");
   }
   TestInstallation inst;
 };
 
-TEST_F(XsltModuleTest, TransformsTheMaskedFilesInOrderAndDeletesThem) {
+TEST_P(XsltModuleTest, TransformsTheMaskedFilesInOrderAndDeletesThem) {
   Invoice("b.xml", "B");
   Invoice("A.XML", "A");
   Invoice("c.dat", "C");
@@ -60,17 +66,20 @@ TEST_F(XsltModuleTest, TransformsTheMaskedFilesInOrderAndDeletesThem) {
                           " Input File deleted: " + in + "A.XML",
                           " File transformed: [OK] " + in + "b.xml to " + out + "b.txt",
                           " Input File deleted: " + in + "b.xml", " END: XSLTproc (data/x.ini)"));
-  // The processor's own lines go to the system log.
+  // The processor's own lines go to the system log; the built-in engine's
+  // read the same, naming the engine instead of the program.
   const auto system = inst.LogMessages("system.log");
-  EXPECT_EQ(system[0], "XSLT COMMAND: \"" + inst.Path("modules/xsltproc") + "\" -o \"" + out +
-                           "A.txt\" \"" + inst.Path("etc/to-text.xsl") + "\" \"" + in + "A.XML\"");
+  const std::string engine =
+      Builtin() ? "builtin libxslt" : "\"" + inst.Path("modules/xsltproc") + "\"";
+  EXPECT_EQ(system[0], "XSLT COMMAND: " + engine + " -o \"" + out + "A.txt\" \"" +
+                           inst.Path("etc/to-text.xsl") + "\" \"" + in + "A.XML\"");
   EXPECT_EQ(system[1], "XSLT ERROR: 1");
   EXPECT_EQ(system[2], "XSLT EXIT: 0");
   EXPECT_EQ(system[3], "xsl transformation executed [1]: " + inst.Path("etc/to-text.xsl") + " -> " +
                            out + "A.txt");
 }
 
-TEST_F(XsltModuleTest, AFailedFileStaysAndFailsTheRunButNotTheChain) {
+TEST_P(XsltModuleTest, AFailedFileStaysAndFailsTheRunButNotTheChain) {
   Invoice("a.1.xml", "1");
   inst.box().Write("in/a.2.xml", "<broken");
   const std::string kept =
@@ -91,9 +100,10 @@ TEST_F(XsltModuleTest, AFailedFileStaysAndFailsTheRunButNotTheChain) {
   inst.FakeProgram("mod_ledgerconv001_x86_32");
   inst.Workflow("two.ini",
                 "[MOD001]\r\nmtype=XSLTproc\r\nmpFile=in\r\nmpFileOutPath=out\r\n"
-                "mpFileOutExtension=txt\r\nmpXSLTfile=to-text.xsl\r\nmpArchivePath=archive\r\n"
-                "[MOD002]\r\nmtype=BMD5INVOICE\r\nmpFile=in\r\nmpFileOutPath=out\r\n"
-                "mpFileOutExtension=xml\r\n");
+                "mpFileOutExtension=txt\r\nmpXSLTfile=to-text.xsl\r\nmpArchivePath=archive\r\n" +
+                    EngineKey() +
+                    "[MOD002]\r\nmtype=BMD5INVOICE\r\nmpFile=in\r\nmpFileOutPath=out\r\n"
+                    "mpFileOutExtension=xml\r\n");
   const RunOutcome outcome = WorkflowRunner().RunWorkflow(inst.context(), "two.ini");
   EXPECT_EQ(outcome.result, kept);
   EXPECT_EQ(core::FolderFileNames(inst.Path("archive")), std::vector<std::string>{"a.1.xml"});
@@ -102,10 +112,11 @@ TEST_F(XsltModuleTest, AFailedFileStaysAndFailsTheRunButNotTheChain) {
   EXPECT_EQ(inst.LogMessages("system.log").rbegin()[1], "WORKFLOW END: " + kept);
 }
 
-TEST_F(XsltModuleTest, AnOutputLeftFromAnEarlierRunDoesNotMakeAFailureOK) {
+TEST_P(XsltModuleTest, AnOutputLeftFromAnEarlierRunDoesNotMakeAFailureOK) {
   inst.box().Write("out/bad.txt", "old output");
   // A processor that fails, and one that says it succeeded but wrote nothing.
   for (const bool silent_processor : {false, true}) {
+    if (silent_processor && Builtin()) continue;
     inst.box().Write("in/bad.xml", "<broken");
     if (silent_processor) {
       ASSERT_EQ(::unlink(inst.Path("modules/xsltproc").c_str()), 0);
@@ -121,7 +132,7 @@ TEST_F(XsltModuleTest, AnOutputLeftFromAnEarlierRunDoesNotMakeAFailureOK) {
   }
 }
 
-TEST_F(XsltModuleTest, AnMpFileThatNamesAFileTransformsThatFile) {
+TEST_P(XsltModuleTest, AnMpFileThatNamesAFileTransformsThatFile) {
   Invoice("one.xml", "1");
   Invoice("two.xml", "2");
   ASSERT_EQ(Run("mpFile=in/two.xml\r\n"), "OK");
@@ -129,17 +140,23 @@ TEST_F(XsltModuleTest, AnMpFileThatNamesAFileTransformsThatFile) {
   EXPECT_FALSE(inst.box().Exists("out/one.txt"));
 }
 
-TEST_F(XsltModuleTest, AnEmptyFolderStartsNothing) {
+TEST_P(XsltModuleTest, AnEmptyFolderStartsNothing) {
   ASSERT_EQ(Run("mpFile=in\r\n"), "OK");
   EXPECT_EQ(inst.FirstModuleLines("run.log").size(), 2u);
   EXPECT_EQ(inst.LogMessages("system.log").size(), 2u);  // only the closing lines
 }
 
-TEST_F(XsltModuleTest, AProcessorThatCannotStartFailsAtTheFirstFileAndKeepsTheInputs) {
+TEST_P(XsltModuleTest, AProcessorThatCannotStartFailsAtTheFirstFileAndKeepsTheInputs) {
   std::remove(inst.Path("modules/xsltproc").c_str());
   Invoice("a.xml", "A");
   Invoice("b.xml", "B");
   const std::string result = Run("mpFile=in\r\nmpArchivePath=archive\r\n");
+  if (Builtin()) {  // which needs no program
+    EXPECT_EQ(result, "OK");
+    EXPECT_EQ(core::FolderFileNames(inst.Path("archive")),
+              (std::vector<std::string>{"a.xml", "b.xml"}));
+    return;
+  }
   EXPECT_EQ(result, "MOD001: Das Programm " + inst.Path("modules/xsltproc") +
                         " konnte nicht gestartet werden (No such file or directory).");
   EXPECT_EQ(core::FolderFileNames(inst.Path("in")), (std::vector<std::string>{"a.xml", "b.xml"}));
@@ -148,7 +165,7 @@ TEST_F(XsltModuleTest, AProcessorThatCannotStartFailsAtTheFirstFileAndKeepsTheIn
               ElementsAre(" START: XSLTproc (data/x.ini)", " ERROR: " + result));
 }
 
-TEST_F(XsltModuleTest, StylesheetChecksPreferTheEtcFolder) {
+TEST_P(XsltModuleTest, StylesheetChecksPreferTheEtcFolder) {
   // The absolute form of the bare name points here; the etc folder wins.
   inst.box().Write("to-text.xsl", "not a stylesheet");
   const std::string missing = Run("mpFile=in\r\nmpXSLTfile=\r\n");
@@ -161,6 +178,23 @@ TEST_F(XsltModuleTest, StylesheetChecksPreferTheEtcFolder) {
   const std::string gone = Run("mpFile=in\r\n");
   EXPECT_EQ(gone.rfind("MOD001: XSLT Datei für die Transformation existiert nicht!", 0), 0u);
 }
+
+TEST_P(XsltModuleTest, AnUnknownEngineFailsTheChecks) {
+  Invoice("a.xml", "A");
+  const std::string result = Run("mpFile=in\r\nmpXSLTengine=Builtin\r\n");
+  EXPECT_EQ(result,
+            "MOD001: XSLT Engine ist ungültig! Bitte in Datei/Einstellungen die Settings öffnen "
+            "und unter 'mpXSLTengine' den Wert builtin eintragen, oder den Parameter weglassen, "
+            "um das Programm xsltproc zu verwenden.");
+  EXPECT_TRUE(inst.box().Exists("in/a.xml"));
+  EXPECT_FALSE(inst.box().Exists("out/a.txt"));
+}
+
+std::string EngineName(const ::testing::TestParamInfo<std::string>& engine) {
+  return engine.param.empty() ? "Xsltproc" : "Builtin";
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, XsltModuleTest, ::testing::Values("", "builtin"), EngineName);
 
 }  // namespace
 }  // namespace wfdesk::engine
