@@ -1,6 +1,16 @@
 // The window's start-up with 1000 workflow files, and a 100 MB log in the log
-// view, each against reading the same files into memory.
+// view, each against reading the same files into memory. The start-up is
+// measured as the operator sees it: in fresh processes, from starting the
+// program to its window shown, Qt's platform and fonts included.
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -60,15 +70,101 @@ struct Window {
   desk::FrmMain frm{{Installation().home, person, launcher, clock, guids}};
 };
 
+constexpr const char* kStartOnce = "--start-once";
+
+std::int64_t MonotonicNs() {
+  // steady_clock is the system-wide monotonic clock: comparable between processes.
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// A fresh process (started by StartUpInFreshProcess) that does what the
+// program does up to its window shown, and prints the clock at each step.
+int StartOnce(int argc, char** argv, const std::string& home) {
+  const std::int64_t entered = MonotonicNs();
+  QApplication app(argc, argv);
+  const std::int64_t application = MonotonicNs();
+  if (!core::EnterHome(home)) return 1;
+  QuietOperator person;
+  core::SpawnLauncher launcher;
+  core::SystemClock clock;
+  core::SystemGuidSource guids;
+  desk::FrmMain frm({home, person, launcher, clock, guids});
+  const std::int64_t built = MonotonicNs();
+  frm.FormLoad({});
+  const std::int64_t loaded = MonotonicNs();
+  frm.show();
+  QApplication::processEvents();
+  const std::int64_t shown = MonotonicNs();
+  std::printf("%lld %lld %lld %lld %lld\n", (long long)entered, (long long)application,
+              (long long)built, (long long)loaded, (long long)shown);
+  std::fflush(stdout);
+  std::_Exit(0);  // the window's teardown is no part of the start-up
+}
+
+// The stamps a fresh StartOnce process printed, or none if it failed.
+std::vector<std::int64_t> RunStartOnce() {
+  int out[2];
+  if (::pipe(out) != 0) return {};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addclose(&actions, out[0]);
+  std::string self = fs::read_symlink("/proc/self/exe").string();
+  std::string flag = kStartOnce;
+  std::string home = Installation().home;
+  char* child_argv[] = {self.data(), flag.data(), home.data(), nullptr};
+  pid_t pid = 0;
+  const std::int64_t started = MonotonicNs();
+  const int spawned = posix_spawn(&pid, self.c_str(), &actions, nullptr, child_argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(out[1]);
+  std::string text;
+  char buffer[256];
+  for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) text.append(buffer, size_t(n));
+  ::close(out[0]);
+  int status = 0;
+  if (spawned != 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
+      WEXITSTATUS(status) != 0) {
+    return {};
+  }
+  std::vector<std::int64_t> stamps{started};
+  long long stamp = 0;
+  for (const char* p = text.c_str(); std::sscanf(p, "%lld", &stamp) == 1;) {
+    stamps.push_back(stamp);
+    p = std::strchr(p + 1, ' ');
+    if (!p) break;
+  }
+  return stamps;
+}
+
+// From starting the program to its window shown; the counters split it
+// into: process and libraries loaded, QApplication, window built, FormLoad,
+// shown (milliseconds).
 void BM_StartUpWith1000Workflows(benchmark::State& state) {
+  const char* steps[] = {"exec", "app", "build", "load", "show"};
+  std::vector<double> sums(5, 0.0);
   for (auto _ : state) {
-    Window window;
-    window.frm.FormLoad({});
-    window.frm.show();
-    QApplication::processEvents();
+    const std::vector<std::int64_t> stamps = RunStartOnce();
+    if (stamps.size() != 6) {
+      state.SkipWithError("the start-up process failed");
+      return;
+    }
+    for (size_t i = 0; i < 5; ++i) sums[i] += double(stamps[i + 1] - stamps[i]) / 1e6;
+    const double seconds = double(stamps[5] - stamps[0]) / 1e9;
+    state.SetIterationTime(seconds);
+  }
+  for (size_t i = 0; i < 5; ++i) {
+    state.counters[steps[i]] = sums[i] / double(state.iterations());
   }
 }
-BENCHMARK(BM_StartUpWith1000Workflows)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_StartUpWith1000Workflows)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(7)
+    ->ReportAggregatesOnly(true);
 
 void BM_Read1000WorkflowFiles(benchmark::State& state) {
   std::string bytes;
@@ -102,14 +198,17 @@ BENCHMARK(BM_Read100MBLog)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterat
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (argc == 3 && std::strcmp(argv[1], kStartOnce) == 0) return StartOnce(argc, argv, argv[2]);
   QApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
   bench::RatioReporter reporter({
-      {"BM_StartUpWith1000Workflows/real_time", "BM_Read1000WorkflowFiles/real_time", 0},
+      {"BM_StartUpWith1000Workflows/iterations:1/repeats:7/manual_time_median",
+       "BM_Read1000WorkflowFiles/real_time", 0},
       {"BM_LogView100MB/iterations:3/real_time", "BM_Read100MBLog/iterations:3/real_time", 0},
   });
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf(
-      "Targets: start-up to a shown window at most 500 ms; the 100 MB log at most 1000 ms.\n");
+      "Targets: start-up to a shown window (median of fresh processes) at most 300 ms; the 100 MB "
+      "log at most 1000 ms.\n");
   return 0;
 }
