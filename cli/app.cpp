@@ -1,6 +1,8 @@
 #include "cli/app.hpp"
 
 #include <CLI/CLI.hpp>
+#include <cstdint>
+#include <cstring>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -105,6 +107,42 @@ struct RecordsRequest {
   bool set = false, toggle = false, remove = false;
 };
 
+// Eight bytes at a time: the rows of a large list are mostly ASCII.
+bool IsAscii(std::string_view text) {
+  std::uint64_t bits = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    bits |= word;
+  }
+  for (; i < text.size(); ++i) bits |= static_cast<unsigned char>(text[i]);
+  return (bits & 0x8080808080808080u) == 0;
+}
+
+// Decoded as the window shows them, so a terminal sees the same text; in
+// large writes, as a list may have a million rows.
+void PrintRows(const textdb::TransmissionRows& rows) {
+  constexpr std::size_t kChunk = 1 << 20;
+  std::string out;
+  out.reserve(kChunk + 4096);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const std::size_t start = out.size();
+    textdb::AppendRow(out, rows.Record(i));
+    if (!IsAscii(std::string_view(out).substr(start))) {
+      const std::string row = core::AsUtf8(std::string_view(out).substr(start));
+      out.replace(start, std::string::npos, row);
+    }
+    out += '\n';
+    if (out.size() >= kChunk) {
+      std::cout.write(out.data(), static_cast<std::streamsize>(out.size()));
+      out.clear();
+    }
+  }
+  std::cout.write(out.data(), static_cast<std::streamsize>(out.size()));
+  std::cout.flush();
+}
+
 int RecordsCommand(Installation& installation, const RecordsRequest& request) {
   if (!installation.Open()) return kFailed;
   const auto& context = installation.context();
@@ -125,8 +163,7 @@ int RecordsCommand(Installation& installation, const RecordsRequest& request) {
     result = textdb::DeleteElementInDB(context, request.name, request.delete_id);
   } else {
     const auto rows = textdb::FillDBlist(context, request.name, request.filter);
-    // Decoded as the window shows them, so a terminal sees the same text.
-    for (const auto& row : rows.rows) std::cout << core::AsUtf8(row) << '\n';
+    PrintRows(rows);
     // A missing or unreadable database has been reported on standard error.
     return rows.status == textdb::LoadStatus::kLoaded ? kSucceeded : kFailed;
   }

@@ -331,4 +331,28 @@ std::string AbsolutePath(const std::string& path, const std::string& home) {
   return home + kPathSeparator + path;
 }
 
+FileBytes::~FileBytes() {
+  platform::UnmapFileBytes(mapped_, mapped_size_);
+}
+
+std::string_view FileBytes::view() const {
+  return mapped_ ? std::string_view(mapped_, mapped_size_) : std::string_view(copy_);
+}
+
+FileResult MapFileContent(const std::string& path, std::shared_ptr<const FileBytes>& bytes) {
+  auto file = std::make_shared<FileBytes>();
+  if (!platform::MapFileBytes(path, file->mapped_, file->mapped_size_)) {
+    // Not every file can be mapped: read it instead.
+    if (auto read = platform::ReadFileBytes(path, file->copy_); !read) return read;
+  }
+  bytes = std::move(file);
+  return FileResult::Ok();
+}
+
+FileResult ReplaceFilePieces(const std::string& path, const std::vector<std::string_view>& pieces) {
+  const auto info = platform::Inspect(path);
+  if (info.exists && info.read_only) return FileResult::Failed(Reason("lg_mesg_file003", {path}));
+  return platform::ReplaceFilePieces(path, pieces);
+}
+
 }  // namespace wfdesk::core

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -131,5 +132,34 @@ std::string FileNameOf(const std::string& path);
 // anything else (the empty path included) is put behind the installation
 // folder and "/".
 std::string AbsolutePath(const std::string& path, const std::string& home);
+
+// A file's bytes, read only. A large file is mapped rather than copied, so
+// it is neither read twice nor held twice; should another program cut the
+// file short in place while it is mapped, reading the lost part ends the
+// process (a replace by rename, as WriteTextFile does, is safe).
+class FileBytes {
+ public:
+  FileBytes() = default;
+  explicit FileBytes(std::string bytes) : copy_(std::move(bytes)) {}
+  ~FileBytes();
+  FileBytes(const FileBytes&) = delete;
+  FileBytes& operator=(const FileBytes&) = delete;
+
+  std::string_view view() const;
+
+ private:
+  friend FileResult MapFileContent(const std::string& path,
+                                   std::shared_ptr<const FileBytes>& bytes);
+  std::string copy_;
+  const char* mapped_ = nullptr;
+  std::size_t mapped_size_ = 0;
+};
+
+// The whole file as ReadFileContent gives it, mapped where the platform can.
+FileResult MapFileContent(const std::string& path, std::shared_ptr<const FileBytes>& bytes);
+
+// WriteTextFile replacing the file with the pieces one after the other, so
+// that a large new content that is mostly old bytes is never joined.
+FileResult ReplaceFilePieces(const std::string& path, const std::vector<std::string_view>& pieces);
 
 }  // namespace wfdesk::core

@@ -48,6 +48,13 @@ FileResult AppendFileBytes(const std::string& path, std::string_view bytes);
 // Replaces the whole file atomically: a temporary file in the same folder is
 // written, flushed and renamed over the old one, which keeps its permissions.
 FileResult ReplaceFileBytes(const std::string& path, std::string_view bytes);
+// ReplaceFileBytes with the new content given as pieces, written in order.
+FileResult ReplaceFilePieces(const std::string& path, const std::vector<std::string_view>& pieces);
+
+// Maps a regular file read-only, its pages read in at once; `data` is null
+// for an empty file. Give the mapping back with UnmapFileBytes.
+FileResult MapFileBytes(const std::string& path, const char*& data, std::size_t& size);
+void UnmapFileBytes(const char* data, std::size_t size);
 
 FileResult RemoveFile(const std::string& path);
 

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -259,6 +260,10 @@ FileResult AppendFileBytes(const std::string& path, std::string_view bytes) {
 }
 
 FileResult ReplaceFileBytes(const std::string& path, std::string_view bytes) {
+  return ReplaceFilePieces(path, {bytes});
+}
+
+FileResult ReplaceFilePieces(const std::string& path, const std::vector<std::string_view>& pieces) {
   if (path.empty()) return FileResult::Failed(Reason("lg_mesg_sys006", {}));
   const std::string target = ResolvedTarget(path);
   std::string temp;
@@ -267,7 +272,11 @@ FileResult ReplaceFileBytes(const std::string& path, std::string_view bytes) {
   struct stat old {};
   if (::stat(target.c_str(), &old) == 0) (void)::fchmod(fd.get(), old.st_mode & 07777);
   int error = 0;
-  if (!WriteAll(fd.get(), bytes, error) || ::fsync(fd.get()) != 0 || ::close(fd.release()) != 0) {
+  bool written = true;
+  for (std::size_t i = 0; written && i < pieces.size(); ++i) {
+    written = WriteAll(fd.get(), pieces[i], error);
+  }
+  if (!written || ::fsync(fd.get()) != 0 || ::close(fd.release()) != 0) {
     if (error == 0) error = errno;
     ::unlink(temp.c_str());
     return Failed("lg_mesg_sys005", path, error);
@@ -278,6 +287,27 @@ FileResult ReplaceFileBytes(const std::string& path, std::string_view bytes) {
     return Failed("lg_mesg_sys005", path, error);
   }
   return FileResult::Ok();
+}
+
+FileResult MapFileBytes(const std::string& path, const char*& data, std::size_t& size) {
+  data = nullptr;
+  size = 0;
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) return Failed("lg_mesg_sys004", path, errno);
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) return Failed("lg_mesg_sys004", path, errno);
+  if (!S_ISREG(st.st_mode)) return Failed("lg_mesg_sys004", path, EINVAL);
+  if (st.st_size == 0) return FileResult::Ok();
+  const auto length = static_cast<std::size_t>(st.st_size);
+  void* mapped = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd.get(), 0);
+  if (mapped == MAP_FAILED) return Failed("lg_mesg_sys004", path, errno);
+  data = static_cast<const char*>(mapped);
+  size = length;
+  return FileResult::Ok();
+}
+
+void UnmapFileBytes(const char* data, std::size_t size) {
+  if (data) ::munmap(const_cast<char*>(data), size);
 }
 
 FileResult CreateFileBytes(const std::string& path, std::string_view bytes) {

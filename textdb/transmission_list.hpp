@@ -28,21 +28,47 @@ WorkflowDatabase DatabaseOf(const core::Context& context, const std::string& wor
 // write mark ("W", or four blanks for the tag "0"), record field 4 (20) and
 // record field 3 (100), three blanks between them.
 std::string FormatRow(std::string_view record);
+// FormatRow added to the end of `out`.
+void AppendRow(std::string& out, std::string_view record);
 
-struct TransmissionRows {
-  std::vector<std::string> rows;
-  std::vector<std::string> element_ids;     // of each row
+// The rows of a list. Each row keeps only its place in the loaded records;
+// its text is made when asked for, so a list of a million rows costs no
+// more than their places.
+class TransmissionRows {
+ public:
   LoadStatus status = LoadStatus::kLoaded;  // of the database the rows come from
+
+  std::size_t size() const { return shown_.size(); }
+  bool empty() const { return shown_.empty(); }
+  // The record row `row` shows.
+  std::string_view Record(std::size_t row) const { return shown_[row]; }
+  std::string Row(std::size_t row) const { return FormatRow(shown_[row]); }
+  std::string_view ElementId(std::size_t row) const;
+  // The first of the rows with the longest element ID: the widest row, but
+  // for the write mark, which may make another row three characters wider.
+  std::size_t WidestRow() const { return widest_; }
+  // The records the rows come from.
+  const RecordList& records() const { return records_; }
+  // Lists a record of records() with this ID as the next row.
+  void Add(std::string_view record, std::string_view id);
+
+ private:
+  friend TransmissionRows FilterRows(const RecordList& records, std::string_view filter);
+
+  RecordList records_;
+  std::vector<std::string_view> shown_;  // into the bytes of records_
+  std::size_t widest_ = 0;
+  std::size_t widest_id_ = 0;
 };
 
 // The rows of the records whose element ID contains the filter (ASCII case
 // ignored; "" shows all); of consecutive records with equal IDs only the
-// first is listed.
+// first is listed. Only the element IDs are read to choose the rows.
 TransmissionRows FilterRows(const RecordList& records, std::string_view filter);
 
 // Loads the workflow's database (which may tell the operator it is missing)
-// and returns its rows under the filter; `loaded` receives the records.
+// and returns its rows under the filter.
 TransmissionRows FillDBlist(const core::Context& context, const std::string& workflow_name,
-                            std::string_view filter, RecordList* loaded = nullptr);
+                            std::string_view filter);
 
 }  // namespace wfdesk::textdb
