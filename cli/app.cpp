@@ -120,15 +120,20 @@ bool IsAscii(std::string_view text) {
   return (bits & 0x8080808080808080u) == 0;
 }
 
-// Decoded as the window shows them, so a terminal sees the same text; in
-// large writes, as a list may have a million rows.
-void PrintRows(const textdb::TransmissionRows& rows) {
+// Prints the rows of the workflow's list as they are found, decoded as the
+// window shows them, so a terminal sees the same text; in large writes, as
+// a list may have a million rows. Returns how the database was found.
+textdb::LoadStatus PrintRows(const core::Context& context, const std::string& workflow,
+                             std::string_view filter) {
+  const textdb::WorkflowDatabase db = textdb::DatabaseOf(context, workflow);
+  textdb::LoadStatus status = textdb::LoadStatus::kLoaded;
+  const textdb::RecordList records = textdb::LoadTextDatabase(context, db.dbfile, &status);
   constexpr std::size_t kChunk = 1 << 20;
   std::string out;
   out.reserve(kChunk + 4096);
-  for (std::size_t i = 0; i < rows.size(); ++i) {
+  textdb::ForEachListedRecord(records, filter, [&out](std::string_view record, std::string_view) {
     const std::size_t start = out.size();
-    textdb::AppendRow(out, rows.Record(i));
+    textdb::AppendRow(out, record);
     if (!IsAscii(std::string_view(out).substr(start))) {
       const std::string row = core::AsUtf8(std::string_view(out).substr(start));
       out.replace(start, std::string::npos, row);
@@ -138,9 +143,10 @@ void PrintRows(const textdb::TransmissionRows& rows) {
       std::cout.write(out.data(), static_cast<std::streamsize>(out.size()));
       out.clear();
     }
-  }
+  });
   std::cout.write(out.data(), static_cast<std::streamsize>(out.size()));
   std::cout.flush();
+  return status;
 }
 
 int RecordsCommand(Installation& installation, const RecordsRequest& request) {
@@ -162,10 +168,9 @@ int RecordsCommand(Installation& installation, const RecordsRequest& request) {
   } else if (request.remove) {
     result = textdb::DeleteElementInDB(context, request.name, request.delete_id);
   } else {
-    const auto rows = textdb::FillDBlist(context, request.name, request.filter);
-    PrintRows(rows);
+    const textdb::LoadStatus status = PrintRows(context, request.name, request.filter);
     // A missing or unreadable database has been reported on standard error.
-    return rows.status == textdb::LoadStatus::kLoaded ? kSucceeded : kFailed;
+    return status == textdb::LoadStatus::kLoaded ? kSucceeded : kFailed;
   }
   if (!result.done) std::cerr << result.message << '\n';
   if (result.busy) return kBusy;

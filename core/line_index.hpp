@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -17,28 +16,26 @@ struct LineSpan {
 // `lines` the lines of text[from...], which must start a line.
 void IndexLines(std::string_view text, std::size_t from, std::vector<LineSpan>& lines);
 
+// The end of the line that holds `pos`: its first CR or LF, else the
+// text's size.
+std::size_t LineEndAt(std::string_view text, std::size_t pos);
+
+// Where the line after the line end at `end` starts: past CR LF, a lone CR
+// or a lone LF; the text's size after the last line.
+inline std::size_t AfterLineEnd(std::string_view text, std::size_t end) {
+  if (end >= text.size()) return text.size();
+  const bool crlf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
+  return end + (crlf ? 2 : 1);
+}
+
 // Calls visit(line) for each line of text[from...] as IndexLines splits
 // them, line ends left out, without keeping an index.
 template <typename Visit>
 void ForEachLine(std::string_view text, std::size_t from, Visit&& visit) {
-  if (from >= text.size()) return;
-  // Both searches run ahead with memchr and are renewed only when passed.
-  const auto next = [text](std::size_t pos, char c) {
-    const void* hit = std::memchr(text.data() + pos, c, text.size() - pos);
-    return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data())
-               : text.size();
-  };
-  std::size_t next_lf = next(from, '\n');
-  std::size_t next_cr = next(from, '\r');
-  std::size_t pos = from;
-  while (pos < text.size()) {
-    if (next_lf < pos) next_lf = next(pos, '\n');
-    if (next_cr < pos) next_cr = next(pos, '\r');
-    const std::size_t end = next_lf < next_cr ? next_lf : next_cr;
+  for (std::size_t pos = from; pos < text.size();) {
+    const std::size_t end = LineEndAt(text, pos);
     visit(text.substr(pos, end - pos));
-    if (end == text.size()) break;
-    pos = end + 1;
-    if (text[end] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
+    pos = AfterLineEnd(text, end);
   }
 }
 

@@ -28,14 +28,6 @@ bool MayHaveId(std::string_view record, std::string_view id) {
   return !record.empty() && (record.front() == id.front() || record.front() == kQuote);
 }
 
-// The length of the line end at `pos`: CR LF, a lone CR or a lone LF.
-std::size_t LineEndLength(std::string_view text, std::size_t pos) {
-  if (pos >= text.size()) return 0;
-  if (text[pos] == '\n') return 1;
-  if (text[pos] != '\r') return 0;
-  return pos + 1 < text.size() && text[pos + 1] == '\n' ? 2 : 1;
-}
-
 }  // namespace
 
 std::vector<std::string_view> StoredFields(std::string_view line) {
@@ -109,7 +101,7 @@ std::optional<RewrittenText> RewriteRecordPieces(std::string_view text, std::str
     result.Add(text.substr(copied, offset(record) - copied));
     copied = offset(record) + record.size();  // the line end goes with the rest
     if (!edit) {
-      copied += LineEndLength(text, copied);  // unless the record goes
+      copied = core::AfterLineEnd(text, copied);  // unless the record goes
       result.changed_ = true;
       return;
     }

@@ -1,9 +1,16 @@
 #include "textdb/transmission_list.hpp"
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "core/ascii.hpp"
+#include "core/line_index.hpp"
 
 #include "core/workflow_file.hpp"
 
@@ -24,43 +31,57 @@ bool ContainsIgnoringCase(std::string_view text, std::string_view lower_needle) 
   return false;
 }
 
-// Finds a lowered text in bytes without regard to ASCII case: the
-// Boyer-Moore-Horspool search over case-folded bytes, which looks at only a
-// fraction of the bytes, as grep does.
+// Finds a lowered text in bytes without regard to ASCII case. Where the
+// processor allows, sixteen places are tried at once by their first and
+// last byte, and only those that match both are compared in full.
 class FoldedSearch {
  public:
-  explicit FoldedSearch(std::string_view lower_needle) : needle_(lower_needle) {
-    const std::size_t m = needle_.size();
-    shift_.fill(m);
-    for (std::size_t i = 0; i + 1 < m; ++i) {
-      shift_[Byte(needle_[i])] = m - 1 - i;
-      shift_[Byte(core::UpperAscii(needle_[i]))] = m - 1 - i;
-    }
-  }
+  explicit FoldedSearch(std::string_view lower_needle) : needle_(lower_needle) {}
 
   // The first match at or after `from`, or the text's size.
   std::size_t Find(std::string_view text, std::size_t from) const {
     const std::size_t m = needle_.size();
-    for (std::size_t i = from + m - 1; i < text.size(); i += shift_[Byte(text[i])]) {
-      if (core::LowerAscii(text[i]) == needle_.back() && MatchesBefore(text, i + 1 - m)) {
-        return i + 1 - m;
+    if (m == 0 || text.size() < m) return text.size();
+    const std::size_t last_start = text.size() - m;
+    std::size_t at = from;
+#if defined(__SSE2__)
+    for (; at + 15 <= last_start; at += 16) {
+      for (unsigned hits = Candidates(text.data() + at); hits != 0; hits &= hits - 1) {
+        const std::size_t candidate = at + static_cast<std::size_t>(std::countr_zero(hits));
+        if (MatchesAt(text, candidate)) return candidate;
       }
+    }
+#endif
+    for (; at <= last_start; ++at) {
+      if (MatchesAt(text, at)) return at;
     }
     return text.size();
   }
 
  private:
-  static unsigned char Byte(char c) { return static_cast<unsigned char>(c); }
-  // Whether the needle but its last byte is at `at`.
-  bool MatchesBefore(std::string_view text, std::size_t at) const {
-    for (std::size_t k = 0; k + 1 < needle_.size(); ++k) {
+  bool MatchesAt(std::string_view text, std::size_t at) const {
+    for (std::size_t k = 0; k < needle_.size(); ++k) {
       if (core::LowerAscii(text[at + k]) != needle_[k]) return false;
     }
     return true;
   }
 
+#if defined(__SSE2__)
+  // A letter matches either case: the lower case bit is set before comparing.
+  static __m128i Equal(__m128i bytes, char lower) {
+    const char fold = lower >= 'a' && lower <= 'z' ? 0x20 : 0;
+    return _mm_cmpeq_epi8(_mm_or_si128(bytes, _mm_set1_epi8(fold)), _mm_set1_epi8(lower));
+  }
+  // The places among the sixteen at `p` whose first and last byte match.
+  unsigned Candidates(const char* p) const {
+    const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + needle_.size() - 1));
+    const __m128i both = _mm_and_si128(Equal(first, needle_.front()), Equal(last, needle_.back()));
+    return static_cast<unsigned>(_mm_movemask_epi8(both));
+  }
+#endif
+
   std::string_view needle_;
-  std::array<std::size_t, 256> shift_{};
 };
 
 bool IsLineEnd(char c) {
@@ -74,33 +95,12 @@ std::size_t LineStart(std::string_view text, std::size_t floor, std::size_t pos)
   return pos;
 }
 
-// The end of the line that holds `pos`: its first CR or LF, else the text's end.
-std::size_t LineEnd(std::string_view text, std::size_t pos) {
-  const char* from = text.data() + pos;
-  const void* lf = std::memchr(from, '\n', text.size() - pos);
-  const std::size_t limit =
-      lf ? std::size_t(static_cast<const char*>(lf) - from) : text.size() - pos;
-  const void* cr = std::memchr(from, '\r', limit);
-  return pos + (cr ? std::size_t(static_cast<const char*>(cr) - from) : limit);
+// Copies the text, cut to `width`, to the columns at `at`.
+void PutColumn(char* at, std::string_view text, std::size_t width) {
+  if (!text.empty()) std::memcpy(at, text.data(), std::min(text.size(), width));
 }
 
-// Where the next line starts after the line end at `end`.
-std::size_t NextLineStart(std::string_view text, std::size_t end) {
-  if (end >= text.size()) return text.size();
-  const bool crlf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
-  return end + (crlf ? 2 : 1);
-}
-
-void AppendPadded(std::string& out, std::string_view text, std::size_t width, bool keep_long) {
-  if (text.size() >= width) {
-    out.append(keep_long ? text : text.substr(0, width));
-  } else {
-    out.append(text);
-    out.append(width - text.size(), ' ');
-  }
-}
-
-constexpr const char* kGap = "   ";
+constexpr std::size_t kGap = 3;  // blanks between two columns
 
 }  // namespace
 
@@ -120,15 +120,23 @@ void AppendRow(std::string& out, std::string_view record) {
   // Fields 1 to 13 in one walk.
   std::array<std::string_view, kRecordFields> fields;
   RecordFieldViews(record, fields);
-  AppendPadded(out, fields[0], 20, true);
-  out += kGap;
-  AppendPadded(out, fields[5], 10, false);
-  out += kGap;
-  out += fields[12] == "0" ? "    " : "W";
-  out += kGap;
-  AppendPadded(out, fields[3], 20, false);
-  out += kGap;
-  AppendPadded(out, fields[2], 100, false);
+  const std::string_view id = fields[0];
+  const bool untagged = fields[12] == "0";
+  const std::size_t id_width = std::max<std::size_t>(id.size(), 20);
+  const std::size_t mark_width = untagged ? 4 : 1;
+  // Blanks first, then each column copied to its place.
+  const std::size_t start = out.size();
+  out.resize(start + id_width + mark_width + 10 + 20 + 100 + 4 * kGap, ' ');
+  char* column = out.data() + start;
+  PutColumn(column, id, id_width);
+  column += id_width + kGap;
+  PutColumn(column, fields[5], 10);
+  column += 10 + kGap;
+  if (!untagged) *column = 'W';
+  column += mark_width + kGap;
+  PutColumn(column, fields[3], 20);
+  column += 20 + kGap;
+  PutColumn(column, fields[2], 100);
 }
 
 std::string FormatRow(std::string_view record) {
@@ -153,49 +161,57 @@ void TransmissionRows::Add(std::string_view record, std::string_view id) {
 namespace {
 
 // Every record in turn, for the empty filter, which shows nearly all.
-void AddEveryRecord(const RecordList& records, TransmissionRows& rows) {
+void VisitEveryRecord(const RecordList& records, const ListedRecordVisit& visit) {
   // The previous ID starts as "", so a first record with an empty ID is not
   // listed.
   std::string_view previous_id;
   records.ForEachRecord([&](std::string_view record) {
     const std::string_view id = RecordFieldView(record, 1);
-    if (id != previous_id) rows.Add(record, id);
+    if (id != previous_id) visit(record, id);
     previous_id = id;
   });
 }
 
 // Only the records of the lines that hold the filter somewhere: the filter
 // is searched in the whole text, and the lines without it are never read.
-void AddFilteredRecords(std::string_view text, const std::string& needle, TransmissionRows& rows) {
+void VisitFilteredRecords(std::string_view text, const std::string& needle,
+                          const ListedRecordVisit& visit) {
   if (needle.find_first_of("\r\n") != std::string::npos) return;  // no ID holds a line end
   const FoldedSearch search(needle);
   std::size_t next = 0;               // a line start: the lines before it are done
   std::string_view next_previous_id;  // the ID of the line before `next`
   for (std::size_t hit = search.Find(text, 0); hit < text.size(); hit = search.Find(text, next)) {
     const std::size_t begin = LineStart(text, next, hit);
-    const std::size_t end = LineEnd(text, hit);
+    const std::size_t end = core::LineEndAt(text, hit);
     const std::string_view record = text.substr(begin, end - begin);
     const std::string_view id = RecordFieldView(record, 1);
     // A run of equal IDs is broken by any record, even a hidden one; a
     // record the search passed over does not hold the filter, so its ID
     // differs.
     const bool repeated = begin == next && id == next_previous_id;
-    if (!repeated && ContainsIgnoringCase(id, needle)) rows.Add(record, id);
-    next = NextLineStart(text, end);
+    if (!repeated && ContainsIgnoringCase(id, needle)) visit(record, id);
+    next = core::AfterLineEnd(text, end);
     next_previous_id = id;
   }
 }
 
 }  // namespace
 
+void ForEachListedRecord(const RecordList& records, std::string_view filter,
+                         const ListedRecordVisit& visit) {
+  if (filter.empty()) {
+    VisitEveryRecord(records, visit);
+  } else {
+    VisitFilteredRecords(records.text(), core::LowerAscii(filter), visit);
+  }
+}
+
 TransmissionRows FilterRows(const RecordList& records, std::string_view filter) {
   TransmissionRows result;
   result.records_ = records;
-  if (filter.empty()) {
-    AddEveryRecord(records, result);
-  } else {
-    AddFilteredRecords(records.text(), core::LowerAscii(filter), result);
-  }
+  ForEachListedRecord(records, filter, [&result](std::string_view record, std::string_view id) {
+    result.Add(record, id);
+  });
   return result;
 }
 

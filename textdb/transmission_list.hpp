@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,11 +50,10 @@ class TransmissionRows {
   std::size_t WidestRow() const { return widest_; }
   // The records the rows come from.
   const RecordList& records() const { return records_; }
-  // Lists a record of records() with this ID as the next row.
-  void Add(std::string_view record, std::string_view id);
 
  private:
   friend TransmissionRows FilterRows(const RecordList& records, std::string_view filter);
+  void Add(std::string_view record, std::string_view id);
 
   RecordList records_;
   std::vector<std::string_view> shown_;  // into the bytes of records_
@@ -65,6 +65,12 @@ class TransmissionRows {
 // ignored; "" shows all); of consecutive records with equal IDs only the
 // first is listed. Only the element IDs are read to choose the rows.
 TransmissionRows FilterRows(const RecordList& records, std::string_view filter);
+
+// Called with each record a list shows and its element ID.
+using ListedRecordVisit = std::function<void(std::string_view record, std::string_view id)>;
+// The records FilterRows lists, in order, without keeping them.
+void ForEachListedRecord(const RecordList& records, std::string_view filter,
+                         const ListedRecordVisit& visit);
 
 // Loads the workflow's database (which may tell the operator it is missing)
 // and returns its rows under the filter.
