@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -146,8 +149,41 @@ std::string FormatRow(std::string_view record) {
   return row;
 }
 
+TransmissionRows::Offsets::Offsets(Offsets&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)),
+      size_(std::exchange(other.size_, 0)),
+      capacity_(std::exchange(other.capacity_, 0)) {}
+
+TransmissionRows::Offsets& TransmissionRows::Offsets::operator=(Offsets&& other) noexcept {
+  std::swap(data_, other.data_);
+  std::swap(size_, other.size_);
+  std::swap(capacity_, other.capacity_);
+  return *this;
+}
+
+TransmissionRows::Offsets::~Offsets() {
+  std::free(data_);
+}
+
+void TransmissionRows::Offsets::push_back(std::size_t offset) {
+  if (size_ == capacity_) {
+    const std::size_t capacity = capacity_ == 0 ? 1024 : 2 * capacity_;
+    void* grown = std::realloc(data_, capacity * sizeof(std::size_t));
+    if (!grown) throw std::bad_alloc();
+    data_ = static_cast<std::size_t*>(grown);
+    capacity_ = capacity;
+  }
+  data_[size_++] = offset;
+}
+
+std::string_view TransmissionRows::Record(std::size_t row) const {
+  const std::string_view text = records_.text();
+  const std::size_t begin = shown_[row];
+  return text.substr(begin, core::LineEndAt(text, begin) - begin);
+}
+
 std::string_view TransmissionRows::ElementId(std::size_t row) const {
-  return RecordFieldView(shown_[row], 1);
+  return RecordFieldView(Record(row), 1);
 }
 
 void TransmissionRows::Add(std::string_view record, std::string_view id) {
@@ -155,13 +191,14 @@ void TransmissionRows::Add(std::string_view record, std::string_view id) {
     widest_id_ = id.size();
     widest_ = shown_.size();
   }
-  shown_.push_back(record);
+  shown_.push_back(static_cast<std::size_t>(record.data() - records_.text().data()));
 }
 
 namespace {
 
 // Every record in turn, for the empty filter, which shows nearly all.
-void VisitEveryRecord(const RecordList& records, const ListedRecordVisit& visit) {
+template <typename Visit>
+void VisitEveryRecord(const RecordList& records, Visit&& visit) {
   // The previous ID starts as "", so a first record with an empty ID is not
   // listed.
   std::string_view previous_id;
@@ -174,8 +211,8 @@ void VisitEveryRecord(const RecordList& records, const ListedRecordVisit& visit)
 
 // Only the records of the lines that hold the filter somewhere: the filter
 // is searched in the whole text, and the lines without it are never read.
-void VisitFilteredRecords(std::string_view text, const std::string& needle,
-                          const ListedRecordVisit& visit) {
+template <typename Visit>
+void VisitFilteredRecords(std::string_view text, const std::string& needle, Visit&& visit) {
   if (needle.find_first_of("\r\n") != std::string::npos) return;  // no ID holds a line end
   const FoldedSearch search(needle);
   std::size_t next = 0;               // a line start: the lines before it are done
@@ -195,10 +232,8 @@ void VisitFilteredRecords(std::string_view text, const std::string& needle,
   }
 }
 
-}  // namespace
-
-void ForEachListedRecord(const RecordList& records, std::string_view filter,
-                         const ListedRecordVisit& visit) {
+template <typename Visit>
+void VisitListedRecords(const RecordList& records, std::string_view filter, Visit&& visit) {
   if (filter.empty()) {
     VisitEveryRecord(records, visit);
   } else {
@@ -206,10 +241,17 @@ void ForEachListedRecord(const RecordList& records, std::string_view filter,
   }
 }
 
+}  // namespace
+
+void ForEachListedRecord(const RecordList& records, std::string_view filter,
+                         const ListedRecordVisit& visit) {
+  VisitListedRecords(records, filter, visit);
+}
+
 TransmissionRows FilterRows(const RecordList& records, std::string_view filter) {
   TransmissionRows result;
   result.records_ = records;
-  ForEachListedRecord(records, filter, [&result](std::string_view record, std::string_view id) {
+  VisitListedRecords(records, filter, [&result](std::string_view record, std::string_view id) {
     result.Add(record, id);
   });
   return result;

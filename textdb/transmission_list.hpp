@@ -40,10 +40,10 @@ class TransmissionRows {
   LoadStatus status = LoadStatus::kLoaded;  // of the database the rows come from
 
   std::size_t size() const { return shown_.size(); }
-  bool empty() const { return shown_.empty(); }
+  bool empty() const { return shown_.size() == 0; }
   // The record row `row` shows.
-  std::string_view Record(std::size_t row) const { return shown_[row]; }
-  std::string Row(std::size_t row) const { return FormatRow(shown_[row]); }
+  std::string_view Record(std::size_t row) const;
+  std::string Row(std::size_t row) const { return FormatRow(Record(row)); }
   std::string_view ElementId(std::size_t row) const;
   // The first of the rows with the longest element ID: the widest row, but
   // for the write mark, which may make another row three characters wider.
@@ -56,7 +56,26 @@ class TransmissionRows {
   void Add(std::string_view record, std::string_view id);
 
   RecordList records_;
-  std::vector<std::string_view> shown_;  // into the bytes of records_
+  // Where each row's record begins in the records' text: a growing array
+  // of numbers that a realloc may move without copying, as a list may have
+  // a million rows and each keystroke makes it anew.
+  class Offsets {
+   public:
+    Offsets() = default;
+    Offsets(Offsets&& other) noexcept;
+    Offsets& operator=(Offsets&& other) noexcept;
+    ~Offsets();
+    std::size_t size() const { return size_; }
+    std::size_t operator[](std::size_t i) const { return data_[i]; }
+    void push_back(std::size_t offset);
+
+   private:
+    std::size_t* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+  };
+
+  Offsets shown_;
   std::size_t widest_ = 0;
   std::size_t widest_id_ = 0;
 };
