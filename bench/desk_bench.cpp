@@ -1,12 +1,15 @@
 // The window's start-up with 1000 workflow files, and a 100 MB log in the log
-// view, each against reading the same files into memory. The start-up is
+// view, each against reading the same files into memory; one keystroke in
+// the filter of the transmission list over 1,000,000 records. The start-up is
 // measured as the operator sees it: in fresh processes, from starting the
 // program to its window shown, Qt's platform and fonts included.
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -37,7 +40,18 @@ struct BenchInstallation {
     if (!::mkdtemp(pattern.data())) std::abort();
     home = pattern;
     fs::create_directory(home + "/data");
-    std::ofstream(home + "/settings.ini") << "[SETTINGS]\r\ndata_dir=data\r\nlogfile=big.log\r\n";
+    std::ofstream(home + "/settings.ini")
+        << "[SETTINGS]\r\ndata_dir=data\r\nlogfile=big.log\r\ntextdb=million.csv\r\n";
+    std::ofstream records(home + "/million.csv", std::ios::binary);
+    char record[256];
+    for (int i = 0; i < 1000000; ++i) {
+      const int length = std::snprintf(
+          record, sizeof record,
+          "ID-%07d;2026-12-%02d;Invoice %07d to Alpenblick Hotel KG;ACK-%07d;EUR;%d.%02d;"
+          "UBL;ebi40;portal;ok;;;%d\r\n",
+          i, 1 + i % 28, i, i * 7 % 10000000, i % 5000, i % 100, i % 2);
+      records.write(record, length);
+    }
     for (int i = 0; i < 1000; ++i) {
       std::ofstream(home + "/data/wf" + std::to_string(i) + ".ini")
           << "[FILE]\r\ntype=qvworkflow\r\n[DEF]\r\nname=Workflow " << i << "\r\ntitle=Title " << i
@@ -194,6 +208,35 @@ void BM_Read100MBLog(benchmark::State& state) {
 }
 BENCHMARK(BM_Read100MBLog)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
+// Typing toggles between the filter and the filter one character shorter;
+// before any selection the list shows the settings' textdb file.
+void Keystrokes(benchmark::State& state, const QString& filter) {
+  Window window;
+  window.frm.FormLoad({});
+  window.frm.show();
+  window.frm.findChild<QAction*>("mnu_records_show")->trigger();
+  auto* box = window.frm.findChild<QLineEdit*>("text002");
+  const QString typed[] = {filter.chopped(1), filter};
+  std::size_t count = 0;
+  for (auto _ : state) {
+    box->setText(typed[count++ % 2]);
+    QApplication::processEvents();
+  }
+}
+
+void BM_FilterKeystrokeRare1M(benchmark::State& state) {
+  Keystrokes(state, "ID-0123456");
+}
+BENCHMARK(BM_FilterKeystrokeRare1M)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(8);
+
+void BM_FilterKeystrokeFrequent1M(benchmark::State& state) {
+  Keystrokes(state, "id-0");
+}
+BENCHMARK(BM_FilterKeystrokeFrequent1M)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(8);
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -209,6 +252,6 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf(
       "Targets: start-up to a shown window (median of fresh processes) at most 300 ms; the 100 MB "
-      "log at most 1000 ms.\n");
+      "log at most 1000 ms; a filter keystroke at 1M records under 100 ms.\n");
   return 0;
 }

@@ -1,6 +1,8 @@
 #include "cli/app.hpp"
 
 #include <CLI/CLI.hpp>
+#include <cstdint>
+#include <cstring>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -105,6 +107,48 @@ struct RecordsRequest {
   bool set = false, toggle = false, remove = false;
 };
 
+// Eight bytes at a time: the rows of a large list are mostly ASCII.
+bool IsAscii(std::string_view text) {
+  std::uint64_t bits = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    bits |= word;
+  }
+  for (; i < text.size(); ++i) bits |= static_cast<unsigned char>(text[i]);
+  return (bits & 0x8080808080808080u) == 0;
+}
+
+// Prints the rows of the workflow's list as they are found, decoded as the
+// window shows them, so a terminal sees the same text; in large writes, as
+// a list may have a million rows. Returns how the database was found.
+textdb::LoadStatus PrintRows(const core::Context& context, const std::string& workflow,
+                             std::string_view filter) {
+  const textdb::WorkflowDatabase db = textdb::DatabaseOf(context, workflow);
+  textdb::LoadStatus status = textdb::LoadStatus::kLoaded;
+  const textdb::RecordList records = textdb::LoadTextDatabase(context, db.dbfile, &status);
+  constexpr std::size_t kChunk = 1 << 20;
+  std::string out;
+  out.reserve(kChunk + 4096);
+  textdb::ForEachListedRecord(records, filter, [&out](std::string_view record, std::string_view) {
+    const std::size_t start = out.size();
+    textdb::AppendRow(out, record);
+    if (!IsAscii(std::string_view(out).substr(start))) {
+      const std::string row = core::AsUtf8(std::string_view(out).substr(start));
+      out.replace(start, std::string::npos, row);
+    }
+    out += '\n';
+    if (out.size() >= kChunk) {
+      std::cout.write(out.data(), static_cast<std::streamsize>(out.size()));
+      out.clear();
+    }
+  });
+  std::cout.write(out.data(), static_cast<std::streamsize>(out.size()));
+  std::cout.flush();
+  return status;
+}
+
 int RecordsCommand(Installation& installation, const RecordsRequest& request) {
   if (!installation.Open()) return kFailed;
   const auto& context = installation.context();
@@ -124,11 +168,9 @@ int RecordsCommand(Installation& installation, const RecordsRequest& request) {
   } else if (request.remove) {
     result = textdb::DeleteElementInDB(context, request.name, request.delete_id);
   } else {
-    const auto rows = textdb::FillDBlist(context, request.name, request.filter);
-    // Decoded as the window shows them, so a terminal sees the same text.
-    for (const auto& row : rows.rows) std::cout << core::AsUtf8(row) << '\n';
+    const textdb::LoadStatus status = PrintRows(context, request.name, request.filter);
     // A missing or unreadable database has been reported on standard error.
-    return rows.status == textdb::LoadStatus::kLoaded ? kSucceeded : kFailed;
+    return status == textdb::LoadStatus::kLoaded ? kSucceeded : kFailed;
   }
   if (!result.done) std::cerr << result.message << '\n';
   if (result.busy) return kBusy;

@@ -341,4 +341,17 @@ std::string AbsolutePath(const std::string& path, const std::string& home) {
   return home + kPathSeparator + path;
 }
 
+FileResult ReadSharedFileContent(const std::string& path, std::shared_ptr<const FileBytes>& bytes) {
+  auto file = std::make_shared<FileBytes>();
+  if (auto read = platform::ReadFileBytes(path, file->bytes_); !read) return read;
+  bytes = std::move(file);
+  return FileResult::Ok();
+}
+
+FileResult ReplaceFilePieces(const std::string& path, const std::vector<std::string_view>& pieces) {
+  const auto info = platform::Inspect(path);
+  if (info.exists && info.read_only) return FileResult::Failed(Reason("lg_mesg_file003", {path}));
+  return platform::ReplaceFilePieces(path, pieces);
+}
+
 }  // namespace wfdesk::core

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -157,5 +158,30 @@ std::string FileNameOf(const std::string& path);
 // anything else (the empty path included) is put behind the installation
 // folder and "/".
 std::string AbsolutePath(const std::string& path, const std::string& home);
+
+// A file's bytes, read once and shared by whoever indexes them. They are a
+// copy, not a mapping: another program that cuts the file short in place
+// cannot pull the bytes away from under the reader.
+class FileBytes {
+ public:
+  FileBytes() = default;
+  explicit FileBytes(std::string bytes) : bytes_(std::move(bytes)) {}
+  FileBytes(const FileBytes&) = delete;
+  FileBytes& operator=(const FileBytes&) = delete;
+
+  std::string_view view() const { return bytes_; }
+
+ private:
+  friend FileResult ReadSharedFileContent(const std::string& path,
+                                          std::shared_ptr<const FileBytes>& bytes);
+  std::string bytes_;
+};
+
+// The whole file as ReadFileContent gives it, to be shared without copies.
+FileResult ReadSharedFileContent(const std::string& path, std::shared_ptr<const FileBytes>& bytes);
+
+// WriteTextFile replacing the file with the pieces one after the other, so
+// that a large new content that is mostly old bytes is never joined.
+FileResult ReplaceFilePieces(const std::string& path, const std::vector<std::string_view>& pieces);
 
 }  // namespace wfdesk::core

@@ -54,6 +54,8 @@ FileResult AppendFileBytes(const std::string& path, std::string_view bytes);
 // Replaces the whole file atomically: a temporary file in the same folder is
 // written, flushed and renamed over the old one, which keeps its permissions.
 FileResult ReplaceFileBytes(const std::string& path, std::string_view bytes);
+// ReplaceFileBytes with the new content given as pieces, written in order.
+FileResult ReplaceFilePieces(const std::string& path, const std::vector<std::string_view>& pieces);
 
 FileResult RemoveFile(const std::string& path);
 

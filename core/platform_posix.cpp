@@ -333,6 +333,10 @@ FileResult AppendFileBytes(const std::string& path, std::string_view bytes) {
 }
 
 FileResult ReplaceFileBytes(const std::string& path, std::string_view bytes) {
+  return ReplaceFilePieces(path, {bytes});
+}
+
+FileResult ReplaceFilePieces(const std::string& path, const std::vector<std::string_view>& pieces) {
   if (path.empty()) return FileResult::Failed(Reason("lg_mesg_sys006", {}));
   const std::string target = ResolvedTarget(path);
   std::string temp;
@@ -341,7 +345,11 @@ FileResult ReplaceFileBytes(const std::string& path, std::string_view bytes) {
   struct stat old {};
   if (::stat(target.c_str(), &old) == 0) (void)::fchmod(fd.get(), old.st_mode & 07777);
   int error = 0;
-  if (!WriteAll(fd.get(), bytes, error) || ::fsync(fd.get()) != 0 || ::close(fd.release()) != 0) {
+  bool written = true;
+  for (std::size_t i = 0; written && i < pieces.size(); ++i) {
+    written = WriteAll(fd.get(), pieces[i], error);
+  }
+  if (!written || ::fsync(fd.get()) != 0 || ::close(fd.release()) != 0) {
     if (error == 0) error = errno;
     ::unlink(temp.c_str());
     return Failed("lg_mesg_sys005", path, error);

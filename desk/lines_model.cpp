@@ -9,6 +9,8 @@ void LinesModel::Reset(std::string text) {
   beginResetModel();
   text_ = std::move(text);
   lines_.clear();
+  row_ = nullptr;
+  row_count_ = 0;
   longest_ = -1;
   core::IndexLines(text_, 0, lines_);
   NoteLongest(0);
@@ -79,14 +81,15 @@ void LinesModel::NoteLongest(std::size_t from) {
   }
 }
 
-void LinesModel::SetRows(const std::vector<std::string>& rows) {
+void LinesModel::SetRows(std::size_t count, RowBytes row, int longest) {
   path_.clear();
-  std::string text;
-  for (const auto& row : rows) {
-    text += row;
-    text += '\n';
-  }
-  Reset(std::move(text));
+  beginResetModel();
+  text_.clear();
+  lines_.clear();
+  row_ = std::move(row);
+  row_count_ = row_ ? count : 0;
+  longest_ = row_count_ > 0 ? longest : -1;
+  endResetModel();
 }
 
 void LinesModel::Clear() {
@@ -95,17 +98,20 @@ void LinesModel::Clear() {
 }
 
 std::string LinesModel::LineBytes(int row) const {
-  if (row < 0 || row >= static_cast<int>(lines_.size())) return {};
+  if (row < 0 || row >= rowCount()) return {};
+  if (row_) return row_(std::size_t(row));
   return text_.substr(lines_[std::size_t(row)].begin, lines_[std::size_t(row)].length);
 }
 
 int LinesModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(lines_.size());
+  if (parent.isValid()) return 0;
+  return static_cast<int>(row_ ? row_count_ : lines_.size());
 }
 
 QVariant LinesModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.row() >= static_cast<int>(lines_.size())) return {};
+  if (!index.isValid() || index.row() >= rowCount()) return {};
   if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
+  if (row_) return DecodeAuto(row_(std::size_t(index.row())));
   const core::LineSpan span = lines_[std::size_t(index.row())];
   return DecodeAuto(std::string_view(text_).substr(span.begin, span.length));
 }

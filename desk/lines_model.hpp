@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,8 @@ namespace wfdesk::desk {
 
 // The lines of a file (or of a list of rows) for a list view. The text is
 // kept once as bytes with an index of its lines; a line is decoded only when
-// the view shows it, so a log of 100 MB loads in well under a second.
+// the view shows it, so a log of 100 MB loads in well under a second. Rows
+// are made only when shown as well.
 class LinesModel : public QAbstractListModel {
   Q_OBJECT
 
@@ -23,7 +25,11 @@ class LinesModel : public QAbstractListModel {
   // the new bytes; loads it anew when it has shrunk or is gone. Returns
   // whether the list changed.
   bool FollowFile();
-  void SetRows(const std::vector<std::string>& rows);
+  // The bytes of row i, for i below the count given with them.
+  using RowBytes = std::function<std::string(std::size_t row)>;
+  // Shows `count` rows, each made when needed; `longest` is the row with the
+  // most bytes, -1 for none.
+  void SetRows(std::size_t count, RowBytes row, int longest);
   void Clear();
 
   const std::string& path() const { return path_; }
@@ -45,6 +51,8 @@ class LinesModel : public QAbstractListModel {
   std::string identity_;
   std::string text_;
   std::vector<core::LineSpan> lines_;
+  RowBytes row_;  // rows made when shown, in place of the lines
+  std::size_t row_count_ = 0;
   int longest_ = -1;
 };
 

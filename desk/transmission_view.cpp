@@ -98,7 +98,7 @@ void TransmissionView::Show(bool show) {
                      : list->parentWidget()->font());
   list->SetHeading(show ? ColumnHeading() : QString());
   Choose("");
-  row_ids_.clear();
+  rows_ = std::make_shared<const textdb::TransmissionRows>();
   if (show) {
     FillDBlist();
     list->scrollToTop();
@@ -110,24 +110,34 @@ void TransmissionView::Show(bool show) {
 
 void TransmissionView::FillDBlist() {
   const std::string filter = filter_->text().toStdString();
-  const textdb::TransmissionRows rows = textdb::FillDBlist(context_, workflow_, filter, &records_);
-  row_ids_ = rows.element_ids;
+  // The model shares the rows, so a row it asks for is always of the rows it shows.
+  const auto rows = std::make_shared<const textdb::TransmissionRows>(
+      textdb::FillDBlist(context_, workflow_, filter));
+  rows_ = rows;
   const std::string chosen = chosen_;
-  controls_.rows->SetRows(rows.rows);
+  controls_.rows->SetRows(
+      rows->size(), [rows](std::size_t row) { return rows->Row(row); },
+      rows->empty() ? -1 : static_cast<int>(rows->WidestRow()));
   // The chosen element stays chosen while a row shows it.
-  const auto found = std::find(row_ids_.begin(), row_ids_.end(), chosen);
-  if (found == row_ids_.end()) {
+  const int row = chosen.empty() ? -1 : RowOf(chosen);
+  if (row < 0) {
     Choose("");
     return;
   }
-  const int row = static_cast<int>(found - row_ids_.begin());
   controls_.list->setCurrentIndex(controls_.rows->index(row));
   Choose(chosen);
 }
 
+int TransmissionView::RowOf(const std::string& element) const {
+  for (std::size_t row = 0; row < rows_->size(); ++row) {
+    if (rows_->ElementId(row) == element) return static_cast<int>(row);
+  }
+  return -1;
+}
+
 void TransmissionView::ChooseRow(int row) {
-  const bool valid = row >= 0 && row < static_cast<int>(row_ids_.size());
-  Choose(valid ? row_ids_[std::size_t(row)] : std::string());
+  const bool valid = row >= 0 && std::size_t(row) < rows_->size();
+  Choose(valid ? std::string(rows_->ElementId(std::size_t(row))) : std::string());
 }
 
 void TransmissionView::Choose(const std::string& element) {
@@ -151,16 +161,17 @@ void TransmissionView::EditRecord() {
   const std::string element = chosen_;
   if (element.empty()) return;
   textdb::RecordChange current;
-  for (std::size_t i = 0; i < records_.size(); ++i) {
-    if (records_.IsSkipped(i)) continue;
-    const std::string_view record = records_.Record(i);
+  const textdb::RecordList& records = rows_->records();
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    if (records.IsSkipped(i)) continue;
+    const std::string_view record = records.Record(i);
     if (textdb::RecordFieldView(record, 1) != element) continue;
     current = {textdb::GetRecordField(record, 6), textdb::GetRecordField(record, 4),
                textdb::GetRecordField(record, 13)};
     break;
   }
   auto* dialog =
-      new RecordDialog(DecodeAuto(element), current, DetectEncoding(records_.text()),
+      new RecordDialog(DecodeAuto(element), current, DetectEncoding(records.text()),
                        context_.settings.language, context_.person, controls_.list->window());
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   connect(dialog, &QDialog::accepted, this, [this, dialog, element] {

@@ -1,11 +1,12 @@
 #pragma once
 
 #include <QObject>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/context.hpp"
-#include "textdb/records.hpp"
+#include "textdb/transmission_list.hpp"
 
 class QAction;
 class QLabel;
@@ -61,6 +62,8 @@ class TransmissionView : public QObject {
   void BuildMenu();
   void Choose(const std::string& element);
   void ChooseRow(int row);
+  // The first row that shows the element, -1 for none.
+  int RowOf(const std::string& element) const;
   void UpdateActions();
   QString ColumnHeading() const;
   void AfterRecordAction(const textdb::ActionResult& result);
@@ -76,9 +79,10 @@ class TransmissionView : public QObject {
 
   std::string workflow_;
   bool showing_ = false;
-  std::string chosen_;                // the element ID in lblEID
-  textdb::RecordList records_;        // the database last loaded
-  std::vector<std::string> row_ids_;  // the element ID of each row
+  std::string chosen_;  // the element ID in lblEID
+  // The rows shown, with the database last loaded.
+  std::shared_ptr<const textdb::TransmissionRows> rows_ =
+      std::make_shared<const textdb::TransmissionRows>();
 };
 
 }  // namespace wfdesk::desk

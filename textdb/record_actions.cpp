@@ -43,11 +43,10 @@ ActionResult Busy(const core::Context& context, const std::string& path) {
 }
 
 // Stores the new content: an emptied database is removed.
-ActionResult Store(const std::string& path, const std::string& old_text,
-                   const std::string& new_text) {
-  if (new_text == old_text) return ActionResult::Done();
-  const core::FileResult stored = new_text.empty() ? core::DeleteFileIfListed(path)
-                                                   : core::WriteTextFile(path, new_text, false);
+ActionResult Store(const std::string& path, const RewrittenText& text) {
+  if (!text.changed()) return ActionResult::Done();
+  const core::FileResult stored = text.size() == 0 ? core::DeleteFileIfListed(path)
+                                                   : core::ReplaceFilePieces(path, text.pieces());
   return stored ? ActionResult::Done() : ActionResult::NotDone(stored.error);
 }
 
@@ -69,9 +68,9 @@ ActionResult ChangeUnderLock(const core::Context& context, const std::string& pa
     case LoadStatus::kUnreadable:
       return ActionResult::NotDone(error);
   }
-  const std::optional<std::string> rewritten = RewriteRecords(records.text(), id, edit);
+  const std::optional<RewrittenText> rewritten = RewriteRecordPieces(records.text(), id, edit);
   if (!rewritten) return NotFound(context, id, path);
-  return Store(path, records.text(), *rewritten);
+  return Store(path, *rewritten);
 }
 
 ActionResult Change(const core::Context& context, const std::string& workflow_name,

@@ -1,6 +1,7 @@
 #include "textdb/record_rewrite.hpp"
 
 #include <algorithm>
+#include <deque>
 
 #include "core/line_index.hpp"
 #include "textdb/records.hpp"
@@ -18,6 +19,13 @@ std::string Closed(std::string_view last) {
   if (last.empty() || last.front() != kQuote) return std::string(last);
   const std::string_view value = last.size() >= 2 ? last.substr(1, last.size() - 2) : "";
   return kQuote + std::string(value) + kQuote;
+}
+
+// Whether the record may have the ID, judged by its first byte: most
+// records are passed over without reading a field.
+bool MayHaveId(std::string_view record, std::string_view id) {
+  if (id.empty()) return true;
+  return !record.empty() && (record.front() == id.front() || record.front() == kQuote);
 }
 
 }  // namespace
@@ -66,29 +74,51 @@ std::string EditRecord(std::string_view record, const std::vector<FieldValue>& v
   return line;
 }
 
-std::optional<std::string> RewriteRecords(std::string_view text, std::string_view id,
-                                          const RecordEdit* edit) {
-  std::vector<core::LineSpan> lines;
-  core::IndexLines(text, 0, lines);
-  std::string result;
+void RewrittenText::Add(std::string_view piece) {
+  if (piece.empty()) return;
+  pieces_.push_back(piece);
+  size_ += piece.size();
+}
+
+std::string RewrittenText::Joined() const {
+  std::string text;
+  text.reserve(size_);
+  for (const std::string_view piece : pieces_) text += piece;
+  return text;
+}
+
+std::optional<RewrittenText> RewriteRecordPieces(std::string_view text, std::string_view id,
+                                                 const RecordEdit* edit) {
+  RewrittenText result;
   std::size_t copied = 0;  // text before this offset is in the result
   bool found = false;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::string_view record = text.substr(lines[i].begin, lines[i].length);
-    if (RecordFieldView(record, kElementIdField) != id) continue;
-    if (!found) result.reserve(text.size() + 64);
+  const auto offset = [text](std::string_view part) {
+    return static_cast<std::size_t>(part.data() - text.data());
+  };
+  core::ForEachLine(text, 0, [&](std::string_view record) {
+    if (!MayHaveId(record, id) || RecordFieldView(record, kElementIdField) != id) return;
     found = true;
-    result.append(text.substr(copied, lines[i].begin - copied));
-    if (edit) {
-      result += EditRecord(record, (*edit)(record));
-      copied = lines[i].begin + lines[i].length;  // the line end goes with the rest
-    } else {
-      copied = i + 1 < lines.size() ? lines[i + 1].begin : text.size();
+    result.Add(text.substr(copied, offset(record) - copied));
+    copied = offset(record) + record.size();  // the line end goes with the rest
+    if (!edit) {
+      copied = core::AfterLineEnd(text, copied);  // unless the record goes
+      result.changed_ = true;
+      return;
     }
-  }
+    const std::string& line = result.edited_.emplace_back(EditRecord(record, (*edit)(record)));
+    result.changed_ = result.changed_ || line != record;
+    result.Add(line);
+  });
   if (!found) return std::nullopt;
-  result.append(text.substr(copied));
+  result.Add(text.substr(copied));
   return result;
+}
+
+std::optional<std::string> RewriteRecords(std::string_view text, std::string_view id,
+                                          const RecordEdit* edit) {
+  const std::optional<RewrittenText> rewritten = RewriteRecordPieces(text, id, edit);
+  if (!rewritten) return std::nullopt;
+  return rewritten->Joined();
 }
 
 }  // namespace wfdesk::textdb

@@ -4,6 +4,7 @@
 // stays as it was, byte for byte: other lines, every line end, a missing
 // final line end, and the fields of a record that are not changed.
 
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -40,9 +41,34 @@ std::string StoredValue(std::string_view value);
 // bytes, fields after the 13th included.
 std::string EditRecord(std::string_view record, const std::vector<FieldValue>& values);
 
+// The database text after a change: the old bytes around the changed
+// records, which are not copied, and the changed records.
+class RewrittenText {
+ public:
+  const std::vector<std::string_view>& pieces() const { return pieces_; }
+  std::size_t size() const { return size_; }
+  // Whether the text differs from the old one.
+  bool changed() const { return changed_; }
+  std::string Joined() const;
+
+ private:
+  friend std::optional<RewrittenText> RewriteRecordPieces(std::string_view text,
+                                                          std::string_view id,
+                                                          const RecordEdit* edit);
+  void Add(std::string_view piece);
+
+  std::deque<std::string> edited_;  // stays in place while pieces point into it
+  std::vector<std::string_view> pieces_;
+  std::size_t size_ = 0;
+  bool changed_ = false;
+};
+
 // The database text with every record whose element ID is `id` edited, or
 // removed with its line end when `edit` is null; nullopt when no record
-// has the ID.
+// has the ID. The pieces point into `text`, which must outlive them.
+std::optional<RewrittenText> RewriteRecordPieces(std::string_view text, std::string_view id,
+                                                 const RecordEdit* edit);
+// The same text joined.
 std::optional<std::string> RewriteRecords(std::string_view text, std::string_view id,
                                           const RecordEdit* edit);
 

@@ -1,37 +1,62 @@
 #include "textdb/records.hpp"
 
+#include <bit>
+#include <mutex>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "core/files.hpp"
 #include "core/language.hpp"
 #include "core/settings.hpp"
 
 namespace wfdesk::textdb {
 
+struct RecordList::Loaded {
+  std::shared_ptr<const core::FileBytes> bytes;
+  std::once_flag indexed;
+  std::vector<core::LineSpan> lines;
+};
+
 RecordList RecordList::FromFileContent(std::string content) {
+  return FromFileBytes(std::make_shared<const core::FileBytes>(std::move(content)));
+}
+
+RecordList RecordList::FromFileBytes(std::shared_ptr<const core::FileBytes> bytes) {
   RecordList list;
-  list.blank_ = false;
-  list.text_ = std::move(content);
-  core::IndexLines(list.text_, 0, list.lines_);
+  list.loaded_ = std::make_shared<Loaded>();
+  list.loaded_->bytes = std::move(bytes);
   return list;
 }
 
+const std::vector<core::LineSpan>& RecordList::Lines() const {
+  std::call_once(loaded_->indexed, [this] { core::IndexLines(text(), 0, loaded_->lines); });
+  return loaded_->lines;
+}
+
+std::string_view RecordList::text() const {
+  return loaded_ ? loaded_->bytes->view() : std::string_view();
+}
+
 std::size_t RecordList::size() const {
-  if (blank_) return 1;
-  return lines_.empty() ? 0 : lines_.size() + 1;
+  if (!loaded_) return 1;
+  return Lines().empty() ? 0 : Lines().size() + 1;
 }
 
 std::string RecordList::Entry(std::size_t i) const {
-  if (blank_) return " ";
-  if (i >= lines_.size()) return "";
+  if (!loaded_) return " ";
+  if (i >= Lines().size()) return "";
   return std::to_string(i) + kSeparator + std::string(Record(i));
 }
 
 bool RecordList::IsSkipped(std::size_t i) const {
-  return blank_ || i >= lines_.size();
+  return !loaded_ || i >= Lines().size();
 }
 
 std::string_view RecordList::Record(std::size_t i) const {
   if (IsSkipped(i)) return {};
-  return std::string_view(text_).substr(lines_[i].begin, lines_[i].length);
+  return text().substr(Lines()[i].begin, Lines()[i].length);
 }
 
 LoadStatus ReadTextDatabase(const std::string& path, RecordList& records, std::string& error) {
@@ -39,13 +64,13 @@ LoadStatus ReadTextDatabase(const std::string& path, RecordList& records, std::s
     records = RecordList();
     return LoadStatus::kMissing;
   }
-  std::string content;
-  if (const auto read = core::ReadFileContent(path, content); !read) {
+  std::shared_ptr<const core::FileBytes> content;
+  if (const auto read = core::ReadSharedFileContent(path, content); !read) {
     records = RecordList();
     error = read.error;
     return LoadStatus::kUnreadable;
   }
-  records = RecordList::FromFileContent(std::move(content));
+  records = RecordList::FromFileBytes(std::move(content));
   return LoadStatus::kLoaded;
 }
 
@@ -72,54 +97,120 @@ RecordList LoadTextDatabase(const core::Context& context, const std::string& pat
 
 namespace {
 
-// The line with positions counted from 1, as the field walk counts them.
-struct Positions {
-  std::string_view line;
-  long length() const { return static_cast<long>(line.size()); }
-  char At(long pos) const {
-    return pos >= 1 && pos <= length() ? line[std::size_t(pos - 1)] : '\0';
+// The fields of a line one after the other. A field in double quotes ends
+// at the first double quote that the separator follows (else the line's
+// last character is taken for its closing quote); any other field ends at
+// the next separator.
+class FieldWalk {
+ public:
+  FieldWalk(std::string_view line, char separator) : line_(line), separator_(separator) {}
+
+  // Steps to the next field; false when the line has no further field.
+  bool Next() {
+    if (started_) {
+      // Past the last character, or with no separator after the field's
+      // end, there is no further field.
+      if (begin_ + 1 >= line_.size()) return false;
+      const std::size_t separator = FindSeparator(resume_);
+      if (separator == line_.size()) return false;
+      begin_ = separator + 1;
+    }
+    started_ = true;
+    const char first = begin_ < line_.size() ? line_[begin_] : '\0';
+    if (first == '"') {
+      const std::size_t quote = FindClosingQuote(begin_ + 1);
+      field_ = quote > begin_ + 1 ? line_.substr(begin_ + 1, quote - begin_ - 1) : "";
+      resume_ = quote;
+    } else if (first == separator_) {
+      field_ = "";
+      resume_ = begin_;
+    } else {
+      resume_ = begin_ < line_.size() ? FindSeparator(begin_ + 1) : line_.size();
+      field_ = begin_ < line_.size() ? line_.substr(begin_, resume_ - begin_) : "";
+    }
+    return true;
   }
-  // First position of `what` at or after `from`, or 0.
-  long Find(long from, std::string_view what) const {
-    if (from < 1) from = 1;
-    if (from > length()) return 0;
-    const auto hit = line.find(what, std::size_t(from - 1));
-    return hit == std::string_view::npos ? 0 : static_cast<long>(hit) + 1;
+
+  std::string_view Field() const { return field_; }
+
+ private:
+  // The first separator at or after `from`, else the line's size. Fields
+  // are short: a loop beats a library search here.
+  std::size_t FindSeparator(std::size_t from) const {
+    while (from < line_.size() && line_[from] != separator_) ++from;
+    return from;
   }
-  std::string_view Mid(long pos, long count) const {
-    if (count <= 0 || pos > length()) return {};
-    return line.substr(std::size_t(pos - 1), std::size_t(count));
+  // The first double quote at or after `from` that the separator follows,
+  // else the line's last character.
+  std::size_t FindClosingQuote(std::size_t from) const {
+    for (; from + 1 < line_.size(); ++from) {
+      if (line_[from] == '"' && line_[from + 1] == separator_) return from;
+    }
+    return line_.size() - 1;
   }
+
+  std::string_view line_;
+  char separator_;
+  std::size_t begin_ = 0;   // where the field starts
+  std::size_t resume_ = 0;  // where the search for the next separator starts
+  std::string_view field_;
+  bool started_ = false;
 };
 
 }  // namespace
 
 std::string_view RecordFieldView(std::string_view line, int n, char separator) {
   if (n < 1) return {};
-  const Positions text{line};
-  const std::string_view sep(&separator, 1);
-  const std::string closing = std::string("\"") + separator;
-  long s = 1, e = 0;
-  bool quoted = false;
+  FieldWalk walk(line, separator);
   for (int i = 1; i <= n; ++i) {
-    if (i > 1) {
-      if (s >= text.length()) return {};  // the line has no field i
-      const long next = text.Find(e, sep);
-      if (next == 0) return {};
-      s = next + 1;
-    }
-    quoted = text.At(s) == '"';
-    if (quoted) {
-      e = text.Find(s + 1, closing);
-      if (e == 0) e = text.length();
-    } else if (text.At(s) == separator) {
-      e = s;
-    } else {
-      e = text.Find(s + 1, sep);
-      if (e == 0) e = text.length() + 1;
+    if (!walk.Next()) return {};
+  }
+  return walk.Field();
+}
+
+namespace {
+
+#if defined(__SSE2__)
+// The fields of a line without double quotes, which split at every
+// separator, sixteen bytes looked at a time; false when a double quote
+// comes before the last field wanted.
+bool SplitUnquoted(std::string_view line, std::span<std::string_view> fields, char separator) {
+  std::size_t field = 0;
+  std::size_t start = 0;
+  const auto take = [&](std::size_t end) {
+    fields[field++] = line.substr(start, end - start);
+    start = end + 1;
+  };
+  std::size_t at = 0;
+  for (; at + 16 <= line.size() && field < fields.size(); at += 16) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + at));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('"'))) != 0) return false;
+    auto ends =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(separator))));
+    for (; ends != 0 && field < fields.size(); ends &= ends - 1) {
+      take(at + static_cast<std::size_t>(std::countr_zero(ends)));
     }
   }
-  return quoted ? text.Mid(s + 1, e - s - 1) : text.Mid(s, e - s);
+  for (; at < line.size() && field < fields.size(); ++at) {
+    if (line[at] == '"') return false;
+    if (line[at] == separator) take(at);
+  }
+  if (field < fields.size()) fields[field++] = line.substr(start);
+  for (; field < fields.size(); ++field) fields[field] = {};
+  return true;
+}
+#endif
+
+}  // namespace
+
+void RecordFieldViews(std::string_view line, std::span<std::string_view> fields, char separator) {
+#if defined(__SSE2__)
+  if (SplitUnquoted(line, fields, separator)) return;
+#endif
+  FieldWalk walk(line, separator);
+  std::size_t i = 0;
+  for (; i < fields.size() && walk.Next(); ++i) fields[i] = walk.Field();
+  for (; i < fields.size(); ++i) fields[i] = {};
 }
 
 std::string GetRecordField(std::string_view line, int n, char separator) {

@@ -3,11 +3,14 @@
 // The transmission database: a text file with one record per line and the
 // fields of a record separated by ";".
 
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/context.hpp"
+#include "core/files.hpp"
 #include "core/line_index.hpp"
 
 namespace wfdesk::textdb {
@@ -18,13 +21,15 @@ inline constexpr int kRecordFields = 13;
 // The numbered lines of the database last loaded. Entry i of a loaded file
 // is "i;" and line i; after the lines comes one empty entry. A missing file
 // (and the start) gives one entry holding a single blank; an empty file no
-// entries. Consumers skip "" and " ". The file's bytes are kept once.
+// entries. Consumers skip "" and " ". The file's bytes are kept once, shared
+// by the copies of a list; its lines are indexed only when first numbered.
 class RecordList {
  public:
   // One entry holding a single blank.
   RecordList() = default;
   // The entries of a file's content.
   static RecordList FromFileContent(std::string content);
+  static RecordList FromFileBytes(std::shared_ptr<const core::FileBytes> bytes);
 
   std::size_t size() const;
   // The entry as text, line number first.
@@ -33,13 +38,20 @@ class RecordList {
   bool IsSkipped(std::size_t i) const;
   // The line of a record entry, without its number.
   std::string_view Record(std::size_t i) const;
-  // The whole file as loaded.
-  const std::string& text() const { return text_; }
+  // The whole file as loaded; "" for the one-blank list.
+  std::string_view text() const;
+  // Calls visit(record) for the line of each record entry in order, without
+  // numbering them.
+  template <typename Visit>
+  void ForEachRecord(Visit&& visit) const {
+    if (loaded_) core::ForEachLine(text(), 0, visit);
+  }
 
  private:
-  bool blank_ = true;
-  std::string text_;
-  std::vector<core::LineSpan> lines_;
+  struct Loaded;
+  const std::vector<core::LineSpan>& Lines() const;
+
+  std::shared_ptr<Loaded> loaded_;  // null for the one-blank list
 };
 
 enum class LoadStatus { kLoaded, kMissing, kUnreadable };
@@ -62,6 +74,10 @@ std::string DatabasePath(const core::Context& context, const std::string& path);
 // pair it runs to the end of the line, whose last character is taken for the
 // closing quote. "" for n below 1 and for a field the line does not have.
 std::string_view RecordFieldView(std::string_view line, int n, char separator = kSeparator);
+// Fields 1 to fields.size() of a line in one walk, as RecordFieldView reads
+// them; "" for those the line does not have.
+void RecordFieldViews(std::string_view line, std::span<std::string_view> fields,
+                      char separator = kSeparator);
 std::string GetRecordField(std::string_view line, int n, char separator = kSeparator);
 
 // The text cut or padded with blanks to `width` characters; with keep_long a

@@ -1,5 +1,19 @@
 #include "textdb/transmission_list.hpp"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "core/ascii.hpp"
+#include "core/line_index.hpp"
 
 #include "core/workflow_file.hpp"
 
@@ -7,18 +21,89 @@ namespace wfdesk::textdb {
 
 namespace {
 
-bool ContainsIgnoringCase(std::string_view text, const std::string& lower_needle) {
+bool ContainsIgnoringCase(std::string_view text, std::string_view lower_needle) {
   if (lower_needle.empty()) return true;
   if (text.size() < lower_needle.size()) return false;
+  const char first = lower_needle.front();
   for (std::size_t start = 0; start + lower_needle.size() <= text.size(); ++start) {
-    std::size_t i = 0;
+    if (core::LowerAscii(text[start]) != first) continue;
+    std::size_t i = 1;
     while (i < lower_needle.size() && core::LowerAscii(text[start + i]) == lower_needle[i]) ++i;
     if (i == lower_needle.size()) return true;
   }
   return false;
 }
 
-constexpr const char* kGap = "   ";
+// Finds a lowered text in bytes without regard to ASCII case. Where the
+// processor allows, sixteen places are tried at once by their first and
+// last byte, and only those that match both are compared in full.
+class FoldedSearch {
+ public:
+  explicit FoldedSearch(std::string_view lower_needle) : needle_(lower_needle) {}
+
+  // The first match at or after `from`, or the text's size.
+  std::size_t Find(std::string_view text, std::size_t from) const {
+    const std::size_t m = needle_.size();
+    if (m == 0 || text.size() < m) return text.size();
+    const std::size_t last_start = text.size() - m;
+    std::size_t at = from;
+#if defined(__SSE2__)
+    for (; at + 15 <= last_start; at += 16) {
+      for (unsigned hits = Candidates(text.data() + at); hits != 0; hits &= hits - 1) {
+        const std::size_t candidate = at + static_cast<std::size_t>(std::countr_zero(hits));
+        if (MatchesAt(text, candidate)) return candidate;
+      }
+    }
+#endif
+    for (; at <= last_start; ++at) {
+      if (MatchesAt(text, at)) return at;
+    }
+    return text.size();
+  }
+
+ private:
+  bool MatchesAt(std::string_view text, std::size_t at) const {
+    for (std::size_t k = 0; k < needle_.size(); ++k) {
+      if (core::LowerAscii(text[at + k]) != needle_[k]) return false;
+    }
+    return true;
+  }
+
+#if defined(__SSE2__)
+  // A letter matches either case: the lower case bit is set before comparing.
+  static __m128i Equal(__m128i bytes, char lower) {
+    const char fold = lower >= 'a' && lower <= 'z' ? 0x20 : 0;
+    return _mm_cmpeq_epi8(_mm_or_si128(bytes, _mm_set1_epi8(fold)), _mm_set1_epi8(lower));
+  }
+  // The places among the sixteen at `p` whose first and last byte match.
+  unsigned Candidates(const char* p) const {
+    const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + needle_.size() - 1));
+    const __m128i both = _mm_and_si128(Equal(first, needle_.front()), Equal(last, needle_.back()));
+    return static_cast<unsigned>(_mm_movemask_epi8(both));
+  }
+#endif
+
+  std::string_view needle_;
+};
+
+bool IsLineEnd(char c) {
+  return c == '\n' || c == '\r';
+}
+
+// The start of the line that holds `pos`, no earlier than `floor`, which
+// starts a line.
+std::size_t LineStart(std::string_view text, std::size_t floor, std::size_t pos) {
+  while (pos > floor && !IsLineEnd(text[pos - 1])) --pos;
+  return pos;
+}
+
+// Copies the text, cut to `width`, to the columns at `at`.
+void PutColumn(char* at, std::string_view text, std::size_t width) {
+  if (!text.empty()) std::memcpy(at, text.data(), std::min(text.size(), width));
+}
+
+constexpr std::size_t kGap = 3;  // blanks between two columns
 
 }  // namespace
 
@@ -34,47 +119,150 @@ WorkflowDatabase DatabaseOf(const core::Context& context, const std::string& wor
   return db;
 }
 
+void AppendRow(std::string& out, std::string_view record) {
+  // Fields 1 to 13 in one walk.
+  std::array<std::string_view, kRecordFields> fields;
+  RecordFieldViews(record, fields);
+  const std::string_view id = fields[0];
+  const bool untagged = fields[12] == "0";
+  const std::size_t id_width = std::max<std::size_t>(id.size(), 20);
+  const std::size_t mark_width = untagged ? 4 : 1;
+  // Blanks first, then each column copied to its place.
+  const std::size_t start = out.size();
+  out.resize(start + id_width + mark_width + 10 + 20 + 100 + 4 * kGap, ' ');
+  char* column = out.data() + start;
+  PutColumn(column, id, id_width);
+  column += id_width + kGap;
+  PutColumn(column, fields[5], 10);
+  column += 10 + kGap;
+  if (!untagged) *column = 'W';
+  column += mark_width + kGap;
+  PutColumn(column, fields[3], 20);
+  column += 20 + kGap;
+  PutColumn(column, fields[2], 100);
+}
+
 std::string FormatRow(std::string_view record) {
-  const std::string_view tag = RecordFieldView(record, 13);
-  std::string row = PadToWidth(RecordFieldView(record, 1), 20, true);
-  row += kGap;
-  row += PadToWidth(RecordFieldView(record, 6), 10, false);
-  row += kGap;
-  row += tag == "0" ? "    " : "W";
-  row += kGap;
-  row += PadToWidth(RecordFieldView(record, 4), 20, false);
-  row += kGap;
-  row += PadToWidth(RecordFieldView(record, 3), 100, false);
+  std::string row;
+  row.reserve(176);
+  AppendRow(row, record);
   return row;
+}
+
+TransmissionRows::Offsets::Offsets(Offsets&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)),
+      size_(std::exchange(other.size_, 0)),
+      capacity_(std::exchange(other.capacity_, 0)) {}
+
+TransmissionRows::Offsets& TransmissionRows::Offsets::operator=(Offsets&& other) noexcept {
+  std::swap(data_, other.data_);
+  std::swap(size_, other.size_);
+  std::swap(capacity_, other.capacity_);
+  return *this;
+}
+
+TransmissionRows::Offsets::~Offsets() {
+  std::free(data_);
+}
+
+void TransmissionRows::Offsets::push_back(std::size_t offset) {
+  if (size_ == capacity_) {
+    const std::size_t capacity = capacity_ == 0 ? 1024 : 2 * capacity_;
+    void* grown = std::realloc(data_, capacity * sizeof(std::size_t));
+    if (!grown) throw std::bad_alloc();
+    data_ = static_cast<std::size_t*>(grown);
+    capacity_ = capacity;
+  }
+  data_[size_++] = offset;
+}
+
+std::string_view TransmissionRows::Record(std::size_t row) const {
+  const std::string_view text = records_.text();
+  const std::size_t begin = shown_[row];
+  return text.substr(begin, core::LineEndAt(text, begin) - begin);
+}
+
+std::string_view TransmissionRows::ElementId(std::size_t row) const {
+  return RecordFieldView(Record(row), 1);
+}
+
+void TransmissionRows::Add(std::string_view record, std::string_view id) {
+  if (id.size() > widest_id_) {
+    widest_id_ = id.size();
+    widest_ = shown_.size();
+  }
+  shown_.push_back(static_cast<std::size_t>(record.data() - records_.text().data()));
+}
+
+namespace {
+
+// Every record in turn, for the empty filter, which shows nearly all.
+template <typename Visit>
+void VisitEveryRecord(const RecordList& records, Visit&& visit) {
+  // The previous ID starts as "", so a first record with an empty ID is not
+  // listed.
+  std::string_view previous_id;
+  records.ForEachRecord([&](std::string_view record) {
+    const std::string_view id = RecordFieldView(record, 1);
+    if (id != previous_id) visit(record, id);
+    previous_id = id;
+  });
+}
+
+// Only the records of the lines that hold the filter somewhere: the filter
+// is searched in the whole text, and the lines without it are never read.
+template <typename Visit>
+void VisitFilteredRecords(std::string_view text, const std::string& needle, Visit&& visit) {
+  if (needle.find_first_of("\r\n") != std::string::npos) return;  // no ID holds a line end
+  const FoldedSearch search(needle);
+  std::size_t next = 0;               // a line start: the lines before it are done
+  std::string_view next_previous_id;  // the ID of the line before `next`
+  for (std::size_t hit = search.Find(text, 0); hit < text.size(); hit = search.Find(text, next)) {
+    const std::size_t begin = LineStart(text, next, hit);
+    const std::size_t end = core::LineEndAt(text, hit);
+    const std::string_view record = text.substr(begin, end - begin);
+    const std::string_view id = RecordFieldView(record, 1);
+    // A run of equal IDs is broken by any record, even a hidden one; a
+    // record the search passed over does not hold the filter, so its ID
+    // differs.
+    const bool repeated = begin == next && id == next_previous_id;
+    if (!repeated && ContainsIgnoringCase(id, needle)) visit(record, id);
+    next = core::AfterLineEnd(text, end);
+    next_previous_id = id;
+  }
+}
+
+template <typename Visit>
+void VisitListedRecords(const RecordList& records, std::string_view filter, Visit&& visit) {
+  if (filter.empty()) {
+    VisitEveryRecord(records, visit);
+  } else {
+    VisitFilteredRecords(records.text(), core::LowerAscii(filter), visit);
+  }
+}
+
+}  // namespace
+
+void ForEachListedRecord(const RecordList& records, std::string_view filter,
+                         const ListedRecordVisit& visit) {
+  VisitListedRecords(records, filter, visit);
 }
 
 TransmissionRows FilterRows(const RecordList& records, std::string_view filter) {
   TransmissionRows result;
-  const std::string needle = core::LowerAscii(filter);
-  // The previous ID starts as "", so a first record with an empty ID is not
-  // listed.
-  std::string_view previous_id;
-  for (std::size_t i = 0; i < records.size(); ++i) {
-    if (records.IsSkipped(i)) continue;
-    const std::string_view record = records.Record(i);
-    const std::string_view id = RecordFieldView(record, 1);
-    const bool repeated = id == previous_id;
-    previous_id = id;
-    if (repeated || !ContainsIgnoringCase(id, needle)) continue;
-    result.rows.push_back(FormatRow(record));
-    result.element_ids.emplace_back(id);
-  }
+  result.records_ = records;
+  VisitListedRecords(records, filter, [&result](std::string_view record, std::string_view id) {
+    result.Add(record, id);
+  });
   return result;
 }
 
 TransmissionRows FillDBlist(const core::Context& context, const std::string& workflow_name,
-                            std::string_view filter, RecordList* loaded) {
+                            std::string_view filter) {
   const WorkflowDatabase db = DatabaseOf(context, workflow_name);
   LoadStatus status = LoadStatus::kLoaded;
-  RecordList records = LoadTextDatabase(context, db.dbfile, &status);
-  TransmissionRows rows = FilterRows(records, filter);
+  TransmissionRows rows = FilterRows(LoadTextDatabase(context, db.dbfile, &status), filter);
   rows.status = status;
-  if (loaded) *loaded = std::move(records);
   return rows;
 }
 
