@@ -194,10 +194,10 @@ TEST(Rows, TheFilterThatReadsOnlyIdsListsWhatTheEntriesList) {
     const std::string text = GeneratedDatabase(random);
     inst.box().Write("db.csv", text);
     const RecordList in_memory = RecordList::FromFileContent(text);
-    const RecordList mapped = LoadTextDatabase(inst.context(), inst.Path("db.csv"));
-    ASSERT_EQ(mapped.text(), text);
+    const RecordList loaded = LoadTextDatabase(inst.context(), inst.Path("db.csv"));
+    ASSERT_EQ(loaded.text(), text);
     for (const char* filter : {"", "a", "A", "b-", "ab-1", ";", "q;1", "\"", "OPE", "Y", "zz"}) {
-      const TransmissionRows rows = FilterRows(round % 2 ? mapped : in_memory, filter);
+      const TransmissionRows rows = FilterRows(round % 2 ? loaded : in_memory, filter);
       std::vector<std::string> made;
       for (std::size_t i = 0; i < rows.size(); ++i) made.push_back(rows.Row(i));
       ASSERT_EQ(made, EagerRows(in_memory, filter)) << filter << " in\n" << text;
