@@ -19,12 +19,8 @@ namespace wfdesk::desk {
 
 namespace {
 
-// The widths of the row's columns (see textdb::FormatRow) and the gap.
-constexpr int kIdWidth = 20;
-constexpr int kDateWidth = 10;
-constexpr int kTagWidth = 4;
-constexpr int kReceiptWidth = 20;
-const QString kGap = "   ";
+// The blanks between two columns of a row.
+const QString kGap(static_cast<int>(textdb::kColumnGap), ' ');
 
 }  // namespace
 
@@ -73,12 +69,14 @@ void TransmissionView::ApplyTexts() {
 }
 
 QString TransmissionView::ColumnHeading() const {
-  const auto text = [this](const char* key, int width) {
-    return LanguageText(key, context_.settings.language).leftJustified(width, ' ', true);
+  const auto text = [this](const char* key, std::size_t width) {
+    return LanguageText(key, context_.settings.language)
+        .leftJustified(static_cast<int>(width), ' ', true);
   };
-  return text("lg_desk_column_id", kIdWidth) + kGap + text("lg_desk_column_date", kDateWidth) +
-         kGap + text("lg_desk_column_tag", kTagWidth) + kGap +
-         text("lg_desk_column_receipt", kReceiptWidth) + kGap +
+  return text("lg_desk_column_id", textdb::kIdColumn) + kGap +
+         text("lg_desk_column_date", textdb::kDateColumn) + kGap +
+         text("lg_desk_column_tag", textdb::kMarkColumn) + kGap +
+         text("lg_desk_column_receipt", textdb::kReceiptColumn) + kGap +
          LanguageText("lg_desk_column_text", context_.settings.language);
 }
 

@@ -103,8 +103,6 @@ void PutColumn(char* at, std::string_view text, std::size_t width) {
   if (!text.empty()) std::memcpy(at, text.data(), std::min(text.size(), width));
 }
 
-constexpr std::size_t kGap = 3;  // blanks between two columns
-
 }  // namespace
 
 WorkflowDatabase DatabaseOf(const core::Context& context, const std::string& workflow_name) {
@@ -125,21 +123,23 @@ void AppendRow(std::string& out, std::string_view record) {
   RecordFieldViews(record, fields);
   const std::string_view id = fields[0];
   const bool untagged = fields[12] == "0";
-  const std::size_t id_width = std::max<std::size_t>(id.size(), 20);
-  const std::size_t mark_width = untagged ? 4 : 1;
+  const std::size_t id_width = std::max(id.size(), kIdColumn);
+  const std::size_t mark_width = untagged ? kMarkColumn : 1;
   // Blanks first, then each column copied to its place.
   const std::size_t start = out.size();
-  out.resize(start + id_width + mark_width + 10 + 20 + 100 + 4 * kGap, ' ');
+  out.resize(
+      start + id_width + kDateColumn + mark_width + kReceiptColumn + kTextColumn + 4 * kColumnGap,
+      ' ');
   char* column = out.data() + start;
   PutColumn(column, id, id_width);
-  column += id_width + kGap;
-  PutColumn(column, fields[5], 10);
-  column += 10 + kGap;
+  column += id_width + kColumnGap;
+  PutColumn(column, fields[5], kDateColumn);
+  column += kDateColumn + kColumnGap;
   if (!untagged) *column = 'W';
-  column += mark_width + kGap;
-  PutColumn(column, fields[3], 20);
-  column += 20 + kGap;
-  PutColumn(column, fields[2], 100);
+  column += mark_width + kColumnGap;
+  PutColumn(column, fields[3], kReceiptColumn);
+  column += kReceiptColumn + kColumnGap;
+  PutColumn(column, fields[2], kTextColumn);
 }
 
 std::string FormatRow(std::string_view record) {

@@ -25,6 +25,14 @@ struct WorkflowDatabase {
 // selection: then every key reads as "").
 WorkflowDatabase DatabaseOf(const core::Context& context, const std::string& workflow_name);
 
+// The columns of a row, in characters, and the blanks between two of them.
+inline constexpr std::size_t kIdColumn = 20;       // at least: a longer ID stays whole
+inline constexpr std::size_t kDateColumn = 10;     // record field 6
+inline constexpr std::size_t kMarkColumn = 4;      // "W" (one character) or four blanks
+inline constexpr std::size_t kReceiptColumn = 20;  // record field 4
+inline constexpr std::size_t kTextColumn = 100;    // record field 3
+inline constexpr std::size_t kColumnGap = 3;
+
 // A row of the list: element ID (20, never cut), record field 6 (10), the
 // write mark ("W", or four blanks for the tag "0"), record field 4 (20) and
 // record field 3 (100), three blanks between them.
