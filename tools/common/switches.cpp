@@ -51,17 +51,17 @@ void ToolLog::Line(const std::string& message) const {
 }
 
 std::string MaskUrlCredentials(std::string_view text) {
-  std::string masked(text);
-  for (auto scheme = masked.find("://"); scheme != std::string::npos;
-       scheme = masked.find("://", scheme + 3)) {
-    const std::size_t start = scheme + 3;
-    const std::size_t end = std::min(masked.find_first_of("/?#\"\' \t\r\n", start), masked.size());
-    const std::size_t at = masked.rfind('@', end - 1);
-    if (at == std::string::npos || at < start || end == start) continue;
-    const std::size_t colon = masked.find(':', start);
-    const std::size_t from = (colon != std::string::npos && colon < at) ? colon + 1 : start;
-    masked.replace(from, at - from, kHiddenText);
+  // Each web address ends where its authority ends, or at a blank or quote.
+  std::string masked;
+  std::size_t done = 0;
+  for (auto scheme = text.find("://"); scheme != std::string_view::npos;
+       scheme = text.find("://", done)) {
+    const std::size_t end = std::min(text.find_first_of("/?#\"\' \t\r\n", scheme + 3), text.size());
+    masked.append(text.substr(done, scheme - done));
+    masked += core::MaskAddressPassword(text.substr(scheme, end - scheme));
+    done = end;
   }
+  masked.append(text.substr(done));
   return masked;
 }
 
