@@ -121,17 +121,15 @@ bool IsAscii(std::string_view text) {
 }
 
 // Prints the rows of the workflow's list as they are found, decoded as the
-// window shows them, so a terminal sees the same text; in large writes, as
-// a list may have a million rows. Returns how the database was found.
+// window shows them, so a terminal sees the same text; the database is read
+// in parts and the rows written in large writes, as a list may have a
+// million rows. Returns how the database was found.
 textdb::LoadStatus PrintRows(const core::Context& context, const std::string& workflow,
                              std::string_view filter) {
-  const textdb::WorkflowDatabase db = textdb::DatabaseOf(context, workflow);
-  textdb::LoadStatus status = textdb::LoadStatus::kLoaded;
-  const textdb::RecordList records = textdb::LoadTextDatabase(context, db.dbfile, &status);
   constexpr std::size_t kChunk = 1 << 20;
   std::string out;
   out.reserve(kChunk + 4096);
-  textdb::ForEachListedRecord(records, filter, [&out](std::string_view record, std::string_view) {
+  const auto print = [&out](std::string_view record, std::string_view) {
     const std::size_t start = out.size();
     textdb::AppendRow(out, record);
     if (!IsAscii(std::string_view(out).substr(start))) {
@@ -143,7 +141,8 @@ textdb::LoadStatus PrintRows(const core::Context& context, const std::string& wo
       std::cout.write(out.data(), static_cast<std::streamsize>(out.size()));
       out.clear();
     }
-  });
+  };
+  const textdb::LoadStatus status = textdb::ListWorkflowRecords(context, workflow, filter, print);
   std::cout.write(out.data(), static_cast<std::streamsize>(out.size()));
   std::cout.flush();
   return status;

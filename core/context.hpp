@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "core/file_cache.hpp"
 #include "core/ini_cache.hpp"
 #include "core/seams.hpp"
 #include "core/settings.hpp"
@@ -11,7 +12,8 @@ namespace wfdesk::core {
 
 // Everything an operation needs from outside: the installation, its settings
 // and the seams to the person, the clock, run ids and outside programs, and
-// the workflow files it has parsed, shared by its copies and threads.
+// the workflow files and databases it has read, shared by its copies and
+// threads.
 struct Context {
   std::string home;  // absolute installation folder, without a trailing "/"
   AppSettings settings;
@@ -20,6 +22,8 @@ struct Context {
   Clock& clock;
   GuidSource& guids;
   std::shared_ptr<IniFileCache> ini_files = std::make_shared<IniFileCache>();
+  // The transmission database listed last, read again at every keystroke.
+  std::shared_ptr<FileBytesCache> databases = std::make_shared<FileBytesCache>();
 };
 
 }  // namespace wfdesk::core

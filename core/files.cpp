@@ -2,6 +2,7 @@
 #include "core/ascii.hpp"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "core/context.hpp"
@@ -341,17 +342,84 @@ std::string AbsolutePath(const std::string& path, const std::string& home) {
   return home + kPathSeparator + path;
 }
 
-FileResult ReadSharedFileContent(const std::string& path, std::shared_ptr<const FileBytes>& bytes) {
-  auto file = std::make_shared<FileBytes>();
-  if (auto read = platform::ReadFileBytes(path, file->bytes_); !read) return read;
-  bytes = std::move(file);
-  return FileResult::Ok();
-}
-
 FileResult ReplaceFilePieces(const std::string& path, const std::vector<std::string_view>& pieces) {
   const auto info = platform::Inspect(path);
   if (info.exists && info.read_only) return FileResult::Failed(Reason("lg_mesg_file003", {path}));
   return platform::ReplaceFilePieces(path, pieces);
+}
+
+namespace {
+
+// Where the whole lines of `filled` end, past their line end; 0 when no line
+// ends in it. At the end of the file everything is whole; before it, a CR
+// at the very end may be the first half of a CR LF still to come.
+std::size_t WholeLinesEnd(std::string_view filled, bool at_end) {
+  if (at_end) return filled.size();
+  std::size_t end = filled.size();
+  if (end > 0 && filled[end - 1] == '\r') --end;
+  const std::size_t last = filled.substr(0, end).find_last_of("\r\n");
+  return last == std::string_view::npos ? 0 : last + 1;
+}
+
+// Closes the file however the reading ends.
+struct ClosedAtEnd {
+  platform::OpenFile& file;
+  ~ClosedAtEnd() { platform::CloseFile(file); }
+};
+
+}  // namespace
+
+FileResult ReadLineParts(const std::string& path, const std::function<void(std::string_view)>& part,
+                         std::size_t buffer) {
+  platform::OpenFile file;
+  if (auto opened = platform::OpenForReading(path, file); !opened) return opened;
+  const ClosedAtEnd closer{file};
+  std::string bytes(std::max<std::size_t>(buffer, 2), '\0');
+  std::size_t filled = 0;
+  for (;;) {
+    if (filled == bytes.size()) bytes.resize(2 * bytes.size());
+    std::size_t got = 0;
+    if (auto read = platform::ReadSome(file, bytes.data() + filled, bytes.size() - filled, got);
+        !read) {
+      return read;
+    }
+    filled += got;
+    const std::size_t whole = WholeLinesEnd(std::string_view(bytes.data(), filled), got == 0);
+    if (whole > 0) {
+      part(std::string_view(bytes.data(), whole));
+      std::memmove(bytes.data(), bytes.data() + whole, filled - whole);
+      filled -= whole;
+    }
+    if (got == 0) return FileResult::Ok();
+  }
+}
+
+struct FileReplacement::Temporary {
+  platform::Replacement replacement;
+};
+
+FileReplacement::FileReplacement(const std::string& path)
+    : temporary_(std::make_unique<Temporary>()) {
+  const auto info = platform::Inspect(path);
+  state_ = info.exists && info.read_only
+               ? FileResult::Failed(Reason("lg_mesg_file003", {path}))
+               : platform::BeginReplacement(path, temporary_->replacement);
+}
+
+FileReplacement::~FileReplacement() {
+  platform::AbandonReplacement(temporary_->replacement);
+}
+
+void FileReplacement::Write(std::string_view piece) {
+  if (!state_ || piece.empty()) return;
+  state_ = platform::WriteReplacement(temporary_->replacement, piece);
+  size_ += piece.size();
+}
+
+FileResult FileReplacement::Commit() {
+  if (!state_) return state_;
+  state_ = platform::CommitReplacement(temporary_->replacement);
+  return state_;
 }
 
 }  // namespace wfdesk::core

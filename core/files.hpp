@@ -172,16 +172,39 @@ class FileBytes {
   std::string_view view() const { return bytes_; }
 
  private:
-  friend FileResult ReadSharedFileContent(const std::string& path,
-                                          std::shared_ptr<const FileBytes>& bytes);
   std::string bytes_;
 };
-
-// The whole file as ReadFileContent gives it, to be shared without copies.
-FileResult ReadSharedFileContent(const std::string& path, std::shared_ptr<const FileBytes>& bytes);
 
 // WriteTextFile replacing the file with the pieces one after the other, so
 // that a large new content that is mostly old bytes is never joined.
 FileResult ReplaceFilePieces(const std::string& path, const std::vector<std::string_view>& pieces);
+
+// Reads the file from its start in parts of whole lines through a buffer of
+// about `buffer` bytes, so that a file of any size is read in little memory:
+// the parts joined give the file, a line end is never split (CR LF
+// included), and a line longer than the buffer comes whole.
+FileResult ReadLineParts(const std::string& path, const std::function<void(std::string_view)>& part,
+                         std::size_t buffer = std::size_t{1} << 20);
+
+// A file's new content written in parts. The file changes only at Commit,
+// at once, as WriteTextFile replaces it; without a Commit it stays as it was.
+// After a failed Write, the further ones do nothing and Commit reports it.
+class FileReplacement {
+ public:
+  explicit FileReplacement(const std::string& path);
+  ~FileReplacement();
+  FileReplacement(const FileReplacement&) = delete;
+  FileReplacement& operator=(const FileReplacement&) = delete;
+
+  void Write(std::string_view piece);
+  FileResult Commit();
+  std::size_t size() const { return size_; }
+
+ private:
+  struct Temporary;
+  std::unique_ptr<Temporary> temporary_;
+  FileResult state_;
+  std::size_t size_ = 0;
+};
 
 }  // namespace wfdesk::core

@@ -15,33 +15,18 @@ std::optional<std::string> IniFileCache::Read(const std::string& path, std::stri
   return std::string(TrimSpaces(*value));
 }
 
-// A change after checked_ns gets a change stamp of at least checked_ns
-// less the lag; an older stamp therefore proves that none has happened.
-bool IniFileCache::Settled(const Entry& entry) {
-  const std::int64_t changed = entry.version.changed_ns;
-  const bool fine = changed % 1'000'000 != 0;
-  const auto lag = fine ? kFineStampLag : kCoarseStampLag;
-  return changed < entry.checked_ns - lag.count();
-}
-
+// The index is made again only when the file's bytes have changed.
 std::optional<IniFileCache::Entry> IniFileCache::Refresh(const std::string& path,
                                                          std::optional<Entry> known) const {
-  const std::int64_t now = FileClockNow();
-  bool bytes_read = false;
-  const auto wants_bytes = [&](const FileVersion& version) {
-    bytes_read = !known || known->version != version || !Settled(*known);
-    return bytes_read;
-  };
-  FileVersion version;
-  std::string bytes;
-  if (!read_(path, version, wants_bytes, bytes)) return std::nullopt;
-  if (!bytes_read) return known;
-  if (!known || *known->bytes != bytes) {
-    auto index = std::make_shared<const IniIndex>(IniTextFromFileBytes(bytes));
-    known = Entry{{}, 0, std::make_shared<const std::string>(std::move(bytes)), std::move(index)};
+  std::optional<CachedFile> file =
+      RefreshCachedFile(read_, path, known ? std::optional(known->file) : std::nullopt);
+  if (!file) return std::nullopt;
+  if (!known || known->file.bytes != file->bytes) {
+    known = Entry{
+        {},
+        std::make_shared<const IniIndex>(IniTextFromFileBytes(std::string(file->bytes->view())))};
   }
-  known->version = version;
-  known->checked_ns = now;
+  known->file = std::move(*file);
   return known;
 }
 

@@ -3,6 +3,7 @@
 // The operating system as the core library uses it. Every platform call of
 // the library sits behind these functions, in one source file per platform.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,6 +47,29 @@ FileResult ReadFileVersion(const std::string& path, FileVersion& version,
 std::int64_t FileClockNow();
 // The bytes from `offset` to the end of the file.
 FileResult ReadFileBytesFrom(const std::string& path, std::size_t offset, std::string& bytes);
+
+// A file open for reading from its start, read in parts into the caller's
+// buffer, so that a file larger than memory can be read through.
+struct OpenFile {
+  std::intptr_t handle = -1;
+  std::string path;
+};
+FileResult OpenForReading(const std::string& path, OpenFile& file);
+// Reads up to `room` bytes; `got` is 0 at the end of the file.
+FileResult ReadSome(const OpenFile& file, char* into, std::size_t room, std::size_t& got);
+void CloseFile(OpenFile& file);
+
+// A new content for a file, written in parts to a temporary file beside it;
+// CommitReplacement then replaces the file as ReplaceFileBytes does, and
+// AbandonReplacement leaves the file as it was.
+struct Replacement {
+  std::intptr_t handle = -1;
+  std::string path, target, temp;
+};
+FileResult BeginReplacement(const std::string& path, Replacement& replacement);
+FileResult WriteReplacement(Replacement& replacement, std::string_view piece);
+FileResult CommitReplacement(Replacement& replacement);
+void AbandonReplacement(Replacement& replacement);
 
 // Appends to the file, creating it when missing. A write that fails midway
 // is taken back, so the file keeps its earlier content.

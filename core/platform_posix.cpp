@@ -216,6 +216,31 @@ FileResult ListFolder(const std::string& folder, std::vector<FolderEntry>& entri
   return FileResult::Ok();
 }
 
+namespace {
+
+// Reads the rest of the file straight into place: the size expected and one
+// byte more, so that the end shows without growing the buffer; a file that
+// grew meanwhile grows it.
+bool ReadToEnd(int fd, std::size_t expected, std::string& bytes, int& error) {
+  bytes.resize(expected + 1);  // the extra byte tells a file that grew meanwhile
+  std::size_t filled = 0;
+  for (;;) {
+    if (filled == bytes.size()) bytes.resize(bytes.size() * 2);
+    const ssize_t n = ::read(fd, bytes.data() + filled, bytes.size() - filled);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = errno;
+      return false;
+    }
+    if (n == 0) break;
+    filled += static_cast<std::size_t>(n);
+  }
+  bytes.resize(filled);
+  return true;
+}
+
+}  // namespace
+
 FileResult ReadFileBytes(const std::string& path, std::string& bytes) {
   return ReadFileBytesFrom(path, 0, bytes);
 }
@@ -230,16 +255,11 @@ FileResult ReadFileBytesFrom(const std::string& path, std::size_t offset, std::s
   if (offset > 0 && ::lseek(fd.get(), static_cast<off_t>(offset), SEEK_SET) < 0) {
     return Failed("lg_mesg_sys004", path, errno);
   }
-  if (st.st_size > static_cast<off_t>(offset)) {
-    bytes.reserve(static_cast<std::size_t>(st.st_size) - offset);
-  }
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return Failed("lg_mesg_sys004", path, errno);
-    if (n == 0) break;
-    bytes.append(buffer, static_cast<std::size_t>(n));
+  int error = 0;
+  const std::size_t size = static_cast<std::size_t>(st.st_size);
+  if (!ReadToEnd(fd.get(), size > offset ? size - offset : 0, bytes, error)) {
+    bytes.clear();
+    return Failed("lg_mesg_sys004", path, error);
   }
   return FileResult::Ok();
 }
@@ -273,23 +293,6 @@ bool StatVersion(int fd, const char* path, int flags, FileVersion& version, int&
 }
 
 // Reads to the end straight into `bytes`; `expected` is the size fstat gave.
-bool ReadToEnd(int fd, std::size_t expected, std::string& bytes, int& error) {
-  bytes.resize(expected + 1);  // the extra byte tells a file that grew meanwhile
-  std::size_t filled = 0;
-  for (;;) {
-    if (filled == bytes.size()) bytes.resize(bytes.size() * 2);
-    const ssize_t n = ::read(fd, bytes.data() + filled, bytes.size() - filled);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      error = errno;
-      return false;
-    }
-    if (n == 0) break;
-    filled += static_cast<std::size_t>(n);
-  }
-  bytes.resize(filled);
-  return true;
-}
 
 }  // namespace
 
@@ -337,29 +340,83 @@ FileResult ReplaceFileBytes(const std::string& path, std::string_view bytes) {
 }
 
 FileResult ReplaceFilePieces(const std::string& path, const std::vector<std::string_view>& pieces) {
-  if (path.empty()) return FileResult::Failed(Reason("lg_mesg_sys006", {}));
-  const std::string target = ResolvedTarget(path);
-  std::string temp;
-  Fd fd(OpenTemporaryBeside(target, temp));
-  if (fd.get() < 0) return Failed("lg_mesg_sys005", path, errno);
-  struct stat old {};
-  if (::stat(target.c_str(), &old) == 0) (void)::fchmod(fd.get(), old.st_mode & 07777);
-  int error = 0;
-  bool written = true;
-  for (std::size_t i = 0; written && i < pieces.size(); ++i) {
-    written = WriteAll(fd.get(), pieces[i], error);
+  Replacement replacement;
+  if (auto begun = BeginReplacement(path, replacement); !begun) return begun;
+  for (const std::string_view piece : pieces) {
+    if (auto written = WriteReplacement(replacement, piece); !written) {
+      AbandonReplacement(replacement);
+      return written;
+    }
   }
-  if (!written || ::fsync(fd.get()) != 0 || ::close(fd.release()) != 0) {
-    if (error == 0) error = errno;
-    ::unlink(temp.c_str());
-    return Failed("lg_mesg_sys005", path, error);
-  }
-  if (::rename(temp.c_str(), target.c_str()) != 0) {
-    error = errno;
-    ::unlink(temp.c_str());
-    return Failed("lg_mesg_sys005", path, error);
+  return CommitReplacement(replacement);
+}
+
+FileResult OpenForReading(const std::string& path, OpenFile& file) {
+  CloseFile(file);
+  file.path = path;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return Failed("lg_mesg_sys004", path, errno);
+  file.handle = fd;
+  struct stat st {};
+  const int error = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+  if (error != 0) {
+    CloseFile(file);
+    return Failed("lg_mesg_sys004", path, error);
   }
   return FileResult::Ok();
+}
+
+FileResult ReadSome(const OpenFile& file, char* into, std::size_t room, std::size_t& got) {
+  got = 0;
+  for (;;) {
+    const ssize_t n = ::read(static_cast<int>(file.handle), into, room);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Failed("lg_mesg_sys004", file.path, errno);
+    got = static_cast<std::size_t>(n);
+    return FileResult::Ok();
+  }
+}
+
+void CloseFile(OpenFile& file) {
+  if (file.handle >= 0) ::close(static_cast<int>(std::exchange(file.handle, -1)));
+}
+
+FileResult BeginReplacement(const std::string& path, Replacement& replacement) {
+  AbandonReplacement(replacement);
+  if (path.empty()) return FileResult::Failed(Reason("lg_mesg_sys006", {}));
+  replacement.path = path;
+  replacement.target = ResolvedTarget(path);
+  const int fd = OpenTemporaryBeside(replacement.target, replacement.temp);
+  if (fd < 0) return Failed("lg_mesg_sys005", path, errno);
+  replacement.handle = fd;
+  struct stat old {};
+  if (::stat(replacement.target.c_str(), &old) == 0) (void)::fchmod(fd, old.st_mode & 07777);
+  return FileResult::Ok();
+}
+
+FileResult WriteReplacement(Replacement& replacement, std::string_view piece) {
+  int error = 0;
+  if (WriteAll(static_cast<int>(replacement.handle), piece, error)) return FileResult::Ok();
+  return Failed("lg_mesg_sys005", replacement.path, error);
+}
+
+FileResult CommitReplacement(Replacement& replacement) {
+  const int fd = static_cast<int>(std::exchange(replacement.handle, -1));
+  int error = 0;
+  if (::fsync(fd) != 0) error = errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && ::rename(replacement.temp.c_str(), replacement.target.c_str()) != 0) {
+    error = errno;
+  }
+  if (error == 0) return FileResult::Ok();
+  ::unlink(replacement.temp.c_str());
+  return Failed("lg_mesg_sys005", replacement.path, error);
+}
+
+void AbandonReplacement(Replacement& replacement) {
+  if (replacement.handle < 0) return;
+  ::close(static_cast<int>(std::exchange(replacement.handle, -1)));
+  ::unlink(replacement.temp.c_str());
 }
 
 FileResult CreateFileBytes(const std::string& path, std::string_view bytes) {

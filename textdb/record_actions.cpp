@@ -42,35 +42,28 @@ ActionResult Busy(const core::Context& context, const std::string& path) {
   return result;
 }
 
-// Stores the new content: an emptied database is removed.
-ActionResult Store(const std::string& path, const RewrittenText& text) {
-  if (!text.changed()) return ActionResult::Done();
-  const core::FileResult stored = text.size() == 0 ? core::DeleteFileIfListed(path)
-                                                   : core::ReplaceFilePieces(path, text.pieces());
-  return stored ? ActionResult::Done() : ActionResult::NotDone(stored.error);
-}
-
-// Reads, changes and writes the database under its lock; `edit` null
-// deletes the records.
+// Reads, changes and writes the database under its lock, part by part, so
+// that the untouched bytes are copied through and never held whole; `edit`
+// null deletes the records. Until the new content is whole the file stays
+// as it was; an emptied database is removed.
 ActionResult ChangeUnderLock(const core::Context& context, const std::string& path,
                              const std::string& id, const RecordEdit* edit) {
   core::FileLock lock(DatabaseLockPath(path), kLockPatience);
   if (lock.state() == core::FileLock::State::kBusy) return Busy(context, path);
   if (lock.state() == core::FileLock::State::kFailed) return ActionResult::NotDone(lock.error());
   core::RemoveStaleTemporaries(path);
-  RecordList records;
-  std::string error;
-  switch (ReadTextDatabase(path, records, error)) {
-    case LoadStatus::kLoaded:
-      break;
-    case LoadStatus::kMissing:
-      return Missing(context, path);
-    case LoadStatus::kUnreadable:
-      return ActionResult::NotDone(error);
-  }
-  const std::optional<RewrittenText> rewritten = RewriteRecordPieces(records.text(), id, edit);
-  if (!rewritten) return NotFound(context, id, path);
-  return Store(path, *rewritten);
+  if (!core::IsPlainFile(path)) return Missing(context, path);
+  core::FileReplacement replacement(path);
+  RecordRewriter rewriter(id, edit);
+  const auto write = [&replacement](std::string_view piece) { replacement.Write(piece); };
+  const core::FileResult read =
+      core::ReadLineParts(path, [&](std::string_view part) { rewriter.Rewrite(part, write); });
+  if (!read) return ActionResult::NotDone(read.error);
+  if (!rewriter.found()) return NotFound(context, id, path);
+  if (!rewriter.changed()) return ActionResult::Done();
+  const core::FileResult stored =
+      replacement.size() == 0 ? core::DeleteFileIfListed(path) : replacement.Commit();
+  return stored ? ActionResult::Done() : ActionResult::NotDone(stored.error);
 }
 
 ActionResult Change(const core::Context& context, const std::string& workflow_name,

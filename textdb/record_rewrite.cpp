@@ -1,7 +1,6 @@
 #include "textdb/record_rewrite.hpp"
 
 #include <algorithm>
-#include <deque>
 
 #include "core/line_index.hpp"
 #include "textdb/records.hpp"
@@ -74,51 +73,38 @@ std::string EditRecord(std::string_view record, const std::vector<FieldValue>& v
   return line;
 }
 
-void RewrittenText::Add(std::string_view piece) {
-  if (piece.empty()) return;
-  pieces_.push_back(piece);
-  size_ += piece.size();
-}
-
-std::string RewrittenText::Joined() const {
-  std::string text;
-  text.reserve(size_);
-  for (const std::string_view piece : pieces_) text += piece;
-  return text;
-}
-
-std::optional<RewrittenText> RewriteRecordPieces(std::string_view text, std::string_view id,
-                                                 const RecordEdit* edit) {
-  RewrittenText result;
-  std::size_t copied = 0;  // text before this offset is in the result
-  bool found = false;
+void RecordRewriter::Rewrite(std::string_view text, const Output& out) {
+  std::size_t copied = 0;  // text before this offset has gone out
   const auto offset = [text](std::string_view part) {
     return static_cast<std::size_t>(part.data() - text.data());
   };
+  const auto put = [&out](std::string_view piece) {
+    if (!piece.empty()) out(piece);
+  };
   core::ForEachLine(text, 0, [&](std::string_view record) {
-    if (!MayHaveId(record, id) || RecordFieldView(record, kElementIdField) != id) return;
-    found = true;
-    result.Add(text.substr(copied, offset(record) - copied));
+    if (!MayHaveId(record, id_) || RecordFieldView(record, kElementIdField) != id_) return;
+    found_ = true;
+    put(text.substr(copied, offset(record) - copied));
     copied = offset(record) + record.size();  // the line end goes with the rest
-    if (!edit) {
+    if (!edit_) {
       copied = core::AfterLineEnd(text, copied);  // unless the record goes
-      result.changed_ = true;
+      changed_ = true;
       return;
     }
-    const std::string& line = result.edited_.emplace_back(EditRecord(record, (*edit)(record)));
-    result.changed_ = result.changed_ || line != record;
-    result.Add(line);
+    const std::string line = EditRecord(record, (*edit_)(record));
+    changed_ = changed_ || line != record;
+    put(line);
   });
-  if (!found) return std::nullopt;
-  result.Add(text.substr(copied));
-  return result;
+  put(text.substr(copied));
 }
 
 std::optional<std::string> RewriteRecords(std::string_view text, std::string_view id,
                                           const RecordEdit* edit) {
-  const std::optional<RewrittenText> rewritten = RewriteRecordPieces(text, id, edit);
-  if (!rewritten) return std::nullopt;
-  return rewritten->Joined();
+  RecordRewriter rewriter(id, edit);
+  std::string result;
+  rewriter.Rewrite(text, [&result](std::string_view piece) { result += piece; });
+  if (!rewriter.found()) return std::nullopt;
+  return result;
 }
 
 }  // namespace wfdesk::textdb

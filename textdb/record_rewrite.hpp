@@ -4,7 +4,6 @@
 // stays as it was, byte for byte: other lines, every line end, a missing
 // final line end, and the fields of a record that are not changed.
 
-#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -41,34 +40,29 @@ std::string StoredValue(std::string_view value);
 // bytes, fields after the 13th included.
 std::string EditRecord(std::string_view record, const std::vector<FieldValue>& values);
 
-// The database text after a change: the old bytes around the changed
-// records, which are not copied, and the changed records.
-class RewrittenText {
+// Rewrites the database text, given in consecutive parts of whole lines:
+// every record whose element ID is `id` is edited, or removed with its line
+// end when `edit` is null. The output goes to `out` in pieces: the old
+// bytes around the changed records as they are, and the changed records.
+class RecordRewriter {
  public:
-  const std::vector<std::string_view>& pieces() const { return pieces_; }
-  std::size_t size() const { return size_; }
-  // Whether the text differs from the old one.
+  using Output = std::function<void(std::string_view piece)>;
+  RecordRewriter(std::string_view id, const RecordEdit* edit) : id_(id), edit_(edit) {}
+
+  void Rewrite(std::string_view part, const Output& out);
+  // Whether a record had the ID.
+  bool found() const { return found_; }
+  // Whether the output differs from the text.
   bool changed() const { return changed_; }
-  std::string Joined() const;
 
  private:
-  friend std::optional<RewrittenText> RewriteRecordPieces(std::string_view text,
-                                                          std::string_view id,
-                                                          const RecordEdit* edit);
-  void Add(std::string_view piece);
-
-  std::deque<std::string> edited_;  // stays in place while pieces point into it
-  std::vector<std::string_view> pieces_;
-  std::size_t size_ = 0;
+  std::string_view id_;
+  const RecordEdit* edit_;
+  bool found_ = false;
   bool changed_ = false;
 };
 
-// The database text with every record whose element ID is `id` edited, or
-// removed with its line end when `edit` is null; nullopt when no record
-// has the ID. The pieces point into `text`, which must outlive them.
-std::optional<RewrittenText> RewriteRecordPieces(std::string_view text, std::string_view id,
-                                                 const RecordEdit* edit);
-// The same text joined.
+// The whole text rewritten; nullopt when no record has the ID.
 std::optional<std::string> RewriteRecords(std::string_view text, std::string_view id,
                                           const RecordEdit* edit);
 

@@ -59,13 +59,16 @@ std::string_view RecordList::Record(std::size_t i) const {
   return text().substr(Lines()[i].begin, Lines()[i].length);
 }
 
-LoadStatus ReadTextDatabase(const std::string& path, RecordList& records, std::string& error) {
+namespace {
+
+LoadStatus ReadTextDatabase(core::FileBytesCache& cache, const std::string& path,
+                            RecordList& records, std::string& error) {
   if (!core::IsPlainFile(path)) {
     records = RecordList();
     return LoadStatus::kMissing;
   }
   std::shared_ptr<const core::FileBytes> content;
-  if (const auto read = core::ReadSharedFileContent(path, content); !read) {
+  if (const auto read = cache.Read(path, content); !read) {
     records = RecordList();
     error = read.error;
     return LoadStatus::kUnreadable;
@@ -74,8 +77,21 @@ LoadStatus ReadTextDatabase(const std::string& path, RecordList& records, std::s
   return LoadStatus::kLoaded;
 }
 
+}  // namespace
+
 std::string DatabasePath(const core::Context& context, const std::string& path) {
   return path.empty() ? context.settings.textdb : path;
+}
+
+void TellLoadProblem(const core::Context& context, const std::string& path, LoadStatus status,
+                     const std::string& error) {
+  const bool silent = core::LeadingNumber(context.settings.silentmode) != 0;
+  if (status == LoadStatus::kMissing && !silent) {
+    const auto language = context.settings.language;
+    context.person.Tell(core::GetLanguageText("lg_mesg_file001", language) + path +
+                        core::GetLanguageText("lg_mesg_file002", language));
+  }
+  if (status == LoadStatus::kUnreadable) context.person.Tell(error);
 }
 
 RecordList LoadTextDatabase(const core::Context& context, const std::string& path,
@@ -83,15 +99,9 @@ RecordList LoadTextDatabase(const core::Context& context, const std::string& pat
   const std::string file = DatabasePath(context, path);
   RecordList records;
   std::string error;
-  const LoadStatus status = ReadTextDatabase(file, records, error);
+  const LoadStatus status = ReadTextDatabase(*context.databases, file, records, error);
   if (status_out) *status_out = status;
-  const bool silent = core::LeadingNumber(context.settings.silentmode) != 0;
-  if (status == LoadStatus::kMissing && !silent) {
-    const auto language = context.settings.language;
-    context.person.Tell(core::GetLanguageText("lg_mesg_file001", language) + file +
-                        core::GetLanguageText("lg_mesg_file002", language));
-  }
-  if (status == LoadStatus::kUnreadable) context.person.Tell(error);
+  TellLoadProblem(context, file, status, error);
   return records;
 }
 

@@ -56,15 +56,19 @@ class RecordList {
 
 enum class LoadStatus { kLoaded, kMissing, kUnreadable };
 
-// Reads the database file; a line ends at CR LF, a lone CR or a lone LF.
-LoadStatus ReadTextDatabase(const std::string& path, RecordList& records, std::string& error);
-
-// Loads `path`, or the textdb file of the settings when it is "". A missing
+// Loads `path`, or the textdb file of the settings when it is "", through
+// the context's cache of databases: while the file is unchanged the same
+// bytes are listed again. A line ends at CR LF, a lone CR or a lone LF. A missing
 // file gives the one-blank list and, unless silentmode is a non-zero number,
 // the message "The file PATH does not exist." in the settings' language; an
 // unreadable one tells why. `status` receives how the file was found.
 RecordList LoadTextDatabase(const core::Context& context, const std::string& path,
                             LoadStatus* status = nullptr);
+
+// Tells the operator of a missing database (unless silentmode is a
+// non-zero number) or of an unreadable one, as LoadTextDatabase does.
+void TellLoadProblem(const core::Context& context, const std::string& path, LoadStatus status,
+                     const std::string& error);
 
 // The path LoadTextDatabase reads for `path`.
 std::string DatabasePath(const core::Context& context, const std::string& path);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <utility>
 
 #if defined(__SSE2__)
@@ -196,65 +197,109 @@ void TransmissionRows::Add(std::string_view record, std::string_view id) {
 
 namespace {
 
-// Every record in turn, for the empty filter, which shows nearly all.
-template <typename Visit>
-void VisitEveryRecord(const RecordList& records, Visit&& visit) {
-  // The previous ID starts as "", so a first record with an empty ID is not
-  // listed.
-  std::string_view previous_id;
-  records.ForEachRecord([&](std::string_view record) {
-    const std::string_view id = RecordFieldView(record, 1);
-    if (id != previous_id) visit(record, id);
-    previous_id = id;
-  });
-}
+// Chooses the records a list shows from the database's lines, given in
+// consecutive parts of whole lines: a run of equal IDs goes on across parts.
+class ListedRecordWalk {
+ public:
+  explicit ListedRecordWalk(std::string_view filter) : needle_(core::LowerAscii(filter)) {}
 
-// Only the records of the lines that hold the filter somewhere: the filter
-// is searched in the whole text, and the lines without it are never read.
-template <typename Visit>
-void VisitFilteredRecords(std::string_view text, const std::string& needle, Visit&& visit) {
-  if (needle.find_first_of("\r\n") != std::string::npos) return;  // no ID holds a line end
-  const FoldedSearch search(needle);
-  std::size_t next = 0;               // a line start: the lines before it are done
-  std::string_view next_previous_id;  // the ID of the line before `next`
-  for (std::size_t hit = search.Find(text, 0); hit < text.size(); hit = search.Find(text, next)) {
-    const std::size_t begin = LineStart(text, next, hit);
-    const std::size_t end = core::LineEndAt(text, hit);
-    const std::string_view record = text.substr(begin, end - begin);
-    const std::string_view id = RecordFieldView(record, 1);
-    // A run of equal IDs is broken by any record, even a hidden one; a
-    // record the search passed over does not hold the filter, so its ID
-    // differs.
-    const bool repeated = begin == next && id == next_previous_id;
-    if (!repeated && ContainsIgnoringCase(id, needle)) visit(record, id);
-    next = core::AfterLineEnd(text, end);
-    next_previous_id = id;
+  template <typename Visit>
+  void Walk(std::string_view part, Visit&& visit) {
+    if (needle_.empty()) {
+      WalkEvery(part, visit);
+    } else {
+      WalkFiltered(part, visit);
+    }
   }
-}
 
-template <typename Visit>
-void VisitListedRecords(const RecordList& records, std::string_view filter, Visit&& visit) {
-  if (filter.empty()) {
-    VisitEveryRecord(records, visit);
-  } else {
-    VisitFilteredRecords(records.text(), core::LowerAscii(filter), visit);
+ private:
+  using KnownId = std::optional<std::string_view>;
+
+  // Every record in turn, for the empty filter, which shows nearly all.
+  template <typename Visit>
+  void WalkEvery(std::string_view text, Visit&& visit) {
+    KnownId previous_id = Carried();
+    core::ForEachLine(text, 0, [&](std::string_view record) {
+      const std::string_view id = RecordFieldView(record, 1);
+      if (previous_id != id) visit(record, id);
+      previous_id = id;
+    });
+    Carry(previous_id);
   }
-}
+
+  // Only the records of the lines that hold the filter somewhere: the filter
+  // is searched in the whole text, and the lines without it are never read.
+  template <typename Visit>
+  void WalkFiltered(std::string_view text, Visit&& visit) {
+    if (needle_.find_first_of("\r\n") != std::string::npos) return;  // no ID holds a line end
+    const FoldedSearch search(needle_);
+    std::size_t next = 0;                  // a line start: the lines before it are done
+    KnownId next_previous_id = Carried();  // the ID of the line before `next`
+    for (std::size_t hit = search.Find(text, 0); hit < text.size(); hit = search.Find(text, next)) {
+      const std::size_t begin = LineStart(text, next, hit);
+      const std::size_t end = core::LineEndAt(text, hit);
+      const std::string_view record = text.substr(begin, end - begin);
+      const std::string_view id = RecordFieldView(record, 1);
+      // A run of equal IDs is broken by any record, even a hidden one; a
+      // record the search passed over does not hold the filter, so its ID
+      // differs.
+      const bool repeated = begin == next && next_previous_id == id;
+      if (!repeated && ContainsIgnoringCase(id, needle_)) visit(record, id);
+      next = core::AfterLineEnd(text, end);
+      next_previous_id = id;
+    }
+    Carry(next == text.size() ? next_previous_id : std::nullopt);
+  }
+
+  KnownId Carried() const { return carried_ ? KnownId(previous_id_) : std::nullopt; }
+  // Keeps the ID of a part's last line for the next part, when it is known.
+  void Carry(KnownId id) {
+    carried_ = id.has_value();
+    if (id) previous_id_ = std::string(*id);
+  }
+
+  std::string needle_;
+  // Before the first line the previous ID is "", so that a first record
+  // with an empty ID is not listed.
+  std::string previous_id_;
+  bool carried_ = true;
+};
 
 }  // namespace
 
 void ForEachListedRecord(const RecordList& records, std::string_view filter,
                          const ListedRecordVisit& visit) {
-  VisitListedRecords(records, filter, visit);
+  ListedRecordWalk(filter).Walk(records.text(), visit);
+}
+
+core::FileResult ForEachListedRecordInFile(const std::string& path, std::string_view filter,
+                                           const ListedRecordVisit& visit, std::size_t buffer) {
+  ListedRecordWalk walk(filter);
+  return core::ReadLineParts(
+      path, [&](std::string_view part) { walk.Walk(part, visit); }, buffer);
 }
 
 TransmissionRows FilterRows(const RecordList& records, std::string_view filter) {
   TransmissionRows result;
   result.records_ = records;
-  VisitListedRecords(records, filter, [&result](std::string_view record, std::string_view id) {
-    result.Add(record, id);
-  });
+  ListedRecordWalk(filter).Walk(
+      records.text(),
+      [&result](std::string_view record, std::string_view id) { result.Add(record, id); });
   return result;
+}
+
+LoadStatus ListWorkflowRecords(const core::Context& context, const std::string& workflow_name,
+                               std::string_view filter, const ListedRecordVisit& visit) {
+  const WorkflowDatabase db = DatabaseOf(context, workflow_name);
+  LoadStatus status = LoadStatus::kMissing;
+  std::string error;
+  if (core::IsPlainFile(db.path)) {
+    const core::FileResult read = ForEachListedRecordInFile(db.path, filter, visit);
+    status = read ? LoadStatus::kLoaded : LoadStatus::kUnreadable;
+    error = read.error;
+  }
+  TellLoadProblem(context, db.path, status, error);
+  return status;
 }
 
 TransmissionRows FillDBlist(const core::Context& context, const std::string& workflow_name,

@@ -99,6 +99,19 @@ using ListedRecordVisit = std::function<void(std::string_view record, std::strin
 void ForEachListedRecord(const RecordList& records, std::string_view filter,
                          const ListedRecordVisit& visit);
 
+// ForEachListedRecord over the file at `path`, read in parts of whole lines
+// through a buffer of about `buffer` bytes, so that a database of any size
+// is listed in little memory.
+core::FileResult ForEachListedRecordInFile(const std::string& path, std::string_view filter,
+                                           const ListedRecordVisit& visit,
+                                           std::size_t buffer = std::size_t{1} << 20);
+
+// The records the workflow's list shows, read from its database part by
+// part; the operator is told of a missing or unreadable database as
+// LoadTextDatabase tells.
+LoadStatus ListWorkflowRecords(const core::Context& context, const std::string& workflow_name,
+                               std::string_view filter, const ListedRecordVisit& visit);
+
 // Loads the workflow's database (which may tell the operator it is missing)
 // and returns its rows under the filter.
 TransmissionRows FillDBlist(const core::Context& context, const std::string& workflow_name,

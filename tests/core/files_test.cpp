@@ -121,6 +121,62 @@ TEST(WriteText, RefusalsAreReportedAndLoseNothing) {
   EXPECT_EQ(ReadFile(read_only), "precious");
 }
 
+TEST(WriteText, AReplacementChangesTheFileOnlyWhenCommitted) {
+  Sandbox box;
+  const std::string path = box.Write("db.csv", "old");
+  {
+    FileReplacement abandoned(path);
+    abandoned.Write("new");
+  }
+  EXPECT_EQ(ReadFile(path), "old");
+  FileReplacement replacement(path);
+  for (const char* piece : {"n", "", "ew"}) replacement.Write(piece);
+  EXPECT_EQ(replacement.size(), 3u);
+  ASSERT_TRUE(replacement.Commit());
+  EXPECT_EQ(ReadFile(path), "new");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(box.root()),
+                          std::filesystem::directory_iterator()),
+            1);
+  MakeReadOnly(path);
+  FileReplacement refused(path);
+  refused.Write("gone");
+  EXPECT_FALSE(refused.Commit());
+  EXPECT_EQ(ReadFile(path), "new");
+}
+
+TEST(ReadText, LinePartsJoinToTheFileAndNeverSplitALine) {
+  Sandbox box;
+  const char* texts[] = {"",
+                         "a",
+                         "ab\r\ncd\r\n",
+                         "a\rb\nc\r\n\r\r\nlong line here\r",
+                         "x\r\r\n\n\r\ry",
+                         "one very long line without an end"};
+  for (const char* text : texts) {
+    const std::string path = box.Write("lines.txt", text);
+    for (std::size_t buffer = 1; buffer <= 9; ++buffer) {
+      std::string joined;
+      const auto read = ReadLineParts(
+          path,
+          [&](std::string_view part) {
+            ASSERT_FALSE(part.empty());
+            joined += part;
+            // A part ends at a line end, or at the end of the file; a CR
+            // that ends a part is not the first half of a CR LF.
+            if (joined.size() < std::string_view(text).size()) {
+              ASSERT_TRUE(part.back() == '\n' || part.back() == '\r') << text;
+              ASSERT_NE(text[joined.size()], part.back() == '\r' ? '\n' : '\0') << text;
+            }
+          },
+          buffer);
+      ASSERT_TRUE(read);
+      EXPECT_EQ(joined, text) << buffer;
+    }
+  }
+  EXPECT_FALSE(ReadLineParts(box.Path("missing"), [](std::string_view) {}));
+  EXPECT_FALSE(ReadLineParts(box.root(), [](std::string_view) {}));
+}
+
 TEST(ReadText, ReadsOrTellsTheOperatorInTheirLanguage) {
   Sandbox box;
   TestContext test(box.root());

@@ -197,10 +197,19 @@ TEST(Rows, TheFilterThatReadsOnlyIdsListsWhatTheEntriesList) {
     const RecordList loaded = LoadTextDatabase(inst.context(), inst.Path("db.csv"));
     ASSERT_EQ(loaded.text(), text);
     for (const char* filter : {"", "a", "A", "b-", "ab-1", ";", "q;1", "\"", "OPE", "Y", "zz"}) {
+      const std::vector<std::string> eager = EagerRows(in_memory, filter);
       const TransmissionRows rows = FilterRows(round % 2 ? loaded : in_memory, filter);
       std::vector<std::string> made;
       for (std::size_t i = 0; i < rows.size(); ++i) made.push_back(rows.Row(i));
-      ASSERT_EQ(made, EagerRows(in_memory, filter)) << filter << " in\n" << text;
+      ASSERT_EQ(made, eager) << filter << " in\n" << text;
+      // Read from the file in parts of a few lines, runs of IDs crossing them.
+      std::vector<std::string> streamed;
+      const auto read = ForEachListedRecordInFile(
+          inst.Path("db.csv"), filter,
+          [&](std::string_view record, std::string_view) { streamed.push_back(FormatRow(record)); },
+          std::size_t(2 + round % 30));
+      ASSERT_TRUE(read) << read.error;
+      ASSERT_EQ(streamed, eager) << filter << " in parts of\n" << text;
     }
   }
 }
@@ -225,6 +234,18 @@ TEST(RecordRewrite, ADeletionCopiesEveryOtherLineWithItsLineEnd) {
       EXPECT_EQ(RewriteRecords(text, id, nullptr), found ? std::optional(kept) : std::nullopt)
           << id << " in\n"
           << text;
+      // Rewritten in parts of whole lines, the same bytes come out.
+      RecordRewriter rewriter(id, nullptr);
+      std::string in_parts;
+      for (std::size_t at = 0; at < lines.size(); at += 3) {
+        const std::size_t end = at + 3 < lines.size() ? lines[at + 3].begin : text.size();
+        rewriter.Rewrite(std::string_view(text).substr(lines[at].begin, end - lines[at].begin),
+                         [&in_parts](std::string_view piece) { in_parts += piece; });
+      }
+      EXPECT_EQ(rewriter.found(), found);
+      if (found) {
+        EXPECT_EQ(in_parts, kept) << id << " in parts of\n" << text;
+      }
     }
   }
 }
