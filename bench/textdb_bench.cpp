@@ -159,11 +159,13 @@ struct Desk {
   core::Context context{"/", {}, person, launcher, clock, guids};
 };
 
-// One keystroke in the window's filter box: the list is loaded and filtered
-// again, and the rows a window shows are made. Typing toggles between the
-// filter and the filter one character shorter.
+// One keystroke in the window's filter box once the list is open: the list
+// is loaded (the file unchanged, its bytes are kept) and filtered again, and
+// the rows a window shows are made. Typing toggles between the filter and
+// the filter one character shorter.
 void Keystrokes(benchmark::State& state, const std::string& filter) {
   Desk desk;
+  (void)textdb::LoadTextDatabase(desk.context, TheFiles().big());  // the list opens
   const std::string typed[] = {filter.substr(0, filter.size() - 1), filter};
   std::size_t count = 0;
   for (auto _ : state) {
