@@ -1,0 +1,31 @@
+#include "engine/schedule.hpp"
+
+#include "core/environment.hpp"
+#include "core/files.hpp"
+#include "core/language.hpp"
+#include "core/log.hpp"
+#include "core/workflow_file.hpp"
+
+namespace wfdesk::engine {
+
+std::string CommandLineProgramBeside(const std::string& window_program) {
+  const auto slash = window_program.rfind('/');
+  if (slash != std::string::npos) {
+    const std::string beside =
+        core::FindProgramOnPath(window_program.substr(0, slash + 1) + "wfdesk-cli");
+    if (!beside.empty()) return beside;
+  }
+  return core::FindProgramOnPath("wfdesk-cli");
+}
+
+ScheduleChange ScheduleWorkflow(const core::Context& context, SystemScheduler& scheduler,
+                                const std::string& workflow, const std::string& calendar) {
+  const std::string path = core::AbsolutePath(core::WorkflowPath(context, workflow), context.home);
+  if (workflow.empty() || !core::IsPlainFile(path)) {
+    return {false, core::FormatLanguageText("lg_mesg_cli002", context.settings.language,
+                                            {core::EscapeControlCharacters(path)})};
+  }
+  return scheduler.Set(workflow, calendar);
+}
+
+}  // namespace wfdesk::engine
