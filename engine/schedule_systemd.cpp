@@ -129,6 +129,8 @@ std::string InstallationTag(std::string_view canonical_home) {
 }
 
 std::string QuoteExecArgument(std::string_view text) {
+  // A lone ";" would separate two command lines.
+  if (text == ";") return "\\;";
   std::string out = "\"";
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
@@ -154,8 +156,9 @@ std::string ServiceUnitText(const SystemdSetup& setup, const std::string& workfl
                      DescriptionName(setup.home) + "\n\n[Service]\nType=oneshot\n";
   text += "ExecStart=" + QuoteExecArgument(setup.program) + " " + QuoteExecArgument("--home") +
           " " + QuoteExecArgument(setup.home) + " " + QuoteExecArgument("run") + " " +
-          QuoteExecArgument(workflow) + "\n";
-  // 3: the workflow was already running, so this run was left out.
+          QuoteExecArgument("--") + " " + QuoteExecArgument(workflow) + "\n";
+  // "--": a workflow name beginning with "-" is no option. Status 3: the
+  // workflow was already running, so this run was left out.
   text += "SuccessExitStatus=3\n";
   return text;
 }
