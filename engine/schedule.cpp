@@ -8,6 +8,18 @@
 
 namespace wfdesk::engine {
 
+std::string InstallationTag(std::string_view canonical_home) {
+  std::uint64_t hash = 14695981039346656037ull;
+  for (const char c : canonical_home) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211ull;
+  }
+  std::string tag(16, '0');
+  for (int i = 15; i >= 0; --i, hash >>= 4)
+    tag[static_cast<std::size_t>(i)] = "0123456789abcdef"[hash & 0x0F];
+  return tag;
+}
+
 std::string CommandLineProgramBeside(const std::string& window_program) {
   const auto slash = window_program.rfind('/');
   if (slash != std::string::npos) {

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/context.hpp"
@@ -52,6 +53,10 @@ std::unique_ptr<SystemScheduler> MakeSystemScheduler(const core::Context& contex
 // Where wfdesk-cli is for a window whose program is `window_program`: beside
 // it, else on PATH; "" when neither has it.
 std::string CommandLineProgramBeside(const std::string& window_program);
+
+// 16 hex digits that tell installations apart: FNV-1a of the folder's
+// canonical path.
+std::string InstallationTag(std::string_view canonical_home);
 
 // Schedules a workflow file of the data folder: refused when the file does not exist.
 ScheduleChange ScheduleWorkflow(const core::Context& context, SystemScheduler& scheduler,

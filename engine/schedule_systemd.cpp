@@ -116,18 +116,6 @@ std::optional<std::string> UnescapeUnitName(std::string_view text) {
   return out;
 }
 
-std::string InstallationTag(std::string_view canonical_home) {
-  std::uint64_t hash = 14695981039346656037ull;
-  for (const char c : canonical_home) {
-    hash ^= static_cast<unsigned char>(c);
-    hash *= 1099511628211ull;
-  }
-  std::string tag(16, '0');
-  for (int i = 15; i >= 0; --i, hash >>= 4)
-    tag[static_cast<std::size_t>(i)] = kHexDigits[hash & 0x0F];
-  return tag;
-}
-
 std::string QuoteExecArgument(std::string_view text) {
   // A lone ";" would separate two command lines.
   if (text == ";") return "\\;";

@@ -68,9 +68,6 @@ std::string EscapeUnitName(std::string_view text);
 // The reverse; none for a text systemd-escape cannot have written.
 std::optional<std::string> UnescapeUnitName(std::string_view text);
 
-// 16 hex digits that tell installations apart: FNV-1a of the folder's path.
-std::string InstallationTag(std::string_view canonical_home);
-
 // One word of a unit's ExecStart= line: in double quotes, with "\", "\"",
 // control and non-ASCII bytes escaped and "%" and "$" doubled, so that
 // systemd hands the program exactly the text.
