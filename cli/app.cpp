@@ -10,13 +10,17 @@
 
 #include "cli/console_operator.hpp"
 #include "core/context.hpp"
+#include "core/environment.hpp"
 #include "core/files.hpp"
 #include "core/language.hpp"
+#include "core/log.hpp"
 #include "core/process.hpp"
 #include "core/settings.hpp"
 #include "core/text_encoding.hpp"
 #include "core/workflow_file.hpp"
 #include "engine/catalogue.hpp"
+#include "engine/last_run.hpp"
+#include "engine/schedule.hpp"
 #include "engine/workflow.hpp"
 #include "textdb/record_actions.hpp"
 #include "textdb/transmission_list.hpp"
@@ -176,6 +180,48 @@ int RecordsCommand(Installation& installation, const RecordsRequest& request) {
   return result.done ? kSucceeded : kFailed;
 }
 
+// What `schedule` was asked to do.
+struct ScheduleRequest {
+  std::string name;
+  std::string calendar;
+  bool on = false, off = false, list = false;
+};
+
+// One line per schedule: workflow, calendar, next run, last result, with tabs between.
+void PrintSchedules(const core::Context& context, engine::SystemScheduler& scheduler) {
+  const std::vector<engine::Schedule> schedules = scheduler.List();
+  if (schedules.empty()) {
+    std::cerr << core::GetLanguageText("lg_mesg_sch015", context.settings.language) << '\n';
+  }
+  for (const engine::Schedule& schedule : schedules) {
+    std::string next = schedule.next_run;
+    if (!schedule.active) {
+      next += " (" + core::GetLanguageText("lg_mesg_sch014", context.settings.language) + ")";
+    }
+    std::cout << core::EscapeControlCharacters(schedule.workflow) << '\t' << schedule.calendar
+              << '\t' << next << '\t'
+              << engine::LastRunText(context, engine::FindLastRun(context, schedule.workflow))
+              << '\n';
+  }
+}
+
+int ScheduleCommand(Installation& installation, const ScheduleRequest& request) {
+  if (!installation.Open()) return kFailed;
+  const auto& context = installation.context();
+  const std::string program = core::RunningProgramPath();
+  if (program.empty()) return kFailed;  // /proc is not mounted; nothing to point a service at
+  const auto scheduler = engine::MakeSystemScheduler(context, program);
+  if (request.list) {
+    PrintSchedules(context, *scheduler);
+    return kSucceeded;
+  }
+  const engine::ScheduleChange change =
+      request.on ? engine::ScheduleWorkflow(context, *scheduler, request.name, request.calendar)
+                 : scheduler->Remove(request.name);
+  (change.ok ? std::cout : std::cerr) << change.message << '\n';
+  return change.ok ? kSucceeded : kFailed;
+}
+
 }  // namespace
 
 int Main(int argc, char** argv) {
@@ -235,6 +281,20 @@ int Main(int argc, char** argv) {
     value->needs(set);
   }
 
+  ScheduleRequest schedule_request;
+  CLI::App* schedule = app.add_subcommand(
+      "schedule", "run a workflow at set times through the system's scheduler (systemd)");
+  CLI::Option* schedule_name =
+      schedule->add_option("NAME", schedule_request.name, "file name of the workflow");
+  CLI::Option* on = schedule->add_option("--on", schedule_request.calendar,
+                                         "run it at these times, in systemd's calendar syntax");
+  CLI::Option* off = schedule->add_flag("--off", schedule_request.off, "remove its schedule");
+  CLI::Option* list_schedules = schedule->add_flag(
+      "--list", schedule_request.list, "each schedule: workflow, calendar, next run, last result");
+  on->excludes(off)->excludes(list_schedules)->needs(schedule_name);
+  off->excludes(list_schedules)->needs(schedule_name);
+  list_schedules->excludes(schedule_name);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -248,6 +308,14 @@ int Main(int argc, char** argv) {
     records_request.toggle = toggle->count() > 0;
     records_request.remove = remove->count() > 0;
     return RecordsCommand(installation, records_request);
+  }
+  if (schedule->parsed()) {
+    schedule_request.on = on->count() > 0;
+    if (!schedule_request.on && !schedule_request.off && !schedule_request.list) {
+      std::cerr << schedule->help() << '\n';
+      return kWrongUsage;
+    }
+    return ScheduleCommand(installation, schedule_request);
   }
   if (check->parsed()) return CheckCommand(installation, name);
   if (list->parsed()) return ListCommand(installation);

@@ -314,6 +314,17 @@ FileResult FlushFileSystem(const std::string& path) {
   return platform::FlushFileSystem(path);
 }
 
+FileResult MakeFolders(const std::string& path) {
+  for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+       slash = path.find('/', slash + 1)) {
+    if (!DirExists(path.substr(0, slash))) {
+      if (const FileResult made = platform::MakeFolder(path.substr(0, slash)); !made) return made;
+    }
+  }
+  if (DirExists(path)) return FileResult::Ok();
+  return platform::MakeFolder(path);
+}
+
 FileResult RemoveOneFile(const std::string& path) {
   return platform::RemoveFile(path);
 }

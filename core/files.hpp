@@ -137,6 +137,9 @@ FileResult WriteNewFile(const std::string& path, std::string_view bytes);
 // (a file or a folder) is on the disk.
 FileResult FlushFileSystem(const std::string& path);
 
+// Creates a folder with every missing folder above it, as mkdir -p does.
+FileResult MakeFolders(const std::string& path);
+
 // Deletes the one file the path names, hidden or not; no wildcards.
 FileResult RemoveOneFile(const std::string& path);
 

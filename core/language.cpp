@@ -203,6 +203,37 @@ constexpr std::array kTexts = {
                  "wfdesk-cli: kein Workflow angegeben; /f NAME oder run NAME verwenden (siehe "
                  "--help)"},
     LanguageText{"lg_mesg_cli004", "%1 Yes (--yes)", "%1 Ja (--yes)"},
+
+    // Schedules kept by the system's scheduler, and the window's timer.
+    LanguageText{"lg_mesg_sch001", "The calendar %1 was refused: %2",
+                 "Der Kalender %1 wurde abgelehnt: %2"},
+    LanguageText{"lg_mesg_sch002", "it never comes round again", "er tritt nie wieder ein"},
+    LanguageText{"lg_mesg_sch003",
+                 "%1 cannot be scheduled: it is no file name, or too long for a unit name.",
+                 "%1 kann nicht eingeplant werden: kein Dateiname, oder zu lang für einen "
+                 "Unit-Namen."},
+    LanguageText{"lg_mesg_sch004", "%1 runs at %2; next run: %3.",
+                 "%1 läuft zu %2; nächster Lauf: %3."},
+    LanguageText{"lg_mesg_sch005",
+                 "The schedule of %1 is written, but no systemd user manager runs to enable it. "
+                 "Enable it with:\n  %2",
+                 "Der Zeitplan von %1 ist geschrieben, aber kein systemd-Benutzerdienst läuft, "
+                 "der ihn einschaltet. Einschalten mit:\n  %2"},
+    LanguageText{"lg_mesg_sch006", "For runs while nobody is logged in:\n  %1",
+                 "Für Läufe ohne Anmeldung:\n  %1"},
+    LanguageText{"lg_mesg_sch007", "%1 has no schedule. Nothing was changed.",
+                 "%1 hat keinen Zeitplan. Es wurde nichts geändert."},
+    LanguageText{"lg_mesg_sch008", "The schedule of %1 is removed.",
+                 "Der Zeitplan von %1 ist entfernt."},
+    LanguageText{"lg_mesg_sch009", "%1 failed: %2", "%1 ist fehlgeschlagen: %2"},
+    LanguageText{"lg_mesg_sch010", "%1 is not installed", "%1 ist nicht installiert"},
+    LanguageText{"lg_mesg_sch011", "a calendar is one line of text",
+                 "ein Kalender ist eine Textzeile"},
+    LanguageText{"lg_mesg_sch012", "never run", "noch nie gelaufen"},
+    LanguageText{"lg_mesg_sch013", "started %1, no result", "gestartet %1, kein Ergebnis"},
+    LanguageText{"lg_mesg_sch014", "not enabled", "nicht eingeschaltet"},
+    LanguageText{"lg_mesg_sch015", "No workflow of this installation has a schedule.",
+                 "Kein Workflow dieser Installation hat einen Zeitplan."},
     LanguageText{"lg_mesg_cli005", "%1 No (confirm with --yes)", "%1 Nein (mit --yes bestätigen)"},
 
     // Core: why a file could not be written or moved.
@@ -267,6 +298,21 @@ constexpr std::array kTexts = {
     LanguageText{"lg_desk_editor_none", "No workflow selected", "Kein Workflow ausgewählt"},
     LanguageText{"lg_desk_editor_changed", "changed", "geändert"},
     LanguageText{"lg_desk_editor_saved", "saved", "gespeichert"},
+    LanguageText{"lg_desk_menu_schedule", "S&chedule...", "&Zeitplan..."},
+    LanguageText{"lg_desk_schedule_title", "Schedule of %1", "Zeitplan von %1"},
+    LanguageText{"lg_desk_schedule_prompt",
+                 "When the system runs %1, in systemd's calendar syntax (for example "
+                 "Mon..Fri 06:00, daily, *:0/15). Empty removes the schedule.",
+                 "Wann das System %1 ausführt, in der Kalendersyntax von systemd (zum Beispiel "
+                 "Mon..Fri 06:00, daily, *:0/15). Leer entfernt den Zeitplan."},
+    LanguageText{"lg_desk_schedule_none", "No schedule", "Kein Zeitplan"},
+    LanguageText{"lg_desk_schedule_window", "Window timer: every %1 s", "Fenster-Timer: alle %1 s"},
+    LanguageText{"lg_desk_schedule_system", "System schedule: %1, next run %2",
+                 "Systemzeitplan: %1, nächster Lauf %2"},
+    LanguageText{"lg_desk_schedule_system_off", "System schedule: %1 (not enabled)",
+                 "Systemzeitplan: %1 (nicht eingeschaltet)"},
+    LanguageText{"lg_desk_timer_skipped", "Window timer: %1 was not started, a run is still going.",
+                 "Fenster-Timer: %1 wurde nicht gestartet, ein Lauf ist noch im Gang."},
     LanguageText{"lg_desk_status_running", "Running %1", "%1 läuft"},
     LanguageText{"lg_desk_status_module", "Running %1: %2 (%3)", "%1 läuft: %2 (%3)"},
     LanguageText{"lg_desk_status_ended", "%1 ended: %2", "%1 beendet: %2"},

@@ -81,6 +81,9 @@ FileResult ReplaceFileBytes(const std::string& path, std::string_view bytes);
 // ReplaceFileBytes with the new content given as pieces, written in order.
 FileResult ReplaceFilePieces(const std::string& path, const std::vector<std::string_view>& pieces);
 
+// Creates one folder; an existing one is no failure.
+FileResult MakeFolder(const std::string& path);
+
 FileResult RemoveFile(const std::string& path);
 
 // Creates a file that must not exist yet and writes it, without waiting for
@@ -134,6 +137,10 @@ int CaughtStopSignal();
 
 std::optional<std::string> GetEnvironment(const char* name);
 std::string ExecutableFolder();
+// The absolute path of the running program; "" when the system cannot say.
+std::string ExecutablePath();
+// A regular file this process may execute.
+bool IsExecutableFile(const std::string& path);
 std::string CurrentFolder();
 FileResult ChangeFolder(const std::string& folder);
 

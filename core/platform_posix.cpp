@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -437,6 +438,13 @@ FileResult FlushFileSystem(const std::string& path) {
   return FileResult::Ok();
 }
 
+FileResult MakeFolder(const std::string& path) {
+  if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) {
+    return Failed("lg_mesg_sys002", path, errno);
+  }
+  return FileResult::Ok();
+}
+
 FileResult RemoveFile(const std::string& path) {
   if (::unlink(path.c_str()) != 0) return Failed("lg_mesg_sys008", path, errno);
   return FileResult::Ok();
@@ -616,9 +624,31 @@ Ending AwaitEnd(pid_t pid, int time_limit_seconds) {
   return Ending::kExited;
 }
 
+// Where a program's output goes: our standard error, or, when it is
+// captured, two anonymous files read after the program has ended (a pipe
+// would need reading while we wait).
+struct OutputTargets {
+  int out = 2;
+  int err = 2;
+};
+
+// Reads an anonymous file from its start.
+std::string ReadCaptured(int fd) {
+  std::string bytes;
+  if (fd < 0 || ::lseek(fd, 0, SEEK_SET) != 0) return bytes;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    bytes.append(buffer, static_cast<std::size_t>(n));
+  }
+  return bytes;
+}
+
 // Starts the program in a process group of its own, with the default
 // handling of the stop signals and nothing blocked.
-int Spawn(const CommandLine& command, pid_t& pid) {
+int Spawn(const CommandLine& command, pid_t& pid, OutputTargets targets) {
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(command.program.c_str()));
   for (const auto& argument : command.arguments)
@@ -630,7 +660,8 @@ int Spawn(const CommandLine& command, pid_t& pid) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, 2, 1);
+  posix_spawn_file_actions_adddup2(&actions, targets.out, 1);
+  if (targets.err != 2) posix_spawn_file_actions_adddup2(&actions, targets.err, 2);
 
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
@@ -660,8 +691,16 @@ ProcessResult SpawnAndWait(const CommandLine& command) {
     result.ending = Ending::kStopped;
     return result;
   }
+  Fd out(command.capture_output ? ::memfd_create("wfdesk-output", MFD_CLOEXEC) : -1);
+  Fd err(command.capture_output ? ::memfd_create("wfdesk-errors", MFD_CLOEXEC) : -1);
+  if (command.capture_output && (out.get() < 0 || err.get() < 0)) {
+    result.error = Why(errno);
+    return result;
+  }
+  const OutputTargets targets =
+      command.capture_output ? OutputTargets{out.get(), err.get()} : OutputTargets{};
   pid_t pid = 0;
-  if (const int error = Spawn(command, pid); error != 0) {
+  if (const int error = Spawn(command, pid, targets); error != 0) {
     result.error = Why(error);
     return result;
   }
@@ -674,6 +713,8 @@ ProcessResult SpawnAndWait(const CommandLine& command) {
     }
   }
   result.started = true;
+  result.output = ReadCaptured(out.get());
+  result.errors = ReadCaptured(err.get());
   if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.exit_status = 128 + WTERMSIG(status);
   return result;
@@ -701,6 +742,20 @@ std::optional<std::string> GetEnvironment(const char* name) {
   const char* value = std::getenv(name);
   if (!value) return std::nullopt;
   return std::string(value);
+}
+
+std::string ExecutablePath() {
+  std::string buffer(4096, '\0');
+  const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+  if (n <= 0) return "";
+  buffer.resize(static_cast<std::size_t>(n));
+  return buffer;
+}
+
+bool IsExecutableFile(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+         ::access(path.c_str(), X_OK) == 0;
 }
 
 std::string ExecutableFolder() {

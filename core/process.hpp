@@ -20,6 +20,9 @@ struct CommandLine {
   std::vector<Argument> arguments;
   // Seconds the program may run before it is ended; 0 waits as long as it runs.
   int time_limit_seconds = 0;
+  // Keep what the program prints (ProcessResult::output and errors) instead
+  // of passing it to our standard error.
+  bool capture_output = false;
 
   CommandLine& Add(std::string text) {
     arguments.push_back({std::move(text), false});
@@ -46,6 +49,8 @@ struct ProcessResult {
   int exit_status = 0;   // its exit code, or 128 + signal number
   std::string error;     // why it could not be started, e.g. "No such file or directory"
   Ending ending = Ending::kExited;
+  std::string output;  // its standard output, when the command asked to capture it
+  std::string errors;  // its standard error, likewise
 
   // 1 after a process ran, 0 when none could be started.
   int Code() const { return started ? 1 : 0; }

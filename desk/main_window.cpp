@@ -1,9 +1,11 @@
 #include "desk/main_window.hpp"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileSystemWatcher>
 #include <QGroupBox>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLibraryInfo>
@@ -13,10 +15,13 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
 
+#include "core/environment.hpp"
 #include "core/files.hpp"
+#include "core/log.hpp"
 #include "core/settings.hpp"
 #include "core/workflow_file.hpp"
 #include "desk/editor_window.hpp"
@@ -26,6 +31,7 @@
 #include "desk/text_codec.hpp"
 #include "desk/texts.hpp"
 #include "desk/transmission_view.hpp"
+#include "desk/window_timers.hpp"
 #include "engine/catalogue.hpp"
 
 namespace wfdesk::desk {
@@ -88,6 +94,15 @@ FrmMain::FrmMain(const DeskServices& services, QWidget* parent)
   connect(watcher_, &QFileSystemWatcher::directoryChanged, refresh_timer_,
           qOverload<>(&QTimer::start));
   connect(refresh_timer_, &QTimer::timeout, this, [this] { FillWorkflowList(false); });
+  const std::string canonical = core::CanonicalPath(context_.home);
+  timers_ = new WindowTimers(
+      engine::InstallationTag(canonical.empty() ? context_.home : canonical),
+      [this](const std::string& name) { return StartRun(name); },
+      [this](const std::string& name) { OnTimerSkipped(name); }, this);
+  scheduler_factory_ = [this] {
+    return engine::MakeSystemScheduler(
+        context_, engine::CommandLineProgramBeside(core::RunningProgramPath()));
+  };
 }
 
 // run_ goes first of the members: it releases a worker waiting for the
@@ -101,6 +116,8 @@ void FrmMain::BuildMenus() {
   mnu_file_refresh_ = Named(
       mnu_file001_->addAction(QString(), this, [this] { FillWorkflowList(); }), "mnu_file_refresh");
   mnu_file_refresh_->setShortcut(QKeySequence::Refresh);
+  mnu_file_schedule_ = Named(mnu_file001_->addAction(QString(), this, &FrmMain::ScheduleSelected),
+                             "mnu_file_schedule");
   mnu_help001_ = Named(menuBar()->addMenu(QString()), "mnu_help001");
   mnu_help103_ =
       Named(mnu_help001_->addAction(QString(), this, &FrmMain::ShowAbout), "mnu_help103");
@@ -131,6 +148,7 @@ void FrmMain::BuildControls() {
   lbl_eid_ = Named(new QLabel(frame001_), "lblEID");
   cmd001_ = Named(new QPushButton(frame001_), "cmd001");
   lbl_pname_ = Named(new QLabel(frame001_), "lblPName");
+  BuildTimerControls();
   lbl001_ = Named(new QLabel(central_), "lbl001");
   log_list_ = Named(new LinesView(central_), "logList");
   log_model_ = new LinesModel(log_list_);
@@ -139,6 +157,13 @@ void FrmMain::BuildControls() {
       new TransmissionView(context_, {log_list_, log_model_, lbl_eid_, central_}, this);
   menuBar()->insertMenu(mnu_help001_->menuAction(), transmissions_->menu());
 
+  // The right mouse button opens the editor; the context menu comes from
+  // the keyboard (menu key, Shift+F10).
+  list_wf_->setContextMenuPolicy(Qt::CustomContextMenu);
+  list_menu_ = new QMenu(this);
+  list_menu_edit_ = list_menu_->addAction(QString(), this, &FrmMain::ShowEditor);
+  list_menu_schedule_ = list_menu_->addAction(QString(), this, &FrmMain::ScheduleSelected);
+  connect(list_wf_, &QWidget::customContextMenuRequested, this, &FrmMain::ShowListMenu);
   connect(list_wf_, &QListWidget::itemSelectionChanged, this, &FrmMain::ListWF_Click);
   // A click on the workflow already selected shows it again (with its result).
   connect(list_wf_, &QListWidget::itemClicked, this, [this] {
@@ -158,6 +183,19 @@ void FrmMain::BuildControls() {
          Twips(kClientHeight) + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
   LayoutControls();
   UpdateExecute();
+}
+
+void FrmMain::BuildTimerControls() {
+  chk_wf_timer_ = Named(new QCheckBox(frame001_), "lblWFtimer");
+  lbl_wf_timer_interval_ = Named(new QLabel(frame001_), "lblWFtimerinterval");
+  txt_wf_timer_interval_ = Named(new QSpinBox(frame001_), "txtWFtimerinterval");
+  txt_wf_timer_interval_->setRange(1, WindowTimers::kMaxInterval);
+  lbl_wf_timer_interval_->setBuddy(txt_wf_timer_interval_);
+  lbl_wf_schedule_ = Named(new QLabel(frame001_), "lblWFschedule");
+  lbl_wf_schedule_->setWordWrap(true);
+  lbl_wf_schedule_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  connect(chk_wf_timer_, &QCheckBox::toggled, this, &FrmMain::OnTimerEdited);
+  connect(txt_wf_timer_interval_, &QSpinBox::editingFinished, this, &FrmMain::OnTimerEdited);
 }
 
 void FrmMain::BuildStatusBar() {
@@ -183,6 +221,10 @@ void FrmMain::LayoutControls() {
   PlaceTwips(lbl_eid_, 1920, 3240, 4815, 255);
   PlaceTwips(cmd001_, 3240, 3600, 3495, 735);
   PlaceTwips(lbl_pname_, 1920, 4560, 4815, 255);
+  PlaceTwips(chk_wf_timer_, 120, 3600, 3000, 255);
+  PlaceTwips(lbl_wf_timer_interval_, 120, 3900, 1500, 255);
+  PlaceTwips(txt_wf_timer_interval_, 1680, 3870, 1440, 300);
+  PlaceTwips(lbl_wf_schedule_, 120, 4200, 3060, 360);
   PlaceTwips(lbl001_, 120, 4800 + upper * 15, 2775, 255);
   PlaceTwips(transmissions_->filter(), 3000, 4740 + upper * 15, 4095, 300);
   PlaceTwips(log_list_, 120, 5040 + upper * 15, 14175, 4155, grow.width, lower);
@@ -243,6 +285,11 @@ void FrmMain::ApplyLanguageTexts() {
   lbl002_->setText(Text("lg_appl_lblb002"));
   lbl_wf_name_->setText(Text("lg_appl_lblWFname"));
   cmd001_->setText(Text("lg_appl_butt001"));
+  chk_wf_timer_->setText(Text("lg_appl_lblWFtimer"));
+  lbl_wf_timer_interval_->setText(Text("lg_appl_lblWFtimerinterval"));
+  mnu_file_schedule_->setText(Text("lg_desk_menu_schedule"));
+  list_menu_edit_->setText(Text("lg_menu_file101"));
+  list_menu_schedule_->setText(Text("lg_desk_menu_schedule"));
   transmissions_->ApplyTexts();
   UpdateListHeading();
 }
@@ -267,6 +314,9 @@ void FrmMain::FillWorkflowList(bool tell) {
       item->setSelected(true);
     }
   }
+  std::vector<std::string> listed;
+  for (const auto& entry : catalogue.entries) listed.push_back(entry.file_name);
+  timers_->Restore(listed);
   if (list_wf_->selectedItems().isEmpty()) {
     list_wf_->setCurrentRow(-1);
     if (!selected.empty()) ListWF_Click();  // its file has gone
@@ -297,6 +347,8 @@ void FrmMain::ListWF_Click() {
   const bool was_showing = transmissions_->showing();
   transmissions_->SetWorkflow(name);  // leaving the transmission view shows the log
   if (!was_showing) ShowLogFile(name.empty() ? std::string() : LogFileOf(path));
+  ShowTimer();
+  ShowSchedule();
   UpdateExecute();
 }
 
@@ -307,17 +359,95 @@ std::string FrmMain::LogFileOf(const std::string& workflow_path) const {
 
 void FrmMain::UpdateExecute() {
   cmd001_->setEnabled(!run_.running() && !wf_file_.empty());
+  const bool chosen = !wf_file_.empty();
+  for (QWidget* control :
+       {static_cast<QWidget*>(chk_wf_timer_), static_cast<QWidget*>(txt_wf_timer_interval_)}) {
+    control->setEnabled(chosen);
+  }
+  mnu_file_schedule_->setEnabled(chosen);
+  list_menu_schedule_->setEnabled(chosen);
 }
 
 void FrmMain::cmd001_Click() {
-  const std::string name = wf_file_;
-  if (name.empty() || !run_.Start(name)) return;
+  StartRun(wf_file_);
+}
+
+bool FrmMain::StartRun(const std::string& name) {
+  if (name.empty() || !run_.Start(name)) return false;
   results_.erase(name);
-  lbl_message_->clear();
+  if (name == wf_file_) lbl_message_->clear();
   status_->setText(Text("lg_desk_status_running").arg(Decoded(name)));
   UpdateExecute();
-  transmissions_->Show(false);
-  ShowLogFile(LogFileOf(current_workflow_file_));
+  if (name == wf_file_) {
+    transmissions_->Show(false);
+    ShowLogFile(LogFileOf(current_workflow_file_));
+  }
+  return true;
+}
+
+void FrmMain::ShowTimer() {
+  const WindowTimers::Setting setting = timers_->Get(wf_file_);
+  const QSignalBlocker quiet_check(chk_wf_timer_);
+  const QSignalBlocker quiet_interval(txt_wf_timer_interval_);
+  chk_wf_timer_->setChecked(!wf_file_.empty() && setting.on);
+  txt_wf_timer_interval_->setValue(setting.interval);
+}
+
+void FrmMain::OnTimerEdited() {
+  if (wf_file_.empty()) return;
+  timers_->Set(wf_file_, {chk_wf_timer_->isChecked(), txt_wf_timer_interval_->value()});
+  ShowSchedule();
+}
+
+// Which of the two schedules apply to the selected workflow: the window's
+// timer, the system's schedule, both or none.
+void FrmMain::ShowSchedule() {
+  QStringList parts;
+  if (!wf_file_.empty() && chk_wf_timer_->isChecked()) {
+    parts << Text("lg_desk_schedule_window").arg(txt_wf_timer_interval_->value());
+  }
+  const auto scheduler = wf_file_.empty() ? nullptr : scheduler_factory_();
+  if (const auto system = scheduler ? scheduler->Find(wf_file_) : std::nullopt) {
+    const QString calendar = QString::fromStdString(system->calendar);
+    parts << (system->active ? Text("lg_desk_schedule_system")
+                                   .arg(calendar, QString::fromStdString(system->next_run))
+                             : Text("lg_desk_schedule_system_off").arg(calendar));
+  }
+  if (parts.isEmpty() && !wf_file_.empty()) parts << Text("lg_desk_schedule_none");
+  lbl_wf_schedule_->setText(parts.join("; "));
+  lbl_wf_schedule_->setToolTip(lbl_wf_schedule_->text());
+}
+
+void FrmMain::OnTimerSkipped(const std::string& name) {
+  const QString message = Text("lg_desk_timer_skipped").arg(Decoded(name));
+  status_->setText(message);
+  (void)core::WriteLogLine(context_.clock, context_.settings.logfile, message.toStdString());
+}
+
+void FrmMain::ScheduleSelected() {
+  const std::string name = wf_file_;
+  if (name.empty()) return;
+  const auto scheduler = scheduler_factory_();
+  const auto current = scheduler->Find(name);
+  bool ok = false;
+  const QString calendar =
+      QInputDialog::getText(this, Text("lg_desk_schedule_title").arg(Decoded(name)),
+                            Text("lg_desk_schedule_prompt").arg(Decoded(name)), QLineEdit::Normal,
+                            current ? QString::fromStdString(current->calendar) : QString(), &ok);
+  if (ok) ApplySchedule(name, calendar.trimmed().toStdString());
+}
+
+void FrmMain::ApplySchedule(const std::string& name, const std::string& calendar) {
+  const auto scheduler = scheduler_factory_();
+  const engine::ScheduleChange change =
+      calendar.empty() ? scheduler->Remove(name)
+                       : engine::ScheduleWorkflow(context_, *scheduler, name, calendar);
+  person_.Tell(change.message);
+  ShowSchedule();
+}
+
+void FrmMain::ShowListMenu(const QPoint& where) {
+  list_menu_->popup(list_wf_->viewport()->mapToGlobal(where));
 }
 
 void FrmMain::OnModuleStarted(const QString& section, const QString& mtype) {
@@ -378,6 +508,7 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
   }
   // A right click shows the workflow already selected in the editor; it
   // does not move the selection.
+  if (watched == list_wf_->viewport() && event->type() == QEvent::ContextMenu) return true;
   if (watched == list_wf_->viewport() && event->type() == QEvent::MouseButtonPress) {
     if (static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
       ListWF_Click();

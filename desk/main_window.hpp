@@ -3,19 +3,24 @@
 #include <QMainWindow>
 #include <QStringList>
 #include <QTranslator>
+#include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "core/context.hpp"
 #include "desk/operators.hpp"
 #include "desk/workflow_run.hpp"
+#include "engine/schedule.hpp"
 
+class QCheckBox;
 class QFileSystemWatcher;
 class QFrame;
 class QGroupBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
+class QSpinBox;
 class QTimer;
 
 namespace wfdesk::desk {
@@ -24,6 +29,7 @@ class FrmEditor;
 class LinesModel;
 class LinesView;
 class TransmissionView;
+class WindowTimers;
 
 // What the window needs from outside. `person` is called on the UI thread.
 struct DeskServices {
@@ -60,6 +66,16 @@ class FrmMain : public QMainWindow {
   // Runs the selected workflow; nothing without a selection or during a run.
   void cmd001_Click();
   void ShowEditor();
+  // Starts a run of a workflow of the data folder; false while one is going.
+  bool StartRun(const std::string& name);
+  // Asks for the system schedule of the selected workflow: a calendar sets
+  // or changes it, an empty one removes it.
+  void ScheduleSelected();
+  void ApplySchedule(const std::string& name, const std::string& calendar);
+  // Where the system's schedules come from; systemd unless a test says otherwise.
+  using SchedulerFactory = std::function<std::unique_ptr<engine::SystemScheduler>()>;
+  void SetSchedulerFactory(SchedulerFactory factory) { scheduler_factory_ = std::move(factory); }
+  WindowTimers& timers() { return *timers_; }
 
   const std::string& CurrentWorkflowFile() const { return current_workflow_file_; }
   bool running() const { return run_.running(); }
@@ -90,6 +106,12 @@ class FrmMain : public QMainWindow {
   void ShowLogLine(const QModelIndex& index);
   void ShowAbout();
   QString Text(const char* key) const;
+  void BuildTimerControls();
+  void ShowTimer();
+  void OnTimerEdited();
+  void ShowSchedule();
+  void OnTimerSkipped(const std::string& name);
+  void ShowListMenu(const QPoint& where);
 
   UiThreadOperator person_;
   core::Context context_;
@@ -125,6 +147,16 @@ class FrmMain : public QMainWindow {
   QAction* mnu_help103_ = nullptr;
   TransmissionView* transmissions_ = nullptr;
   FrmEditor* editor_ = nullptr;
+  QCheckBox* chk_wf_timer_ = nullptr;
+  QLabel* lbl_wf_timer_interval_ = nullptr;
+  QSpinBox* txt_wf_timer_interval_ = nullptr;
+  QLabel* lbl_wf_schedule_ = nullptr;
+  QAction* mnu_file_schedule_ = nullptr;
+  QMenu* list_menu_ = nullptr;
+  QAction* list_menu_edit_ = nullptr;
+  QAction* list_menu_schedule_ = nullptr;
+  WindowTimers* timers_ = nullptr;
+  SchedulerFactory scheduler_factory_;
   QFileSystemWatcher* watcher_ = nullptr;
   QTimer* refresh_timer_ = nullptr;  // gathers a burst of folder changes
 };

@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "core/environment.hpp"
 #include "core/file_lock.hpp"
+#include "core/files.hpp"
 #include "tests/support/installation.hpp"
 #include "tests/support/run_program.hpp"
 #include "tests/support/wait_for.hpp"
@@ -234,6 +236,50 @@ std::string Fields(const std::string& id, const std::string& tag) {
 }
 std::string Record(const std::string& id, const std::string& tag) {
   return Fields(id, tag) + "\r\n";
+}
+
+TEST_F(CliTest, ScheduleWritesUnitsThatRunThisProgramAndListsAndRemovesThem) {
+  const std::string analyze = core::FindProgramOnPath("systemd-analyze");
+  if (analyze.empty()) GTEST_SKIP() << "systemd-analyze is not installed";
+  inst.SystemctlDouble("running");
+  const std::vector<std::string> environment = {
+      "PATH=" + inst.Path("modules") + ":" + core::EnvironmentValue("PATH").value_or(""),
+      "XDG_CONFIG_HOME=" + inst.Path("config")};
+  const auto schedule = [&](std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {WFDESK_CLI, "--home", home, "schedule"});
+    return RunProgram(arguments, environment);
+  };
+  const struct {
+    std::vector<std::string> arguments;
+    int status;
+  } usage[] = {{{}, 2},
+               {{"good.ini"}, 2},
+               {{"--list", "good.ini"}, 2},
+               {{"good.ini", "--on", "daily", "--off"}, 2},
+               {{"none.ini", "--on", "daily"}, 1},
+               {{"good.ini", "--on", "bogus"}, 1}};
+  for (const auto& c : usage) {
+    EXPECT_EQ(schedule(c.arguments).status, c.status) << ::testing::PrintToString(c.arguments);
+  }
+  EXPECT_TRUE(inst.Calls("systemctl").empty());
+  EXPECT_FALSE(inst.box().Exists("config/systemd/user"));
+
+  ASSERT_EQ(Home({"run", "good.ini"}).status, 0);
+  EXPECT_EQ(schedule({"good.ini", "--on", "*:0/15"}).status, 0);
+  const std::string units = inst.Path("config/systemd/user/");
+  const std::vector<std::string> files = core::FolderFileNames(units);
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_NE(testing::ReadFile(units + files[0])
+                .find("ExecStart=\"" WFDESK_CLI "\" \"--home\" \"" + core::CanonicalPath(home) +
+                      "\" \"run\" \"--\" \"good.ini\"\n"),
+            std::string::npos);
+  const ProgramOutput listed = schedule({"--list"});
+  EXPECT_EQ(listed.status, 0);
+  EXPECT_EQ(listed.out.rfind("good.ini\t*:0/15\t", 0), 0u) << listed.out;
+  EXPECT_TRUE(listed.out.ends_with(" OK\n")) << listed.out;  // the run above
+  EXPECT_EQ(schedule({"good.ini", "--off"}).status, 0);
+  EXPECT_TRUE(core::FolderFileNames(units).empty());
+  EXPECT_EQ(schedule({"--list"}).out, "");
 }
 
 class RecordsCliTest : public CliTest {

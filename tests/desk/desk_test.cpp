@@ -1,6 +1,7 @@
 // The window driven by objectName: start-up, selection and results, runs on
 // the worker thread, closing during a run, the editor, the log view and the
-// transmission view.
+// transmission view, the window's timer and the system schedule in the panel.
+#include <QCheckBox>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +12,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSettings>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QtTest>
 #include <chrono>
@@ -21,6 +24,7 @@
 #include "desk/editor_window.hpp"
 #include "desk/lines_model.hpp"
 #include "desk/main_window.hpp"
+#include "desk/window_timers.hpp"
 #include "tests/support/installation.hpp"
 
 using wfdesk::desk::DeskServices;
@@ -31,6 +35,29 @@ namespace {
 
 constexpr const char* kGood =
     "[MOD001]\r\nmtype=BMD5INVOICE\r\nmpFile=in\r\nmpFileOutPath=out\r\nmpFileOutExtension=xml\r\n";
+
+// The system's scheduler as the window sees it, without systemd.
+class FakeScheduler : public wfdesk::engine::SystemScheduler {
+ public:
+  using Change = wfdesk::engine::ScheduleChange;
+  explicit FakeScheduler(std::vector<std::string>& calls) : calls_(calls) {}
+  Change Set(const std::string& workflow, const std::string& calendar) override {
+    calls_.push_back("set " + workflow + " " + calendar);
+    return {true, "set"};
+  }
+  Change Remove(const std::string& workflow) override {
+    calls_.push_back("remove " + workflow);
+    return {true, "removed"};
+  }
+  std::vector<wfdesk::engine::Schedule> List() override { return {}; }
+  std::optional<wfdesk::engine::Schedule> Find(const std::string& workflow) override {
+    if (workflow != "a.ini") return std::nullopt;
+    return wfdesk::engine::Schedule{workflow, "daily", "Mon 2026-03-09 00:00:00 UTC", true};
+  }
+
+ private:
+  std::vector<std::string>& calls_;
+};
 
 }  // namespace
 
@@ -78,6 +105,10 @@ class DeskTest : public QObject {
  private slots:
   void init() {
     inst = std::make_unique<TestInstallation>();
+    // The person's own settings and units stay in the test's folder.
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                       QString::fromStdString(inst->Path("personal")));
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(inst->Path("personal")));
     inst->FakeProgram("mod_ledgerconv001_x86_32");
     inst->Workflow("a.ini", kGood, "name=Daily invoices\r\n");
     inst->Workflow("b.ini", kGood, "logfile=b.log\r\n");
@@ -503,6 +534,49 @@ class DeskTest : public QObject {
     show->trigger();
     list->setCurrentIndex(list->model()->index(0, 0));
     QVERIFY(!toggle->isEnabled());
+  }
+
+  void theWindowTimerRunsItsWorkflowAndSkipsARunThatWouldOverlap() {
+    inst->box().Write("modules/mod_ledgerconv001_x86_32",
+                      "#!/bin/sh\necho started >> calls/started\n"
+                      "while [ ! -f release ]; do sleep 0.02; done\n");
+    const std::string workflow_file = inst->box().Read("data/a.ini");
+    std::vector<std::string> calls;
+    Open().SetSchedulerFactory([&calls] { return std::make_unique<FakeScheduler>(calls); });
+    Select(1);
+    QCOMPARE(Text("lblWFschedule"), QString("No schedule"));
+    Select(0);
+    QCOMPARE(Text("lblWFschedule"),
+             QString("System schedule: daily, next run Mon 2026-03-09 00:00:00 UTC"));
+    Child<QSpinBox>("txtWFtimerinterval")->setValue(90);
+    Child<QCheckBox>("lblWFtimer")->setChecked(true);
+    QVERIFY(window->timers().Armed("a.ini"));
+    QVERIFY(Text("lblWFschedule").startsWith("Window timer: every 90 s; System schedule: daily"));
+    window->timers().Due("a.ini");  // its interval has passed
+    QVERIFY(window->running());
+    window->timers().Due("a.ini");  // again while it runs: left out, not queued
+    window->timers().Due("b.ini");
+    const QString skipped = "Window timer: b.ini was not started, a run is still going.";
+    QCOMPARE(Child<QLabel>("lblStatus")->text(), skipped);
+    QCOMPARE(inst->LogMessages("system.log").back(), skipped.toStdString());
+    inst->box().Write("release", "");
+    QTRY_VERIFY(!window->running());
+    QCOMPARE(inst->LogLines("calls/started").size(), std::size_t{1});
+
+    // Kept for this installation and workflow, outside the workflow file.
+    window.reset();
+    Open().SetSchedulerFactory([&calls] { return std::make_unique<FakeScheduler>(calls); });
+    QVERIFY(window->timers().Armed("a.ini") && !window->timers().Armed("b.ini"));
+    Select(0);
+    QVERIFY(Child<QCheckBox>("lblWFtimer")->isChecked());
+    QCOMPARE(Child<QSpinBox>("txtWFtimerinterval")->value(), 90);
+    QCOMPARE(inst->box().Read("data/a.ini"), workflow_file);
+    Child<QCheckBox>("lblWFtimer")->setChecked(false);
+    QVERIFY(!window->timers().Armed("a.ini"));
+    window->ApplySchedule("a.ini", "");
+    window->ApplySchedule("a.ini", "hourly");
+    QCOMPARE(calls, (std::vector<std::string>{"remove a.ini", "set a.ini hourly"}));
+    QCOMPARE(inst->person().told, (std::vector<std::string>{"removed", "set"}));
   }
 
   void lineIndexAndFollowingAGrowingFile() {

@@ -124,7 +124,9 @@ class ReenteringLauncher : public core::ProcessLauncher {
  public:
   core::ProcessResult RunAndWait(const core::CommandLine&) override {
     second = runner->RunWorkflow(*context, "daily.ini");
-    return {true, 0, ""};
+    core::ProcessResult result;
+    result.started = true;
+    return result;
   }
   WorkflowRunner* runner = nullptr;
   const core::Context* context = nullptr;

@@ -40,7 +40,10 @@ class RecordingLauncher : public core::ProcessLauncher {
  public:
   core::ProcessResult RunAndWait(const core::CommandLine& command) override {
     commands.push_back(command);
-    return {true, exit_status, ""};
+    core::ProcessResult result;
+    result.started = true;
+    result.exit_status = exit_status;
+    return result;
   }
   std::vector<core::CommandLine> commands;
   int exit_status = 0;

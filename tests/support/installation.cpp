@@ -46,6 +46,13 @@ void TestInstallation::FakeProgram(const std::string& name, int status) {
                    box_.Path("calls/" + name) + "'\nexit " + std::to_string(status));
 }
 
+void TestInstallation::SystemctlDouble(const std::string& state) {
+  Script("systemctl",
+         "{ printf 'CALL\\n'; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } >> '" +
+             box_.Path("calls/systemctl") + "'\ncase \"$2\" in\n  is-system-running) echo " +
+             state + "; [ " + state + " = running ];;\n  is-active) echo active;;\nesac");
+}
+
 std::vector<std::vector<std::string>> TestInstallation::Calls(const std::string& name) const {
   std::vector<std::vector<std::string>> calls;
   for (const std::string& line : LogLines("calls/" + name)) {

@@ -36,6 +36,10 @@ class TestInstallation {
   // modules/NAME: a program that records its arguments, one call after
   // another, and exits with `status`.
   void FakeProgram(const std::string& name, int status = 0);
+  // modules/systemctl: a stand-in that records its calls as FakeProgram
+  // does, says the user manager is `state` ("running", "offline", ...) and
+  // every timer "active".
+  void SystemctlDouble(const std::string& state);
   // The argument lists of every call of a fake program.
   std::vector<std::vector<std::string>> Calls(const std::string& name) const;
 

@@ -1,0 +1,34 @@
+#include "core/environment.hpp"
+
+#include "core/platform.hpp"
+
+namespace wfdesk::core {
+
+std::optional<std::string> EnvironmentValue(const char* name) {
+  return platform::GetEnvironment(name);
+}
+
+std::string RunningProgramPath() {
+  return platform::ExecutablePath();
+}
+
+std::string FindProgramOnPath(std::string_view name) {
+  if (name.empty()) return "";
+  if (name.find('/') != std::string_view::npos) {
+    return platform::IsExecutableFile(std::string(name)) ? std::string(name) : "";
+  }
+  const std::string path = platform::GetEnvironment("PATH").value_or("/usr/bin:/bin");
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = path.find(':', start);
+    std::string folder = path.substr(start, end == std::string::npos ? end : end - start);
+    // An empty entry is the current folder, as the shell reads it.
+    if (folder.empty()) folder = ".";
+    const std::string candidate = folder + "/" + std::string(name);
+    if (platform::IsExecutableFile(candidate)) return candidate;
+    if (end == std::string::npos) return "";
+    start = end + 1;
+  }
+}
+
+}  // namespace wfdesk::core

@@ -1,0 +1,43 @@
+#include "engine/schedule.hpp"
+
+#include "core/environment.hpp"
+#include "core/files.hpp"
+#include "core/language.hpp"
+#include "core/log.hpp"
+#include "core/workflow_file.hpp"
+
+namespace wfdesk::engine {
+
+std::string InstallationTag(std::string_view canonical_home) {
+  std::uint64_t hash = 14695981039346656037ull;
+  for (const char c : canonical_home) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211ull;
+  }
+  std::string tag(16, '0');
+  for (int i = 15; i >= 0; --i, hash >>= 4)
+    tag[static_cast<std::size_t>(i)] = "0123456789abcdef"[hash & 0x0F];
+  return tag;
+}
+
+std::string CommandLineProgramBeside(const std::string& window_program) {
+  const auto slash = window_program.rfind('/');
+  if (slash != std::string::npos) {
+    const std::string beside =
+        core::FindProgramOnPath(window_program.substr(0, slash + 1) + "wfdesk-cli");
+    if (!beside.empty()) return beside;
+  }
+  return core::FindProgramOnPath("wfdesk-cli");
+}
+
+ScheduleChange ScheduleWorkflow(const core::Context& context, SystemScheduler& scheduler,
+                                const std::string& workflow, const std::string& calendar) {
+  const std::string path = core::AbsolutePath(core::WorkflowPath(context, workflow), context.home);
+  if (workflow.empty() || !core::IsPlainFile(path)) {
+    return {false, core::FormatLanguageText("lg_mesg_cli002", context.settings.language,
+                                            {core::EscapeControlCharacters(path)})};
+  }
+  return scheduler.Set(workflow, calendar);
+}
+
+}  // namespace wfdesk::engine

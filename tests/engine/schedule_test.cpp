@@ -1,0 +1,181 @@
+// Schedules kept by systemd user timers, against a systemctl stand-in and
+// the real systemd-analyze; and the last run read back from the logs.
+#include <gtest/gtest.h>
+
+#include "core/environment.hpp"
+#include "core/files.hpp"
+#include "engine/last_run.hpp"
+#include "engine/schedule_systemd.hpp"
+#include "tests/support/installation.hpp"
+#include "tests/support/run_program.hpp"
+
+namespace wfdesk::engine {
+namespace {
+
+using testing::TestInstallation;
+
+TEST(UnitNameTest, EscapesAsSystemdEscapeAndBack) {
+  const struct {
+    std::string name, escaped;
+  } cases[] = {
+      {"daily.ini", "daily.ini"},
+      {"my flow \"x\".ini", "my\\x20flow\\x20\\x22x\\x22.ini"},
+      {".hidden-1", "\\x2ehidden\\x2d1"},
+      {"Grüße's;$%.ini", "Gr\\xc3\\xbc\\xc3\\x9fe\\x27s\\x3b\\x24\\x25.ini"},
+  };
+  const std::string escape = core::FindProgramOnPath("systemd-escape");
+  for (const auto& c : cases) {
+    EXPECT_EQ(EscapeUnitName(c.name), c.escaped);
+    EXPECT_EQ(UnescapeUnitName(c.escaped), c.name);
+    if (!escape.empty()) {
+      EXPECT_EQ(testing::RunProgram({escape, c.name}).out, c.escaped + "\n");
+    }
+  }
+  EXPECT_EQ(UnescapeUnitName("a\\x4"), std::nullopt);
+  EXPECT_EQ(UnescapeUnitName("a\\q41"), std::nullopt);
+  EXPECT_NE(InstallationTag("/srv/a"), InstallationTag("/srv/b"));
+  EXPECT_EQ(InstallationTag("/srv/a").size(), 16u);
+}
+
+TEST(UnitNameTest, ExecArgumentsKeepEveryByte) {
+  const struct {
+    std::string text, quoted;
+  } cases[] = {
+      {"a b", "\"a b\""},
+      {"x\"y\\z", "\"x\\\"y\\\\z\""},
+      {"50%$HOME", "\"50%%$$HOME\""},
+      {"\n\xfc", "\"\\x0a\\xfc\""},
+      {";", "\\;"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(QuoteExecArgument(c.text), c.quoted) << c.text;
+}
+
+class SchedulerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (analyze.empty()) GTEST_SKIP() << "systemd-analyze is not installed";
+    inst.Workflow("daily.ini", "");
+  }
+  SystemdScheduler Scheduler(const std::string& home) {
+    return SystemdScheduler(SystemdSetup{home, inst.Path("modules/systemctl"), inst.Path("units"),
+                                         inst.Path("modules/systemctl"), analyze, core::kEnglish},
+                            inst.context().launcher);
+  }
+  std::vector<std::string> Verbs() {
+    std::vector<std::string> verbs;
+    for (const auto& call : inst.Calls("systemctl")) verbs.push_back(call.at(1));
+    return verbs;
+  }
+
+  const std::string analyze = core::FindProgramOnPath("systemd-analyze");
+  TestInstallation inst;
+};
+
+TEST_F(SchedulerTest, WritesCheckedUnitsAndEnablesThemWhenAManagerRuns) {
+  inst.SystemctlDouble("running");
+  SystemdScheduler scheduler = Scheduler(inst.Path(""));
+  const std::string name = "my \"odd\" flüß;$%.ini";
+  const ScheduleChange set = scheduler.Set(name, "Mon..Fri 06:00");
+  ASSERT_TRUE(set.ok) << set.message;
+  EXPECT_EQ(Verbs(),
+            (std::vector<std::string>{"is-system-running", "daemon-reload", "enable", "restart"}));
+  const std::string base = inst.Path("units/" + scheduler.UnitBase(name));
+  EXPECT_EQ(inst.Calls("systemctl")[2].at(2), scheduler.UnitBase(name) + ".timer");
+  EXPECT_NE(testing::ReadFile(base + ".timer").find("Persistent=true\n"), std::string::npos);
+  EXPECT_NE(testing::ReadFile(base + ".service").find("SuccessExitStatus=3\n"), std::string::npos);
+  for (const char* suffix : {".service", ".timer"}) {
+    const auto verified = testing::RunProgram({analyze, "verify", base + suffix});
+    EXPECT_EQ(verified.status, 0) << suffix << verified.err;
+  }
+  const std::vector<Schedule> listed = scheduler.List();
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(listed[0].workflow, name);
+  EXPECT_EQ(listed[0].calendar, "Mon..Fri 06:00");
+  EXPECT_TRUE(listed[0].active);
+  EXPECT_FALSE(listed[0].next_run.empty());
+
+  const ScheduleChange removed = scheduler.Remove(name);
+  EXPECT_TRUE(removed.ok) << removed.message;
+  EXPECT_FALSE(core::IsPlainFile(base + ".timer") || core::IsPlainFile(base + ".service"));
+  EXPECT_EQ(Verbs().at(Verbs().size() - 2), "disable");
+  EXPECT_TRUE(scheduler.List().empty());
+  EXPECT_EQ(scheduler.Remove(name).message,
+            "my \"odd\" flüß;$%.ini has no schedule. Nothing was changed.");
+}
+
+TEST_F(SchedulerTest, WithoutAManagerTellsTheCommandThatEnables) {
+  inst.SystemctlDouble("offline");
+  SystemdScheduler scheduler = Scheduler(inst.Path(""));
+  const ScheduleChange set = scheduler.Set("daily.ini", "daily");
+  EXPECT_TRUE(set.ok);
+  EXPECT_NE(set.message.find("systemctl --user enable --now '" + scheduler.UnitBase("daily.ini") +
+                             ".timer'"),
+            std::string::npos);
+  EXPECT_NE(set.message.find("loginctl enable-linger"), std::string::npos);
+  EXPECT_EQ(Verbs(), std::vector<std::string>{"is-system-running"});
+  ASSERT_EQ(scheduler.List().size(), 1u);
+  EXPECT_FALSE(scheduler.List()[0].active);
+}
+
+TEST_F(SchedulerTest, RefusesBadCalendarsAndNamesWithoutWritingUnits) {
+  inst.SystemctlDouble("running");
+  SystemdScheduler scheduler = Scheduler(inst.Path(""));
+  const struct {
+    std::string name, calendar, reason;
+  } cases[] = {
+      {"daily.ini", "bogus", "Failed to parse calendar specification 'bogus'"},
+      {"daily.ini", "2001-01-01", "it never comes round again"},
+      {"daily.ini", "daily\nExecStart=/bin/sh", "a calendar is one line of text"},
+      {"daily.ini", "", "a calendar is one line of text"},
+      {"a/b.ini", "daily", "cannot be scheduled"},
+      {"..", "daily", "cannot be scheduled"},
+      {std::string(80, '\xfc'), "daily", "too long for a unit name"},
+  };
+  for (const auto& c : cases) {
+    const ScheduleChange set = scheduler.Set(c.name, c.calendar);
+    EXPECT_FALSE(set.ok);
+    EXPECT_NE(set.message.find(c.reason), std::string::npos) << set.message;
+  }
+  EXPECT_FALSE(core::DirExists(inst.Path("units")));
+  EXPECT_TRUE(inst.Calls("systemctl").empty());
+}
+
+TEST_F(SchedulerTest, InstallationsWithTheSameWorkflowKeepApart) {
+  inst.SystemctlDouble("running");
+  SystemdScheduler first = Scheduler(inst.Path(""));
+  SystemdScheduler second = Scheduler(inst.Path("other"));
+  ASSERT_TRUE(first.Set("daily.ini", "daily").ok);
+  ASSERT_TRUE(second.Set("daily.ini", "hourly").ok);
+  EXPECT_NE(first.UnitBase("daily.ini"), second.UnitBase("daily.ini"));
+  ASSERT_EQ(first.List().size(), 1u);
+  EXPECT_EQ(first.List()[0].calendar, "daily");
+  ASSERT_TRUE(second.Remove("daily.ini").ok);
+  EXPECT_EQ(first.Find("daily.ini")->calendar, "daily");
+}
+
+TEST(LastRunTest, ReadsTheResultAfterTheLastStart) {
+  const std::string start =
+      "2026-03-07 09:00:00  [ID] WORKFLOW START: daily.ini (data/daily.ini)\r\n";
+  const struct {
+    std::string def, run_log, system_log, expected;
+  } cases[] = {
+      {"", "", "", "never run"},
+      {"", start + "2026-03-07 09:00:01  WORKFLOW END: OK\r\n", "", "2026-03-07 09:00:01 OK"},
+      {"", "2026-03-06 09:00:00  WORKFLOW END: old\r\n" + start, "",
+       "started 2026-03-07 09:00:00, no result"},
+      {"logfile=run.log\r\n", start,
+       "2026-03-06 09:00:00  WORKFLOW END: old\r\n2026-03-07 09:00:02  WORKFLOW END: MOD001: "
+       "failed\r\n",
+       "2026-03-07 09:00:02 MOD001: failed"},
+  };
+  for (const auto& c : cases) {
+    TestInstallation inst;
+    inst.Workflow("daily.ini", "", c.def);
+    inst.box().Write(c.def.empty() ? "system.log" : "run.log", c.run_log);
+    if (!c.def.empty()) inst.box().Write("system.log", c.system_log);
+    EXPECT_EQ(LastRunText(inst.context(), FindLastRun(inst.context(), "daily.ini")), c.expected);
+  }
+}
+
+}  // namespace
+}  // namespace wfdesk::engine
