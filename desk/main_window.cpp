@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QFileSystemWatcher>
 #include <QGroupBox>
@@ -192,7 +193,6 @@ void FrmMain::BuildTimerControls() {
   txt_wf_timer_interval_->setRange(1, WindowTimers::kMaxInterval);
   lbl_wf_timer_interval_->setBuddy(txt_wf_timer_interval_);
   lbl_wf_schedule_ = Named(new QLabel(frame001_), "lblWFschedule");
-  lbl_wf_schedule_->setWordWrap(true);
   lbl_wf_schedule_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   connect(chk_wf_timer_, &QCheckBox::toggled, this, &FrmMain::OnTimerEdited);
   connect(txt_wf_timer_interval_, &QSpinBox::editingFinished, this, &FrmMain::OnTimerEdited);
@@ -414,8 +414,11 @@ void FrmMain::ShowSchedule() {
                              : Text("lg_desk_schedule_system_off").arg(calendar));
   }
   if (parts.isEmpty() && !wf_file_.empty()) parts << Text("lg_desk_schedule_none");
-  lbl_wf_schedule_->setText(parts.join("; "));
-  lbl_wf_schedule_->setToolTip(lbl_wf_schedule_->text());
+  // One line fits below the timer: the whole text is in the tooltip.
+  const QString text = parts.join("; ");
+  lbl_wf_schedule_->setText(
+      lbl_wf_schedule_->fontMetrics().elidedText(text, Qt::ElideRight, lbl_wf_schedule_->width()));
+  lbl_wf_schedule_->setToolTip(text);
 }
 
 void FrmMain::OnTimerSkipped(const std::string& name) {
@@ -508,7 +511,12 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
   }
   // A right click shows the workflow already selected in the editor; it
   // does not move the selection.
-  if (watched == list_wf_->viewport() && event->type() == QEvent::ContextMenu) return true;
+  // A right click opens the editor; the menu key and Shift+F10 open the
+  // list's menu.
+  if (watched == list_wf_->viewport() && event->type() == QEvent::ContextMenu &&
+      static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Mouse) {
+    return true;
+  }
   if (watched == list_wf_->viewport() && event->type() == QEvent::MouseButtonPress) {
     if (static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
       ListWF_Click();
