@@ -108,6 +108,19 @@ void CatchStopSignals();
 // The signal that requested a stop, 0 for none.
 int CaughtStopSignal();
 
+// Creates a folder; `existed` tells that a folder of that name was there.
+FileResult MakeFolder(const std::string& folder, bool& existed);
+
+// Creates a symbolic link at `path` to `target`; an entry already at `path`
+// is left alone and reported through `taken`.
+FileResult MakeLink(const std::string& target, const std::string& path, bool& taken);
+
+// Whether anything has the name, a link to nothing included.
+bool EntryExists(const std::string& path);
+
+// Whether the path names a regular file this process may execute.
+bool IsExecutableFile(const std::string& path);
+
 std::optional<std::string> GetEnvironment(const char* name);
 std::string ExecutableFolder();
 std::string CurrentFolder();

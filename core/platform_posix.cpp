@@ -640,6 +640,30 @@ int CaughtStopSignal() {
   return stop_signal.load();
 }
 
+FileResult MakeFolder(const std::string& folder, bool& existed) {
+  existed = false;
+  if (::mkdir(folder.c_str(), 0777) == 0) return FileResult::Ok();
+  const int error = errno;
+  existed = error == EEXIST && Inspect(folder).is_folder;
+  return existed ? FileResult::Ok() : Failed("lg_mesg_sys002", folder, error);
+}
+
+FileResult MakeLink(const std::string& target, const std::string& path, bool& taken) {
+  taken = false;
+  if (::symlink(target.c_str(), path.c_str()) == 0) return FileResult::Ok();
+  taken = errno == EEXIST;
+  return taken ? FileResult::Ok() : Failed("lg_mesg_sys002", path, errno);
+}
+
+bool EntryExists(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::lstat(path.c_str(), &st) == 0;
+}
+
+bool IsExecutableFile(const std::string& path) {
+  return Inspect(path).is_regular && ::access(path.c_str(), X_OK) == 0;
+}
+
 std::optional<std::string> GetEnvironment(const char* name) {
   const char* value = std::getenv(name);
   if (!value) return std::nullopt;

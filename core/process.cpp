@@ -21,6 +21,21 @@ ProcessResult RunAndWait(const CommandLine& command) {
   return platform::SpawnAndWait(command);
 }
 
+std::string FindProgramOnPath(const std::string& name) {
+  const std::string path = platform::GetEnvironment("PATH").value_or("/usr/bin:/bin");
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = path.find(':', start);
+    if (end == std::string::npos) end = path.size();
+    // An empty entry means the current folder.
+    const std::string folder = end == start ? "." : path.substr(start, end - start);
+    const std::string candidate = folder + "/" + name;
+    if (platform::IsExecutableFile(candidate)) return candidate;
+    start = end + 1;
+  }
+  return "";
+}
+
 void StopRunsOnSignals() {
   platform::CatchStopSignals();
 }

@@ -66,6 +66,10 @@ inline constexpr int kEndGraceSeconds = 5;
 // no program is started any more.
 ProcessResult RunAndWait(const CommandLine& command);
 
+// The program of that name in a folder of PATH, as a shell would find it;
+// "" when there is none.
+std::string FindProgramOnPath(const std::string& name);
+
 // Makes TERM, INT and HUP request a stop of this process's runs instead of
 // ending the process at once. For programs whose runs must close their logs.
 void StopRunsOnSignals();
