@@ -1,6 +1,7 @@
 // The window driven by objectName: start-up, selection and results, runs on
 // the worker thread, closing during a run, the editor, the log view and the
 // transmission view.
+#include <QComboBox>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,6 +22,7 @@
 #include "desk/editor_window.hpp"
 #include "desk/lines_model.hpp"
 #include "desk/main_window.hpp"
+#include "desk/new_installation_dialog.hpp"
 #include "tests/support/installation.hpp"
 
 using wfdesk::desk::DeskServices;
@@ -86,6 +88,27 @@ class DeskTest : public QObject {
     if (window) QTRY_VERIFY_WITH_TIMEOUT(!window->running(), 10000);
     window.reset();
     inst.reset();
+  }
+
+  void whereThereIsNoInstallationOneIsOfferedInTheLanguageChosen() {
+    using wfdesk::desk::NewInstallation;
+    using wfdesk::desk::NewInstallationDialog;
+    const std::string home = inst->Path("new/home");
+    const auto declined = [](NewInstallationDialog&) { return false; };
+    QCOMPARE(wfdesk::desk::OfferNewInstallation(home, inst->person(), declined),
+             NewInstallation::kDeclined);
+    QVERIFY(!inst->box().Exists("new"));
+    QString title;
+    const auto german = [&title](NewInstallationDialog& dialog) {
+      dialog.findChild<QComboBox*>("cboLanguage")->setCurrentIndex(1);
+      title = dialog.windowTitle();
+      return true;
+    };
+    QCOMPARE(wfdesk::desk::OfferNewInstallation(home, inst->person(), german),
+             NewInstallation::kMade);
+    QCOMPARE(title, QString("Neue Installation"));
+    QVERIFY(inst->box().Read("new/home/settings.ini").find("language=1\r\n") != std::string::npos);
+    QVERIFY(inst->box().Exists("new/home/data"));
   }
 
   void startUpPutsTextsCaptionAndCatalogueOnTheWindow() {
