@@ -59,3 +59,36 @@ stop_portal() {
   wait "$portal_pid" 2>/dev/null || true
   portal_pid=
 }
+
+# report_run SCRATCH WORKFLOW STATUS RESULT: the workflow's log and a
+# summary of what happened to the invoices; returns 0 only when the run was
+# OK and every invoice converted was acknowledged.
+report_run() {
+  local scratch=$1 workflow=$2 status=$3 result=$4 log
+  log="$scratch/log/$(basename "$workflow" .ini).log"
+  [ -f "$log" ] || log="$scratch/log/system.log"
+  echo
+  echo "== $(basename "$log")"
+  tr -d '\r' < "$log"
+
+  count() { grep -c "$1" "$log" || true; }
+  local converted transformed uploaded acknowledged
+  converted=$(count 'ledgerconv: converted invoice')
+  transformed=$(count 'File transformed: \[OK\]')
+  uploaded=$(count 'portalsend: uploaded /')
+  acknowledged=$(find "$scratch/exchange/acks" -name '*.ack' | wc -l)
+  echo
+  echo "== Summary"
+  echo "invoices converted:    $converted"
+  echo "invoices transformed:  $transformed"
+  echo "invoices uploaded:     $uploaded"
+  echo "invoices acknowledged: $acknowledged"
+
+  if [ "$status" -eq 0 ] && [ "$result" = "OK" ] && [ "$converted" -gt 0 ] &&
+     [ "$acknowledged" -eq "$converted" ]; then
+    echo "Every invoice was converted, transformed, uploaded and acknowledged."
+    return 0
+  fi
+  echo "Not every invoice went through: see the log above." >&2
+  return 1
+}
