@@ -231,6 +231,7 @@ constexpr std::array kTexts = {
     LanguageText{"lg_desk_init_language", "Language", "Sprache"},
     LanguageText{"lg_desk_init_example", "With the example workflows",
                  "Mit den Beispiel-Workflows"},
+    LanguageText{"lg_desk_init_cancel", "Cancel", "Abbrechen"},
 
     // Core: why a file could not be written or moved.
     LanguageText{"lg_mesg_file003", "The file %1 is read-only",

@@ -6,6 +6,7 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLocale>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "core/settings.hpp"
@@ -58,6 +59,9 @@ void NewInstallationDialog::ApplyTexts() {
       QString::fromStdString(core::FormatLanguageText("lg_desk_init_ask", code, {home_})));
   language_label_->setText(LanguageText("lg_desk_init_language", code));
   example_->setText(LanguageText("lg_desk_init_example", code));
+  // Qt's own translation of the button follows the installation's language
+  // only once there is one.
+  buttons_->button(QDialogButtonBox::Cancel)->setText(LanguageText("lg_desk_init_cancel", code));
 }
 
 bool ExecDialog(NewInstallationDialog& dialog) {

@@ -39,9 +39,22 @@ class Maker {
     return Note(core::CreateFolders(folder, outcome_.created));
   }
 
+  // Written beside its place under a hidden name first, so that a killed
+  // run leaves no part of a file that a later run would keep.
   void File(const std::string& path, std::string_view bytes) {
     if (core::PathTaken(path)) return;
-    if (Note(core::WriteNewFile(path, bytes))) outcome_.created.push_back(path);
+    const std::string folder = FolderOf(path);
+    const std::string draft = Join(folder, "." + core::FileNameOf(path) + ".new");
+    (void)core::RemoveOneFile(draft);
+    if (!Note(core::WriteNewFile(draft, bytes))) return;
+    bool taken = false;
+    const core::FileResult renamed = core::RenameWithoutReplacing(draft, path, taken);
+    if (renamed) {
+      outcome_.created.push_back(path);
+      return;
+    }
+    (void)core::RemoveOneFile(draft);
+    if (!taken) Error(renamed.error);  // made meanwhile by someone else: theirs stays
   }
 
   void Link(const std::string& target, const std::string& path) {
