@@ -1,7 +1,7 @@
 # A thin driver over CMake presets. `make test` is all a newcomer needs.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: deps build test test-asan test-tsan fuzz bench format demo gui
+.PHONY: deps build test test-asan test-tsan fuzz bench format demo gui package check-package
 
 deps:
 	scripts/install-deps
@@ -20,6 +20,24 @@ demo: build
 # The desk on a scratch copy of the example installation (gui-run/).
 gui: build
 	scripts/gui
+
+# A release .deb in build/package/, built with the distribution's hardening
+# flags and checked with lintian (errors fail).
+PACKAGE_FLAGS = export DEB_BUILD_MAINT_OPTIONS=hardening=+all; \
+  export CXXFLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)"; \
+  export LDFLAGS="$$(dpkg-buildflags --get LDFLAGS)"
+
+package: deps
+	$(PACKAGE_FLAGS); cmake --preset package
+	cmake --build --preset package -j $(JOBS)
+	rm -f build/package/wfdesk_*.deb
+	cd build/package && cpack
+	lintian --fail-on error build/package/wfdesk_*.deb
+
+# The package unpacked into a scratch root: init --example, list and the
+# demo run from the installed files alone.
+check-package: package
+	scripts/check-package build/package/wfdesk_*.deb
 
 test-asan: deps
 	cmake --preset asan

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -20,6 +21,7 @@
 #include "core/workflow_file.hpp"
 #include "engine/catalogue.hpp"
 #include "engine/last_run.hpp"
+#include "engine/new_installation.hpp"
 #include "engine/schedule.hpp"
 #include "engine/workflow.hpp"
 #include "textdb/record_actions.hpp"
@@ -43,6 +45,10 @@ class Installation {
   bool Open() {
     if (const auto entered = core::EnterHome(context_.home); !entered) {
       std::cerr << entered.error << '\n';
+      if (!engine::HoldsInstallation(context_.home)) {
+        std::cerr << core::FormatLanguageText("lg_mesg_init008", core::kEnglish, {context_.home})
+                  << '\n';
+      }
       return false;
     }
     context_.settings = core::LoadAppSettings(context_.home);
@@ -222,23 +228,156 @@ int ScheduleCommand(Installation& installation, const ScheduleRequest& request) 
   return change.ok ? kSucceeded : kFailed;
 }
 
+// What `init` was asked to do.
+struct InitRequest {
+  std::string folder;
+  std::string language = "en";
+  bool example = false;
+};
+
+int InitCommand(const std::optional<std::string>& home_option, const InitRequest& request) {
+  const std::string home =
+      core::ResolveHome(request.folder.empty() ? home_option : std::optional(request.folder));
+  const engine::NewInstallationOutcome outcome = engine::CreateInstallation(
+      {home, request.language == "de" ? core::kGerman : core::kEnglish, request.example,
+       engine::LocatePackageFiles(core::ExecutableFolder())});
+  const core::LanguageCode language = outcome.language;
+  for (const std::string& path : outcome.created) {
+    std::cout << core::FormatLanguageText("lg_mesg_init004", language, {path}) << '\n';
+  }
+  for (const std::string& error : outcome.errors) std::cerr << error << '\n';
+  if (!outcome.ok()) {
+    std::cerr << core::FormatLanguageText("lg_mesg_init007", language, {home}) << '\n';
+    return kFailed;
+  }
+  const char* summary = outcome.created.empty() ? "lg_mesg_init006" : "lg_mesg_init005";
+  std::cout << core::FormatLanguageText(summary, language, {home}) << '\n';
+  return kSucceeded;
+}
+
+// The values of every command's options, filled in by the parser.
+struct Requests {
+  std::string name;
+  RecordsRequest records;
+  InitRequest init;
+  ScheduleRequest schedule;
+  bool yes = false;
+};
+
+// A command of the program: its parser and what it does once parsed.
+struct Command {
+  CLI::App* parser;
+  std::function<int(const std::optional<std::string>& home)> run;
+};
+
+Command AddRecordsCommand(CLI::App& app, Requests& requests) {
+  RecordsRequest& r = requests.records;
+  CLI::App* records =
+      app.add_subcommand("records", "show or change the transmission records of a workflow");
+  records->add_option("NAME", r.name, "file name of the workflow")->required();
+  records->add_option("--filter", r.filter, "only element IDs containing TEXT");
+  CLI::Option* set =
+      records->add_option("--set", r.set_id, "set field 6, field 4 and the write tag of record ID");
+  CLI::Option* field6 = records->add_option("--field6", r.field6, "new field 6");
+  CLI::Option* field4 = records->add_option("--field4", r.field4, "new field 4");
+  CLI::Option* tag = records->add_option("--tag", r.tag, "new write tag");
+  CLI::Option* toggle = records->add_option("--toggle", r.toggle_id, "toggle the write tag of ID");
+  CLI::Option* remove = records->add_option("--delete", r.delete_id, "delete the records of ID");
+  records->add_flag("--yes", requests.yes, "confirm the deletion");
+  set->excludes(toggle)->excludes(remove);
+  toggle->excludes(remove);
+  for (CLI::Option* value : {field6, field4, tag}) {
+    set->needs(value);
+    value->needs(set);
+  }
+  return {records, [&requests, set, toggle, remove](const std::optional<std::string>& home) {
+            requests.records.set = set->count() > 0;
+            requests.records.toggle = toggle->count() > 0;
+            requests.records.remove = remove->count() > 0;
+            Installation installation(home, requests.yes);
+            return RecordsCommand(installation, requests.records);
+          }};
+}
+
+Command AddInitCommand(CLI::App& app, Requests& requests) {
+  InitRequest& r = requests.init;
+  CLI::App* init = app.add_subcommand(
+      "init", "create an installation, or complete one; nothing that is there is changed");
+  init->add_option("DIR", r.folder, "the installation folder (default: as for --home)");
+  init->add_flag("--example", r.example, "with the example workflows, stylesheets and exports");
+  init->add_option("--language", r.language, "language of a new settings.ini")
+      ->check(CLI::IsMember({"en", "de"}));
+  return {init, [&r](const std::optional<std::string>& home) { return InitCommand(home, r); }};
+}
+
+Command AddScheduleCommand(CLI::App& app, Requests& requests) {
+  ScheduleRequest& r = requests.schedule;
+  CLI::App* schedule = app.add_subcommand(
+      "schedule", "run a workflow at set times through the system's scheduler (systemd)");
+  CLI::Option* name = schedule->add_option("NAME", r.name, "file name of the workflow");
+  CLI::Option* on = schedule->add_option("--on", r.calendar,
+                                         "run it at these times, in systemd's calendar syntax");
+  CLI::Option* off = schedule->add_flag("--off", r.off, "remove its schedule");
+  CLI::Option* list = schedule->add_flag(
+      "--list", r.list, "each schedule: workflow, calendar, next run, last result");
+  on->excludes(off)->excludes(list)->needs(name);
+  off->excludes(list)->needs(name);
+  list->excludes(name);
+  return {schedule, [&r, schedule, on](const std::optional<std::string>& home) -> int {
+            r.on = on->count() > 0;
+            if (!r.on && !r.off && !r.list) {
+              std::cerr << schedule->help() << '\n';
+              return kWrongUsage;
+            }
+            Installation installation(home, false);
+            return ScheduleCommand(installation, r);
+          }};
+}
+
+// The commands that run a workflow or read the installation.
+std::vector<Command> AddWorkflowCommands(CLI::App& app, Requests& requests) {
+  std::string& name = requests.name;
+  CLI::App* run = app.add_subcommand("run", "run a workflow file of the data folder");
+  run->add_option("NAME", name, "file name of the workflow")->required();
+  CLI::App* check = app.add_subcommand("check", "report every parameter problem of a workflow");
+  check->add_option("NAME", name, "file name of the workflow")->required();
+  CLI::App* list = app.add_subcommand("list", "list the workflows of the data folder");
+  using Home = const std::optional<std::string>&;
+  return {{run,
+           [&name](Home home) {
+             Installation installation(home, false);
+             return RunCommand(installation, name);
+           }},
+          {check,
+           [&name](Home home) {
+             Installation installation(home, false);
+             return CheckCommand(installation, name);
+           }},
+          {list, [](Home home) {
+             Installation installation(home, false);
+             return ListCommand(installation);
+           }}};
+}
+
+// The scheduler form "/f NAME": the arguments other than our own "--"
+// options, joined with blanks, searched for the workflow option.
+int SchedulerForm(const core::ProgramArguments& split) {
+  const std::string name = core::GetCommandLineParam("f", split.OthersJoined());
+  if (name.empty()) {
+    // Before the settings are read: the language is not known yet.
+    std::cerr << core::GetLanguageText("lg_mesg_cli003", core::kEnglish) << '\n';
+    return kWrongUsage;
+  }
+  Installation installation(split.home, false);
+  return RunCommand(installation, name);
+}
+
 }  // namespace
 
 int Main(int argc, char** argv) {
-  // The scheduler form "/f NAME": the arguments other than our own "--"
-  // options, joined with blanks, searched for the workflow option.
   const core::ProgramArguments split =
       core::SplitProgramArguments(std::vector<std::string>(argv + 1, argv + argc));
-  if (!split.others.empty() && split.others.front().starts_with("/")) {
-    const std::string name = core::GetCommandLineParam("f", split.OthersJoined());
-    if (name.empty()) {
-      // Before the settings are read: the language is not known yet.
-      std::cerr << core::GetLanguageText("lg_mesg_cli003", core::kEnglish) << '\n';
-      return kWrongUsage;
-    }
-    Installation installation(split.home, false);
-    return RunCommand(installation, name);
-  }
+  if (!split.others.empty() && split.others.front().starts_with("/")) return SchedulerForm(split);
 
   CLI::App app{"Runs wfdesk workflows without a window.", "wfdesk-cli"};
   app.footer(
@@ -247,78 +386,25 @@ int Main(int argc, char** argv) {
   app.set_version_flag("--version", "wfdesk-cli " + core::VersionText());
   std::string home;
   app.add_option(kHomeOption, home,
-                 "installation folder (default: $WFDESK_HOME, else the program's folder)");
+                 "installation folder (default: $WFDESK_HOME, else the program's folder if it "
+                 "holds settings.ini, else $XDG_DATA_HOME/wfdesk)");
   app.require_subcommand(1);
   app.fallthrough();  // --home may stand after the command too
 
-  std::string name;
-  CLI::App* run = app.add_subcommand("run", "run a workflow file of the data folder");
-  run->add_option("NAME", name, "file name of the workflow")->required();
-  CLI::App* check = app.add_subcommand("check", "report every parameter problem of a workflow");
-  check->add_option("NAME", name, "file name of the workflow")->required();
-  CLI::App* list = app.add_subcommand("list", "list the workflows of the data folder");
-
-  RecordsRequest records_request;
-  bool yes = false;
-  CLI::App* records =
-      app.add_subcommand("records", "show or change the transmission records of a workflow");
-  records->add_option("NAME", records_request.name, "file name of the workflow")->required();
-  records->add_option("--filter", records_request.filter, "only element IDs containing TEXT");
-  CLI::Option* set = records->add_option("--set", records_request.set_id,
-                                         "set field 6, field 4 and the write tag of record ID");
-  CLI::Option* field6 = records->add_option("--field6", records_request.field6, "new field 6");
-  CLI::Option* field4 = records->add_option("--field4", records_request.field4, "new field 4");
-  CLI::Option* tag = records->add_option("--tag", records_request.tag, "new write tag");
-  CLI::Option* toggle =
-      records->add_option("--toggle", records_request.toggle_id, "toggle the write tag of ID");
-  CLI::Option* remove =
-      records->add_option("--delete", records_request.delete_id, "delete the records of ID");
-  records->add_flag("--yes", yes, "confirm the deletion");
-  set->excludes(toggle)->excludes(remove);
-  toggle->excludes(remove);
-  for (CLI::Option* value : {field6, field4, tag}) {
-    set->needs(value);
-    value->needs(set);
-  }
-
-  ScheduleRequest schedule_request;
-  CLI::App* schedule = app.add_subcommand(
-      "schedule", "run a workflow at set times through the system's scheduler (systemd)");
-  CLI::Option* schedule_name =
-      schedule->add_option("NAME", schedule_request.name, "file name of the workflow");
-  CLI::Option* on = schedule->add_option("--on", schedule_request.calendar,
-                                         "run it at these times, in systemd's calendar syntax");
-  CLI::Option* off = schedule->add_flag("--off", schedule_request.off, "remove its schedule");
-  CLI::Option* list_schedules = schedule->add_flag(
-      "--list", schedule_request.list, "each schedule: workflow, calendar, next run, last result");
-  on->excludes(off)->excludes(list_schedules)->needs(schedule_name);
-  off->excludes(list_schedules)->needs(schedule_name);
-  list_schedules->excludes(schedule_name);
-
+  Requests requests;
+  std::vector<Command> commands = AddWorkflowCommands(app, requests);
+  commands.push_back(AddRecordsCommand(app, requests));
+  commands.push_back(AddInitCommand(app, requests));
+  commands.push_back(AddScheduleCommand(app, requests));
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
     return app.exit(error) == 0 ? kSucceeded : kWrongUsage;
   }
-
-  Installation installation(home.empty() ? std::nullopt : std::optional(home), yes);
-  if (run->parsed()) return RunCommand(installation, name);
-  if (records->parsed()) {
-    records_request.set = set->count() > 0;
-    records_request.toggle = toggle->count() > 0;
-    records_request.remove = remove->count() > 0;
-    return RecordsCommand(installation, records_request);
+  const std::optional<std::string> home_option = home.empty() ? std::nullopt : std::optional(home);
+  for (const Command& command : commands) {
+    if (command.parser->parsed()) return command.run(home_option);
   }
-  if (schedule->parsed()) {
-    schedule_request.on = on->count() > 0;
-    if (!schedule_request.on && !schedule_request.off && !schedule_request.list) {
-      std::cerr << schedule->help() << '\n';
-      return kWrongUsage;
-    }
-    return ScheduleCommand(installation, schedule_request);
-  }
-  if (check->parsed()) return CheckCommand(installation, name);
-  if (list->parsed()) return ListCommand(installation);
   return kWrongUsage;
 }
 

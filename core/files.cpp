@@ -306,23 +306,49 @@ std::vector<std::string> HiddenFileNames(const std::string& folder) {
   return names;
 }
 
+FileResult CreateFolders(const std::string& folder, std::vector<std::string>& created) {
+  for (std::size_t end = folder.find(kPathSeparator, 1);;
+       end = folder.find(kPathSeparator, end + 1)) {
+    const std::string part = folder.substr(0, end);
+    bool existed = false;
+    if (!part.empty()) {
+      if (FileResult made = platform::MakeFolder(part, existed); !made) return made;
+      if (!existed) created.push_back(part);
+    }
+    if (end == std::string::npos) return FileResult::Ok();
+  }
+}
+
+FileResult CreateLink(const std::string& target, const std::string& path, bool& taken) {
+  return platform::MakeLink(target, path, taken);
+}
+
+bool PathTaken(const std::string& path) {
+  return platform::EntryExists(path);
+}
+
+FileResult ReadFolderItems(const std::string& folder, std::vector<FolderItem>& items) {
+  std::vector<platform::FolderEntry> entries;
+  if (FileResult listed = platform::ListFolder(ListableFolder(folder), entries); !listed) {
+    return listed;
+  }
+  items.clear();
+  for (const auto& entry : entries) {
+    const bool is_folder =
+        !entry.is_regular && platform::Inspect(folder + kPathSeparator + entry.name).is_folder;
+    items.push_back({entry.name, is_folder});
+  }
+  std::sort(items.begin(), items.end(),
+            [](const FolderItem& a, const FolderItem& b) { return a.name < b.name; });
+  return FileResult::Ok();
+}
+
 FileResult WriteNewFile(const std::string& path, std::string_view bytes) {
   return platform::CreateFileBytes(path, bytes);
 }
 
 FileResult FlushFileSystem(const std::string& path) {
   return platform::FlushFileSystem(path);
-}
-
-FileResult MakeFolders(const std::string& path) {
-  for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
-       slash = path.find('/', slash + 1)) {
-    if (!DirExists(path.substr(0, slash))) {
-      if (const FileResult made = platform::MakeFolder(path.substr(0, slash)); !made) return made;
-    }
-  }
-  if (DirExists(path)) return FileResult::Ok();
-  return platform::MakeFolder(path);
 }
 
 FileResult RemoveOneFile(const std::string& path) {

@@ -137,9 +137,6 @@ FileResult WriteNewFile(const std::string& path, std::string_view bytes);
 // (a file or a folder) is on the disk.
 FileResult FlushFileSystem(const std::string& path);
 
-// Creates a folder with every missing folder above it, as mkdir -p does.
-FileResult MakeFolders(const std::string& path);
-
 // Deletes the one file the path names, hidden or not; no wildcards.
 FileResult RemoveOneFile(const std::string& path);
 
@@ -153,6 +150,27 @@ FileResult RenameWithoutReplacing(const std::string& from, const std::string& to
 // without append) left beside the file when its process was killed midway.
 // Those of running processes stay: their replace may still be under way.
 void RemoveStaleTemporaries(const std::string& path);
+
+// Creates a folder and the folders above it that are missing. `created`
+// receives each folder made, outermost first; folders already there are
+// fine, a file in the way is not.
+FileResult CreateFolders(const std::string& folder, std::vector<std::string>& created);
+
+// A symbolic link at `path` to `target`, unless something (a file, a
+// folder, a link, even one to nothing) already has the name: that entry is
+// kept as it is and `taken` says so.
+FileResult CreateLink(const std::string& target, const std::string& path, bool& taken);
+
+// Whether anything has the name, a link to nothing included.
+bool PathTaken(const std::string& path);
+
+// An entry of a folder, hidden ones included.
+struct FolderItem {
+  std::string name;
+  bool is_folder = false;  // links followed
+};
+// Every entry of a folder, in name order.
+FileResult ReadFolderItems(const std::string& folder, std::vector<FolderItem>& items);
 
 // The last component of a path: the file's name.
 std::string FileNameOf(const std::string& path);

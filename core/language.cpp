@@ -236,6 +236,34 @@ constexpr std::array kTexts = {
                  "Kein Workflow dieser Installation hat einen Zeitplan."},
     LanguageText{"lg_mesg_cli005", "%1 No (confirm with --yes)", "%1 Nein (mit --yes bestätigen)"},
 
+    // A new installation (wfdesk-cli init, and the window started where
+    // there is none).
+    LanguageText{"lg_mesg_init001", "The module program %1 is missing from %2.",
+                 "Das Modulprogramm %1 fehlt in %2."},
+    LanguageText{"lg_mesg_init002",
+                 "xsltproc was not found on PATH; install it (Debian package xsltproc).",
+                 "xsltproc wurde im PATH nicht gefunden; bitte installieren (Debian-Paket "
+                 "xsltproc)."},
+    LanguageText{"lg_mesg_init003", "The example installation of the package was not found.",
+                 "Die Beispielinstallation des Pakets wurde nicht gefunden."},
+    LanguageText{"lg_mesg_init004", "Created: %1", "Angelegt: %1"},
+    LanguageText{"lg_mesg_init005", "The installation in %1 is ready.",
+                 "Die Installation in %1 ist bereit."},
+    LanguageText{"lg_mesg_init006",
+                 "Nothing changed: the installation in %1 already holds everything.",
+                 "Nichts geändert: die Installation in %1 enthält schon alles."},
+    LanguageText{"lg_mesg_init007", "The installation in %1 is not complete.",
+                 "Die Installation in %1 ist nicht vollständig."},
+    LanguageText{"lg_mesg_init008", "There is no installation in %1; wfdesk-cli init creates one.",
+                 "In %1 gibt es keine Installation; wfdesk-cli init legt eine an."},
+    LanguageText{"lg_desk_init_title", "New installation", "Neue Installation"},
+    LanguageText{"lg_desk_init_ask", "There is no installation in %1 yet. Create one there?",
+                 "In %1 gibt es noch keine Installation. Dort eine anlegen?"},
+    LanguageText{"lg_desk_init_language", "Language", "Sprache"},
+    LanguageText{"lg_desk_init_example", "With the example workflows",
+                 "Mit den Beispiel-Workflows"},
+    LanguageText{"lg_desk_init_cancel", "Cancel", "Abbrechen"},
+
     // Core: why a file could not be written or moved.
     LanguageText{"lg_mesg_file003", "The file %1 is read-only",
                  "Die Datei %1 ist schreibgeschützt"},

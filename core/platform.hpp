@@ -81,9 +81,6 @@ FileResult ReplaceFileBytes(const std::string& path, std::string_view bytes);
 // ReplaceFileBytes with the new content given as pieces, written in order.
 FileResult ReplaceFilePieces(const std::string& path, const std::vector<std::string_view>& pieces);
 
-// Creates one folder; an existing one is no failure.
-FileResult MakeFolder(const std::string& path);
-
 FileResult RemoveFile(const std::string& path);
 
 // Creates a file that must not exist yet and writes it, without waiting for
@@ -135,12 +132,23 @@ void CatchStopSignals();
 // The signal that requested a stop, 0 for none.
 int CaughtStopSignal();
 
+// Creates a folder; `existed` tells that a folder of that name was there.
+FileResult MakeFolder(const std::string& folder, bool& existed);
+
+// Creates a symbolic link at `path` to `target`; an entry already at `path`
+// is left alone and reported through `taken`.
+FileResult MakeLink(const std::string& target, const std::string& path, bool& taken);
+
+// Whether anything has the name, a link to nothing included.
+bool EntryExists(const std::string& path);
+
+// Whether the path names a regular file this process may execute.
+bool IsExecutableFile(const std::string& path);
+
 std::optional<std::string> GetEnvironment(const char* name);
 std::string ExecutableFolder();
 // The absolute path of the running program; "" when the system cannot say.
 std::string ExecutablePath();
-// A regular file this process may execute.
-bool IsExecutableFile(const std::string& path);
 std::string CurrentFolder();
 FileResult ChangeFolder(const std::string& folder);
 

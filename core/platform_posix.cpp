@@ -438,13 +438,6 @@ FileResult FlushFileSystem(const std::string& path) {
   return FileResult::Ok();
 }
 
-FileResult MakeFolder(const std::string& path) {
-  if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) {
-    return Failed("lg_mesg_sys002", path, errno);
-  }
-  return FileResult::Ok();
-}
-
 FileResult RemoveFile(const std::string& path) {
   if (::unlink(path.c_str()) != 0) return Failed("lg_mesg_sys008", path, errno);
   return FileResult::Ok();
@@ -738,6 +731,30 @@ int CaughtStopSignal() {
   return stop_signal.load();
 }
 
+FileResult MakeFolder(const std::string& folder, bool& existed) {
+  existed = false;
+  if (::mkdir(folder.c_str(), 0777) == 0) return FileResult::Ok();
+  const int error = errno;
+  existed = error == EEXIST && Inspect(folder).is_folder;
+  return existed ? FileResult::Ok() : Failed("lg_mesg_sys002", folder, error);
+}
+
+FileResult MakeLink(const std::string& target, const std::string& path, bool& taken) {
+  taken = false;
+  if (::symlink(target.c_str(), path.c_str()) == 0) return FileResult::Ok();
+  taken = errno == EEXIST;
+  return taken ? FileResult::Ok() : Failed("lg_mesg_sys002", path, errno);
+}
+
+bool EntryExists(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::lstat(path.c_str(), &st) == 0;
+}
+
+bool IsExecutableFile(const std::string& path) {
+  return Inspect(path).is_regular && ::access(path.c_str(), X_OK) == 0;
+}
+
 std::optional<std::string> GetEnvironment(const char* name) {
   const char* value = std::getenv(name);
   if (!value) return std::nullopt;
@@ -752,18 +769,9 @@ std::string ExecutablePath() {
   return buffer;
 }
 
-bool IsExecutableFile(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-         ::access(path.c_str(), X_OK) == 0;
-}
-
 std::string ExecutableFolder() {
-  std::string buffer(4096, '\0');
-  const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-  if (n <= 0) return CurrentFolder();
-  buffer.resize(static_cast<std::size_t>(n));
-  return FolderOf(buffer);
+  const std::string program = ExecutablePath();
+  return program.empty() ? CurrentFolder() : FolderOf(program);
 }
 
 std::string CurrentFolder() {

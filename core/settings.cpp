@@ -120,20 +120,38 @@ std::string VersionText() {
          "." + std::to_string(WFDESK_VERSION_PATCH);
 }
 
-std::string ResolveHome(const std::optional<std::string>& home_option) {
-  std::string home;
-  if (home_option && !home_option->empty()) {
-    home = *home_option;
-  } else if (auto env = platform::GetEnvironment("WFDESK_HOME"); env && !env->empty()) {
-    home = *env;
-  } else {
-    home = platform::ExecutableFolder();
+HomeSources SystemHomeSources(const std::optional<std::string>& home_option) {
+  return {home_option, platform::GetEnvironment("WFDESK_HOME"), platform::ExecutableFolder(),
+          platform::GetEnvironment("XDG_DATA_HOME"), platform::GetEnvironment("HOME")};
+}
+
+std::string ChooseHome(const HomeSources& sources) {
+  const auto given = [](const std::optional<std::string>& value) {
+    return value && !value->empty();
+  };
+  if (given(sources.option)) return *sources.option;
+  if (given(sources.environment)) return *sources.environment;
+  const std::string own = sources.executable_folder;
+  if (platform::Inspect(own + kPathSeparator + "settings.ini").is_regular) return own;
+  // Relative data folders are to be ignored, as the base directory rules say.
+  if (given(sources.data_home) && sources.data_home->front() == kPathSeparator) {
+    return *sources.data_home + kPathSeparator + "wfdesk";
   }
+  if (given(sources.user_home)) return *sources.user_home + "/.local/share/wfdesk";
+  return own;
+}
+
+std::string ResolveHome(const std::optional<std::string>& home_option) {
+  std::string home = ChooseHome(SystemHomeSources(home_option));
   if (home.empty() || home[0] != kPathSeparator) {
     home = platform::CurrentFolder() + kPathSeparator + home;
   }
   while (home.size() > 1 && home.back() == kPathSeparator) home.pop_back();
   return home;
+}
+
+std::string ExecutableFolder() {
+  return platform::ExecutableFolder();
 }
 
 FileResult EnterHome(const std::string& home) {

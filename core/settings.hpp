@@ -58,9 +58,32 @@ ProgramArguments SplitProgramArguments(const std::vector<std::string>& arguments
 // "v.MAJOR.MINOR.REVISION" of this build.
 std::string VersionText();
 
+// Where an installation may be, in the order they are tried.
+struct HomeSources {
+  std::optional<std::string> option;       // --home
+  std::optional<std::string> environment;  // WFDESK_HOME
+  std::string executable_folder;
+  std::optional<std::string> data_home;  // XDG_DATA_HOME
+  std::optional<std::string> user_home;  // HOME
+};
+
+// The sources of this process: its environment and the folder of the
+// running executable.
+HomeSources SystemHomeSources(const std::optional<std::string>& home_option);
+
 // The installation folder: the --home value when given, else WFDESK_HOME,
-// else the folder of the running executable. Always absolute.
+// else the folder of the executable when it holds settings.ini (a folder
+// unpacked with its programs), else wfdesk in the user's data folder
+// (XDG_DATA_HOME when absolute, else ~/.local/share). Empty values count
+// as not given. Relative results are left as they are.
+std::string ChooseHome(const HomeSources& sources);
+
+// ChooseHome of this process's sources, made absolute without a trailing
+// "/".
 std::string ResolveHome(const std::optional<std::string>& home_option);
+
+// The folder of the running executable.
+std::string ExecutableFolder();
 
 // Makes the installation folder the current folder, so that relative paths
 // in settings and workflow files name the same files as their absolute form.

@@ -6,8 +6,6 @@ namespace wfdesk::engine {
 
 namespace {
 
-constexpr const char* kConverter = "mod_ledgerconv001_x86_32";
-
 struct InvoiceParams {
   std::string mtype;
   std::string file;
@@ -65,7 +63,7 @@ ModuleOutcome RunBMD5INVOICE(const ModuleCall& call) {
   if (const Problems problems = Check(call.where, p); !problems.empty()) {
     return ModuleOutcome::Failed(run.Fail(problems.front()));
   }
-  const ModuleOutcome called = run.CallProgram(kConverter, Switches(call, p));
+  const ModuleOutcome called = run.CallProgram(kConverterProgram, Switches(call, p));
   if (called.stops_chain()) return called;
   run.End();
   return called;

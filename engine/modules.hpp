@@ -7,6 +7,11 @@
 
 namespace wfdesk::engine {
 
+// The outside programs of our own that the modules start from the module
+// folder (the XSLT module starts xsltproc, see kXsltProcessor).
+inline constexpr const char* kConverterProgram = "mod_ledgerconv001_x86_32";
+inline constexpr const char* kConnectorProgram = "mod_portalsend001_x86_32";
+
 // Module operations: each reads its keys, writes its start line, checks, does
 // its work and tells what it came to.
 ModuleOutcome RunXSLTproc(const ModuleCall& call);

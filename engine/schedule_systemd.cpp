@@ -244,7 +244,8 @@ ScheduleChange SystemdScheduler::Set(const std::string& workflow, const std::str
   if (const auto refused = RefuseName(workflow)) return {false, *refused};
   std::string next;
   if (!CheckCalendar(calendar, next)) return {false, next};
-  if (const core::FileResult made = core::MakeFolders(setup_.unit_folder); !made) {
+  std::vector<std::string> made_folders;
+  if (const core::FileResult made = core::CreateFolders(setup_.unit_folder, made_folders); !made) {
     return {false, made.error};
   }
   const std::string base = setup_.unit_folder + "/" + UnitBase(workflow);

@@ -8,7 +8,6 @@ namespace wfdesk::engine {
 
 namespace {
 
-constexpr const char* kConnector = "mod_portalsend001_x86_32";
 constexpr const char* kOperation = "UploadInvoice_ebi40";
 
 struct UploadParams {
@@ -133,7 +132,7 @@ ModuleOutcome RunEbiUpload(const ModuleCall& call) {
   if (const Problems problems = Check(call.where, p); !problems.empty()) {
     return ModuleOutcome::Failed(run.Fail(problems.front()));
   }
-  const ModuleOutcome called = run.CallProgram(kConnector, Switches(call, p));
+  const ModuleOutcome called = run.CallProgram(kConnectorProgram, Switches(call, p));
   if (called.stops_chain()) return called;
   run.End();
   return called;

@@ -1,7 +1,7 @@
 # shellcheck shell=bash
-# Sourced by scripts/demo and scripts/gui from the repository root: a scratch
-# copy of the example installation with the module programs, and the local
-# portal its upload workflow sends to.
+# Sourced by scripts/demo, scripts/gui and scripts/check-package from the
+# repository root: a scratch installation with the example and the module
+# programs, and the local portal its upload workflow sends to.
 
 # The build folder as an absolute path: BUILD, else build/dev.
 build_folder() {
@@ -11,29 +11,28 @@ build_folder() {
   esac
 }
 
-# make_installation SCRATCH BUILD: examples/installation copied to SCRATCH,
-# with the converter and connector from BUILD and a link to xsltproc.
+# make_installation SCRATCH BUILD: a new installation in SCRATCH made by
+# BUILD's wfdesk-cli init --example: the example's files, links to BUILD's
+# converter and connector and to the system's xsltproc.
 make_installation() {
   local scratch=$1 build=$2 program
-  for program in mod_ledgerconv001_x86_32 mod_portalsend001_x86_32 wfdesk-portal; do
-    [ -x "$build/tools/$program" ] || { echo "$build/tools/$program is missing: build first (make build)." >&2; return 1; }
+  for program in cli/wfdesk-cli tools/mod_ledgerconv001_x86_32 tools/mod_portalsend001_x86_32 tools/wfdesk-portal; do
+    [ -x "$build/$program" ] || { echo "$build/$program is missing: build first (make build)." >&2; return 1; }
   done
   command -v xsltproc >/dev/null || { echo "xsltproc is not installed (make deps)." >&2; return 1; }
   rm -rf "$scratch"
-  cp -r examples/installation "$scratch"
-  mkdir -p "$scratch/modules" "$scratch/portal-store"
-  cp "$build/tools/mod_ledgerconv001_x86_32" "$build/tools/mod_portalsend001_x86_32" "$scratch/modules/"
-  ln -s "$(command -v xsltproc)" "$scratch/modules/xsltproc"
+  "$build/cli/wfdesk-cli" init "$scratch" --example >/dev/null
+  mkdir -p "$scratch/portal-store"
 }
 
-# start_portal SCRATCH BUILD: the portal on a free loopback port, logging to
-# SCRATCH/log/portal.log and storing into SCRATCH/portal-store; daily.ini's
-# mpProxy is pointed at it. Sets portal_url; the portal stops when the
-# calling script exits.
+# start_portal SCRATCH PORTAL: the portal program PORTAL on a free loopback
+# port, logging to SCRATCH/log/portal.log and storing into
+# SCRATCH/portal-store; daily.ini's mpProxy is pointed at it. Sets
+# portal_url; the portal stops when the calling script exits.
 start_portal() {
-  local scratch=$1 build=$2 port
+  local scratch=$1 portal=$2 port
   rm -f "$scratch/portal.port"
-  "$build/tools/wfdesk-portal" --store "$scratch/portal-store" --user demo --password demo-secret \
+  "$portal" --store "$scratch/portal-store" --user demo --password demo-secret \
     --port 0 --port-file "$scratch/portal.port" 2> "$scratch/log/portal.log" &
   portal_pid=$!
   trap stop_portal EXIT
@@ -59,4 +58,37 @@ stop_portal() {
   kill "$portal_pid" 2>/dev/null || true
   wait "$portal_pid" 2>/dev/null || true
   portal_pid=
+}
+
+# report_run SCRATCH WORKFLOW STATUS RESULT: the workflow's log and a
+# summary of what happened to the invoices; returns 0 only when the run was
+# OK and every invoice converted was acknowledged.
+report_run() {
+  local scratch=$1 workflow=$2 status=$3 result=$4 log
+  log="$scratch/log/$(basename "$workflow" .ini).log"
+  [ -f "$log" ] || log="$scratch/log/system.log"
+  echo
+  echo "== $(basename "$log")"
+  tr -d '\r' < "$log"
+
+  count() { grep -c "$1" "$log" || true; }
+  local converted transformed uploaded acknowledged
+  converted=$(count 'ledgerconv: converted invoice')
+  transformed=$(count 'File transformed: \[OK\]')
+  uploaded=$(count 'portalsend: uploaded /')
+  acknowledged=$(find "$scratch/exchange/acks" -name '*.ack' | wc -l)
+  echo
+  echo "== Summary"
+  echo "invoices converted:    $converted"
+  echo "invoices transformed:  $transformed"
+  echo "invoices uploaded:     $uploaded"
+  echo "invoices acknowledged: $acknowledged"
+
+  if [ "$status" -eq 0 ] && [ "$result" = "OK" ] && [ "$converted" -gt 0 ] &&
+     [ "$acknowledged" -eq "$converted" ]; then
+    echo "Every invoice was converted, transformed, uploaded and acknowledged."
+    return 0
+  fi
+  echo "Not every invoice went through: see the log above." >&2
+  return 1
 }

@@ -85,9 +85,29 @@ class HomeTest : public ::testing::Test {
   std::optional<std::string> saved_;
 };
 
-TEST_F(HomeTest, OptionBeatsEnvironmentBeatsExecutableFolder) {
+TEST(Home, OptionThenEnvironmentThenAnInstalledProgramFolderThenTheUserDataFolder) {
   Sandbox box;
-  EXPECT_EQ(ResolveHome(std::nullopt), platform::ExecutableFolder());
+  const std::string installed = box.MakeFolder("installed");
+  box.Write("installed/settings.ini", "[SETTINGS]\r\n");
+  const std::string bare = box.MakeFolder("bare");
+  const std::optional<std::string> none;
+  const struct {
+    HomeSources sources;
+    std::string home;
+  } cases[] = {
+      {{"opt", "env", installed, "/data", "/u"}, "opt"},
+      {{"", "env", installed, "/data", "/u"}, "env"},
+      {{none, "", installed, "/data", "/u"}, installed},
+      {{none, none, bare, "/data", "/u"}, "/data/wfdesk"},
+      {{none, none, bare, "data", "/u"}, "/u/.local/share/wfdesk"},  // relative: ignored
+      {{none, none, bare, "", "/u"}, "/u/.local/share/wfdesk"},
+      {{none, none, bare, none, none}, bare},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ChooseHome(c.sources), c.home);
+}
+
+TEST_F(HomeTest, ResolveHomeTakesTheOptionOrTheEnvironmentWithoutTrailingSlash) {
+  Sandbox box;
   setenv("WFDESK_HOME", box.Path("env").c_str(), 1);
   EXPECT_EQ(ResolveHome(std::nullopt), box.Path("env"));
   EXPECT_EQ(ResolveHome(box.Path("opt") + "/"), box.Path("opt"));

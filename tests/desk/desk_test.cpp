@@ -1,7 +1,9 @@
 // The window driven by objectName: start-up, selection and results, runs on
 // the worker thread, closing during a run, the editor, the log view and the
-// transmission view, the window's timer and the system schedule in the panel.
+// transmission view, the window's timer and the system schedule in the panel,
+// and the offer of a new installation.
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,6 +26,7 @@
 #include "desk/editor_window.hpp"
 #include "desk/lines_model.hpp"
 #include "desk/main_window.hpp"
+#include "desk/new_installation_dialog.hpp"
 #include "desk/window_timers.hpp"
 #include "tests/support/installation.hpp"
 
@@ -117,6 +120,27 @@ class DeskTest : public QObject {
     if (window) QTRY_VERIFY_WITH_TIMEOUT(!window->running(), 10000);
     window.reset();
     inst.reset();
+  }
+
+  void whereThereIsNoInstallationOneIsOfferedInTheLanguageChosen() {
+    using wfdesk::desk::NewInstallation;
+    using wfdesk::desk::NewInstallationDialog;
+    const std::string home = inst->Path("new/home");
+    const auto declined = [](NewInstallationDialog&) { return false; };
+    QCOMPARE(wfdesk::desk::OfferNewInstallation(home, inst->person(), declined),
+             NewInstallation::kDeclined);
+    QVERIFY(!inst->box().Exists("new"));
+    QString title;
+    const auto german = [&title](NewInstallationDialog& dialog) {
+      dialog.findChild<QComboBox*>("cboLanguage")->setCurrentIndex(1);
+      title = dialog.windowTitle();
+      return true;
+    };
+    QCOMPARE(wfdesk::desk::OfferNewInstallation(home, inst->person(), german),
+             NewInstallation::kMade);
+    QCOMPARE(title, QString("Neue Installation"));
+    QVERIFY(inst->box().Read("new/home/settings.ini").find("language=1\r\n") != std::string::npos);
+    QVERIFY(inst->box().Exists("new/home/data"));
   }
 
   void startUpPutsTextsCaptionAndCatalogueOnTheWindow() {
@@ -546,12 +570,14 @@ class DeskTest : public QObject {
     Select(1);
     QCOMPARE(Text("lblWFschedule"), QString("No schedule"));
     Select(0);
-    QCOMPARE(Text("lblWFschedule"),
-             QString("System schedule: daily, next run Mon 2026-03-09 00:00:00 UTC"));
+    // The line shows as much as fits; its tooltip holds it whole.
+    const auto schedule = [this] { return Child<QLabel>("lblWFschedule")->toolTip(); };
+    QCOMPARE(schedule(), QString("System schedule: daily, next run Mon 2026-03-09 00:00:00 UTC"));
+    QVERIFY(schedule().startsWith(Text("lblWFschedule").chopped(1)));
     Child<QSpinBox>("txtWFtimerinterval")->setValue(90);
     Child<QCheckBox>("lblWFtimer")->setChecked(true);
     QVERIFY(window->timers().Armed("a.ini"));
-    QVERIFY(Text("lblWFschedule").startsWith("Window timer: every 90 s; System schedule: daily"));
+    QVERIFY(schedule().startsWith("Window timer: every 90 s; System schedule: daily"));
     window->timers().Due("a.ini");  // its interval has passed
     QVERIFY(window->running());
     window->timers().Due("a.ini");  // again while it runs: left out, not queued
