@@ -2,8 +2,10 @@
 
 #include "core/environment.hpp"
 #include "core/files.hpp"
+#include "core/language.hpp"
 #include "core/process.hpp"
 #include "core/settings.hpp"
+#include "core/workflow_file.hpp"
 #include "engine/modules.hpp"
 #include "engine/xslt_module.hpp"
 
@@ -153,6 +155,13 @@ NewInstallationOutcome CreateInstallation(const NewInstallationRequest& request)
   if (!HoldsInstallation(request.home)) return outcome;
   const core::AppSettings settings = core::LoadAppSettings(request.home);
   outcome.language = settings.language;
+  // Without a data folder (a settings.ini of someone else's, or not text at
+  // all) the named folders would be guesses: nothing is made.
+  if (!core::HasDataFolder(settings)) {
+    make.Error(core::GetLanguageText("lg_appl_err_NoDataDir", settings.language) +
+               Join(request.home, kSettingsFile));
+    return outcome;
+  }
   for (const std::string& folder : NamedFolders(settings, request.home)) make.Folder(folder);
   const std::string modules = settings.module_dir.empty()
                                   ? request.home

@@ -86,7 +86,7 @@ TEST(Init, FailsAndSaysWhyWhenItCannotMakeEverything) {
   const std::string program = box.Path("bin/wfdesk-cli");
   box.MakeFolder("bin");
   std::filesystem::copy_file(WFDESK_CLI, program);
-  box.Write("bin/settings.ini", "[SETTINGS]\r\nmodule_dir=modules\r\n");
+  box.Write("bin/settings.ini", "[SETTINGS]\r\nmodule_dir=modules\r\ndata_dir=data\r\n");
   const ProgramOutput here = Cli(box, {"init"}, program);
   EXPECT_EQ(here.status, 1);
   EXPECT_NE(here.err.find("The module program mod_ledgerconv001_x86_32 is missing"),
@@ -94,6 +94,14 @@ TEST(Init, FailsAndSaysWhyWhenItCannotMakeEverything) {
   EXPECT_NE(here.err.find("The installation in " + box.Path("bin") + " is not complete."),
             std::string::npos);
   EXPECT_TRUE(box.Exists("bin/modules/xsltproc"));
+  // A settings.ini that names no data folder is not completed by guesses.
+  box.Write("other/settings.ini", std::string("\x89PNG\0\x01", 6));
+  const ProgramOutput foreign = Cli(box, {"init", box.Path("other")});
+  EXPECT_EQ(foreign.status, 1);
+  EXPECT_NE(foreign.err.find(box.Path("other/settings.ini")), std::string::npos);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(box.Path("other")),
+                          std::filesystem::directory_iterator()),
+            1);
   box.Write("file", "x");
   const ProgramOutput blocked = Cli(box, {"init", box.Path("file/inst")});
   EXPECT_EQ(blocked.status, 1);
