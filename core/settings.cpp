@@ -129,10 +129,12 @@ std::string ResolveHome(const std::optional<std::string>& home_option) {
   } else {
     home = platform::ExecutableFolder();
   }
-  if (home.empty() || home[0] != kPathSeparator) {
-    home = platform::CurrentFolder() + kPathSeparator + home;
+  if (!platform::IsAbsolutePath(home)) home = platform::CurrentFolder() + kPathSeparator + home;
+  // A trailing separator goes, except the one of a root ("/", "C:\\").
+  const std::size_t root_size = home.size() > 1 && home[1] == ':' ? 3 : 1;
+  while (home.size() > root_size && kPathSeparators.find(home.back()) != std::string_view::npos) {
+    home.pop_back();
   }
-  while (home.size() > 1 && home.back() == kPathSeparator) home.pop_back();
   return home;
 }
 
