@@ -90,15 +90,51 @@ class Handle {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
+// Whether a failure may come from a file being replaced right now: unlike
+// a POSIX rename, a replace on Windows briefly bars other openers.
+bool Transient(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+         error == ERROR_LOCK_VIOLATION;
+}
+
+bool Succeeded(HANDLE handle) {
+  return handle != INVALID_HANDLE_VALUE;
+}
+
+bool Succeeded(BOOL done) {
+  return done != FALSE;
+}
+
+// Tries again for about half a second while the failure is transient.
+template <typename Attempt>
+auto Retrying(Attempt attempt) {
+  constexpr int kAttempts = 100;
+  for (int i = 1;; ++i) {
+    const auto result = attempt();
+    const DWORD error = ::GetLastError();
+    if (Succeeded(result) || i == kAttempts || !Transient(error)) {
+      ::SetLastError(error);
+      return result;
+    }
+    ::Sleep(5);
+  }
+}
+
 HANDLE OpenForReading(const std::string& path) {
-  return ::CreateFileW(Wide(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+  const std::wstring wide = Wide(path);
+  return Retrying([&] {
+    return ::CreateFileW(wide.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  });
 }
 
 // A handle that only asks about the file (or folder), links followed.
 HANDLE OpenForQuery(const std::string& path) {
-  return ::CreateFileW(Wide(path).c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
-                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const std::wstring wide = Wide(path);
+  return Retrying([&] {
+    return ::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  });
 }
 
 bool WriteAll(HANDLE file, std::string_view bytes, DWORD& error) {
@@ -430,28 +466,27 @@ FileResult ReplaceFileBytes(const std::string& path, std::string_view bytes) {
 
 namespace {
 
-// Puts the finished temporary file in the place of `target`: ReplaceFileW
-// keeps the old file's security and identity where there is one.
+// Puts the finished temporary file in the place of `target` with one
+// rename, as POSIX does. (ReplaceFileW would keep the old file's security
+// descriptor, but is no single step: it can fail halfway with the old file
+// moved aside.) A reader that has the file open at that moment makes the
+// rename fail for a moment.
 DWORD PutInPlace(const std::string& temp, const std::string& target) {
   const std::wstring wide_target = Wide(target);
   const std::wstring wide_temp = Wide(temp);
-  if (::ReplaceFileW(wide_target.c_str(), wide_temp.c_str(), nullptr,
-                     REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
-    return 0;
-  }
-  const DWORD error = ::GetLastError();
-  if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return error;
-  if (::MoveFileExW(wide_temp.c_str(), wide_target.c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return 0;
-  }
-  return ::GetLastError();
+  const BOOL moved = Retrying([&] {
+    return ::MoveFileExW(wide_temp.c_str(), wide_target.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  });
+  return moved ? 0 : ::GetLastError();
 }
 
 }  // namespace
 
 FileResult ReplaceFilePieces(const std::string& path, const std::vector<std::string_view>& pieces) {
   if (path.empty()) return FileResult::Failed(Reason("lg_mesg_sys006", {}));
+  // Some file systems (Wine's among them) let a file replace a folder.
+  if (Inspect(path).is_folder) return Failed("lg_mesg_sys005", path, ERROR_ACCESS_DENIED);
   std::string temp;
   Handle file(OpenTemporaryBeside(path, temp));
   if (!file.valid()) return Failed("lg_mesg_sys005", path, ::GetLastError());

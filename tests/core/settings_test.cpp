@@ -73,22 +73,16 @@ class HomeTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (const char* old = getenv("WFDESK_HOME")) saved_ = old;
-    unsetenv("WFDESK_HOME");
+    testing::SetEnvironment("WFDESK_HOME", std::nullopt);
   }
-  void TearDown() override {
-    if (saved_) {
-      setenv("WFDESK_HOME", saved_->c_str(), 1);
-    } else {
-      unsetenv("WFDESK_HOME");
-    }
-  }
+  void TearDown() override { testing::SetEnvironment("WFDESK_HOME", saved_); }
   std::optional<std::string> saved_;
 };
 
 TEST_F(HomeTest, OptionBeatsEnvironmentBeatsExecutableFolder) {
   Sandbox box;
   EXPECT_EQ(ResolveHome(std::nullopt), platform::ExecutableFolder());
-  setenv("WFDESK_HOME", box.Path("env").c_str(), 1);
+  testing::SetEnvironment("WFDESK_HOME", box.Path("env"));
   EXPECT_EQ(ResolveHome(std::nullopt), box.Path("env"));
   EXPECT_EQ(ResolveHome(box.Path("opt") + "/"), box.Path("opt"));
 }

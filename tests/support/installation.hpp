@@ -31,9 +31,11 @@ class TestInstallation {
   void Workflow(const std::string& name, const std::string& modules,
                 const std::string& def_extra = "");
 
+#ifndef _WIN32
   // modules/NAME: a shell script with this body.
   void Script(const std::string& name, const std::string& body);
-  // modules/NAME: a program that records its arguments, one call after
+#endif
+  // modules/NAME (NAME.exe on Windows): a program that records its arguments, one call after
   // another, and exits with `status`.
   void FakeProgram(const std::string& name, int status = 0);
   // The argument lists of every call of a fake program.
