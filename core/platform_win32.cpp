@@ -11,9 +11,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <csignal>
 #include <cstring>
-#include <mutex>
 #include <optional>
 #include <utility>
 
