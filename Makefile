@@ -1,7 +1,7 @@
 # A thin driver over CMake presets. `make test` is all a newcomer needs.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: deps build test test-asan test-tsan fuzz bench format demo gui package check-package
+.PHONY: deps build test test-asan test-tsan test-windows fuzz bench format demo gui package check-package
 
 deps:
 	scripts/install-deps
@@ -50,6 +50,23 @@ test-tsan: deps
 	cmake --preset tsan
 	cmake --build --preset tsan -j $(JOBS)
 	ctest --preset tsan -j $(JOBS)
+
+# The engine, the CLI and the tools as Windows programs, cross-built with
+# mingw-w64 and tested under Wine in a prefix of their own
+# (build/windows/wine). One wineserver serves the whole run and is ended
+# with it, so that no Wine process outlives the target.
+WINE_ENV = WINEPREFIX=$(CURDIR)/build/windows/wine WINEDEBUG=-all WINEDLLOVERRIDES=winedbg.exe=d
+WINESERVER = /usr/lib/wine/wineserver
+
+test-windows: deps
+	scripts/install-deps-windows
+	cmake --preset windows
+	@set -e; export $(WINE_ENV); \
+	  trap '$(WINESERVER) -k 2>/dev/null || true' EXIT; \
+	  $(WINESERVER) -p >/dev/null 2>&1 </dev/null || true; \
+	  /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 </dev/null; \
+	  cmake --build --preset windows -j $(JOBS); \
+	  ctest --preset windows -j $(JOBS)
 
 # Every fuzz target for FUZZ_SECONDS, each on a scratch copy of its seed
 # corpus in build/fuzz/run/TARGET/, where a failing input is kept.

@@ -14,7 +14,7 @@ namespace wfdesk::core {
 namespace {
 
 bool IsHiddenName(std::string_view name) {
-  return !name.empty() && name.front() == '.';
+  return platform::IsHiddenName(name);
 }
 
 bool HasWildcard(std::string_view name) {
@@ -27,7 +27,7 @@ struct SplitPath {
 };
 
 SplitPath Split(const std::string& path) {
-  const auto slash = path.rfind(kPathSeparator);
+  const auto slash = platform::LastSeparator(path);
   if (slash == std::string::npos) return {"", path};
   return {path.substr(0, slash + 1), path.substr(slash + 1)};
 }
@@ -42,7 +42,7 @@ std::string Reason(std::string_view key, std::initializer_list<std::string_view>
 }
 
 bool IsListedEntry(const platform::FolderEntry& entry) {
-  return entry.is_regular && !IsHiddenName(entry.name);
+  return entry.is_regular && !entry.hidden;
 }
 
 bool FileOrderLess(const std::string& a, const std::string& b) {
@@ -62,7 +62,7 @@ std::vector<std::string> ListedNames(const std::string& path, bool first_only,
   if (!split.name.empty() && !HasWildcard(split.name)) {
     // The common case: the name itself, spelt as given.
     const auto info = platform::Inspect(path);
-    if (info.is_regular) return {split.name};
+    if (info.is_regular && !info.hidden) return {split.name};
     if (info.exists) return {};
   }
   std::vector<platform::FolderEntry> entries;
@@ -125,7 +125,9 @@ std::vector<std::string> FolderFileNames(const std::string& folder) {
 
 FileResult ReadFolderFileNames(const std::string& folder, std::vector<std::string>& names) {
   std::string listing = folder;
-  if (listing.empty() || listing.back() != kPathSeparator) listing += kPathSeparator;
+  if (listing.empty() || kPathSeparators.find(listing.back()) == std::string_view::npos) {
+    listing += kPathSeparator;
+  }
   FileResult listed = FileResult::Ok();
   names = ListedNames(listing, false, &listed);
   return listed;
@@ -175,7 +177,9 @@ std::string ReadTextFile(const Context& context, const std::string& path, bool q
 // A listed file that the path names exactly, so that a name holding "*" or
 // "?" deletes or moves that one file and not every file it would match.
 bool NamesListedFileExactly(const std::string& path) {
-  return !IsHiddenName(Split(path).name) && platform::Inspect(path).is_regular;
+  if (IsHiddenName(Split(path).name)) return false;
+  const auto info = platform::Inspect(path);
+  return info.is_regular && !info.hidden;
 }
 
 FileResult DeleteFileIfListed(const std::string& path) {
@@ -301,7 +305,7 @@ std::vector<std::string> HiddenFileNames(const std::string& folder) {
   std::vector<std::string> names;
   if (!platform::ListFolder(ListableFolder(folder), entries)) return names;
   for (const auto& entry : entries) {
-    if (entry.is_regular && IsHiddenName(entry.name)) names.push_back(entry.name);
+    if (entry.is_regular && entry.hidden) names.push_back(entry.name);
   }
   return names;
 }
@@ -374,8 +378,12 @@ std::string FileNameOf(const std::string& path) {
   return Split(path).name;
 }
 
+bool IsAbsolutePath(std::string_view path) {
+  return platform::IsAbsolutePath(path);
+}
+
 std::string AbsolutePath(const std::string& path, const std::string& home) {
-  if (!path.empty() && path.front() == kPathSeparator) return path;
+  if (platform::IsAbsolutePath(path)) return path;
   return home + kPathSeparator + path;
 }
 

@@ -175,6 +175,10 @@ FileResult ReadFolderItems(const std::string& folder, std::vector<FolderItem>& i
 // The last component of a path: the file's name.
 std::string FileNameOf(const std::string& path);
 
+// Whether the path names its file without the current folder's help: on
+// POSIX it begins with "/", on Windows with a drive ("C:") or a separator.
+bool IsAbsolutePath(std::string_view path);
+
 // The absolute form of a configured path: an absolute path stays as it is,
 // anything else (the empty path included) is put behind the installation
 // folder and "/".

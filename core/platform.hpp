@@ -21,6 +21,7 @@ struct PathInfo {
   bool is_folder = false;
   bool is_regular = false;  // a regular file, links followed
   bool read_only = false;   // the owner may not write it
+  bool hidden = false;      // listings pass over it
   std::size_t size = 0;
   // Changes whenever the file is written or replaced.
   std::string stamp;
@@ -29,7 +30,18 @@ struct PathInfo {
 struct FolderEntry {
   std::string name;
   bool is_regular = false;  // links followed
+  bool hidden = false;      // listings pass over it
 };
+
+// Whether a name alone makes a file hidden: on POSIX a leading ".", on
+// Windows never (there the file's attributes say it).
+bool IsHiddenName(std::string_view name);
+
+// The position of the last separator between folder and name, npos for none.
+std::size_t LastSeparator(std::string_view path);
+
+// Whether the path names its file without the current folder's help.
+bool IsAbsolutePath(std::string_view path);
 
 PathInfo Inspect(const std::string& path);
 

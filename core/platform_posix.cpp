@@ -176,11 +176,24 @@ std::string ResolvedTarget(const std::string& path) {
 }
 }  // namespace
 
+bool IsHiddenName(std::string_view name) {
+  return !name.empty() && name.front() == '.';
+}
+
+std::size_t LastSeparator(std::string_view path) {
+  return path.rfind('/');
+}
+
+bool IsAbsolutePath(std::string_view path) {
+  return !path.empty() && path.front() == '/';
+}
+
 PathInfo Inspect(const std::string& path) {
   PathInfo info;
   struct stat st {};
   if (path.empty() || ::stat(path.c_str(), &st) != 0) return info;
   info.exists = true;
+  info.hidden = IsHiddenName(NameOf(path));
   info.is_folder = S_ISDIR(st.st_mode);
   info.is_regular = S_ISREG(st.st_mode);
   info.read_only = (st.st_mode & S_IWUSR) == 0;
@@ -211,7 +224,7 @@ FileResult ListFolder(const std::string& folder, std::vector<FolderEntry>& entri
     if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
       regular = Inspect(prefix + name).is_regular;
     }
-    entries.push_back({name, regular});
+    entries.push_back({name, regular, IsHiddenName(name)});
   }
   ::closedir(dir);
   return FileResult::Ok();

@@ -134,7 +134,7 @@ std::string ChooseHome(const HomeSources& sources) {
   const std::string own = sources.executable_folder;
   if (platform::Inspect(own + kPathSeparator + "settings.ini").is_regular) return own;
   // Relative data folders are to be ignored, as the base directory rules say.
-  if (given(sources.data_home) && sources.data_home->front() == kPathSeparator) {
+  if (given(sources.data_home) && platform::IsAbsolutePath(*sources.data_home)) {
     return *sources.data_home + kPathSeparator + "wfdesk";
   }
   if (given(sources.user_home)) return *sources.user_home + "/.local/share/wfdesk";
@@ -143,10 +143,12 @@ std::string ChooseHome(const HomeSources& sources) {
 
 std::string ResolveHome(const std::optional<std::string>& home_option) {
   std::string home = ChooseHome(SystemHomeSources(home_option));
-  if (home.empty() || home[0] != kPathSeparator) {
-    home = platform::CurrentFolder() + kPathSeparator + home;
+  if (!platform::IsAbsolutePath(home)) home = platform::CurrentFolder() + kPathSeparator + home;
+  // A trailing separator goes, except the one of a root ("/", "C:\\").
+  const std::size_t root_size = home.size() > 1 && home[1] == ':' ? 3 : 1;
+  while (home.size() > root_size && kPathSeparators.find(home.back()) != std::string_view::npos) {
+    home.pop_back();
   }
-  while (home.size() > 1 && home.back() == kPathSeparator) home.pop_back();
   return home;
 }
 

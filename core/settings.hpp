@@ -11,7 +11,17 @@
 namespace wfdesk::core {
 
 inline constexpr std::string_view kAppTitle = "wfdesk";
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+// Windows takes either separator in a path.
+inline constexpr std::string_view kPathSeparators = "\\/";
+// What the names of the outside programs end with.
+inline constexpr std::string_view kProgramSuffix = ".exe";
+#else
 inline constexpr char kPathSeparator = '/';
+inline constexpr std::string_view kPathSeparators = "/";
+inline constexpr std::string_view kProgramSuffix = "";
+#endif
 
 // Process-wide settings, read once at start-up from the SETTINGS section of
 // settings.ini in the installation folder.

@@ -6,11 +6,23 @@
 
 namespace wfdesk::core {
 
+namespace {
+
+// A root ("/", "C:\\") with nothing but separators and dots after it.
+bool IsRootFolder(std::string_view folder) {
+  const std::size_t first = folder.find_first_of(kPathSeparators);
+  if (first == std::string_view::npos || !IsAbsolutePath(folder)) return false;
+  const std::string_view drive = folder.substr(0, first);
+  if (!drive.empty() && !(drive.size() == 2 && drive[1] == ':')) return false;
+  return folder.substr(first).find_first_not_of(std::string(kPathSeparators) + ".") ==
+         std::string_view::npos;
+}
+
+}  // namespace
+
 bool HasDataFolder(const AppSettings& settings) {
   const std::string_view folder = TrimSpaces(settings.data_dir);
-  const bool root = folder.starts_with(kPathSeparator) &&
-                    folder.find_first_not_of("/.") == std::string_view::npos;
-  return !folder.empty() && !root;
+  return !folder.empty() && !IsRootFolder(folder);
 }
 
 std::string NoDataFolderMessage(const Context& context) {

@@ -117,7 +117,7 @@ std::string ModuleRun::Fail(const std::string& text) {
 
 std::string ModuleProgramPath(const core::Context& context, const std::string& executable) {
   return core::AbsolutePath(context.settings.module_dir, context.home) + core::kPathSeparator +
-         executable;
+         executable + std::string(core::kProgramSuffix);
 }
 
 core::CommandLine ProgramCommandLine(const std::string& program,

@@ -1,11 +1,9 @@
 #include "core/ini.hpp"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
@@ -144,14 +142,12 @@ TEST(IniReader, SurvivesArbitraryBytes) {
 // Overwrites the file in place, same inode, and gives it back its
 // modification time: only the bytes and the change stamp tell.
 void RewriteInPlace(const std::string& path, const std::string& bytes) {
-  struct stat before {};
-  ASSERT_EQ(::stat(path.c_str(), &before), 0);
-  const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-  const timespec times[2] = {before.st_atim, before.st_mtim};
-  ASSERT_EQ(::futimens(fd, times), 0);
-  ::close(fd);
+  const auto before = std::filesystem::last_write_time(path);
+  {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    ASSERT_TRUE(out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())));
+  }
+  std::filesystem::last_write_time(path, before);
 }
 
 // A file system whose stamps never change, set an hour ahead of the clock

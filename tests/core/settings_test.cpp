@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include "core/platform.hpp"
+#include <filesystem>
+
 #include "tests/support/sandbox.hpp"
 
 namespace wfdesk::core {
@@ -73,15 +74,9 @@ class HomeTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (const char* old = getenv("WFDESK_HOME")) saved_ = old;
-    unsetenv("WFDESK_HOME");
+    testing::SetEnvironment("WFDESK_HOME", std::nullopt);
   }
-  void TearDown() override {
-    if (saved_) {
-      setenv("WFDESK_HOME", saved_->c_str(), 1);
-    } else {
-      unsetenv("WFDESK_HOME");
-    }
-  }
+  void TearDown() override { testing::SetEnvironment("WFDESK_HOME", saved_); }
   std::optional<std::string> saved_;
 };
 
@@ -108,7 +103,7 @@ TEST(Home, OptionThenEnvironmentThenAnInstalledProgramFolderThenTheUserDataFolde
 
 TEST_F(HomeTest, ResolveHomeTakesTheOptionOrTheEnvironmentWithoutTrailingSlash) {
   Sandbox box;
-  setenv("WFDESK_HOME", box.Path("env").c_str(), 1);
+  testing::SetEnvironment("WFDESK_HOME", box.Path("env"));
   EXPECT_EQ(ResolveHome(std::nullopt), box.Path("env"));
   EXPECT_EQ(ResolveHome(box.Path("opt") + "/"), box.Path("opt"));
 }
@@ -116,7 +111,7 @@ TEST_F(HomeTest, ResolveHomeTakesTheOptionOrTheEnvironmentWithoutTrailingSlash) 
 TEST_F(HomeTest, RelativeHomeIsMadeAbsoluteAndEntered) {
   Sandbox box;
   box.Write("inst/settings.ini", "[SETTINGS]\r\nlogfile=log.txt\r\n");
-  const std::string before = platform::CurrentFolder();
+  const std::string before = std::filesystem::current_path().string();
   ASSERT_TRUE(EnterHome(box.root()));
   const std::string home = ResolveHome("inst");
   EXPECT_EQ(home, box.Path("inst"));

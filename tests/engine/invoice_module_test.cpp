@@ -2,8 +2,10 @@
 // the shared checks, the error procedure, and the outside program's call.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/stat.h>
+#endif
 
 #include "engine/workflow.hpp"
 #include "tests/support/installation.hpp"
@@ -40,14 +42,15 @@ TEST_F(InvoiceModuleTest, HandsTheConverterItsSwitchesInTheirOrder) {
                                              "-ap",  inst.Path("archive"),
                                              "-px",  "INV_"};
   EXPECT_THAT(inst.Calls(kConverter), ElementsAre(expected));
-  const std::string program = inst.Path("modules/mod_ledgerconv001_x86_32");
+  const std::string program = inst.ProgramPath("mod_ledgerconv001_x86_32");
   EXPECT_THAT(
       inst.FirstModuleLines("system.log"),
-      ElementsAre(" START: BMD5INVOICE (data/conv.ini)",
+      ElementsAre(std::string(" START: BMD5INVOICE (") + testing::InData("conv.ini") + ")",
                   " PARAM: \"" + program + "\" -f \"" + inst.Path("in") + "\" -ifm \"*\" -fp \"" +
                       inst.Path("out") + "\" -fe \"xml\" -lf \"" + inst.Path("system.log") +
                       "\" -ap \"" + inst.Path("archive") + "\" -px \"INV_\"",
-                  " CALL: 1", " EXIT: 0", " END: BMD5INVOICE (data/conv.ini)"));
+                  " CALL: 1", " EXIT: 0",
+                  std::string(" END: BMD5INVOICE (") + testing::InData("conv.ini") + ")"));
 }
 
 TEST_F(InvoiceModuleTest, EachValueIsOneArgumentWhateverItHolds) {
@@ -63,8 +66,9 @@ TEST_F(InvoiceModuleTest, EachValueIsOneArgumentWhateverItHolds) {
   EXPECT_FALSE(inst.box().Exists("pwned"));
 }
 
+#ifndef _WIN32  // shell-script programs and process groups
 TEST_F(InvoiceModuleTest, AProgramIsJudgedByItsStatusAndItsTimeLimit) {
-  const std::string program = inst.Path("modules/mod_ledgerconv001_x86_32");
+  const std::string program = inst.ProgramPath("mod_ledgerconv001_x86_32");
   const std::string pid_file = inst.Path("program.pid");
   struct Case {
     std::string keys;    // beside mpFile, mpFileOutPath and mpFileOutExtension
@@ -92,7 +96,8 @@ TEST_F(InvoiceModuleTest, AProgramIsJudgedByItsStatusAndItsTimeLimit) {
     const auto lines = inst.FirstModuleLines("system.log");
     if (c.result == "OK") {
       EXPECT_EQ(result, "OK");
-      EXPECT_EQ(lines.back(), " END: BMD5INVOICE (data/conv.ini)");
+      EXPECT_EQ(lines.back(),
+                std::string(" END: BMD5INVOICE (") + testing::InData("conv.ini") + ")");
       continue;
     }
     EXPECT_EQ(result, "MOD001: Das Programm " + program + c.result);
@@ -104,6 +109,7 @@ TEST_F(InvoiceModuleTest, AProgramIsJudgedByItsStatusAndItsTimeLimit) {
   const pid_t group = std::stoi(inst.box().Read("program.pid"));
   EXPECT_TRUE(testing::WaitFor([&] { return ::kill(-group, 0) != 0; }));  // nothing of it is left
 }
+#endif
 
 struct CheckCase {
   std::string keys;
@@ -148,8 +154,10 @@ TEST_F(InvoiceModuleTest, SharedChecksComeInTheirOrderWithTheirMessages) {
     EXPECT_EQ(result.rfind("MOD001" + check.message_start, 0), 0u) << check.keys << result;
     // One box, even in silent mode; a start and an error line, no end line.
     EXPECT_THAT(inst.person().told, ElementsAre(result));
-    EXPECT_THAT(inst.FirstModuleLines("system.log"),
-                ElementsAre(" START: BMD5INVOICE (data/conv.ini)", " ERROR: " + result));
+    EXPECT_THAT(
+        inst.FirstModuleLines("system.log"),
+        ElementsAre(std::string(" START: BMD5INVOICE (") + testing::InData("conv.ini") + ")",
+                    " ERROR: " + result));
   }
   EXPECT_TRUE(inst.Calls(kConverter).empty());
 }

@@ -41,8 +41,10 @@ class UploadModuleTest : public ::testing::Test {
 };
 
 TEST_F(UploadModuleTest, EveryOptionalSwitchKeepsItsPlace) {
+  const std::string connector =
+      "modules/" + std::string(kConnector) + std::string(core::kProgramSuffix);
   ASSERT_EQ(
-      Run("mpCURLpath=modules/" + std::string(kConnector) +
+      Run("mpCURLpath=" + connector +
           "\r\nmpSenderFromFile=1\r\nmpFileMask=*.xml\r\nmpAckPrefix=ACK_\r\n"
           "mpAckState=done\r\nmpAckExtension=ack\r\nmpAckPath=out\r\nmpArchivePath=archive\r\n"
           "mpLogExtension=log\r\nmpLogPath=out\r\nmpTest=0\r\n" +
@@ -53,10 +55,10 @@ TEST_F(UploadModuleTest, EveryOptionalSwitchKeepsItsPlace) {
   EXPECT_EQ(LastCall().size(), 38u);
   const std::string in = inst.Path("in"), out = inst.Path("out");
   EXPECT_EQ(call, "-cp https://portal.example/ws -cun acme -cpw se\"cret 1 -f " + in + " -coa " +
-                      inst.Path("etc/prod.xml") + " -m UploadInvoice_ebi40 -fp " + out +
+                      inst.Path("") + "etc/prod.xml -m UploadInvoice_ebi40 -fp " + out +
                       " -fe xml -lf " + inst.Path("system.log") + " -lp " + out + " -le log -ap " +
                       inst.Path("archive") + " -kp " + out + " -ke ack -ks done -kx ACK_ -ifm " +
-                      "*.xml -exp " + inst.Path("modules/mod_portalsend001_x86_32") + " -sf 1 ");
+                      "*.xml -exp " + inst.Path("") + connector + " -sf 1 ");
 }
 
 TEST_F(UploadModuleTest, OnlyTheSwitchesOfSetKeysArePassedAndThePasswordIsMaskedInTheLog) {
@@ -74,10 +76,10 @@ TEST_F(UploadModuleTest, OnlyTheSwitchesOfSetKeysArePassedAndThePasswordIsMasked
 
 TEST_F(UploadModuleTest, MpTestChoosesTheTemplateAsANumber) {
   ASSERT_EQ(Run("mpTest=01\r\n" + kRequired), "OK");
-  EXPECT_EQ(Value(LastCall(), "-coa"), inst.Path("etc/test.xml"));
+  EXPECT_EQ(Value(LastCall(), "-coa"), inst.Path("") + "etc/test.xml");
   for (const char* production : {"mpTest=0\r\n", "mpTest=abc\r\n", ""}) {
     ASSERT_EQ(Run(production + kRequired), "OK");
-    EXPECT_EQ(Value(LastCall(), "-coa"), inst.Path("etc/prod.xml")) << production;
+    EXPECT_EQ(Value(LastCall(), "-coa"), inst.Path("") + "etc/prod.xml") << production;
   }
   std::remove(inst.Path("etc/test.xml").c_str());
   // No fallback to the production template.

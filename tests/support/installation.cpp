@@ -1,7 +1,5 @@
 #include "tests/support/installation.hpp"
 
-#include <sys/stat.h>
-
 #include <filesystem>
 
 #include "core/settings.hpp"
@@ -37,14 +35,25 @@ void TestInstallation::Workflow(const std::string& name, const std::string& modu
                                  modules);
 }
 
+#ifdef _WIN32
+void TestInstallation::FakeProgram(const std::string& name, int status) {
+  const std::string program = Path("modules/" + name + ".exe");
+  std::filesystem::copy_file(WFDESK_FAKE_MODULE, program,
+                             std::filesystem::copy_options::overwrite_existing);
+  box_.Write("modules/" + name + ".fake",
+             box_.Path("calls/" + name) + "\n" + std::to_string(status) + "\n");
+}
+#else
 void TestInstallation::Script(const std::string& name, const std::string& body) {
-  ::chmod(box_.Write("modules/" + name, "#!/bin/sh\n" + body + "\n").c_str(), 0755);
+  const std::string path = box_.Write("modules/" + name, "#!/bin/sh\n" + body + "\n");
+  std::filesystem::permissions(path, std::filesystem::perms(0755));
 }
 
 void TestInstallation::FakeProgram(const std::string& name, int status) {
   Script(name, "{ printf 'CALL\\n'; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } >> '" +
                    box_.Path("calls/" + name) + "'\nexit " + std::to_string(status));
 }
+#endif
 
 void TestInstallation::SystemctlDouble(const std::string& state) {
   Script("systemctl",

@@ -4,10 +4,16 @@
 #include <string_view>
 #include <vector>
 
+#include "core/settings.hpp"
 #include "tests/support/fakes.hpp"
 #include "tests/support/sandbox.hpp"
 
 namespace wfdesk::testing {
+
+// A workflow file of the data folder as the logs show it: "data/NAME".
+inline std::string InData(const std::string& name) {
+  return std::string("data") + core::kPathSeparator + name;
+}
 
 // An installation in a fresh temporary folder: settings.ini, the folders
 // data, modules, etc, in, out, archive, and a context over it with
@@ -31,15 +37,23 @@ class TestInstallation {
   void Workflow(const std::string& name, const std::string& modules,
                 const std::string& def_extra = "");
 
+#ifndef _WIN32
   // modules/NAME: a shell script with this body.
   void Script(const std::string& name, const std::string& body);
-  // modules/NAME: a program that records its arguments, one call after
+#endif
+  // modules/NAME (NAME.exe on Windows): a program that records its arguments, one call after
   // another, and exits with `status`.
   void FakeProgram(const std::string& name, int status = 0);
+#ifndef _WIN32
   // modules/systemctl: a stand-in that records its calls as FakeProgram
   // does, says the user manager is `state` ("running", "offline", ...) and
   // every timer "active".
   void SystemctlDouble(const std::string& state);
+#endif
+  // The path of a program of the modules folder, as the engine starts it.
+  std::string ProgramPath(const std::string& name) const {
+    return Path("modules/" + name) + std::string(core::kProgramSuffix);
+  }
   // The argument lists of every call of a fake program.
   std::vector<std::vector<std::string>> Calls(const std::string& name) const;
 

@@ -1,13 +1,19 @@
 #include "tests/support/sandbox.hpp"
 
-#include <sys/stat.h>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
+
+#include "core/files.hpp"
+#include "core/settings.hpp"
 
 namespace fs = std::filesystem;
 
@@ -16,9 +22,18 @@ namespace wfdesk::testing {
 Sandbox::Sandbox() : Sandbox(fs::temp_directory_path().string()) {}
 
 Sandbox::Sandbox(const std::string& parent) {
-  std::string pattern = (fs::path(parent) / "wfdesk-test-XXXXXX").string();
-  if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  root_ = pattern;
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string name = "wfdesk-test-" + std::to_string(random());
+    const fs::path folder = fs::path(parent) / name;
+    std::error_code error;
+    if (fs::create_directory(folder, error)) {
+      fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace, error);
+      root_ = folder.string();
+      return;
+    }
+  }
+  throw std::runtime_error("cannot make a temporary folder in " + parent);
 }
 
 Sandbox::~Sandbox() {
@@ -32,7 +47,10 @@ Sandbox::~Sandbox() {
 }
 
 std::string Sandbox::Path(std::string_view relative) const {
-  return root_ + "/" + std::string(relative);
+  std::string path = root_ + core::kPathSeparator + std::string(relative);
+  std::replace(path.begin() + static_cast<std::ptrdiff_t>(root_.size()), path.end(), '/',
+               core::kPathSeparator);
+  return path;
 }
 
 std::string Sandbox::Write(std::string_view relative, std::string_view bytes) const {
@@ -66,13 +84,33 @@ std::string ReadFile(const std::string& path) {
 }
 
 bool RunningAsRoot() {
+#ifdef _WIN32
+  return false;  // no one passes over read-only attributes there
+#else
   return ::geteuid() == 0;
+#endif
+}
+
+void SetEnvironment(const std::string& name, const std::optional<std::string>& value) {
+#ifdef _WIN32
+  // An empty value removes the variable there.
+  ::_putenv_s(name.c_str(), value ? value->c_str() : "");
+#else
+  if (value) {
+    ::setenv(name.c_str(), value->c_str(), 1);
+  } else {
+    ::unsetenv(name.c_str());
+  }
+#endif
 }
 
 bool SameFileSystem(const std::string& a, const std::string& b) {
-  struct stat sa {
-  }, sb{};
-  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev;
+  // A file's identity begins with its device.
+  const auto device = [](const std::string& path) {
+    const std::string identity = core::InspectGrowth(path).identity;
+    return identity.substr(0, identity.find(':'));
+  };
+  return !device(a).empty() && device(a) == device(b);
 }
 
 }  // namespace wfdesk::testing

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,9 @@ class Sandbox {
 std::string ReadFile(const std::string& path);
 
 bool RunningAsRoot();
+
+// Sets an environment variable of this process, or removes it for nullopt.
+void SetEnvironment(const std::string& name, const std::optional<std::string>& value);
 
 // Whether two existing paths lie on one file system.
 bool SameFileSystem(const std::string& a, const std::string& b);

@@ -1,0 +1,260 @@
+// Programs and stop requests on Windows: CreateProcessW with one command
+// line quoted by the C runtime's rules (no shell), a job object around each
+// program so that it ends with everything it started, and waiting in
+// WaitForMultipleObjects.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <mutex>
+
+#include "core/language.hpp"
+#include "core/platform.hpp"
+
+namespace wfdesk::core::platform {
+
+namespace {
+
+std::wstring Wide(std::string_view text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), n);
+  return wide;
+}
+
+std::string Why(DWORD error) {
+  char* buffer = nullptr;
+  const DWORD n = ::FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+  std::string text = n > 0 ? std::string(buffer, n) : "error " + std::to_string(error);
+  ::LocalFree(buffer);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
+    text.pop_back();
+  }
+  return text;
+}
+
+class Handle {
+ public:
+  explicit Handle(HANDLE handle = nullptr) : handle_(handle) {}
+  ~Handle() {
+    if (valid()) ::CloseHandle(handle_);
+  }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  HANDLE get() const { return handle_; }
+  bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE handle_;
+};
+
+// One argument as the C runtime's command-line parser gives it back
+// whole: in double quotes where needed, with backslashes doubled only in
+// front of a quote or the closing quote.
+void AppendQuoted(std::wstring& line, const std::wstring& argument) {
+  if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
+    line += argument;
+    return;
+  }
+  line += L'"';
+  std::size_t backslashes = 0;
+  for (const wchar_t c : argument) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    line.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    backslashes = 0;
+    line += c;
+  }
+  line.append(backslashes * 2, L'\\');
+  line += L'"';
+}
+
+// The program in quotes (its name is read up to the next quote, without
+// escapes, and cannot hold one), then each argument.
+std::wstring CommandLineText(const CommandLine& command) {
+  std::wstring line = L"\"" + Wide(command.program) + L"\"";
+  for (const auto& argument : command.arguments) {
+    line += L' ';
+    AppendQuoted(line, Wide(argument.text));
+  }
+  return line;
+}
+
+// The stop request of this process: the first request and an event that
+// stays set once one came. The console's control handler runs on a thread
+// of its own and can reach nothing else.
+std::atomic<int> stop_signal{0};
+HANDLE stop_event = nullptr;
+
+BOOL WINAPI OnConsoleControl(DWORD event) {
+  int signal = SIGTERM;
+  if (event == CTRL_C_EVENT) signal = SIGINT;
+  if (event == CTRL_BREAK_EVENT) signal = SIGBREAK;
+  int none = 0;
+  // A second request ends the process at once (the default handler), for a
+  // run that hangs outside a program.
+  if (!stop_signal.compare_exchange_strong(none, signal)) return FALSE;
+  ::SetEvent(stop_event);
+  return TRUE;
+}
+
+// What a program ended by us exits with: the status POSIX gives a program
+// ended by TERM, so that logs read alike.
+constexpr UINT kEndedStatus = 128 + 15;
+
+enum class Woken { kEnded, kStop, kDeadline };
+
+Woken WaitForProcess(HANDLE process, int time_limit_seconds) {
+  HANDLE events[2] = {process, stop_event};
+  const DWORD count = stop_event ? 2 : 1;
+  const DWORD timeout =
+      time_limit_seconds > 0 ? static_cast<DWORD>(time_limit_seconds) * 1000 : INFINITE;
+  switch (::WaitForMultipleObjects(count, events, FALSE, timeout)) {
+    case WAIT_OBJECT_0 + 1:
+      return Woken::kStop;
+    case WAIT_TIMEOUT:
+      return Woken::kDeadline;
+    default:
+      return Woken::kEnded;
+  }
+}
+
+// A job that kills what is left in it when its last handle closes, so the
+// program's whole tree ends with it, or with us.
+HANDLE NewJob() {
+  HANDLE job = ::CreateJobObjectW(nullptr, nullptr);
+  if (!job) return nullptr;
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  ::SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+  return job;
+}
+
+// The handle the program gets as its standard input (NUL) or output (our
+// standard error), inheritable; nullptr where there is none.
+HANDLE InheritableCopy(HANDLE handle) {
+  HANDLE copy = nullptr;
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return nullptr;
+  if (!::DuplicateHandle(::GetCurrentProcess(), handle, ::GetCurrentProcess(), &copy, 0, TRUE,
+                         DUPLICATE_SAME_ACCESS)) {
+    return nullptr;
+  }
+  return copy;
+}
+
+HANDLE OpenNulForInput() {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE nul = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                             OPEN_EXISTING, 0, nullptr);
+  return nul == INVALID_HANDLE_VALUE ? nullptr : nul;
+}
+
+// Starts the program suspended in its job, then lets it run: nothing it
+// starts can escape the job. Only the standard handles are inherited.
+DWORD Start(const CommandLine& command, HANDLE job, PROCESS_INFORMATION& process) {
+  Handle input(OpenNulForInput());
+  // What the program prints goes to standard error, so standard output
+  // stays free for the caller's own results.
+  Handle output(InheritableCopy(::GetStdHandle(STD_ERROR_HANDLE)));
+  HANDLE inherited[2] = {input.get(), output.get()};
+  const DWORD inherited_count = (input.valid() ? 1 : 0) + (output.valid() ? 1 : 0);
+  if (!input.valid()) inherited[0] = output.get();
+
+  SIZE_T size = 0;
+  ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+  std::vector<char> storage(size);
+  auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage.data());
+  const bool listed =
+      ::InitializeProcThreadAttributeList(attributes, 1, 0, &size) &&
+      (inherited_count == 0 ||
+       ::UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
+                                   inherited_count * sizeof(HANDLE), nullptr, nullptr));
+  STARTUPINFOEXW startup{};
+  startup.StartupInfo.cb = sizeof startup;
+  startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+  startup.StartupInfo.hStdInput = input.get();
+  startup.StartupInfo.hStdOutput = output.get();
+  startup.StartupInfo.hStdError = output.get();
+  startup.lpAttributeList = listed ? attributes : nullptr;
+
+  std::wstring line = CommandLineText(command);
+  const DWORD flags =
+      CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT | (listed ? EXTENDED_STARTUPINFO_PRESENT : 0);
+  const BOOL created = ::CreateProcessW(Wide(command.program).c_str(), line.data(), nullptr,
+                                        nullptr, inherited_count > 0, flags, nullptr, nullptr,
+                                        reinterpret_cast<STARTUPINFOW*>(&startup), &process);
+  const DWORD error = created ? 0 : ::GetLastError();
+  if (listed) ::DeleteProcThreadAttributeList(attributes);
+  if (!created) return error;
+  // Without a job (where jobs cannot nest) the program still runs; only its
+  // own children may then outlive a time-out.
+  if (job) ::AssignProcessToJobObject(job, process.hProcess);
+  ::ResumeThread(process.hThread);
+  return 0;
+}
+
+// Ends the program and everything it started.
+void EndTree(HANDLE job, HANDLE process) {
+  if (!job || !::TerminateJobObject(job, kEndedStatus)) ::TerminateProcess(process, kEndedStatus);
+  ::WaitForSingleObject(process, INFINITE);
+}
+
+}  // namespace
+
+ProcessResult SpawnAndWait(const CommandLine& command) {
+  ProcessResult result;
+  if (CaughtStopSignal() != 0) {
+    result.error = FormatLanguageText("lg_mesg_sys013", kEnglish, {});
+    result.ending = Ending::kStopped;
+    return result;
+  }
+  Handle job(NewJob());
+  PROCESS_INFORMATION started{};
+  if (const DWORD error = Start(command, job.get(), started); error != 0) {
+    result.error = Why(error);
+    return result;
+  }
+  Handle process(started.hProcess);
+  Handle thread(started.hThread);
+  switch (WaitForProcess(process.get(), command.time_limit_seconds)) {
+    case Woken::kEnded:
+      break;
+    case Woken::kStop:
+      EndTree(job.get(), process.get());
+      result.ending = Ending::kStopped;
+      break;
+    case Woken::kDeadline:
+      EndTree(job.get(), process.get());
+      result.ending = Ending::kTimedOut;
+      break;
+  }
+  DWORD status = 0;
+  ::GetExitCodeProcess(process.get(), &status);
+  result.started = true;
+  result.exit_status = static_cast<int>(status);
+  return result;
+}
+
+void CatchStopSignals() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    stop_event = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (stop_event) ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+  });
+}
+
+int CaughtStopSignal() {
+  return stop_signal.load();
+}
+
+}  // namespace wfdesk::core::platform
