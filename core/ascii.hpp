@@ -43,4 +43,21 @@ inline std::string_view TrimSpaces(std::string_view text) {
   return text.substr(first, last - first + 1);
 }
 
+// The text without the blanks, tabs and line ends around it, as a program's
+// output line is read.
+inline std::string_view TrimWhitespace(std::string_view text) {
+  const auto first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string_view::npos) return {};
+  const auto last = text.find_last_not_of(" \t\r\n");
+  return text.substr(first, last - first + 1);
+}
+
+// Whether the text holds an ASCII control character (DEL included).
+inline bool HasControlCharacter(std::string_view text) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
+  }
+  return false;
+}
+
 }  // namespace wfdesk::core

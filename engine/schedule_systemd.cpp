@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "core/ascii.hpp"
 #include "core/environment.hpp"
 #include "core/files.hpp"
 #include "core/log.hpp"
@@ -20,18 +21,10 @@ constexpr std::size_t kUnitNameMax = 255;
 constexpr std::string_view kNextElapse = "Next elapse:";
 constexpr char kHexDigits[] = "0123456789abcdef";
 
-bool HasControlCharacter(std::string_view text) {
-  for (const char c : text) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
-  }
-  return false;
-}
+using core::HasControlCharacter;
 
 std::string Trimmed(std::string_view text) {
-  const auto first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string_view::npos) return "";
-  const auto last = text.find_last_not_of(" \t\r\n");
-  return std::string(text.substr(first, last - first + 1));
+  return std::string(core::TrimWhitespace(text));
 }
 
 // A name in a Description= line: specifiers doubled; a name that is not

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "core/ascii.hpp"
 #include "core/environment.hpp"
 #include "core/files.hpp"
 #include "core/log.hpp"
@@ -40,18 +41,10 @@ constexpr std::string_view kSettingsXml =
     "    <StartWhenAvailable>true</StartWhenAvailable>\r\n"
     "    <Enabled>true</Enabled>\r\n  </Settings>\r\n";
 
-bool HasControlCharacter(std::string_view text) {
-  for (const char c : text) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
-  }
-  return false;
-}
+using core::HasControlCharacter;
 
 std::string Trimmed(std::string_view text) {
-  const auto first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string_view::npos) return "";
-  const auto last = text.find_last_not_of(" \t\r\n");
-  return std::string(text.substr(first, last - first + 1));
+  return std::string(core::TrimWhitespace(text));
 }
 
 // Character data of an element from UTF-8 text. Controls XML cannot hold
