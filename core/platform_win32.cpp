@@ -482,30 +482,97 @@ DWORD PutInPlace(const std::string& temp, const std::string& target) {
 }  // namespace
 
 FileResult ReplaceFilePieces(const std::string& path, const std::vector<std::string_view>& pieces) {
+  Replacement replacement;
+  if (auto begun = BeginReplacement(path, replacement); !begun) return begun;
+  for (const std::string_view piece : pieces) {
+    if (auto written = WriteReplacement(replacement, piece); !written) {
+      AbandonReplacement(replacement);
+      return written;
+    }
+  }
+  return CommitReplacement(replacement);
+}
+
+namespace {
+
+HANDLE HandleOf(std::intptr_t handle) {
+  return reinterpret_cast<HANDLE>(handle);
+}
+
+std::intptr_t NumberOf(HANDLE handle) {
+  return reinterpret_cast<std::intptr_t>(handle);
+}
+
+}  // namespace
+
+FileResult OpenForReading(const std::string& path, OpenFile& file) {
+  CloseFile(file);
+  file.path = path;
+  Handle opened(OpenForReading(path));
+  HandleFacts facts;
+  if (!opened.valid() || !FactsOf(opened.get(), facts)) {
+    return Failed("lg_mesg_sys004", path, ::GetLastError());
+  }
+  if (!IsRegularAttribute(facts.info.dwFileAttributes)) {
+    return Failed("lg_mesg_sys004", path, ERROR_DIRECTORY);
+  }
+  file.handle = NumberOf(opened.release());
+  return FileResult::Ok();
+}
+
+FileResult ReadSome(const OpenFile& file, char* into, std::size_t room, std::size_t& got) {
+  DWORD n = 0;
+  const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(room, 1u << 30));
+  got = 0;
+  if (!::ReadFile(HandleOf(file.handle), into, chunk, &n, nullptr)) {
+    return Failed("lg_mesg_sys004", file.path, ::GetLastError());
+  }
+  got = n;
+  return FileResult::Ok();
+}
+
+void CloseFile(OpenFile& file) {
+  if (file.handle != -1) ::CloseHandle(HandleOf(std::exchange(file.handle, -1)));
+}
+
+FileResult BeginReplacement(const std::string& path, Replacement& replacement) {
+  AbandonReplacement(replacement);
   if (path.empty()) return FileResult::Failed(Reason("lg_mesg_sys006", {}));
   // Some file systems (Wine's among them) let a file replace a folder.
   if (Inspect(path).is_folder) return Failed("lg_mesg_sys005", path, ERROR_ACCESS_DENIED);
-  std::string temp;
-  Handle file(OpenTemporaryBeside(path, temp));
-  if (!file.valid()) return Failed("lg_mesg_sys005", path, ::GetLastError());
+  replacement.path = path;
+  replacement.target = path;
+  HANDLE file = OpenTemporaryBeside(path, replacement.temp);
+  if (file == INVALID_HANDLE_VALUE) return Failed("lg_mesg_sys005", path, ::GetLastError());
+  replacement.handle = NumberOf(file);
+  return FileResult::Ok();
+}
+
+FileResult WriteReplacement(Replacement& replacement, std::string_view piece) {
   DWORD error = 0;
-  bool written = true;
-  for (std::size_t i = 0; written && i < pieces.size(); ++i) {
-    written = WriteAll(file.get(), pieces[i], error);
-  }
-  const DWORD old_attributes = ::GetFileAttributesW(Wide(path).c_str());
+  if (WriteAll(HandleOf(replacement.handle), piece, error)) return FileResult::Ok();
+  return Failed("lg_mesg_sys005", replacement.path, error);
+}
+
+FileResult CommitReplacement(Replacement& replacement) {
+  Handle file(HandleOf(std::exchange(replacement.handle, -1)));
+  const DWORD old_attributes = ::GetFileAttributesW(Wide(replacement.target).c_str());
   const DWORD attributes = old_attributes == INVALID_FILE_ATTRIBUTES ? 0 : old_attributes;
-  if (written && (!::FlushFileBuffers(file.get()) || !SetAttributes(file.get(), attributes))) {
+  DWORD error = 0;
+  if (!::FlushFileBuffers(file.get()) || !SetAttributes(file.get(), attributes)) {
     error = ::GetLastError();
-    written = false;
   }
   file.reset();
-  if (written) error = PutInPlace(temp, path);
-  if (!written || error != 0) {
-    ::DeleteFileW(Wide(temp).c_str());
-    return Failed("lg_mesg_sys005", path, error);
-  }
-  return FileResult::Ok();
+  if (error == 0) error = PutInPlace(replacement.temp, replacement.target);
+  if (error == 0) return FileResult::Ok();
+  ::DeleteFileW(Wide(replacement.temp).c_str());
+  return Failed("lg_mesg_sys005", replacement.path, error);
+}
+
+void AbandonReplacement(Replacement& replacement) {
+  if (replacement.handle == -1) return;
+  ::CloseHandle(HandleOf(std::exchange(replacement.handle, -1)));
+  ::DeleteFileW(Wide(replacement.temp).c_str());
 }
 
 FileResult CreateFileBytes(const std::string& path, std::string_view bytes) {
@@ -687,18 +754,53 @@ std::optional<std::string> GetEnvironment(const char* name) {
   return Narrow(value);
 }
 
-std::string ExecutableFolder() {
+std::string ExecutablePath() {
   std::wstring buffer(MAX_PATH, L'\0');
   for (;;) {
     const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (n == 0) return CurrentFolder();
+    if (n == 0) return "";
     if (n < buffer.size()) {
       buffer.resize(n);
-      break;
+      return Narrow(buffer);
     }
     buffer.resize(buffer.size() * 2);
   }
-  return FolderOf(Narrow(buffer));
+}
+
+std::string ExecutableFolder() {
+  const std::string program = ExecutablePath();
+  return program.empty() ? CurrentFolder() : FolderOf(program);
+}
+
+FileResult MakeFolder(const std::string& folder, bool& existed) {
+  existed = false;
+  if (::CreateDirectoryW(Wide(folder).c_str(), nullptr)) return FileResult::Ok();
+  const DWORD error = ::GetLastError();
+  existed = error == ERROR_ALREADY_EXISTS && Inspect(folder).is_folder;
+  return existed ? FileResult::Ok() : Failed("lg_mesg_sys002", folder, error);
+}
+
+// Symbolic links need a privilege on Windows: a hard link stands in, and a
+// copy where the two lie on different volumes.
+FileResult MakeLink(const std::string& target, const std::string& path, bool& taken) {
+  taken = EntryExists(path);
+  if (taken) return FileResult::Ok();
+  const std::wstring wide_path = Wide(path);
+  const std::wstring wide_target = Wide(target);
+  if (::CreateHardLinkW(wide_path.c_str(), wide_target.c_str(), nullptr)) return FileResult::Ok();
+  if (::CopyFileW(wide_target.c_str(), wide_path.c_str(), TRUE)) return FileResult::Ok();
+  const DWORD error = ::GetLastError();
+  taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+  return taken ? FileResult::Ok() : Failed("lg_mesg_sys002", path, error);
+}
+
+bool EntryExists(const std::string& path) {
+  return !path.empty() && ::GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Windows has no execute permission: a regular file is a program to start.
+bool IsExecutableFile(const std::string& path) {
+  return Inspect(path).is_regular;
 }
 
 std::string CurrentFolder() {

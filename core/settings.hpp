@@ -17,10 +17,12 @@ inline constexpr char kPathSeparator = '\\';
 inline constexpr std::string_view kPathSeparators = "\\/";
 // What the names of the outside programs end with.
 inline constexpr std::string_view kProgramSuffix = ".exe";
+inline constexpr char kPathListSeparator = ';';  // between the folders of PATH
 #else
 inline constexpr char kPathSeparator = '/';
 inline constexpr std::string_view kPathSeparators = "/";
 inline constexpr std::string_view kProgramSuffix = "";
+inline constexpr char kPathListSeparator = ':';  // between the folders of PATH
 #endif
 
 // Process-wide settings, read once at start-up from the SETTINGS section of

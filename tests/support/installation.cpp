@@ -53,7 +53,6 @@ void TestInstallation::FakeProgram(const std::string& name, int status) {
   Script(name, "{ printf 'CALL\\n'; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } >> '" +
                    box_.Path("calls/" + name) + "'\nexit " + std::to_string(status));
 }
-#endif
 
 void TestInstallation::SystemctlDouble(const std::string& state) {
   Script("systemctl",
@@ -61,6 +60,7 @@ void TestInstallation::SystemctlDouble(const std::string& state) {
              box_.Path("calls/systemctl") + "'\ncase \"$2\" in\n  is-system-running) echo " +
              state + "; [ " + state + " = running ];;\n  is-active) echo active;;\nesac");
 }
+#endif
 
 std::vector<std::vector<std::string>> TestInstallation::Calls(const std::string& name) const {
   std::vector<std::vector<std::string>> calls;
