@@ -34,3 +34,11 @@ else()
   message(STATUS "No libxml2/libxslt in ${WFDESK_WINDOWS_DEPS} (scripts/build-windows-xml): "
                  "no built-in XSLT engine, converter or connector")
 endif()
+
+# cpp-httplib's single header, for the tests' fake portals, under the name
+# pkg-config gives Debian's package on Linux.
+if(WFDESK_BUILD_TESTS AND EXISTS ${WFDESK_WINDOWS_DEPS}/include/httplib.h)
+  add_library(PkgConfig::HTTPLIB INTERFACE IMPORTED GLOBAL)
+  target_include_directories(PkgConfig::HTTPLIB SYSTEM INTERFACE ${WFDESK_WINDOWS_DEPS}/include)
+  target_link_libraries(PkgConfig::HTTPLIB INTERFACE ws2_32)
+endif()

@@ -7,7 +7,11 @@
 #include <winhttp.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "core/files.hpp"
 #include "tools/portalsend/upload.hpp"
@@ -156,40 +160,86 @@ bool Post::Receive(HINTERNET request, std::string& answer) {
   }
 }
 
-}  // namespace
-
-UploadResult PostUpload(const Upload& upload) {
-  Post post{upload, Clock::now() + std::chrono::seconds(upload.total_seconds), {}};
-  std::string body;
-  if (const auto read = core::ReadFileContent(upload.request_file, body); !read) {
-    post.result.error = read.error;
-    return post.result;
-  }
-  const std::wstring url = Wide(upload.url);
+// Does the request and nothing else (no files), so that a thread doing it
+// can be left behind.
+void Converse(Post& post, const std::string& body, std::string& answer) {
+  const std::wstring url = Wide(post.upload.url);
   URL_COMPONENTS parts{};
   parts.dwStructSize = sizeof parts;
   parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength =
       static_cast<DWORD>(-1);
-  if (!post.Check(WinHttpCrackUrl(url.c_str(), 0, 0, &parts))) return post.result;
+  if (!post.Check(WinHttpCrackUrl(url.c_str(), 0, 0, &parts))) return;
   Handle session(WinHttpOpen(L"wfdesk-portalsend", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
                              WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-  if (!session) return post.Fail(GetLastError()), post.result;
+  if (!session) return (void)post.Fail(GetLastError());
   Handle connection;
   const Handle request = post.Open(session.get(), parts, connection);
-  std::string answer;
-  if (!request || !post.Send(request.get(), body) || !post.Receive(request.get(), answer)) {
-    return post.result;
+  post.result.ran =
+      request && post.Send(request.get(), body) && post.Receive(request.get(), answer);
+}
+
+// What the thread doing the request shares with the caller, who may stop
+// waiting for it.
+struct Exchange {
+  Exchange(const Upload& given, Clock::time_point deadline)
+      : upload(given), post{upload, deadline, {}} {}
+  const Upload upload;
+  Post post;
+  std::string body, answer;
+  std::mutex mutex;
+  std::condition_variable ended;
+  bool done = false;
+};
+
+// WinHTTP keeps to the time-outs set on each step, but not every
+// implementation does (Wine's waits for an answer without end): a request
+// that outlives the whole upload's time by this much is left to itself, and
+// ends with the program.
+constexpr auto kGrace = std::chrono::seconds(2);
+
+// The request on a thread of its own, waited for until the deadline.
+bool Exchanged(const std::shared_ptr<Exchange>& exchange) {
+  const auto run = [exchange] {
+    Converse(exchange->post, exchange->body, exchange->answer);
+    const std::lock_guard lock(exchange->mutex);
+    exchange->done = true;
+    exchange->ended.notify_all();
+  };
+  try {
+    std::thread(run).detach();
+  } catch (const std::system_error&) {
+    run();
+  }
+  std::unique_lock lock(exchange->mutex);
+  return exchange->ended.wait_until(lock, exchange->post.deadline + kGrace,
+                                    [&] { return exchange->done; });
+}
+
+}  // namespace
+
+UploadResult PostUpload(const Upload& upload) {
+  const auto exchange =
+      std::make_shared<Exchange>(upload, Clock::now() + std::chrono::seconds(upload.total_seconds));
+  UploadResult& result = exchange->post.result;
+  if (const auto read = core::ReadFileContent(upload.request_file, exchange->body); !read) {
+    result.error = read.error;
+    return result;
+  }
+  if (!Exchanged(exchange)) {
+    Post timed_out{upload, {}, {}};
+    timed_out.Fail(ERROR_WINHTTP_TIMEOUT);
+    return timed_out.result;
   }
   // As curl, no file for an empty answer.
-  if (!answer.empty()) {
-    if (const auto saved = core::WriteTextFile(upload.response_file, answer, false); !saved) {
-      post.result.error = saved.error;
-      post.result.status = static_cast<int>(ERROR_WRITE_FAULT);
-      return post.result;
+  if (result.ran && !exchange->answer.empty()) {
+    if (const auto saved = core::WriteTextFile(upload.response_file, exchange->answer, false);
+        !saved) {
+      result.ran = false;
+      result.error = saved.error;
+      result.status = static_cast<int>(ERROR_WRITE_FAULT);
     }
   }
-  post.result.ran = true;
-  return post.result;
+  return result;
 }
 
 }  // namespace wfdesk::tools
