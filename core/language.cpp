@@ -234,6 +234,30 @@ constexpr std::array kTexts = {
     LanguageText{"lg_mesg_sch014", "not enabled", "nicht eingeschaltet"},
     LanguageText{"lg_mesg_sch015", "No workflow of this installation has a schedule.",
                  "Kein Workflow dieser Installation hat einen Zeitplan."},
+    LanguageText{"lg_mesg_sch016",
+                 "%1 cannot be scheduled by the task scheduler: a name with \\, /, %, control "
+                 "characters, blanks at its ends or -- in front, or a name too long for a task, "
+                 "cannot be handed to a task.",
+                 "%1 kann von der Aufgabenplanung nicht eingeplant werden: ein Name mit \\, /, "
+                 "%, Steuerzeichen, Leerzeichen an den Enden oder -- am Anfang, oder ein für "
+                 "eine Aufgabe zu langer Name, kann einer Aufgabe nicht übergeben werden."},
+    LanguageText{"lg_mesg_sch017",
+                 "on Windows a calendar is one of: daily, hourly, HH:MM, DAYS HH:MM (DAYS such "
+                 "as Mon..Fri or Mon,Wed), *:0/N (every N minutes, N divides 60)",
+                 "unter Windows ist ein Kalender einer von: daily, hourly, HH:MM, TAGE HH:MM "
+                 "(TAGE etwa Mon..Fri oder Mon,Wed), *:0/N (alle N Minuten, N teilt 60)"},
+    LanguageText{"lg_mesg_sch018",
+                 "The task %1 runs while you are logged on; for runs without a logon choose "
+                 "\"Run whether user is logged on or not\" in its properties in the Task "
+                 "Scheduler.",
+                 "Die Aufgabe %1 läuft, während Sie angemeldet sind; für Läufe ohne Anmeldung "
+                 "in ihren Eigenschaften in der Aufgabenplanung \"Unabhängig von der "
+                 "Benutzeranmeldung ausführen\" wählen."},
+    LanguageText{"lg_mesg_sch019",
+                 "%1 cannot be named in a task of the task scheduler: it holds % or a control "
+                 "character.",
+                 "%1 kann in einer Aufgabe der Aufgabenplanung nicht genannt werden: der Pfad "
+                 "enthält % oder ein Steuerzeichen."},
     LanguageText{"lg_mesg_cli005", "%1 No (confirm with --yes)", "%1 Nein (mit --yes bestätigen)"},
 
     // A new installation (wfdesk-cli init, and the window started where

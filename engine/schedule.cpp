@@ -5,6 +5,8 @@
 #include "core/language.hpp"
 #include "core/log.hpp"
 #include "core/workflow_file.hpp"
+#include "engine/schedule_systemd.hpp"
+#include "engine/schedule_windows.hpp"
 
 namespace wfdesk::engine {
 
@@ -28,6 +30,20 @@ std::string CommandLineProgramBeside(const std::string& window_program) {
     if (!beside.empty()) return beside;
   }
   return core::FindProgramOnPath("wfdesk-cli");
+}
+
+std::unique_ptr<SystemScheduler> MakeSystemScheduler(const core::Context& context,
+                                                     const std::string& program) {
+#ifdef _WIN32
+  return MakeTaskScheduler(context, program);
+#else
+  // WFDESK_SCHEDULER=schtasks: the task scheduler's backend against a
+  // stand-in schtasks on PATH, as the tests run it.
+  if (core::EnvironmentValue("WFDESK_SCHEDULER") == "schtasks") {
+    return MakeTaskScheduler(context, program);
+  }
+  return MakeSystemdScheduler(context, program);
+#endif
 }
 
 ScheduleChange ScheduleWorkflow(const core::Context& context, SystemScheduler& scheduler,

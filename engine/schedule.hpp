@@ -26,9 +26,9 @@ struct ScheduleChange {
 };
 
 // The system's scheduler for the workflows of one installation: systemd's
-// user timers on Linux. Each run it makes is `wfdesk-cli --home HOME run
-// NAME`; the schedules of one installation never touch another's. Calls
-// block while the scheduler's programs run; use from one thread at a time.
+// user timers on Linux, the task scheduler on Windows. Each run it makes is
+// `wfdesk-cli --home HOME run NAME` (`/f NAME` on Windows); the schedules of one installation never
+// touch another's. Calls block while the scheduler's programs run; use from one thread at a time.
 class SystemScheduler {
  public:
   virtual ~SystemScheduler() = default;

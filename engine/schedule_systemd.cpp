@@ -348,8 +348,8 @@ std::optional<Schedule> SystemdScheduler::Find(const std::string& workflow) {
   return ReadSchedule(workflow, UserManagerRuns());
 }
 
-std::unique_ptr<SystemScheduler> MakeSystemScheduler(const core::Context& context,
-                                                     const std::string& program) {
+std::unique_ptr<SystemScheduler> MakeSystemdScheduler(const core::Context& context,
+                                                      const std::string& program) {
   std::string home = core::CanonicalPath(context.home);
   if (home.empty()) home = context.home;
   SystemdSetup setup{home,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -77,6 +78,11 @@ std::string QuoteExecArgument(std::string_view text);
 std::string ServiceUnitText(const SystemdSetup& setup, const std::string& workflow);
 std::string TimerUnitText(const SystemdSetup& setup, const std::string& workflow,
                           const std::string& calendar);
+
+// The systemd scheduler for the installation of the context, whose
+// services start `program` (an absolute path to wfdesk-cli).
+std::unique_ptr<SystemScheduler> MakeSystemdScheduler(const core::Context& context,
+                                                      const std::string& program);
 
 // $XDG_CONFIG_HOME/systemd/user, else ~/.config/systemd/user.
 std::string UserUnitFolder();

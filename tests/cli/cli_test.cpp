@@ -15,6 +15,7 @@
 #include "core/environment.hpp"
 #include "core/file_lock.hpp"
 #include "core/files.hpp"
+#include "core/text_encoding.hpp"
 #include "tests/support/installation.hpp"
 #include "tests/support/run_program.hpp"
 #include "tests/support/wait_for.hpp"
@@ -248,6 +249,8 @@ std::string Record(const std::string& id, const std::string& tag) {
   return Fields(id, tag) + "\r\n";
 }
 
+// The schedulers' programs are stood in for by shell scripts.
+#ifndef _WIN32
 TEST_F(CliTest, ScheduleWritesUnitsThatRunThisProgramAndListsAndRemovesThem) {
   const std::string analyze = core::FindProgramOnPath("systemd-analyze");
   if (analyze.empty()) GTEST_SKIP() << "systemd-analyze is not installed";
@@ -291,6 +294,28 @@ TEST_F(CliTest, ScheduleWritesUnitsThatRunThisProgramAndListsAndRemovesThem) {
   EXPECT_TRUE(core::FolderFileNames(units).empty());
   EXPECT_EQ(schedule({"--list"}).out, "");
 }
+
+TEST_F(CliTest, ScheduleWithTheTaskSchedulerWritesATaskForTheSchedulerForm) {
+  inst.SchtasksDouble();
+  inst.box().MakeFolder("tmp");
+  const std::vector<std::string> environment = {
+      "PATH=" + inst.Path("modules") + ":" + core::EnvironmentValue("PATH").value_or(""),
+      "WFDESK_SCHEDULER=schtasks", "TEMP=" + inst.Path("tmp")};
+  const auto schedule = [&](const std::vector<std::string>& arguments) {
+    std::vector<std::string> argv = {WFDESK_CLI, "--home", home, "schedule"};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return RunProgram(argv, environment);
+  };
+  ASSERT_EQ(schedule({"good.ini", "--on", "Mon..Fri 06:00"}).status, 0);
+  const std::string xml = core::Utf16LeToUtf8(inst.box().Read("schtasks.xml").substr(2));
+  EXPECT_NE(xml.find("<Command>" WFDESK_CLI "</Command>\r\n      <Arguments>--home " +
+                     core::CanonicalPath(home) + " /f good.ini</Arguments>"),
+            std::string::npos)
+      << xml;
+  EXPECT_EQ(schedule({"good.ini", "--on", "Mon-Fri 06:00"}).status, 1);
+  EXPECT_EQ(inst.Calls("schtasks").size(), 1u);
+}
+#endif
 
 class RecordsCliTest : public CliTest {
  protected:

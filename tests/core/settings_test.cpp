@@ -93,7 +93,7 @@ TEST(Home, OptionThenEnvironmentThenAnInstalledProgramFolderThenTheUserDataFolde
       {{"opt", "env", installed, "/data", "/u"}, "opt"},
       {{"", "env", installed, "/data", "/u"}, "env"},
       {{none, "", installed, "/data", "/u"}, installed},
-      {{none, none, bare, "/data", "/u"}, "/data/wfdesk"},
+      {{none, none, bare, "/data", "/u"}, std::string("/data") + kPathSeparator + "wfdesk"},
       {{none, none, bare, "data", "/u"}, "/u/.local/share/wfdesk"},  // relative: ignored
       {{none, none, bare, "", "/u"}, "/u/.local/share/wfdesk"},
       {{none, none, bare, none, none}, bare},

@@ -36,6 +36,12 @@ using wfdesk::testing::TestInstallation;
 
 namespace {
 
+// A module program that runs until the test writes the file "release", and
+// gives up after half a minute, so that a test that fails midway leaves no
+// program behind.
+const std::string kWaitForRelease =
+    "i=0; while [ ! -f release ] && [ $i -lt 1500 ]; do sleep 0.02; i=$((i+1)); done\n";
+
 constexpr const char* kGood =
     "[MOD001]\r\nmtype=BMD5INVOICE\r\nmpFile=in\r\nmpFileOutPath=out\r\nmpFileOutExtension=xml\r\n";
 
@@ -253,8 +259,7 @@ class DeskTest : public QObject {
 
   void closingDuringARunEndsTheProgramOnceTheRunHasEnded() {
     inst->Settings("silentmode=0\r\n");  // a run ends with a box, unless closing
-    inst->box().Write("modules/mod_ledgerconv001_x86_32",
-                      "#!/bin/sh\nwhile [ ! -f release ]; do sleep 0.02; done\n");
+    inst->box().Write("modules/mod_ledgerconv001_x86_32", "#!/bin/sh\n" + kWaitForRelease);
     Open();
     window->show();
     Select(0);
@@ -294,8 +299,7 @@ class DeskTest : public QObject {
 
   void aRunGoesOnAWorkerAndItsResultBelongsToTheWorkflowThatRan() {
     inst->box().Write("modules/mod_ledgerconv001_x86_32",
-                      "#!/bin/sh\necho started >> calls/started\n"
-                      "while [ ! -f release ]; do sleep 0.02; done\n");
+                      "#!/bin/sh\necho started >> calls/started\n" + kWaitForRelease);
     Open();
     Select(1);
     QListWidget* list = Workflows();
@@ -562,8 +566,7 @@ class DeskTest : public QObject {
 
   void theWindowTimerRunsItsWorkflowAndSkipsARunThatWouldOverlap() {
     inst->box().Write("modules/mod_ledgerconv001_x86_32",
-                      "#!/bin/sh\necho started >> calls/started\n"
-                      "while [ ! -f release ]; do sleep 0.02; done\n");
+                      "#!/bin/sh\necho started >> calls/started\n" + kWaitForRelease);
     const std::string workflow_file = inst->box().Read("data/a.ini");
     std::vector<std::string> calls;
     Open().SetSchedulerFactory([&calls] { return std::make_unique<FakeScheduler>(calls); });

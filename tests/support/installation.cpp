@@ -60,6 +60,19 @@ void TestInstallation::SystemctlDouble(const std::string& state) {
              box_.Path("calls/systemctl") + "'\ncase \"$2\" in\n  is-system-running) echo " +
              state + "; [ " + state + " = running ];;\n  is-active) echo active;;\nesac");
 }
+
+void TestInstallation::SchtasksDouble() {
+  const auto at = [this](std::string_view name) { return "'" + box_.Path(name) + "'"; };
+  const std::string missing =
+      "{ echo 'ERROR: The system cannot find the file specified.' >&2; exit 1; }";
+  Script("schtasks",
+         "{ printf 'CALL\\n'; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } >> " +
+             at("calls/schtasks") + "\ncase \"$1\" in\n  /Create) cp \"$3\" " + at("schtasks.xml") +
+             " || exit 1\n    [ -f " + at("schtasks.refuses") +
+             " ] && { echo 'ERROR: Access is denied.' >&2; exit 1; };;\n  /Query|/Delete) [ -f " +
+             at("schtasks.csv") + " ] || " + missing + "\n    [ \"$1\" = /Query ] && cat " +
+             at("schtasks.csv") + ";;\nesac\nexit 0");
+}
 #endif
 
 std::vector<std::vector<std::string>> TestInstallation::Calls(const std::string& name) const {

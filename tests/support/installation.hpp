@@ -49,6 +49,11 @@ class TestInstallation {
   // does, says the user manager is `state` ("running", "offline", ...) and
   // every timer "active".
   void SystemctlDouble(const std::string& state);
+  // modules/schtasks: a stand-in that records its calls as FakeProgram
+  // does and keeps the definition file of each /Create as schtasks.xml.
+  // /Query prints schtasks.csv; without that file /Query and /Delete find
+  // no task. A file schtasks.refuses makes /Create fail.
+  void SchtasksDouble();
 #endif
   // The path of a program of the modules folder, as the engine starts it.
   std::string ProgramPath(const std::string& name) const {
