@@ -15,3 +15,30 @@ if(WFDESK_BUILD_TESTS)
   # Defines the GTest:: targets that find_package(GTest) gives on Linux.
   add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 endif()
+
+# libxml2 and libxslt: static Windows builds from Debian's own sources, made
+# by scripts/build-windows-xml. Their CMake packages carry the link
+# dependencies (ws2_32, threads) and LIBXML_STATIC; libxslt's lack the
+# matching definitions for a static library.
+set(WFDESK_WINDOWS_DEPS ${PROJECT_SOURCE_DIR}/build/windows-deps/prefix
+    CACHE PATH "Where scripts/build-windows-xml installs libxml2 and libxslt")
+list(APPEND CMAKE_FIND_ROOT_PATH ${WFDESK_WINDOWS_DEPS})
+set(CMAKE_FIND_PACKAGE_PREFER_CONFIG ON)
+find_package(LibXml2 CONFIG)
+find_package(LibXslt CONFIG)
+if(TARGET LibXslt::LibXslt)
+  set_property(TARGET LibXslt::LibXslt APPEND PROPERTY INTERFACE_COMPILE_DEFINITIONS LIBXSLT_STATIC)
+  set_property(TARGET LibXslt::LibExslt APPEND PROPERTY INTERFACE_COMPILE_DEFINITIONS
+                                                        LIBEXSLT_STATIC)
+else()
+  message(STATUS "No libxml2/libxslt in ${WFDESK_WINDOWS_DEPS} (scripts/build-windows-xml): "
+                 "no built-in XSLT engine, converter or connector")
+endif()
+
+# cpp-httplib's single header, for the tests' fake portals, under the name
+# pkg-config gives Debian's package on Linux.
+if(WFDESK_BUILD_TESTS AND EXISTS ${WFDESK_WINDOWS_DEPS}/include/httplib.h)
+  add_library(PkgConfig::HTTPLIB INTERFACE IMPORTED GLOBAL)
+  target_include_directories(PkgConfig::HTTPLIB SYSTEM INTERFACE ${WFDESK_WINDOWS_DEPS}/include)
+  target_link_libraries(PkgConfig::HTTPLIB INTERFACE ws2_32)
+endif()

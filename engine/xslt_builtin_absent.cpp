@@ -1,6 +1,6 @@
-// The built-in engine of a build without libxslt (Windows, where no
-// libxslt for the compiler is at hand): every transformation fails with the
-// reason, and workflows use the xsltproc program instead.
+// The built-in engine of a Windows build made without libxslt (when
+// scripts/build-windows-xml has not built it): every transformation fails
+// with the reason, and workflows use the xsltproc program instead.
 #include "engine/xslt_builtin.hpp"
 
 namespace wfdesk::engine {

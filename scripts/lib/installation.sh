@@ -75,7 +75,7 @@ report_run() {
   local converted transformed uploaded acknowledged
   converted=$(count 'ledgerconv: converted invoice')
   transformed=$(count 'File transformed: \[OK\]')
-  uploaded=$(count 'portalsend: uploaded /')
+  uploaded=$(count 'portalsend: uploaded \(/\|[A-Za-z]:\)')
   acknowledged=$(find "$scratch/exchange/acks" -name '*.ack' | wc -l)
   echo
   echo "== Summary"

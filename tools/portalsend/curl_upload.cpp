@@ -1,4 +1,4 @@
-#include "tools/portalsend/curl_upload.hpp"
+#include "tools/portalsend/upload.hpp"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -156,10 +156,10 @@ void Converse(const Upload& upload, Pipes& pipes, pid_t pid, UploadResult& resul
   std::string out;
   const bool ended = ReadUntil(pipes.out[0], deadline, out);
   if (!ended) ::kill(-pid, SIGKILL);
-  result.curl_status = WaitForEnd(pid);
-  result.ran = ended && result.curl_status < 128;
+  result.status = WaitForEnd(pid);
+  result.ran = ended && result.status < 128;
   result.http_status = std::atoi(out.c_str());
-  result.unreachable = !ended || Unreachable(result.curl_status);
+  result.unreachable = !ended || Unreachable(result.status);
   if (!ended) {
     result.error = "curl did not end within " +
                    std::to_string(upload.total_seconds + kGraceSeconds) + " s and was stopped";
@@ -175,7 +175,7 @@ std::string Complaint(const std::string& error_file) {
 
 }  // namespace
 
-UploadResult PostWithCurl(const Upload& upload) {
+UploadResult PostUpload(const Upload& upload) {
   UploadResult result;
   Pipes pipes;
   if (!pipes.Open()) {

@@ -32,7 +32,7 @@
 #include "core/process.hpp"
 #include "tools/common/switches.hpp"
 #include "tools/portalsend/answer.hpp"
-#include "tools/portalsend/curl_upload.hpp"
+#include "tools/portalsend/upload.hpp"
 
 namespace {
 
@@ -101,7 +101,7 @@ tools::UploadResult Sender::Post(const std::string& request_file,
                        request_file,          answer_file,  s.Get("-m")};
   upload.connect_seconds = connect_seconds;
   upload.total_seconds = total_seconds;
-  return tools::PostWithCurl(upload);
+  return tools::PostUpload(upload);
 }
 
 // Moves a finished file to its place; a name that is taken gets a number,
@@ -203,11 +203,10 @@ Sent Sender::Send(const std::string& path) const {
     return Sent::kKept;
   }
   const tools::UploadResult result = Post(pending, answer_file);
-  if (!result.ran || result.curl_status != 0) {
-    log.Line(
-        "FAILED " + path + ": the upload to " + s.Get("-cp") + " failed (" +
-        (result.error.empty() ? "curl exit " + std::to_string(result.curl_status) : result.error) +
-        "); kept for the next run");
+  if (!result.ran || result.status != 0) {
+    log.Line("FAILED " + path + ": the upload to " + s.Get("-cp") + " failed (" +
+             (result.error.empty() ? "curl exit " + std::to_string(result.status) : result.error) +
+             "); kept for the next run");
     std::remove(pending.c_str());
     std::remove(answer_file.c_str());
     return result.unreachable ? Sent::kPortalUnreachable : Sent::kKept;
