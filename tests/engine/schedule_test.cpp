@@ -14,7 +14,7 @@ namespace {
 
 using testing::TestInstallation;
 
-TEST(UnitNameTest, EscapesAsSystemdEscapeAndBack) {
+TEST(UnitNameTest, EscapesAsSystemdEscapeAndBackAndQuotesExecArguments) {
   const struct {
     std::string name, escaped;
   } cases[] = {
@@ -35,19 +35,17 @@ TEST(UnitNameTest, EscapesAsSystemdEscapeAndBack) {
   EXPECT_EQ(UnescapeUnitName("a\\q41"), std::nullopt);
   EXPECT_NE(InstallationTag("/srv/a"), InstallationTag("/srv/b"));
   EXPECT_EQ(InstallationTag("/srv/a").size(), 16u);
-}
-
-TEST(UnitNameTest, ExecArgumentsKeepEveryByte) {
+  // Exec arguments keep every byte.
   const struct {
     std::string text, quoted;
-  } cases[] = {
+  } arguments[] = {
       {"a b", "\"a b\""},
       {"x\"y\\z", "\"x\\\"y\\\\z\""},
       {"50%$HOME", "\"50%%$$HOME\""},
       {"\n\xfc", "\"\\x0a\\xfc\""},
       {";", "\\;"},
   };
-  for (const auto& c : cases) EXPECT_EQ(QuoteExecArgument(c.text), c.quoted) << c.text;
+  for (const auto& c : arguments) EXPECT_EQ(QuoteExecArgument(c.text), c.quoted) << c.text;
 }
 
 class SchedulerTest : public ::testing::Test {
@@ -101,6 +99,16 @@ TEST_F(SchedulerTest, WritesCheckedUnitsAndEnablesThemWhenAManagerRuns) {
   EXPECT_TRUE(scheduler.List().empty());
   EXPECT_EQ(scheduler.Remove(name).message,
             "my \"odd\" flüß;$%.ini has no schedule. Nothing was changed.");
+
+  // Installations with the same workflow keep apart.
+  SystemdScheduler other = Scheduler(inst.Path("other"));
+  ASSERT_TRUE(scheduler.Set("daily.ini", "daily").ok);
+  ASSERT_TRUE(other.Set("daily.ini", "hourly").ok);
+  EXPECT_NE(scheduler.UnitBase("daily.ini"), other.UnitBase("daily.ini"));
+  ASSERT_EQ(scheduler.List().size(), 1u);
+  EXPECT_EQ(scheduler.List()[0].calendar, "daily");
+  ASSERT_TRUE(other.Remove("daily.ini").ok);
+  EXPECT_EQ(scheduler.Find("daily.ini")->calendar, "daily");
 }
 
 TEST_F(SchedulerTest, WithoutAManagerTellsTheCommandThatEnables) {
@@ -138,19 +146,6 @@ TEST_F(SchedulerTest, RefusesBadCalendarsAndNamesWithoutWritingUnits) {
   }
   EXPECT_FALSE(core::DirExists(inst.Path("units")));
   EXPECT_TRUE(inst.Calls("systemctl").empty());
-}
-
-TEST_F(SchedulerTest, InstallationsWithTheSameWorkflowKeepApart) {
-  inst.SystemctlDouble("running");
-  SystemdScheduler first = Scheduler(inst.Path(""));
-  SystemdScheduler second = Scheduler(inst.Path("other"));
-  ASSERT_TRUE(first.Set("daily.ini", "daily").ok);
-  ASSERT_TRUE(second.Set("daily.ini", "hourly").ok);
-  EXPECT_NE(first.UnitBase("daily.ini"), second.UnitBase("daily.ini"));
-  ASSERT_EQ(first.List().size(), 1u);
-  EXPECT_EQ(first.List()[0].calendar, "daily");
-  ASSERT_TRUE(second.Remove("daily.ini").ok);
-  EXPECT_EQ(first.Find("daily.ini")->calendar, "daily");
 }
 
 TEST(LastRunTest, ReadsTheResultAfterTheLastStart) {
