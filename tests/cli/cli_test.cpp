@@ -50,9 +50,19 @@ class CliTest : public ::testing::Test {
     return Cli(arguments);
   }
   std::size_t ConverterCalls() { return inst.Calls("mod_ledgerconv001_x86_32").size(); }
+  // wfdesk-cli --home INSTALLATION schedule ARGUMENTS..., the scheduler's
+  // stand-in in modules/ found first on PATH.
+  ProgramOutput Schedule(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {WFDESK_CLI, "--home", home, "schedule"});
+    std::vector<std::string> environment = schedule_environment;
+    environment.push_back("PATH=" + inst.Path("modules") + ":" +
+                          core::EnvironmentValue("PATH").value_or(""));
+    return RunProgram(arguments, environment);
+  }
 
   TestInstallation inst;
   const std::string home = inst.Path("");
+  std::vector<std::string> schedule_environment;
 };
 
 TEST_F(CliTest, EveryFormOfARunPrintsTheResultAndExitsWithItsStatus) {
@@ -255,13 +265,7 @@ TEST_F(CliTest, ScheduleWritesUnitsThatRunThisProgramAndListsAndRemovesThem) {
   const std::string analyze = core::FindProgramOnPath("systemd-analyze");
   if (analyze.empty()) GTEST_SKIP() << "systemd-analyze is not installed";
   inst.SystemctlDouble("running");
-  const std::vector<std::string> environment = {
-      "PATH=" + inst.Path("modules") + ":" + core::EnvironmentValue("PATH").value_or(""),
-      "XDG_CONFIG_HOME=" + inst.Path("config")};
-  const auto schedule = [&](std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {WFDESK_CLI, "--home", home, "schedule"});
-    return RunProgram(arguments, environment);
-  };
+  schedule_environment = {"XDG_CONFIG_HOME=" + inst.Path("config")};
   const struct {
     std::vector<std::string> arguments;
     int status;
@@ -272,13 +276,13 @@ TEST_F(CliTest, ScheduleWritesUnitsThatRunThisProgramAndListsAndRemovesThem) {
                {{"none.ini", "--on", "daily"}, 1},
                {{"good.ini", "--on", "bogus"}, 1}};
   for (const auto& c : usage) {
-    EXPECT_EQ(schedule(c.arguments).status, c.status) << ::testing::PrintToString(c.arguments);
+    EXPECT_EQ(Schedule(c.arguments).status, c.status) << ::testing::PrintToString(c.arguments);
   }
   EXPECT_TRUE(inst.Calls("systemctl").empty());
   EXPECT_FALSE(inst.box().Exists("config/systemd/user"));
 
   ASSERT_EQ(Home({"run", "good.ini"}).status, 0);
-  EXPECT_EQ(schedule({"good.ini", "--on", "*:0/15"}).status, 0);
+  EXPECT_EQ(Schedule({"good.ini", "--on", "*:0/15"}).status, 0);
   const std::string units = inst.Path("config/systemd/user/");
   const std::vector<std::string> files = core::FolderFileNames(units);
   ASSERT_EQ(files.size(), 2u);
@@ -286,33 +290,26 @@ TEST_F(CliTest, ScheduleWritesUnitsThatRunThisProgramAndListsAndRemovesThem) {
                 .find("ExecStart=\"" WFDESK_CLI "\" \"--home\" \"" + core::CanonicalPath(home) +
                       "\" \"run\" \"--\" \"good.ini\"\n"),
             std::string::npos);
-  const ProgramOutput listed = schedule({"--list"});
+  const ProgramOutput listed = Schedule({"--list"});
   EXPECT_EQ(listed.status, 0);
   EXPECT_EQ(listed.out.rfind("good.ini\t*:0/15\t", 0), 0u) << listed.out;
   EXPECT_TRUE(listed.out.ends_with(" OK\n")) << listed.out;  // the run above
-  EXPECT_EQ(schedule({"good.ini", "--off"}).status, 0);
+  EXPECT_EQ(Schedule({"good.ini", "--off"}).status, 0);
   EXPECT_TRUE(core::FolderFileNames(units).empty());
-  EXPECT_EQ(schedule({"--list"}).out, "");
+  EXPECT_EQ(Schedule({"--list"}).out, "");
 }
 
 TEST_F(CliTest, ScheduleWithTheTaskSchedulerWritesATaskForTheSchedulerForm) {
   inst.SchtasksDouble();
   inst.box().MakeFolder("tmp");
-  const std::vector<std::string> environment = {
-      "PATH=" + inst.Path("modules") + ":" + core::EnvironmentValue("PATH").value_or(""),
-      "WFDESK_SCHEDULER=schtasks", "TEMP=" + inst.Path("tmp")};
-  const auto schedule = [&](const std::vector<std::string>& arguments) {
-    std::vector<std::string> argv = {WFDESK_CLI, "--home", home, "schedule"};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return RunProgram(argv, environment);
-  };
-  ASSERT_EQ(schedule({"good.ini", "--on", "Mon..Fri 06:00"}).status, 0);
+  schedule_environment = {"WFDESK_SCHEDULER=schtasks", "TEMP=" + inst.Path("tmp")};
+  ASSERT_EQ(Schedule({"good.ini", "--on", "Mon..Fri 06:00"}).status, 0);
   const std::string xml = core::Utf16LeToUtf8(inst.box().Read("schtasks.xml").substr(2));
   EXPECT_NE(xml.find("<Command>" WFDESK_CLI "</Command>\r\n      <Arguments>--home " +
                      core::CanonicalPath(home) + " /f good.ini</Arguments>"),
             std::string::npos)
       << xml;
-  EXPECT_EQ(schedule({"good.ini", "--on", "Mon-Fri 06:00"}).status, 1);
+  EXPECT_EQ(Schedule({"good.ini", "--on", "Mon-Fri 06:00"}).status, 1);
   EXPECT_EQ(inst.Calls("schtasks").size(), 1u);
 }
 #endif
