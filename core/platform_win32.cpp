@@ -1,10 +1,7 @@
 // The platform layer on Windows: the wide-character API throughout. The
 // library's texts are bytes in the ANSI code page, as the files it reads
 // and writes are; they become UTF-16 only at the system's door.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "core/platform_win32_common.hpp"
 // After windows.h, which they need.
 #include <io.h>
 #include <objbase.h>
@@ -22,36 +19,10 @@ namespace wfdesk::core::platform {
 
 namespace {
 
-std::wstring Wide(std::string_view text) {
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  const int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), n);
-  return wide;
-}
-
-std::string Narrow(std::wstring_view wide) {
-  if (wide.empty()) return {};
-  const int size = static_cast<int>(wide.size());
-  const int n = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-  std::string text(static_cast<std::size_t>(n), '\0');
-  ::WideCharToMultiByte(CP_ACP, 0, wide.data(), size, text.data(), n, nullptr, nullptr);
-  return text;
-}
-
-std::string Why(DWORD error) {
-  wchar_t* buffer = nullptr;
-  const DWORD n = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::string text = n > 0 ? Narrow({buffer, n}) : "error " + std::to_string(error);
-  ::LocalFree(buffer);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-    text.pop_back();
-  }
-  return text;
-}
+using win32::Handle;
+using win32::Narrow;
+using win32::Why;
+using win32::Wide;
 
 // The platform has no settings at hand: its reasons are English.
 std::string Reason(std::string_view key, std::initializer_list<std::string_view> values) {
@@ -66,25 +37,6 @@ FileResult Failed(std::string_view key, const std::string& from, const std::stri
                   DWORD error) {
   return FileResult::Failed(Reason(key, {from, to, Why(error)}));
 }
-
-// Closes a handle when it goes out of scope.
-class Handle {
- public:
-  explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
-  ~Handle() { reset(); }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  HANDLE get() const { return handle_; }
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-  HANDLE release() { return std::exchange(handle_, INVALID_HANDLE_VALUE); }
-  void reset(HANDLE handle = INVALID_HANDLE_VALUE) {
-    if (valid()) ::CloseHandle(handle_);
-    handle_ = handle;
-  }
-
- private:
-  HANDLE handle_;
-};
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 

@@ -2,10 +2,7 @@
 // line quoted by the C runtime's rules (no shell), a job object around each
 // program so that it ends with everything it started, and waiting in
 // WaitForMultipleObjects.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "core/platform_win32_common.hpp"
 
 #include <atomic>
 #include <chrono>
@@ -19,42 +16,9 @@ namespace wfdesk::core::platform {
 
 namespace {
 
-std::wstring Wide(std::string_view text) {
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  const int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), n);
-  return wide;
-}
-
-std::string Why(DWORD error) {
-  char* buffer = nullptr;
-  const DWORD n = ::FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
-  std::string text = n > 0 ? std::string(buffer, n) : "error " + std::to_string(error);
-  ::LocalFree(buffer);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-    text.pop_back();
-  }
-  return text;
-}
-
-class Handle {
- public:
-  explicit Handle(HANDLE handle = nullptr) : handle_(handle) {}
-  ~Handle() {
-    if (valid()) ::CloseHandle(handle_);
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  HANDLE get() const { return handle_; }
-  bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE handle_;
-};
+using win32::Handle;
+using win32::Why;
+using win32::Wide;
 
 // One argument as the C runtime's command-line parser gives it back
 // whole: in double quotes where needed, with backslashes doubled only in
