@@ -148,7 +148,10 @@ std::string FileStamp(const std::string& path) {
 FileResult WriteTextFile(const std::string& path, std::string_view text, bool append) {
   const auto info = platform::Inspect(path);
   if (info.exists && info.read_only) return FileResult::Failed(Reason("lg_mesg_file003", {path}));
-  return append ? platform::AppendFileBytes(path, text) : platform::ReplaceFileBytes(path, text);
+  if (append) return platform::AppendFileBytes(path, text);
+  FileReplacement replacement(path);
+  replacement.Write(text);
+  return replacement.Commit();
 }
 
 FileResult WriteTextLine(const std::string& path, std::string_view text, bool append) {
@@ -385,12 +388,6 @@ bool IsAbsolutePath(std::string_view path) {
 std::string AbsolutePath(const std::string& path, const std::string& home) {
   if (platform::IsAbsolutePath(path)) return path;
   return home + kPathSeparator + path;
-}
-
-FileResult ReplaceFilePieces(const std::string& path, const std::vector<std::string_view>& pieces) {
-  const auto info = platform::Inspect(path);
-  if (info.exists && info.read_only) return FileResult::Failed(Reason("lg_mesg_file003", {path}));
-  return platform::ReplaceFilePieces(path, pieces);
 }
 
 namespace {

@@ -200,10 +200,6 @@ class FileBytes {
   std::string bytes_;
 };
 
-// WriteTextFile replacing the file with the pieces one after the other, so
-// that a large new content that is mostly old bytes is never joined.
-FileResult ReplaceFilePieces(const std::string& path, const std::vector<std::string_view>& pieces);
-
 // Reads the file from its start in parts of whole lines through a buffer of
 // about `buffer` bytes, so that a file of any size is read in little memory:
 // the parts joined give the file, a line end is never split (CR LF

@@ -72,7 +72,8 @@ FileResult ReadSome(const OpenFile& file, char* into, std::size_t room, std::siz
 void CloseFile(OpenFile& file);
 
 // A new content for a file, written in parts to a temporary file beside it;
-// CommitReplacement then replaces the file as ReplaceFileBytes does, and
+// CommitReplacement then replaces the file atomically: the temporary file is
+// flushed and renamed over the old one, which keeps its permissions; and
 // AbandonReplacement leaves the file as it was.
 struct Replacement {
   std::intptr_t handle = -1;
@@ -86,12 +87,6 @@ void AbandonReplacement(Replacement& replacement);
 // Appends to the file, creating it when missing. A write that fails midway
 // is taken back, so the file keeps its earlier content.
 FileResult AppendFileBytes(const std::string& path, std::string_view bytes);
-
-// Replaces the whole file atomically: a temporary file in the same folder is
-// written, flushed and renamed over the old one, which keeps its permissions.
-FileResult ReplaceFileBytes(const std::string& path, std::string_view bytes);
-// ReplaceFileBytes with the new content given as pieces, written in order.
-FileResult ReplaceFilePieces(const std::string& path, const std::vector<std::string_view>& pieces);
 
 FileResult RemoveFile(const std::string& path);
 
@@ -121,7 +116,7 @@ FileResult CopyToHiddenFileBeside(const std::string& from, const std::string& be
 // is renamed instead.
 FileResult LinkWithoutReplacing(const std::string& from, const std::string& to, bool& target_taken);
 
-// Removes the temporary files ReplaceFileBytes of `path` left beside the
+// Removes the temporary files a replacement of `path` left beside the
 // file when its process was killed midway: those of processes that no
 // longer run. A file that cannot be removed is passed over.
 void RemoveStaleTemporaries(const std::string& path);

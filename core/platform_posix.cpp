@@ -349,22 +349,6 @@ FileResult AppendFileBytes(const std::string& path, std::string_view bytes) {
   return FileResult::Ok();
 }
 
-FileResult ReplaceFileBytes(const std::string& path, std::string_view bytes) {
-  return ReplaceFilePieces(path, {bytes});
-}
-
-FileResult ReplaceFilePieces(const std::string& path, const std::vector<std::string_view>& pieces) {
-  Replacement replacement;
-  if (auto begun = BeginReplacement(path, replacement); !begun) return begun;
-  for (const std::string_view piece : pieces) {
-    if (auto written = WriteReplacement(replacement, piece); !written) {
-      AbandonReplacement(replacement);
-      return written;
-    }
-  }
-  return CommitReplacement(replacement);
-}
-
 FileResult OpenForReading(const std::string& path, OpenFile& file) {
   CloseFile(file);
   file.path = path;

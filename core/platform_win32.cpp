@@ -410,10 +410,6 @@ FileResult AppendFileBytes(const std::string& path, std::string_view bytes) {
   return Failed("lg_mesg_sys005", path, error);
 }
 
-FileResult ReplaceFileBytes(const std::string& path, std::string_view bytes) {
-  return ReplaceFilePieces(path, {bytes});
-}
-
 namespace {
 
 // Puts the finished temporary file in the place of `target` with one
@@ -432,18 +428,6 @@ DWORD PutInPlace(const std::string& temp, const std::string& target) {
 }
 
 }  // namespace
-
-FileResult ReplaceFilePieces(const std::string& path, const std::vector<std::string_view>& pieces) {
-  Replacement replacement;
-  if (auto begun = BeginReplacement(path, replacement); !begun) return begun;
-  for (const std::string_view piece : pieces) {
-    if (auto written = WriteReplacement(replacement, piece); !written) {
-      AbandonReplacement(replacement);
-      return written;
-    }
-  }
-  return CommitReplacement(replacement);
-}
 
 namespace {
 
