@@ -147,6 +147,7 @@ constexpr std::array kTexts = {
            "Details im Log."),
     German("lg_mesg_prog006", ": Das Programm %1 wurde mit Status %2 beendet."),
     German("lg_mesg_prog007", ": Das Programm %1 konnte nicht gestartet werden (%2)."),
+    German("lg_mesg_prog008", ": Das Programm %1 hat Prozesse zurückgelassen; sie wurden beendet."),
 
     // Engine: inputs the XSLT module kept (%1 section, %2 of %3 files).
     // Fixed German texts.

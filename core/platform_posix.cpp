@@ -594,6 +594,59 @@ void EndProcessGroup(pid_t pid, int pidfd) {
   ::kill(-pid, SIGKILL);
 }
 
+// Whether the process /proc/ENTRY is a live member of the group (not a
+// zombie waiting to be reaped).
+bool LiveMemberOf(const char* entry, pid_t group) {
+  char path[64];
+  std::snprintf(path, sizeof path, "/proc/%s/stat", entry);
+  Fd fd(::open(path, O_RDONLY | O_CLOEXEC));
+  char stat[512];
+  const ssize_t n = fd.get() < 0 ? -1 : ::read(fd.get(), stat, sizeof stat - 1);
+  if (n <= 0) return false;
+  stat[n] = '\0';
+  // "PID (NAME) STATE PPID PGRP ...": the name may hold anything but ends
+  // at the last ")".
+  const char* after_name = std::strrchr(stat, ')');
+  char state = 0;
+  int parent = 0, pgrp = 0;
+  if (!after_name || std::sscanf(after_name + 1, " %c %d %d", &state, &parent, &pgrp) != 3) {
+    return false;
+  }
+  return pgrp == group && state != 'Z' && state != 'X';
+}
+
+// Whether a process of the group still runs. Zombies do not count: where
+// nothing reaps orphans at once, they stay listed for a while.
+bool GroupAlive(pid_t group) {
+  if (::kill(-group, 0) != 0 && errno == ESRCH) return false;
+  DIR* proc = ::opendir("/proc");
+  if (!proc) return true;
+  bool alive = false;
+  while (const dirent* entry = ::readdir(proc)) {
+    if (entry->d_name[0] >= '1' && entry->d_name[0] <= '9' && LiveMemberOf(entry->d_name, group)) {
+      alive = true;
+      break;
+    }
+  }
+  ::closedir(proc);
+  return alive;
+}
+
+// Ends what a program that has ended by itself left in its group: TERM
+// first, KILL for what is still there after the grace period. Called once
+// the program is reaped; its group id is not reused while the group has a
+// member. True when something was left.
+bool EndLeftovers(pid_t group) {
+  if (!GroupAlive(group)) return false;
+  ::kill(-group, SIGTERM);
+  const auto grace = SteadyClock::now() + std::chrono::seconds(kEndGraceSeconds);
+  while (GroupAlive(group) && SteadyClock::now() < grace) {
+    ::usleep(20000);
+  }
+  ::kill(-group, SIGKILL);
+  return true;
+}
+
 // Waits for the program, ending it at its time limit or on a stop request.
 Ending AwaitEnd(pid_t pid, int time_limit_seconds) {
   Fd pidfd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
@@ -636,9 +689,34 @@ std::string ReadCaptured(int fd) {
   return bytes;
 }
 
+// Our environment with the command's variables set over it.
+std::vector<std::string> ProgramEnvironment(const CommandLine& command) {
+  std::vector<std::string> entries;
+  const auto overridden = [&](std::string_view entry) {
+    for (const auto& [name, value] : command.environment) {
+      if (entry.size() > name.size() && entry.starts_with(name) && entry[name.size()] == '=') {
+        return true;
+      }
+    }
+    return false;
+  };
+  for (char** entry = environ; *entry; ++entry) {
+    if (!overridden(*entry)) entries.emplace_back(*entry);
+  }
+  for (const auto& [name, value] : command.environment) entries.push_back(name + "=" + value);
+  return entries;
+}
+
 // Starts the program in a process group of its own, with the default
 // handling of the stop signals and nothing blocked.
 int Spawn(const CommandLine& command, pid_t& pid, OutputTargets targets) {
+  std::vector<std::string> environment;
+  std::vector<char*> envp;
+  if (!command.environment.empty()) {
+    environment = ProgramEnvironment(command);
+    for (std::string& entry : environment) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+  }
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(command.program.c_str()));
   for (const auto& argument : command.arguments)
@@ -665,8 +743,8 @@ int Spawn(const CommandLine& command, pid_t& pid, OutputTargets targets) {
   posix_spawnattr_setflags(&attributes,
                            POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 
-  const int error =
-      ::posix_spawn(&pid, command.program.c_str(), &actions, &attributes, argv.data(), environ);
+  const int error = ::posix_spawn(&pid, command.program.c_str(), &actions, &attributes, argv.data(),
+                                  envp.empty() ? environ : envp.data());
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   return error;
@@ -703,6 +781,7 @@ ProcessResult SpawnAndWait(const CommandLine& command) {
     }
   }
   result.started = true;
+  if (result.ending == Ending::kExited) result.ended_leftovers = EndLeftovers(pid);
   result.output = ReadCaptured(out.get());
   result.errors = ReadCaptured(err.get());
   if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);

@@ -7,7 +7,10 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cwchar>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "core/language.hpp"
 #include "core/platform.hpp"
@@ -152,10 +155,12 @@ DWORD Start(const CommandLine& command, HANDLE job, PROCESS_INFORMATION& process
   startup.lpAttributeList = listed ? attributes : nullptr;
 
   std::wstring line = CommandLineText(command);
+  std::wstring environment = EnvironmentBlock(command);
   const DWORD flags =
       CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT | (listed ? EXTENDED_STARTUPINFO_PRESENT : 0);
   const BOOL created = ::CreateProcessW(Wide(command.program).c_str(), line.data(), nullptr,
-                                        nullptr, inherited_count > 0, flags, nullptr, nullptr,
+                                        nullptr, inherited_count > 0, flags,
+                                        environment.empty() ? nullptr : environment.data(), nullptr,
                                         reinterpret_cast<STARTUPINFOW*>(&startup), &process);
   const DWORD error = created ? 0 : ::GetLastError();
   if (listed) ::DeleteProcThreadAttributeList(attributes);
@@ -165,6 +170,40 @@ DWORD Start(const CommandLine& command, HANDLE job, PROCESS_INFORMATION& process
   if (job) ::AssignProcessToJobObject(job, process.hProcess);
   ::ResumeThread(process.hThread);
   return 0;
+}
+
+// Whether processes the program started are still running in its job.
+bool JobHasProcesses(HANDLE job) {
+  JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info{};
+  return job &&
+         ::QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &info, sizeof info,
+                                     nullptr) &&
+         info.ActiveProcesses > 0;
+}
+
+// The program's environment block: ours with the command's variables set
+// over it; empty when the command adds none (the program inherits ours).
+std::wstring EnvironmentBlock(const CommandLine& command) {
+  if (command.environment.empty()) return {};
+  std::vector<std::wstring> entries;
+  if (wchar_t* ours = ::GetEnvironmentStringsW()) {
+    for (const wchar_t* entry = ours; *entry; entry += std::wcslen(entry) + 1) {
+      entries.emplace_back(entry);
+    }
+    ::FreeEnvironmentStringsW(ours);
+  }
+  for (const auto& [name, value] : command.environment) {
+    const std::wstring prefix = Wide(name) + L"=";
+    std::erase_if(entries, [&](const std::wstring& entry) {
+      return entry.size() >= prefix.size() &&
+             ::CompareStringOrdinal(entry.c_str(), static_cast<int>(prefix.size()), prefix.c_str(),
+                                    static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
+    });
+    entries.push_back(prefix + Wide(value));
+  }
+  std::wstring block;
+  for (const std::wstring& entry : entries) block += entry + L'\0';
+  return block + L'\0';
 }
 
 // Ends the program and everything it started.
@@ -192,6 +231,12 @@ ProcessResult SpawnAndWait(const CommandLine& command) {
   Handle thread(started.hThread);
   switch (WaitForProcess(process.get(), command.time_limit_seconds)) {
     case Woken::kEnded:
+      // What it left running ends now rather than when the job closes, and
+      // is told.
+      if (JobHasProcesses(job.get())) {
+        result.ended_leftovers = true;
+        ::TerminateJobObject(job.get(), kEndedStatus);
+      }
       break;
     case Woken::kStop:
       EndTree(job.get(), process.get());

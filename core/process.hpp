@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace wfdesk::core {
@@ -23,6 +24,8 @@ struct CommandLine {
   // Keep what the program prints (ProcessResult::output and errors) instead
   // of passing it to our standard error.
   bool capture_output = false;
+  // Variables set in the program's environment, over those it would inherit.
+  std::vector<std::pair<std::string, std::string>> environment = {};
 
   CommandLine& Add(std::string text) {
     arguments.push_back({std::move(text), false});
@@ -51,6 +54,9 @@ struct ProcessResult {
   Ending ending = Ending::kExited;
   std::string output;  // its standard output, when the command asked to capture it
   std::string errors;  // its standard error, likewise
+  // The program had ended, but processes it started were still running in
+  // its group (or job); they were ended with it.
+  bool ended_leftovers = false;
 
   // 1 after a process ran, 0 when none could be started.
   int Code() const { return started ? 1 : 0; }
@@ -67,8 +73,10 @@ inline constexpr int kEndGraceSeconds = 5;
 // Starts the program in a process group of its own and blocks in the
 // operating system until it ends, its time limit passes or a stop is
 // requested. A program ended by us gets TERM, then KILL after the grace
-// period, with everything it started in its group. Once a stop is requested
-// no program is started any more.
+// period, with everything it started in its group. What a program that
+// ended by itself leaves running in its group is ended the same way, so
+// that nothing it started outlives it (and holds what it held). Once a stop
+// is requested no program is started any more.
 ProcessResult RunAndWait(const CommandLine& command);
 
 // Makes TERM, INT and HUP request a stop of this process's runs instead of

@@ -147,6 +147,11 @@ ModuleOutcome ModuleRun::CallProgram(const std::string& executable,
   const core::ProcessResult result = context.launcher.RunAndWait(command);
   Line(" CALL: " + std::to_string(result.Code()));
   if (result.started) Line(" EXIT: " + std::to_string(result.exit_status));
+  if (result.ended_leftovers) {
+    // Left running, they would hold the run's lock and block every later run.
+    Line(" WARNING: " + call_.where.section +
+         core::FormatLanguageText("lg_mesg_prog008", context.settings.language, {program}));
+  }
   const std::string failure =
       ProgramFailureText(program, result, rules_, context.settings.language);
   if (failure.empty()) return ModuleOutcome::Done();

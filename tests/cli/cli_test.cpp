@@ -252,6 +252,28 @@ TEST_F(CliTest, AStoppedOrKilledRunnerNeverLeavesItsProgramWorkingAlone) {
 }
 #endif
 
+#ifndef _WIN32
+TEST_F(CliTest, WhatAProgramLeavesRunningIsEndedSoLaterRunsAreNotBlocked) {
+  // The converter starts a process in the background and exits at once.
+  const std::string pid_file = inst.Path("leftover.pid");
+  inst.Script("mod_ledgerconv001_x86_32", "sleep 60 &\necho $! > '" + pid_file + "'\nexit 0");
+  for (int run = 0; run < 2; ++run) {
+    const ProgramOutput output = Home({"run", "good.ini"});
+    EXPECT_EQ(output.status, 0) << output.out << output.err;
+    const pid_t leftover = std::stoi(inst.box().Read("leftover.pid"));
+    EXPECT_TRUE(testing::WaitFor([&] { return ::kill(leftover, 0) != 0; }));
+  }
+  const auto log = inst.LogMessages("system.log");
+  const std::string warning = "] MODULE MOD001 WARNING: MOD001: Das Programm " +
+                              inst.Path("modules/mod_ledgerconv001_x86_32") +
+                              " hat Prozesse zurückgelassen; sie wurden beendet.";
+  EXPECT_EQ(std::count_if(
+                log.begin(), log.end(),
+                [&](const std::string& line) { return line.find(warning) != std::string::npos; }),
+            2);
+}
+#endif
+
 std::string Fields(const std::string& id, const std::string& tag) {
   return id + ";f2;f3;f4;f5;f6;f7;f8;f9;f10;f11;f12;" + tag;
 }

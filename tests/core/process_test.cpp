@@ -76,6 +76,21 @@ TEST(Launcher, ReturnsOnlyWhenTheProgramHasEndedAndWaitsWithoutSpinning) {
   EXPECT_LT(cpu_us(after) - cpu_us(before), 200000L);
 }
 
+TEST(Launcher, SetsTheCommandsVariablesAndEndsWhatTheProgramLeftRunning) {
+  Sandbox box;
+  const std::string script =
+      box.Write("leave", "#!/bin/sh\nsleep 60 &\necho \"$WF_A $WF_B\" > \"$1\"\n");
+  ::chmod(script.c_str(), 0755);
+  CommandLine command{script, {}};
+  command.Add(box.Path("said"));
+  command.environment = {{"WF_A", "a b;c"}, {"WF_B", "2"}};
+  const ProcessResult result = RunAndWait(command);
+  ASSERT_EQ(result.Code(), 1) << result.error;
+  EXPECT_TRUE(result.ended_leftovers);
+  EXPECT_EQ(box.Read("said"), "a b;c 2\n");
+  EXPECT_FALSE(RunAndWait(CommandLine{"/bin/true", {}}).ended_leftovers);
+}
+
 TEST(Launcher, RenderShowsWhatTheLogsShow) {
   CommandLine command{"/opt/wf/modules/xsltproc", {}};
   command.Add("-o").AddQuoted("/out/a b.xml").AddQuoted("say \"x\"");
