@@ -90,6 +90,34 @@ std::string AsUtf8(std::string_view bytes) {
   return out;
 }
 
+std::string Utf8ToWindows1252(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  std::size_t i = 0;
+  while (i < utf8.size()) {
+    const auto lead = static_cast<std::uint8_t>(utf8[i]);
+    const std::size_t length = lead < 0x80   ? 1
+                               : lead < 0xC0 ? 0
+                               : lead < 0xE0 ? 2
+                               : lead < 0xF0 ? 3
+                                             : 4;
+    const std::string_view sequence = utf8.substr(i, length);
+    if (length == 0 || !IsValidUtf8(sequence)) {
+      out += '?';
+      ++i;
+      continue;
+    }
+    i += sequence.size();
+    char32_t cp = sequence.size() == 1 ? lead : lead & (0x3F >> (sequence.size() - 1));
+    for (std::size_t k = 1; k < sequence.size(); ++k) {
+      cp = (cp << 6) | (static_cast<std::uint8_t>(sequence[k]) & 0x3F);
+    }
+    const auto byte = cp <= 0xFFFF ? UnicodeToWindows1252(static_cast<char16_t>(cp)) : std::nullopt;
+    out += byte.value_or('?');
+  }
+  return out;
+}
+
 std::string Utf16LeToUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());

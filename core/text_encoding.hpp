@@ -24,6 +24,10 @@ bool IsValidUtf8(std::string_view bytes);
 char16_t Windows1252ToUnicode(unsigned char byte);
 std::optional<char> UnicodeToWindows1252(char16_t unit);
 
+// UTF-8 text in Windows-1252: "?" for each character the code page lacks
+// and for each byte that is no part of valid UTF-8.
+std::string Utf8ToWindows1252(std::string_view utf8);
+
 // Text from files that are UTF-8 or Windows-1252, as UTF-8: valid UTF-8
 // stays (a byte-order mark is dropped), anything else is read as
 // Windows-1252.

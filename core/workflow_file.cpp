@@ -40,4 +40,9 @@ std::string ReadWorkflowValue(const Context& context, const std::string& workflo
       .value_or("");
 }
 
+std::string WorkflowDatabaseFile(const Context& context, const std::string& workflow_path) {
+  const std::string dbfile = ReadWorkflowValue(context, workflow_path, "WORKFLOW", "dbfile");
+  return dbfile.empty() ? context.settings.textdb : dbfile;
+}
+
 }  // namespace wfdesk::core

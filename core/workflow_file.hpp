@@ -26,4 +26,9 @@ std::string WorkflowPath(const Context& context, const std::string& name);
 std::string ReadWorkflowValue(const Context& context, const std::string& workflow_path,
                               const std::string& section, const std::string& key);
 
+// The transmission database a workflow keeps, as configured: its WORKFLOW
+// dbfile, else the textdb file of the settings. A relative path is taken
+// from the current folder.
+std::string WorkflowDatabaseFile(const Context& context, const std::string& workflow_path);
+
 }  // namespace wfdesk::core

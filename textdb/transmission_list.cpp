@@ -114,7 +114,8 @@ WorkflowDatabase DatabaseOf(const core::Context& context, const std::string& wor
     db.dbfile = core::ReadWorkflowValue(context, workflow_file, "WORKFLOW", "dbfile");
     db.listaction = core::ReadWorkflowValue(context, workflow_file, "WORKFLOW", "listaction");
   }
-  db.path = DatabasePath(context, db.dbfile);
+  db.path = workflow_name.empty() ? DatabasePath(context, "")
+                                  : core::WorkflowDatabaseFile(context, workflow_file);
   return db;
 }
 

@@ -1,0 +1,145 @@
+// The connector's transmission records: written into the database under the
+// record actions' lock, in place for a number already there, appended
+// otherwise, with every other byte of the file as it was.
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "core/file_lock.hpp"
+#include "tests/support/sandbox.hpp"
+#include "textdb/record_actions.hpp"
+#include "textdb/records.hpp"
+#include "textdb/transmission_record.hpp"
+
+namespace wfdesk::textdb {
+namespace {
+
+using testing::Sandbox;
+
+TransmissionRecord Accepted(std::string description =
+                                "Invoice 9 to B\xC3\xA4"
+                                "ckerei Huber") {
+  TransmissionRecord record;
+  record.number = "9";
+  record.file_name = "INV_9.xml";
+  record.description = std::move(description);
+  record.acknowledgement = "ACK-1";
+  record.currency = "EUR";
+  record.date = "2026-02-01";
+  record.amount = "10.00";
+  record.state = std::string(kStateAccepted);
+  return record;
+}
+
+const std::string kUtf8Line =
+    "9;INV_9.xml;Invoice 9 to B\xC3\xA4"
+    "ckerei Huber;ACK-1;EUR;2026-02-01;10.00;UBL 2.1;ebi40;"
+    "accepted;;;0\r\n";
+const std::string kOther =
+    "7;INV_7.xml;Invoice 7 to Gasthof Post;ACK-7;EUR;2026-01-02;5.00;UBL "
+    "2.1;ebi40;accepted;;;0";
+
+TEST(TransmissionRecord, UpsertAppendsANewNumberAndKeepsEveryOtherByte) {
+  struct Case {
+    const char* name;
+    std::optional<std::string> before;  // nullopt: no file
+    std::string after;
+  };
+  const std::vector<Case> cases = {
+      {"no file yet", std::nullopt, kUtf8Line},
+      {"an empty file", "", kUtf8Line},
+      {"after the last line end", kOther + "\r\n", kOther + "\r\n" + kUtf8Line},
+      {"a missing last line end", kOther, kOther + "\r\n" + kUtf8Line},
+      {"a last lone LF", kOther + "\n\n", kOther + "\n\n" + kUtf8Line},
+      {"a Windows-1252 file",
+       kOther + " B\xE4"
+                "ckerei\r\n",
+       kOther + " B\xE4"
+                "ckerei\r\n9;INV_9.xml;Invoice 9 to B\xE4"
+                "ckerei Huber;ACK-1;EUR;"
+                "2026-02-01;10.00;UBL 2.1;ebi40;accepted;;;0\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Sandbox box;
+    if (c.before) box.Write("db.csv", *c.before);
+    ASSERT_TRUE(UpsertTransmissionRecord(box.Path("db.csv"), Accepted()));
+    EXPECT_EQ(box.Read("db.csv"), c.after);
+  }
+}
+
+TEST(TransmissionRecord, ALaterUploadOfANumberChangesItsRecordInPlace) {
+  Sandbox box;
+  const std::string before = kOther + "\n9;old.xml;old;ACK-0;USD;2025-01-01;1;x;y;refused;note;" +
+                             "n12;1\r\n" + "\"9\";again.xml;;;;;;;;kept;;;0";
+  box.Write("db.csv", before);
+  ASSERT_TRUE(UpsertTransmissionRecord(box.Path("db.csv"), Accepted("Invoice 9 to Huber")));
+  // Fields 11 to 13 are the operator's: they stay.
+  const std::string fields =
+      "INV_9.xml;Invoice 9 to Huber;ACK-1;EUR;2026-02-01;10.00;UBL 2.1;"
+      "ebi40;accepted;";
+  EXPECT_EQ(box.Read("db.csv"), kOther + "\n9;" + fields + "note;n12;1\r\n\"9\";" + fields + ";;0");
+  // Once more with the same values: the file is not written.
+  const std::string same = box.Read("db.csv");
+  ASSERT_TRUE(UpsertTransmissionRecord(box.Path("db.csv"), Accepted("Invoice 9 to Huber")));
+  EXPECT_EQ(box.Read("db.csv"), same);
+}
+
+TEST(TransmissionRecord, ValuesReadBackAsTheyWereGivenAsFarAsALineCanHoldThem) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"Invoice 9 to A;B", "Invoice 9 to A;B"},
+      {"\"Quoted\" buyer", "\"Quoted\" buyer"},
+      {"two\r\nlines\t", "two  lines "},
+      {"a \"; b", "a '; b"},
+      {"a|||b", "a|/|b"},
+  };
+  for (const auto& [given, read] : cases) {
+    SCOPED_TRACE(given);
+    Sandbox box;
+    box.Write("db.csv", kOther + "\r\n");
+    ASSERT_TRUE(UpsertTransmissionRecord(box.Path("db.csv"), Accepted(given)));
+    const RecordList records = RecordList::FromFileContent(box.Read("db.csv"));
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(GetRecordField(records.Record(1), kDescriptionField), read);
+    EXPECT_EQ(GetRecordField(records.Record(1), kStateField), kStateAccepted);
+    EXPECT_EQ(GetRecordField(records.Record(1), kWriteTagField), "0");
+  }
+}
+
+TEST(TransmissionRecord, TheIndexKnowsTheLastRecordOfEachNumberInUtf8) {
+  Sandbox box;
+  TransmissionIndex index;
+  ASSERT_TRUE(TransmissionIndex::Load(box.Path("missing.csv"), index));
+  EXPECT_EQ(index.Find("7"), nullptr);
+  box.Write("db.csv", kOther +
+                          "\r\nR\xE4"
+                          "9;f;t;ACK-2;EUR;d;1;s;t;refused;;;0\r\n" +
+                          "R\xE4"
+                          "9;f;t;ACK-3;EUR;d;1;s;t;kept;;;0");
+  ASSERT_TRUE(TransmissionIndex::Load(box.Path("db.csv"), index));
+  ASSERT_NE(index.Find("7"), nullptr);
+  EXPECT_EQ(index.Find("7")->acknowledgement, "ACK-7");
+  ASSERT_NE(index.Find("R\xC3\xA4"
+                       "9"),
+            nullptr);
+  EXPECT_EQ(index
+                .Find("R\xC3\xA4"
+                      "9")
+                ->state,
+            kStateKept);
+  index.Remember(Accepted());
+  EXPECT_EQ(index.Find("9")->state, kStateAccepted);
+}
+
+TEST(TransmissionRecord, AWriterThatCannotGetTheLockWritesNothing) {
+  Sandbox box;
+  box.Write("db.csv", kOther);
+  const core::FileLock held(DatabaseLockPath(box.Path("db.csv")));
+  ASSERT_EQ(held.state(), core::FileLock::State::kHeld);
+  const UpsertResult result = UpsertTransmissionRecord(box.Path("db.csv"), Accepted());
+  EXPECT_EQ(result.status, UpsertResult::Status::kBusy);
+  EXPECT_EQ(box.Read("db.csv"), kOther);
+}
+
+}  // namespace
+}  // namespace wfdesk::textdb

@@ -1,0 +1,101 @@
+#pragma once
+
+// The transmission record: one line of the transmission database per
+// invoice, written by the connector after each upload and read by the
+// transmission list. The fields by meaning, numbered from 1:
+//
+//   1 invoice number (the element ID)   6 invoice date
+//   2 file name                         7 amount payable
+//   3 text ("Invoice N to BUYER")       8 source format ("UBL 2.1")
+//   4 acknowledgement ID                9 target format ("ebi40")
+//   5 currency                         10 state (accepted, refused, kept)
+//  11, 12 empty                        13 write tag ("0")
+
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "core/result.hpp"
+
+namespace wfdesk::textdb {
+
+inline constexpr int kInvoiceNumberField = 1;
+inline constexpr int kFileNameField = 2;
+inline constexpr int kDescriptionField = 3;
+inline constexpr int kAcknowledgementField = 4;
+inline constexpr int kCurrencyField = 5;
+inline constexpr int kInvoiceDateField = 6;
+inline constexpr int kAmountField = 7;
+inline constexpr int kSourceFormatField = 8;
+inline constexpr int kTargetFormatField = 9;
+inline constexpr int kStateField = 10;
+inline constexpr int kWriteTagField = 13;
+
+// The states of an upload. "kept": the portal accepted the invoice but its
+// acknowledgement could not be kept, so the invoice waits for the next run.
+inline constexpr std::string_view kStateAccepted = "accepted";
+inline constexpr std::string_view kStateRefused = "refused";
+inline constexpr std::string_view kStateKept = "kept";
+
+inline constexpr std::string_view kSourceFormat = "UBL 2.1";
+inline constexpr std::string_view kTargetFormat = "ebi40";
+
+// Fields 1 to 10 as UTF-8 text; fields 11 and 12 stay empty and a new
+// record gets the write tag "0".
+struct TransmissionRecord {
+  std::string number;
+  std::string file_name;
+  std::string description;
+  std::string acknowledgement;
+  std::string currency;
+  std::string date;
+  std::string amount;
+  std::string source_format{kSourceFormat};
+  std::string target_format{kTargetFormat};
+  std::string state;
+};
+
+// The record as a line of the database, without line end. Each value is
+// made one line of storable text (control characters become blanks) and
+// stored as the field reader reads it back; with `windows_1252` the text is
+// converted to that code page ("?" for what it cannot hold).
+std::string TransmissionLine(const TransmissionRecord& record, bool windows_1252);
+
+// What an earlier upload of an invoice number came to.
+struct EarlierUpload {
+  std::string state;
+  std::string acknowledgement;
+};
+
+// The last record of each invoice number in a database, read once. Numbers
+// are looked up as UTF-8, whatever the file's code page.
+class TransmissionIndex {
+ public:
+  // A missing database is an empty index.
+  static core::FileResult Load(const std::string& path, TransmissionIndex& index);
+
+  const EarlierUpload* Find(const std::string& number) const;
+  void Remember(const TransmissionRecord& record);
+
+ private:
+  std::map<std::string, EarlierUpload, std::less<>> uploads_;
+};
+
+struct UpsertResult {
+  enum class Status { kWritten, kBusy, kFailed };
+  Status status = Status::kWritten;
+  std::string error;  // why it was not written
+
+  explicit operator bool() const { return status == Status::kWritten; }
+};
+
+// Writes the record into the database at `path` under the record actions'
+// lock, waiting for it as long as they do (busy after that). Records with
+// its number get fields 2 to 10 in place, every other byte staying as it
+// was; without one the record is appended with CR LF (after a line end of
+// its own where the file lacks its last one), a missing file is created.
+// The file is replaced atomically. A database that is not valid UTF-8 is
+// taken for Windows-1252, and the record is written in that code page.
+UpsertResult UpsertTransmissionRecord(const std::string& path, const TransmissionRecord& record);
+
+}  // namespace wfdesk::textdb
