@@ -156,6 +156,30 @@ constexpr std::array kTexts = {
     German("lg_mesg_xslt002",
            "%1: %2 von %3 Dateien nicht archiviert oder gelöscht; sie bleiben "
            "im Eingangsverzeichnis."),
+    // Engine: the XSLT module's outputs never replace a file, an input
+    // included (xslt003 put behind the section name), and inputs it kept
+    // before transforming them (%1 section, %2 of %3 files).
+    LanguageText{"lg_mesg_xslt003",
+                 ": Output folder is the input folder, and the output files would overwrite the "
+                 "input files! Please open the settings in File/Settings and enter under "
+                 "'mpFileOutPath' another folder than under 'mpFile', or choose 'mpFileMask' and "
+                 "'mpFileOutExtension' so that no output file is an input file.",
+                 ": Ausgangsverzeichnis ist das Eingangsverzeichnis, und die Ausgabedateien würden "
+                 "die Eingangsdateien überschreiben! Bitte in Datei/Einstellungen die Settings "
+                 "öffnen und unter 'mpFileOutPath' ein anderes Verzeichnis als unter 'mpFile' "
+                 "eintragen, oder 'mpFileMask' und 'mpFileOutExtension' so wählen, dass keine "
+                 "Ausgabedatei eine Eingangsdatei ist."},
+    LanguageText{"lg_mesg_xslt004",
+                 "%1: %2 of %3 files not transformed, as their output would replace another "
+                 "file; they stay in the input folder.",
+                 "%1: %2 von %3 Dateien nicht transformiert, weil ihre Ausgabedatei eine andere "
+                 "Datei ersetzen würde; sie bleiben im Eingangsverzeichnis."},
+    LanguageText{"lg_mesg_xslt005",
+                 "%1: %2 of %3 files not transformed, as they name an external DTD or entity or "
+                 "cannot be read as XML; they stay in the input folder.",
+                 "%1: %2 von %3 Dateien nicht transformiert, weil sie eine externe DTD oder "
+                 "Entität angeben oder nicht als XML lesbar sind; sie bleiben im "
+                 "Eingangsverzeichnis."},
 
     // Engine: the runner, its log and the workflow list.
     LanguageText{"lg_mesg_run001", "Another workflow is running. %1 was not started.",
@@ -232,6 +256,7 @@ constexpr std::array kTexts = {
                  "ein Kalender ist eine Textzeile"},
     LanguageText{"lg_mesg_sch012", "never run", "noch nie gelaufen"},
     LanguageText{"lg_mesg_sch013", "started %1, no result", "gestartet %1, kein Ergebnis"},
+    LanguageText{"lg_mesg_sch020", "running since %1", "läuft seit %1"},
     LanguageText{"lg_mesg_sch014", "not enabled", "nicht eingeschaltet"},
     LanguageText{"lg_mesg_sch015", "No workflow of this installation has a schedule.",
                  "Kein Workflow dieser Installation hat einen Zeitplan."},
