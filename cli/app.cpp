@@ -245,6 +245,9 @@ int InitCommand(const std::optional<std::string>& home_option, const InitRequest
   for (const std::string& path : outcome.created) {
     std::cout << core::FormatLanguageText("lg_mesg_init004", language, {path}) << '\n';
   }
+  if (outcome.example_data_left_out) {
+    std::cout << core::FormatLanguageText("lg_mesg_init009", language, {home}) << '\n';
+  }
   for (const std::string& error : outcome.errors) std::cerr << error << '\n';
   if (!outcome.ok()) {
     std::cerr << core::FormatLanguageText("lg_mesg_init007", language, {home}) << '\n';

@@ -306,6 +306,11 @@ constexpr std::array kTexts = {
                  "Die Installation in %1 ist nicht vollständig."},
     LanguageText{"lg_mesg_init008", "There is no installation in %1; wfdesk-cli init creates one.",
                  "In %1 gibt es keine Installation; wfdesk-cli init legt eine an."},
+    LanguageText{"lg_mesg_init009",
+                 "The installation in %1 is in use: the example's exports, invoices and "
+                 "database were not copied into it.",
+                 "Die Installation in %1 ist in Gebrauch: die Exporte, Rechnungen und die "
+                 "Datenbank des Beispiels wurden nicht hineinkopiert."},
     LanguageText{"lg_desk_init_title", "New installation", "Neue Installation"},
     LanguageText{"lg_desk_init_ask", "There is no installation in %1 yet. Create one there?",
                  "In %1 gibt es noch keine Installation. Dort eine anlegen?"},

@@ -2,10 +2,13 @@
 
 #include <string_view>
 
+#include "core/file_lock.hpp"
 #include "core/files.hpp"
 #include "core/language.hpp"
 #include "core/log.hpp"
 #include "core/workflow_file.hpp"
+#include "engine/run_log.hpp"
+#include "engine/workflow.hpp"
 
 namespace wfdesk::engine {
 
@@ -14,9 +17,6 @@ namespace {
 // Enough of a log for many runs, without reading years of it.
 constexpr std::size_t kTailBytes = std::size_t{4} << 20;
 constexpr std::size_t kStampLength = 19;  // "yyyy-mm-dd hh:nn:ss"
-constexpr std::string_view kStartMark = "] WORKFLOW START: ";
-constexpr std::string_view kResultMark = "WORKFLOW END: ";
-
 // The last kTailBytes of a log, from the first whole line on.
 std::string LogTail(const std::string& path) {
   const core::FileGrowth growth = core::InspectGrowth(path);
@@ -35,7 +35,7 @@ std::string_view StripLineEnd(std::string_view line) {
 
 // Where the last start line of `label` begins, or npos.
 std::size_t LastStartLine(std::string_view log, const std::string& label) {
-  const std::string needle = std::string(kStartMark) + label;
+  const std::string needle = std::string(kWorkflowStartMark) + label;
   for (std::size_t at = log.rfind(needle); at != std::string_view::npos;
        at = at == 0 ? std::string_view::npos : log.rfind(needle, at - 1)) {
     const std::size_t end = log.find('\n', at);
@@ -47,22 +47,40 @@ std::size_t LastStartLine(std::string_view log, const std::string& label) {
   return std::string_view::npos;
 }
 
-// The first result line from `from` on whose stamp is not before `stamp`.
-bool FindResult(std::string_view log, std::size_t from, std::string_view stamp, LastRun& run) {
-  while (from < log.size()) {
-    std::size_t end = log.find('\n', from);
-    if (end == std::string_view::npos) end = log.size();
-    const std::string_view line = StripLineEnd(log.substr(from, end - from));
-    from = end + 1;
-    if (line.size() < kStampLength + 2 || line.substr(0, kStampLength) < stamp) continue;
-    const std::string_view message = line.substr(kStampLength + 2);
-    if (!message.starts_with(kResultMark)) continue;
-    run.ended = true;
-    run.time = std::string(line.substr(0, kStampLength));
-    run.result = std::string(message.substr(kResultMark.size()));
-    return true;
+// The run id of the start line at `start`: between the "[" after the time
+// stamp and the start mark.
+std::string_view RunIdOf(std::string_view log, std::size_t start) {
+  const std::size_t open = start + kStampLength + 2;
+  const std::size_t mark = log.find(kWorkflowStartMark, start);
+  if (open >= log.size() || log[open] != '[' || mark == std::string_view::npos || mark < open) {
+    return {};
   }
-  return false;
+  return log.substr(open + 1, mark - open - 1);
+}
+
+// The result line of the run `run_id` from `from` on.
+bool FindResult(std::string_view log, std::size_t from, std::string_view run_id, LastRun& run) {
+  const std::string needle = "[" + std::string(run_id) + std::string(kWorkflowResultMark);
+  const std::size_t at = log.find(needle, from);
+  if (run_id.empty() || at == std::string_view::npos) return false;
+  const std::size_t line_start = log.rfind('\n', at) + 1;  // npos + 1 is 0
+  if (at != line_start + kStampLength + 2) return false;
+  std::size_t end = log.find('\n', at);
+  if (end == std::string_view::npos) end = log.size();
+  run.ended = true;
+  run.time = std::string(log.substr(line_start, kStampLength));
+  run.result = std::string(StripLineEnd(log.substr(at + needle.size(), end - at - needle.size())));
+  return true;
+}
+
+// Whether a run of the workflow holds its lock now. Looked at only when the
+// last run has no result, so a run starting at this moment is hardly ever
+// turned away by the look.
+bool RunHoldsLock(const core::Context& context, const std::string& workflow_file) {
+  const std::string lock_path = WorkflowLockPath(context, workflow_file);
+  if (lock_path.empty() || !core::IsPlainFile(lock_path)) return false;
+  const core::FileLock probe(lock_path);
+  return probe.state() == core::FileLock::State::kBusy;
 }
 
 }  // namespace
@@ -72,7 +90,6 @@ LastRun FindLastRun(const core::Context& context, const std::string& name) {
   std::string run_log = core::ReadWorkflowValue(context, workflow_file, "DEF", "logfile");
   if (run_log.empty()) run_log = context.settings.logfile;
   run_log = core::AbsolutePath(run_log, context.home);
-  const std::string system_log = core::AbsolutePath(context.settings.logfile, context.home);
 
   LastRun run;
   const std::string run_text = LogTail(run_log);
@@ -81,10 +98,8 @@ LastRun FindLastRun(const core::Context& context, const std::string& name) {
   if (start == std::string::npos || run_text.size() < start + kStampLength) return run;
   run.started = true;
   run.time = run_text.substr(start, kStampLength);
-  if (run_log == system_log) {
-    FindResult(run_text, start, run.time, run);
-  } else {
-    FindResult(LogTail(system_log), 0, run.time, run);
+  if (!FindResult(run_text, start, RunIdOf(run_text, start), run)) {
+    run.running = RunHoldsLock(context, workflow_file);
   }
   return run;
 }
@@ -92,6 +107,7 @@ LastRun FindLastRun(const core::Context& context, const std::string& name) {
 std::string LastRunText(const core::Context& context, const LastRun& run) {
   const core::LanguageCode language = context.settings.language;
   if (!run.started) return core::GetLanguageText("lg_mesg_sch012", language);
+  if (run.running) return core::FormatLanguageText("lg_mesg_sch020", language, {run.time});
   if (!run.ended) return core::FormatLanguageText("lg_mesg_sch013", language, {run.time});
   return run.time + " " + run.result;
 }

@@ -7,6 +7,20 @@
 
 namespace wfdesk::engine {
 
+// The marks of a run's own lines in its run log, each after "[" RUNID:
+// its start and the end of a complete chain (both followed by the
+// workflow's label and path) and, last, its result ("OK" or the message
+// that stopped it), which tells a run's result apart from those of other
+// workflows sharing the log.
+inline constexpr std::string_view kWorkflowStartMark = "] WORKFLOW START: ";
+inline constexpr std::string_view kWorkflowEndMark = "] WORKFLOW END: ";
+inline constexpr std::string_view kWorkflowResultMark = "] WORKFLOW RESULT: ";
+// What the runner writes to the system log after every run, and the line
+// that closes it.
+inline constexpr std::string_view kRunnerEndMark = "WORKFLOW END: ";
+inline constexpr std::string_view kClosingLine =
+    "---------------------------------------------------------";
+
 // Writes the log lines of one run. A line that cannot be written does not
 // stop the run; the operator is told once per run, at the first failure.
 class RunLog {

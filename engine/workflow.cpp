@@ -15,8 +15,6 @@ namespace wfdesk::engine {
 
 namespace {
 
-constexpr const char* kClosingLine = "---------------------------------------------------------";
-
 std::string SectionName(int number) {
   char name[16];
   std::snprintf(name, sizeof name, "MOD%03d", number);
@@ -26,16 +24,6 @@ std::string SectionName(int number) {
 std::string ModuleTypeMessage(const core::Context& context, const std::string& mtype) {
   return core::GetLanguageText("lg_appl_err_MODnotexists", context.settings.language) + " (" +
          mtype + ")";
-}
-
-// The hidden lock file beside the workflow file, named from the file itself
-// so that every spelling of its path (./a.ini, ../data/a.ini, links) takes
-// the same lock; "" when the file does not exist.
-std::string LockPath(const core::Context& context, const std::string& workflow_file) {
-  const std::string file = core::CanonicalPath(core::AbsolutePath(workflow_file, context.home));
-  if (file.empty()) return "";
-  const std::string name = core::FileNameOf(file);
-  return file.substr(0, file.size() - name.size()) + "." + name + ".lock";
 }
 
 std::string StoppedMessage(const core::Context& context, const std::string& section) {
@@ -69,6 +57,13 @@ RunOutcome Refuse(const core::Context& context, std::string message, bool busy) 
 
 }  // namespace
 
+std::string WorkflowLockPath(const core::Context& context, const std::string& workflow_file) {
+  const std::string file = core::CanonicalPath(core::AbsolutePath(workflow_file, context.home));
+  if (file.empty()) return "";
+  const std::string name = core::FileNameOf(file);
+  return file.substr(0, file.size() - name.size()) + "." + name + ".lock";
+}
+
 std::string WorkflowTypeMessage(const core::Context& context, const std::string& type) {
   return core::GetLanguageText("lg_appl_err_WFnotexists", context.settings.language) + " (" + type +
          ")";
@@ -92,7 +87,8 @@ RunOutcome WorkflowRunner::RunWorkflow(const core::Context& context, const std::
   if (runs_chain) {
     // The programs of the run hold the lock too: should this process be
     // killed, no new run starts while one of them still works.
-    lock.emplace(LockPath(context, workflow_file), core::FileLock::Heritage::kSharedWithPrograms);
+    lock.emplace(WorkflowLockPath(context, workflow_file),
+                 core::FileLock::Heritage::kSharedWithPrograms);
     if (lock->state() == core::FileLock::State::kBusy) {
       return Refuse(context, core::FormatLanguageText("lg_mesg_run002", language, {name}), true);
     }
@@ -106,25 +102,23 @@ RunOutcome WorkflowRunner::RunWorkflow(const core::Context& context, const std::
   RunLog log(context);
   RunOutcome outcome{runs_chain ? ExecuteGenWorkflow(context, log, name, observer)
                                 : WorkflowTypeMessage(context, type)};
-  log.Write(context.settings.logfile, "WORKFLOW END: " + outcome.result);
+  log.Write(context.settings.logfile, std::string(kRunnerEndMark) + outcome.result);
   log.Write(context.settings.logfile, kClosingLine);
   if (!core::IsSilent(context.settings)) context.person.Tell(outcome.result);
   return outcome;
 }
 
-std::string ExecuteGenWorkflow(const core::Context& context, RunLog& log, const std::string& name,
-                               RunObserver* observer) {
-  const std::string workflow_file = core::WorkflowPath(context, name);
-  std::string log_file = core::ReadWorkflowValue(context, workflow_file, "DEF", "logfile");
-  if (log_file.empty()) log_file = context.settings.logfile;
-  const std::string run_id = core::CreateGUID(context.guids);
-  // The workflow's file name labels the run.
-  const std::string label_and_path = name + " (" + workflow_file + ")";
-  log.Write(log_file, "[" + run_id + "] WORKFLOW START: " + label_and_path);
+namespace {
 
+std::string RunChain(const ModuleCall& first, const std::string& label_and_path,
+                     RunObserver* observer) {
+  const core::Context& context = first.where.context;
   std::string kept;  // what modules kept for the next run
   for (int number = 1; number <= kMaxModules; ++number) {
-    const ModuleCall call{{context, workflow_file, SectionName(number)}, log_file, run_id, log};
+    const ModuleCall call{{context, first.where.workflow_file, SectionName(number)},
+                          first.log_file,
+                          first.run_id,
+                          first.log};
     const std::string mtype = call.where.Read("mtype");
     if (mtype.empty()) break;
     if (core::StopRequested()) return StoppedMessage(context, call.where.section);
@@ -137,8 +131,26 @@ std::string ExecuteGenWorkflow(const core::Context& context, RunLog& log, const 
       kept += (kept.empty() ? "" : " ") + outcome.message;
     }
   }
-  log.Write(log_file, "[" + run_id + "] WORKFLOW END: " + label_and_path);
+  first.log.Write(first.log_file,
+                  "[" + first.run_id + std::string(kWorkflowEndMark) + label_and_path);
   return kept.empty() ? "OK" : kept;
+}
+
+}  // namespace
+
+std::string ExecuteGenWorkflow(const core::Context& context, RunLog& log, const std::string& name,
+                               RunObserver* observer) {
+  const std::string workflow_file = core::WorkflowPath(context, name);
+  std::string log_file = core::ReadWorkflowValue(context, workflow_file, "DEF", "logfile");
+  if (log_file.empty()) log_file = context.settings.logfile;
+  const std::string run_id = core::CreateGUID(context.guids);
+  // The workflow's file name labels the run.
+  const std::string label_and_path = name + " (" + workflow_file + ")";
+  log.Write(log_file, "[" + run_id + std::string(kWorkflowStartMark) + label_and_path);
+  const ModuleCall first{{context, workflow_file, ""}, log_file, run_id, log};
+  const std::string result = RunChain(first, label_and_path, observer);
+  log.Write(log_file, "[" + run_id + std::string(kWorkflowResultMark) + result);
+  return result;
 }
 
 std::vector<std::string> CheckWorkflow(const core::Context& context, const std::string& name) {

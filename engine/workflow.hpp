@@ -53,6 +53,11 @@ std::string ExecuteGenWorkflow(const core::Context& context, RunLog& log, const 
 // nothing and starts nothing.
 std::vector<std::string> CheckWorkflow(const core::Context& context, const std::string& name);
 
+// The hidden lock file beside the workflow file that a run holds, named
+// from the file itself so that every spelling of its path (./a.ini,
+// ../data/a.ini, links) takes the same lock; "" when the file does not exist.
+std::string WorkflowLockPath(const core::Context& context, const std::string& workflow_file);
+
 // The message for a workflow type the runner does not know.
 std::string WorkflowTypeMessage(const core::Context& context, const std::string& type);
 

@@ -71,8 +71,9 @@ TEST_F(ChainTest, ACompleteChainLogsStartModulesEndAndClosingLines) {
             Line(std::string("WORKFLOW START: daily.ini (") + testing::InData("daily.ini") + ")"));
   EXPECT_EQ(log[1], Line(std::string("MODULE MOD001 START: BMD5INVOICE (") +
                          testing::InData("daily.ini") + ")"));
-  EXPECT_EQ(log[log.size() - 3],
+  EXPECT_EQ(log[log.size() - 4],
             Line(std::string("WORKFLOW END: daily.ini (") + testing::InData("daily.ini") + ")"));
+  EXPECT_EQ(log[log.size() - 3], Line("WORKFLOW RESULT: OK"));
   EXPECT_EQ(log[log.size() - 2], "WORKFLOW END: OK");
   EXPECT_EQ(log.back(), kHyphens);
   EXPECT_EQ(inst.LogLines("system.log").back(), std::string("2026-03-07 09:05:04  ") + kHyphens);
@@ -86,8 +87,9 @@ TEST_F(ChainTest, AWorkflowLogTakesTheRunAndTheSystemLogTheClosingLines) {
   const auto own = inst.LogMessages("logs/own.log");
   EXPECT_EQ(own.front(),
             Line(std::string("WORKFLOW START: own.ini (") + testing::InData("own.ini") + ")"));
-  EXPECT_EQ(own.back(),
+  EXPECT_EQ(own.rbegin()[1],
             Line(std::string("WORKFLOW END: own.ini (") + testing::InData("own.ini") + ")"));
+  EXPECT_EQ(own.back(), Line("WORKFLOW RESULT: OK"));
   EXPECT_THAT(inst.LogMessages("system.log"), ElementsAre("WORKFLOW END: OK", kHyphens));
   // The converter is handed the same log file, in absolute form.
   const auto call = inst.Calls("mod_ledgerconv001_x86_32").at(0);
@@ -112,7 +114,8 @@ TEST_F(ChainTest, TheChainStopsAtAGapAnUnknownTypeOrAFailure) {
   EXPECT_EQ(result.rfind("MOD002: Eingangsverzeichnis", 0), 0u) << result;
   EXPECT_EQ(ConverterCalls(), 3u);
   const auto log = inst.LogMessages("fails.log");
-  EXPECT_EQ(log.back(), Line("MODULE MOD002 ERROR: " + result));
+  EXPECT_EQ(log.rbegin()[1], Line("MODULE MOD002 ERROR: " + result));
+  EXPECT_EQ(log.back(), Line("WORKFLOW RESULT: " + result));
   for (const auto& line : log) EXPECT_EQ(line.find("WORKFLOW END"), std::string::npos);
 }
 
