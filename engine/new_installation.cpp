@@ -1,5 +1,7 @@
 #include "engine/new_installation.hpp"
 
+#include <functional>
+
 #include "core/environment.hpp"
 #include "core/files.hpp"
 #include "core/language.hpp"
@@ -65,8 +67,10 @@ class Maker {
     if (Note(core::CreateLink(target, path, taken)) && !taken) outcome_.created.push_back(path);
   }
 
-  // The normal files and folders of `from` into `to`, hidden ones left out.
-  void CopyTree(const std::string& from, const std::string& to, int depth) {
+  // The normal files and folders of `from` into `to`, hidden ones left out;
+  // the files only where `with_files` says so (given the target folder).
+  void CopyTree(const std::string& from, const std::string& to, int depth,
+                const std::function<bool(const std::string&)>& with_files) {
     std::vector<core::FolderItem> items;
     if (depth > kMaxCopyDepth || !Note(core::ReadFolderItems(from, items))) return;
     for (const auto& item : items) {
@@ -74,8 +78,8 @@ class Maker {
       const std::string source = Join(from, item.name);
       const std::string target = Join(to, item.name);
       if (item.is_folder) {
-        if (Folder(target)) CopyTree(source, target, depth + 1);
-      } else if (!core::PathTaken(target)) {
+        if (Folder(target)) CopyTree(source, target, depth + 1, with_files);
+      } else if (with_files(to) && !core::PathTaken(target)) {
         std::string bytes;
         if (Note(core::ReadFileContent(source, bytes))) File(target, bytes);
       }
@@ -124,6 +128,39 @@ void LinkPrograms(Maker& make, const NewInstallationRequest& request, const std:
   }
 }
 
+// Whether workflows have run in the installation: it has a system log or a
+// transmission database.
+bool InUse(const core::AppSettings& s, const std::string& home) {
+  return (!s.logfile.empty() && core::PathTaken(core::AbsolutePath(s.logfile, home))) ||
+         (!s.textdb.empty() && core::PathTaken(core::AbsolutePath(s.textdb, home)));
+}
+
+// Copies the example; into an installation in use only the files of its
+// data and etc folders (and below), the workflows and stylesheets.
+void CopyExample(Maker& make, const NewInstallationRequest& request,
+                 const core::AppSettings& settings, NewInstallationOutcome& outcome) {
+  if (request.package.example_folder.empty()) {
+    make.Error(core::GetLanguageText("lg_mesg_init003", settings.language));
+    return;
+  }
+  const bool in_use = InUse(settings, request.home);
+  std::vector<std::string> configuration;
+  for (const std::string* folder : {&settings.data_dir, &settings.etc_dir}) {
+    const std::string path = core::CanonicalPath(core::AbsolutePath(*folder, request.home));
+    if (!path.empty()) configuration.push_back(path + core::kPathSeparator);
+  }
+  const auto with_files = [&](const std::string& folder) {
+    if (!in_use) return true;
+    const std::string path = core::CanonicalPath(folder) + core::kPathSeparator;
+    for (const std::string& allowed : configuration) {
+      if (path.starts_with(allowed)) return true;
+    }
+    outcome.example_data_left_out = true;
+    return false;
+  };
+  make.CopyTree(request.package.example_folder, request.home, 0, with_files);
+}
+
 }  // namespace
 
 PackageFiles LocatePackageFiles(const std::string& program_folder) {
@@ -167,12 +204,7 @@ NewInstallationOutcome CreateInstallation(const NewInstallationRequest& request)
                                   ? request.home
                                   : core::AbsolutePath(settings.module_dir, request.home);
   LinkPrograms(make, request, modules, settings.language);
-  if (!request.example) return outcome;
-  if (request.package.example_folder.empty()) {
-    make.Error(core::GetLanguageText("lg_mesg_init003", settings.language));
-  } else {
-    make.CopyTree(request.package.example_folder, request.home, 0);
-  }
+  if (request.example) CopyExample(make, request, settings, outcome);
   return outcome;
 }
 

@@ -32,6 +32,9 @@ struct NewInstallationOutcome {
   std::vector<std::string> created;              // the paths made, in the order they were made
   std::vector<std::string> errors;               // what could not be done, in the operator's words
   core::LanguageCode language = core::kEnglish;  // that of the installation's settings
+  // The installation was in use: of the example only the workflows and
+  // stylesheets were copied, its data (exports, invoices, database) not.
+  bool example_data_left_out = false;
   bool ok() const { return errors.empty(); }
 };
 
@@ -40,8 +43,12 @@ struct NewInstallationOutcome {
 // name, links in the module folder to our module programs and xsltproc,
 // and with `example` the files of the example installation. Nothing that
 // is already there is changed: an existing file, folder or link of the
-// same name is kept, so a second call makes nothing. What cannot be made
-// is reported and the rest still made.
+// same name is kept, so a second call makes nothing. The example's data
+// (every file outside its data and etc folders: exports, invoices, the
+// database) goes only into an installation not yet in use, one without a
+// system log or a database, so that a live installation never sends the
+// example's invoices. What cannot be made is reported and the rest still
+// made.
 NewInstallationOutcome CreateInstallation(const NewInstallationRequest& request);
 
 // Whether the folder is an installation: it holds settings.ini.

@@ -79,6 +79,29 @@ TEST(Init, CompletesAnInstallationWithoutOverwritingAnyOfItsFiles) {
   EXPECT_FALSE(box.Exists("inst/exchange/acks/.keep"));
 }
 
+TEST(Init, PutsTheExamplesDataIntoANewInstallationOnly) {
+  Sandbox box;
+  const std::string home = box.Path("inst");
+  ASSERT_EQ(Cli(box, {"init", home, "--example"}).status, 0);
+  ASSERT_TRUE(box.Exists("inst/db/transmissions.csv"));
+  // The installation goes live: its exports are converted, the example's
+  // database and a workflow file are removed, and a run has logged.
+  std::filesystem::remove_all(box.Path("inst/exchange"));
+  std::filesystem::remove(box.Path("inst/db/transmissions.csv"));
+  std::filesystem::remove(box.Path("inst/data/convert.ini"));
+  box.Write("inst/log/system.log", "2026-12-01 06:00:00  WORKFLOW END: OK\r\n");
+  const ProgramOutput again = Cli(box, {"init", home, "--example"});
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_NE(again.out.find("The installation in " + home + " is in use"), std::string::npos)
+      << again.out;
+  EXPECT_TRUE(box.Exists("inst/data/convert.ini"));  // the workflows come back
+  for (const char* folder : {"inst/exchange/exports", "inst/exchange/invoices"}) {
+    EXPECT_TRUE(std::filesystem::is_directory(box.Path(folder))) << folder;
+    EXPECT_TRUE(std::filesystem::is_empty(box.Path(folder))) << folder;
+  }
+  EXPECT_FALSE(box.Exists("inst/db/transmissions.csv"));
+}
+
 // A copy of the program away from the build tree: a folder holding
 // settings.ini beside it is its home; its module programs are not found.
 TEST(Init, FailsAndSaysWhyWhenItCannotMakeEverything) {
