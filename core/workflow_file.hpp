@@ -26,6 +26,10 @@ std::string WorkflowPath(const Context& context, const std::string& name);
 std::string ReadWorkflowValue(const Context& context, const std::string& workflow_path,
                               const std::string& section, const std::string& key);
 
+// The environment variable that hands a module program the absolute path
+// of its workflow's transmission database.
+inline constexpr const char* kTransmissionDbVariable = "WFDESK_TRANSMISSION_DB";
+
 // The transmission database a workflow keeps, as configured: its WORKFLOW
 // dbfile, else the textdb file of the settings. A relative path is taken
 // from the current folder.

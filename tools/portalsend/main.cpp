@@ -14,11 +14,19 @@
 //   -cto SECONDS  time to wait for the connection (10)
 //   -tto SECONDS  time for one whole upload (60)
 //
-// The template holds the placeholders {{OPERATION}}, {{SENDER}},
-// {{FILENAME}} and {{INVOICE}} (the invoice without its XML declaration).
+// The request is the template as XML (see request.hpp): {{OPERATION}},
+// {{SENDER}} and {{FILENAME}} become their values, {{INVOICE}} the invoice;
+// an invoice that is not well-formed XML stays where it is.
 // An invoice the portal accepted (see answer.hpp), or had accepted before,
 // leaves the input folder (to the archive, else deleted), so it is sent
 // once; one that was refused or could not be sent stays for the next run.
+// It counts as done only once its acknowledgement (with -kp) and its
+// transmission record (see records.hpp) are written; until then it stays,
+// and the next run's upload, which the portal answers with the earlier
+// acknowledgement, completes them. An invoice the transmission database
+// records as accepted is not sent again but put away as an accepted one.
+// One connector at a time works on an input folder; another one keeps
+// everything for its next run.
 // Once the portal cannot be reached, the remaining invoices stay without
 // being tried, so a portal that is down costs one time-out, not one per
 // invoice. Requests, answers and acknowledgements never overwrite earlier
@@ -27,11 +35,15 @@
 // accepted, 75 when some stay for the next run, 2 for a wrong command line.
 #include <iostream>
 
+#include "core/file_lock.hpp"
 #include "core/files.hpp"
 #include "core/log.hpp"
 #include "core/process.hpp"
 #include "tools/common/switches.hpp"
 #include "tools/portalsend/answer.hpp"
+#include "tools/portalsend/invoice_facts.hpp"
+#include "tools/portalsend/records.hpp"
+#include "tools/portalsend/request.hpp"
 #include "tools/portalsend/upload.hpp"
 
 namespace {
@@ -40,59 +52,48 @@ using namespace wfdesk;
 
 constexpr const char* kProgram = "portalsend";
 constexpr int kLongestTimeOut = 86400;
+// Held on the input folder while a connector works on it.
+constexpr const char* kLockName = ".portalsend-lock";
 
 std::string BaseOf(const std::string& name) {
   return name.substr(0, name.find('.'));
 }
 
-void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
-  for (std::size_t at = text.find(from); at != std::string::npos;
-       at = text.find(from, at + to.size())) {
-    text.replace(at, from.size(), to);
-  }
-}
-
-std::string WithoutDeclaration(std::string xml) {
-  if (xml.starts_with("\xEF\xBB\xBF")) xml.erase(0, 3);
-  if (xml.starts_with("<?xml")) {
-    const auto end = xml.find("?>");
-    if (end != std::string::npos) xml.erase(0, end + 2);
-  }
-  return xml;
-}
-
 // What became of one invoice.
-enum class Sent { kAccepted, kKept, kPortalUnreachable };
+enum class Sent { kAccepted, kSentBefore, kKept, kPortalUnreachable };
+
+// One invoice on its way: read, parsed and known by its facts.
+struct Invoice {
+  std::string path;
+  tools::XmlDoc document;
+  tools::InvoiceFacts facts;
+};
 
 struct Sender {
   const tools::Switches& s;
   const tools::ToolLog& log;
-  std::string template_text;
+  tools::TransmissionBook& book;
+  std::string template_text;  // prepared, see PrepareTemplate
   int connect_seconds = 10;
   int total_seconds = 60;
 
   Sent Send(const std::string& path) const;
-  std::string Request(const std::string& path, std::string& error) const;
+  Sent Upload(const Invoice& invoice) const;
+  std::string Request(const Invoice& invoice, std::string& error) const;
   tools::UploadResult Post(const std::string& request_file, const std::string& answer_file) const;
   void KeepAnswer(const std::string& base, const std::string& answer_file) const;
-  bool Accept(const std::string& path, const std::string& pending, const std::string& output,
+  Sent Accept(const Invoice& invoice, const std::string& pending, const std::string& output,
               const tools::Verdict& verdict) const;
+  Sent Refuse(const Invoice& invoice, const tools::Verdict& verdict) const;
+  Sent PutAwayEarlier(const Invoice& invoice, const textdb::EarlierUpload& earlier) const;
+  bool Record(const Invoice& invoice, const tools::Verdict& verdict, std::string_view state) const;
   bool PutAway(const std::string& path) const;
-  void Acknowledge(const std::string& path, const tools::Verdict& verdict) const;
+  bool Acknowledge(const std::string& path, const tools::Verdict& verdict) const;
 };
 
-std::string Sender::Request(const std::string& path, std::string& error) const {
-  std::string invoice;
-  if (const auto read = core::ReadFileContent(path, invoice); !read) {
-    error = read.error;
-    return "";
-  }
-  std::string request = template_text;
-  ReplaceAll(request, "{{OPERATION}}", s.Get("-m"));
-  ReplaceAll(request, "{{SENDER}}", tools::XmlEscape(s.Get("-sf")));
-  ReplaceAll(request, "{{FILENAME}}", tools::XmlEscape(core::FileNameOf(path)));
-  ReplaceAll(request, "{{INVOICE}}", WithoutDeclaration(invoice));
-  return request;
+std::string Sender::Request(const Invoice& invoice, std::string& error) const {
+  const tools::RequestValues values{s.Get("-m"), s.Get("-sf"), core::FileNameOf(invoice.path)};
+  return tools::BuildRequest(template_text, values, invoice.document.get(), error);
 }
 
 tools::UploadResult Sender::Post(const std::string& request_file,
@@ -105,14 +106,14 @@ tools::UploadResult Sender::Post(const std::string& request_file,
 }
 
 // Moves a finished file to its place; a name that is taken gets a number,
-// so an earlier record is never overwritten.
-std::string Place(const std::string& file, const std::string& target, const tools::ToolLog& log) {
+// so an earlier record is never overwritten. False when it could not.
+bool Place(const std::string& file, const std::string& target, const tools::ToolLog& log) {
   const core::MoveResult moved = core::MoveFileNumbered(file, target);
   if (!moved.moved) {
     log.Line("could not keep " + target + ": " + moved.error);
     std::remove(file.c_str());
   }
-  return moved.target;
+  return moved.moved;
 }
 
 void Sender::KeepAnswer(const std::string& base, const std::string& answer_file) const {
@@ -125,9 +126,10 @@ void Sender::KeepAnswer(const std::string& base, const std::string& answer_file)
 }
 
 // One field a line: every value is one line of text, so no value (a file
-// name with a line break, say) can add a field of its own.
-void Sender::Acknowledge(const std::string& path, const tools::Verdict& verdict) const {
-  if (!s.Has("-kp")) return;
+// name with a line break, say) can add a field of its own. False when the
+// acknowledgement could not be kept.
+bool Sender::Acknowledge(const std::string& path, const tools::Verdict& verdict) const {
+  if (!s.Has("-kp")) return true;
   const std::string file = s.Get("-kp") + "/" + s.Get("-kx") + BaseOf(core::FileNameOf(path)) +
                            "." + s.Get("-ke", "ack");
   const bool before = verdict.outcome == tools::Outcome::kUploadedBefore;
@@ -139,10 +141,11 @@ void Sender::Acknowledge(const std::string& path, const tools::Verdict& verdict)
                            "\r\ntime=" + core::FormatTimestamp(core::SystemClock().Now()) + "\r\n";
   const std::string pending = file + ".sending";
   if (const auto saved = core::WriteTextFile(pending, text, false); !saved) {
-    log.Line(saved.error);
-    return;
+    log.Line("could not write the acknowledgement " + file + ": " + saved.error);
+    std::remove(pending.c_str());
+    return false;
   }
-  Place(pending, file, log);
+  return Place(pending, file, log);
 }
 
 // An uploaded invoice leaves the input folder, so it is sent once: to the
@@ -171,30 +174,87 @@ bool Sender::PutAway(const std::string& path) const {
   return false;
 }
 
-bool Sender::Accept(const std::string& path, const std::string& pending, const std::string& output,
+// The record of this upload; the invoice number as the portal named it
+// when the document names none.
+bool Sender::Record(const Invoice& invoice, const tools::Verdict& verdict,
+                    std::string_view state) const {
+  tools::InvoiceFacts facts = invoice.facts;
+  if (facts.number.empty()) facts.number = verdict.invoice_number;
+  textdb::TransmissionRecord record;
+  record.number = facts.number;
+  record.file_name = core::FileNameOf(invoice.path);
+  record.description = tools::DescriptionOf(facts);
+  record.acknowledgement = verdict.acknowledgement;
+  record.currency = facts.currency;
+  record.date = facts.date;
+  record.amount = facts.amount;
+  record.state = std::string(state);
+  return book.Write(record);
+}
+
+Sent Sender::Accept(const Invoice& invoice, const std::string& pending, const std::string& output,
                     const tools::Verdict& verdict) const {
   Place(pending, output, log);
-  Acknowledge(path, verdict);
+  const std::string& path = invoice.path;
+  const bool acknowledged = Acknowledge(path, verdict);
+  const bool recorded =
+      Record(invoice, verdict, acknowledged ? textdb::kStateAccepted : textdb::kStateKept);
   const std::string as =
       " as invoice " + verdict.invoice_number + ", acknowledgement " + verdict.acknowledgement;
+  if (!acknowledged || !recorded) {
+    log.Line("the portal accepted " + path + as + ", but it is kept for the next run until its " +
+             (acknowledged ? "transmission record" : "acknowledgement") + " is written");
+    return Sent::kKept;
+  }
   if (verdict.outcome == tools::Outcome::kUploadedBefore) {
     log.Line("the portal had accepted " + path + " before" + as + "; put away as accepted");
   } else {
     log.Line("uploaded " + path + as);
   }
-  return PutAway(path);
+  return PutAway(path) ? Sent::kAccepted : Sent::kKept;
+}
+
+Sent Sender::Refuse(const Invoice& invoice, const tools::Verdict& verdict) const {
+  log.Line("REFUSED " + invoice.path + ": " + verdict.reason + "; kept for the next run");
+  Record(invoice, verdict, textdb::kStateRefused);
+  return Sent::kKept;
+}
+
+Sent Sender::PutAwayEarlier(const Invoice& invoice, const textdb::EarlierUpload& earlier) const {
+  log.Line("invoice " + invoice.facts.number + " (" + invoice.path +
+           ") was accepted before, acknowledgement " + earlier.acknowledgement +
+           "; not sent again");
+  return PutAway(invoice.path) ? Sent::kSentBefore : Sent::kKept;
 }
 
 Sent Sender::Send(const std::string& path) const {
-  const std::string base = BaseOf(core::FileNameOf(path));
+  std::string bytes, error;
+  Invoice invoice{path, nullptr, {}};
+  if (const auto read = core::ReadFileContent(path, bytes); !read) {
+    error = read.error;
+  } else if ((invoice.document = tools::ParseInvoice(bytes, error))) {
+    invoice.facts = tools::ReadInvoiceFacts(invoice.document.get());
+  }
+  if (!error.empty()) {
+    log.Line("FAILED " + path + ": " + error + "; kept for the next run");
+    return Sent::kKept;
+  }
+  const textdb::EarlierUpload* earlier = book.Earlier(invoice.facts.number);
+  if (earlier && earlier->state == textdb::kStateAccepted) return PutAwayEarlier(invoice, *earlier);
+  return Upload(invoice);
+}
+
+Sent Sender::Upload(const Invoice& invoice) const {
+  const std::string& path = invoice.path;
   std::string error;
-  const std::string request = Request(path, error);
+  const std::string request = Request(invoice, error);
   if (!error.empty()) {
     log.Line("FAILED " + path + ": " + error + "; kept for the next run");
     return Sent::kKept;
   }
   // The request and the answer wait under names of their own until the
   // portal has answered; only then do they take their places.
+  const std::string base = BaseOf(core::FileNameOf(path));
   const std::string output = s.Get("-fp") + "/" + base + "." + s.Get("-fe");
   const std::string pending = output + ".sending";
   const std::string answer_file = output + ".answer";
@@ -216,11 +276,10 @@ Sent Sender::Send(const std::string& path) const {
   KeepAnswer(base, answer_file);
   const tools::Verdict verdict = tools::JudgeAnswer(result.http_status, answer);
   if (verdict.outcome == tools::Outcome::kRefused) {
-    log.Line("REFUSED " + path + ": " + verdict.reason + "; kept for the next run");
     std::remove(pending.c_str());
-    return Sent::kKept;
+    return Refuse(invoice, verdict);
   }
-  return Accept(path, pending, output, verdict) ? Sent::kAccepted : Sent::kKept;
+  return Accept(invoice, pending, output, verdict);
 }
 
 // A time-out in whole seconds from 1 to a day; curl reads 0 as "no limit".
@@ -236,10 +295,10 @@ bool ReadSeconds(const tools::Switches& switches, const char* name, int& seconds
 }
 
 int SendAll(const Sender& sender, const std::vector<std::string>& paths) {
-  int uploaded = 0, kept = 0;
+  int uploaded = 0, before = 0, kept = 0;
   for (std::size_t i = 0; i < paths.size(); ++i) {
     const Sent sent = sender.Send(paths[i]);
-    sent == Sent::kAccepted ? ++uploaded : ++kept;
+    sent == Sent::kAccepted ? ++uploaded : sent == Sent::kSentBefore ? ++before : ++kept;
     if (sent == Sent::kPortalUnreachable && i + 1 < paths.size()) {
       const std::size_t left = paths.size() - i - 1;
       sender.log.Line("the portal cannot be reached; " + std::to_string(left) +
@@ -248,9 +307,69 @@ int SendAll(const Sender& sender, const std::vector<std::string>& paths) {
       break;
     }
   }
-  sender.log.Line("uploaded " + std::to_string(uploaded) + " invoice(s); " + std::to_string(kept) +
-                  " kept for the next run");
+  sender.log.Line(
+      "uploaded " + std::to_string(uploaded) + " invoice(s); " + std::to_string(kept) +
+      " kept for the next run" +
+      (before ? "; " + std::to_string(before) + " accepted before, not sent again" : ""));
   return kept == 0 ? 0 : core::kExitKeptForNextRun;
+}
+
+// Everything stays for the next run, for the reason given.
+int KeepAll(const tools::ToolLog& log, const std::string& why) {
+  log.Line(why + "; every invoice kept for the next run");
+  return core::kExitKeptForNextRun;
+}
+
+struct Limits {
+  int connect_seconds = 10;
+  int total_seconds = 60;
+};
+
+// The switches checked, and the template prepared; false (said in the log)
+// for a wrong command line.
+bool CheckSwitches(const tools::Switches& s, const tools::ToolLog& log, Limits& limits,
+                   std::string& prepared) {
+  if (!ReadSeconds(s, "-cto", limits.connect_seconds) ||
+      !ReadSeconds(s, "-tto", limits.total_seconds)) {
+    log.Line("the time-outs (-cto, -tto) are whole seconds from 1 to " +
+             std::to_string(kLongestTimeOut));
+    return false;
+  }
+  std::string text, error;
+  if (s.Get("-cp").empty() || !core::DirExists(s.Get("-f")) || !core::DirExists(s.Get("-fp")) ||
+      !core::ReadFileContent(s.Get("-coa"), text)) {
+    log.Line(
+        "needs a portal address (-cp), an existing invoice folder (-f), an existing output "
+        "folder (-fp) and a readable template (-coa)");
+    return false;
+  }
+  prepared = tools::PrepareTemplate(text, s.Get("-m"), error);
+  if (!error.empty()) log.Line(s.Get("-coa") + ": " + error + "; nothing uploaded");
+  return error.empty();
+}
+
+// The invoices of the input folder; on Windows the lock file is no hidden
+// file, so it is passed over by name.
+std::vector<std::string> InvoicePaths(const tools::Switches& s) {
+  std::vector<std::string> paths = core::ListedFiles(s.Get("-f") + "/" + s.Get("-ifm", "*"));
+  std::erase_if(paths, [](const std::string& path) { return core::FileNameOf(path) == kLockName; });
+  return paths;
+}
+
+int Run(const tools::Switches& s, const tools::ToolLog& log) {
+  Limits limits;
+  std::string prepared;
+  if (!CheckSwitches(s, log, limits, prepared)) return 2;
+  // Two connectors on one folder would post every invoice twice.
+  const core::FileLock lock(s.Get("-f") + "/" + kLockName);
+  if (lock.state() == core::FileLock::State::kBusy) {
+    return KeepAll(log, "another connector uploads from " + s.Get("-f"));
+  }
+  if (lock.state() == core::FileLock::State::kFailed) return KeepAll(log, lock.error());
+  tools::TransmissionBook book(log);
+  if (!book.readable()) return KeepAll(log, "earlier uploads cannot be looked up");
+  const Sender sender{s, log, book, prepared, limits.connect_seconds, limits.total_seconds};
+  return SendAll(sender, InvoicePaths(s));
 }
 
 }  // namespace
@@ -268,20 +387,5 @@ int main(int argc, char** argv) {
   }
   tools::ToolLog log(kProgram, switches->Get("-lf"));
   log.Hide(switches->Get("-cpw"));
-  Sender sender{*switches, log, ""};
-  if (!ReadSeconds(*switches, "-cto", sender.connect_seconds) ||
-      !ReadSeconds(*switches, "-tto", sender.total_seconds)) {
-    log.Line("the time-outs (-cto, -tto) are whole seconds from 1 to " +
-             std::to_string(kLongestTimeOut));
-    return 2;
-  }
-  if (switches->Get("-cp").empty() || !core::DirExists(switches->Get("-f")) ||
-      !core::DirExists(switches->Get("-fp")) ||
-      !core::ReadFileContent(switches->Get("-coa"), sender.template_text)) {
-    log.Line(
-        "needs a portal address (-cp), an existing invoice folder (-f), an existing output "
-        "folder (-fp) and a readable template (-coa)");
-    return 2;
-  }
-  return SendAll(sender, core::ListedFiles(switches->Get("-f") + "/" + switches->Get("-ifm", "*")));
+  return Run(*switches, log);
 }
