@@ -39,6 +39,8 @@ BuiltinXsltDone BuiltinXsltAhead::Do(std::size_t index) const {
   done.stopped = core::StopRequested();
   if (done.stopped) return done;
   const BuiltinXsltJob& job = jobs_[index];
+  done.output_taken = core::PathTaken(job.output);
+  if (done.output_taken) return done;
   const std::string stamp_before = core::FileStamp(job.output);
   done.result = engine_.Transform(job.input, job.output);
   done.written = core::IsPlainFile(job.output) && core::FileStamp(job.output) != stamp_before;

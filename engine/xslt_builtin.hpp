@@ -65,17 +65,18 @@ struct BuiltinXsltJob {
 
 // What became of a job.
 struct BuiltinXsltDone {
-  bool stopped = false;  // a stop of the run was requested first: nothing was done
-  bool written = false;  // the output file was written by this transformation
+  bool stopped = false;       // a stop of the run was requested first: nothing was done
+  bool output_taken = false;  // the output's name was taken: nothing was done
+  bool written = false;       // the output file was written by this transformation
   BuiltinXsltResult result;
 };
 
 // Transforms a module run's inputs in their order on a thread of its own,
 // one at a time and a few ahead at most, so that the next input is
 // transformed while the module writes the log lines of the last one and
-// archives it. Whether an output
-// was written is decided right after its own transformation, before a later
-// input of the same base name can replace it.
+// archives it. Whether an output was written is decided right after its own
+// transformation. A job whose output's name is taken when its turn comes is
+// not transformed: no file is ever replaced.
 class BuiltinXsltAhead {
  public:
   BuiltinXsltAhead(const BuiltinXslt& engine, std::vector<BuiltinXsltJob> jobs);

@@ -5,12 +5,15 @@
 
 #include <map>
 #include <memory>
+#include <set>
 
+#include "core/ascii.hpp"
 #include "core/files.hpp"
 #include "core/language.hpp"
 #include "core/process.hpp"
 #include "engine/modules.hpp"
 #include "engine/xslt_builtin.hpp"
+#include "engine/xslt_prolog.hpp"
 
 namespace wfdesk::engine {
 
@@ -44,10 +47,56 @@ XsltParams ReadParams(const ModuleSection& where) {
   return p;
 }
 
+// Output names have the form BASE.EXTENSION, BASE without a dot. Reading a
+// name of that form, state 0 is before BASE, 1 inside it, 2 + k after the
+// dot and k characters of EXTENSION. The states one mask character leads to:
+void NextStates(std::size_t state, char m, std::string_view extension,
+                std::set<std::size_t>& next) {
+  const std::size_t done = 2 + extension.size();
+  if (m == '*') {  // any run of characters: every later state, this one included
+    for (std::size_t s = state; s <= done; ++s) next.insert(s);
+    return;
+  }
+  const bool any = m == '?';
+  if (state <= 1 && (any || m != '.')) next.insert(1);
+  if (state == 1 && (any || m == '.')) next.insert(2);
+  if (state >= 2 && state < done &&
+      (any || core::UpperAscii(m) == core::UpperAscii(extension[state - 2]))) {
+    next.insert(state + 1);
+  }
+}
+
+// Whether the mask selects some name that is an output name.
+bool MaskSelectsOutputNames(std::string_view mask, std::string_view extension) {
+  std::set<std::size_t> states{0};
+  for (const char m : mask) {
+    std::set<std::size_t> next;
+    for (const std::size_t state : states) NextStates(state, m, extension, next);
+    states = std::move(next);
+  }
+  return states.contains(2 + extension.size());
+}
+
+// Whether outputs would land in the folder of the inputs under names that
+// the input selection takes: then an input could be transformed into itself.
+// mpFile naming a file (or a mask) selects by its last part.
+bool OutputsAreInputs(const ModuleSection& where, const XsltParams& p) {
+  std::string folder = where.Absolute(p.file);
+  std::string mask = p.file_mask;
+  if (!core::DirExists(folder)) {
+    mask = core::FileNameOf(folder);
+    folder.resize(folder.size() - mask.size());
+  }
+  const std::string inputs = core::CanonicalPath(folder);
+  return !inputs.empty() && inputs == core::CanonicalPath(where.Absolute(p.out_path)) &&
+         MaskSelectsOutputNames(mask, p.out_extension);
+}
+
 Problems Check(const ModuleSection& where, XsltParams& p) {
   Problems problems;
   if (p.file_mask.empty()) p.file_mask = "*";
   CheckInputAndOutput(where, p.file, p.out_path, p.out_extension, problems);
+  if (OutputsAreInputs(where, p)) problems.push_back(where.Text("lg_mesg_xslt003"));
   // A stylesheet in the etc folder wins over a file of the same name elsewhere.
   const std::string in_etc = EtcFolder(where.context) + core::kPathSeparator + p.stylesheet;
   if (core::IsPlainFile(in_etc)) p.stylesheet = in_etc;
@@ -93,7 +142,7 @@ std::vector<BuiltinXsltJob> Jobs(const ModuleSection& where, const XsltParams& p
 // whose transformation failed stays where it is, for the next run. False
 // when the input stays although it should have gone.
 bool DisposeOfInput(ModuleRun& run, const ModuleSection& where, const XsltParams& p,
-                    const std::string& input, bool transformed, bool output_replaced_later) {
+                    const std::string& input, bool transformed) {
   if (!transformed) {
     run.Line(" Input File kept after a failed transformation: " + input);
     return true;
@@ -109,12 +158,6 @@ bool DisposeOfInput(ModuleRun& run, const ModuleSection& where, const XsltParams
     run.Line(" Input File NOT archived: " + input + " (" + moved.error + ")");
     return false;
   }
-  if (output_replaced_later) {
-    // Its output is about to be replaced: deleting it would lose it.
-    run.Line(" Input File kept, its output is replaced by a later file of the same base name: " +
-             input);
-    return true;
-  }
   const core::FileResult deleted = core::DeleteFileIfListed(input);
   if (deleted) {
     run.Line(" Input File deleted: " + input);
@@ -124,20 +167,84 @@ bool DisposeOfInput(ModuleRun& run, const ModuleSection& where, const XsltParams
   return false;
 }
 
+// The inputs a run kept in the input folder, by why.
+struct KeptInputs {
+  std::size_t not_transformed = 0;  // the engine failed on them
+  std::size_t not_put_away = 0;     // transformed, but neither archived nor deleted
+  std::size_t replacing = 0;        // their output would have replaced another file
+  std::size_t refused = 0;          // they declare something from outside
+};
+
 // The message of a module run that kept some of its inputs, or "".
-std::string KeptInputsText(const ModuleSection& where, std::size_t total,
-                           std::size_t not_transformed, std::size_t not_put_away) {
-  const auto count = [&](const char* key, std::size_t kept) {
-    return core::FormatLanguageText(key, where.context.settings.language,
-                                    {where.section, std::to_string(kept), std::to_string(total)});
-  };
+std::string KeptInputsText(const ModuleSection& where, std::size_t total, const KeptInputs& kept) {
   std::string text;
-  if (not_transformed > 0) text = count("lg_mesg_xslt001", not_transformed);
-  if (not_put_away > 0) {
+  const auto add = [&](const char* key, std::size_t count) {
+    if (count == 0) return;
     if (!text.empty()) text += ' ';
-    text += count("lg_mesg_xslt002", not_put_away);
-  }
+    text += core::FormatLanguageText(key, where.context.settings.language,
+                                     {where.section, std::to_string(count), std::to_string(total)});
+  };
+  add("lg_mesg_xslt001", kept.not_transformed);
+  add("lg_mesg_xslt002", kept.not_put_away);
+  add("lg_mesg_xslt004", kept.replacing);
+  add("lg_mesg_xslt005", kept.refused);
   return text;
+}
+
+// The canonical paths of the inputs, to tell an output that is one of them.
+std::set<std::string> CanonicalInputs(const std::vector<BuiltinXsltJob>& jobs) {
+  std::set<std::string> inputs;
+  for (const BuiltinXsltJob& job : jobs) inputs.insert(core::CanonicalPath(job.input));
+  return inputs;
+}
+
+// Why writing the output of `job` would replace a file that is there before
+// the run, or "": a file that waits in the output folder for a later module,
+// or an input of this run, its own included.
+std::string ReplacedFile(const BuiltinXsltJob& job, const std::set<std::string>& inputs) {
+  if (!core::PathTaken(job.output)) return "";
+  if (inputs.contains(core::CanonicalPath(job.output))) {
+    return "its output " + job.output + " is an input file of this run";
+  }
+  return "its output " + job.output + " would replace a file that waits in the output folder";
+}
+
+// Why the input must not reach an engine for what its prolog declares, or "".
+std::string RefusedInput(const std::string& input) {
+  std::string bytes;
+  if (const core::FileResult read = core::ReadFileContent(input, bytes); !read) {
+    return "it cannot be read (" + read.error + ")";
+  }
+  return RefusedProlog(bytes);
+}
+
+// The jobs of a run that may be transformed, in their order; the others are
+// kept in the input folder, each with its line. No output replaces a file
+// that was there before the run, nor another output of the run: of inputs
+// with one output name the first wins. Names that differ in case only are
+// taken for one, as they are on Windows and on shared folders mounted from it.
+std::vector<BuiltinXsltJob> Screen(ModuleRun& run, const std::vector<BuiltinXsltJob>& all,
+                                   KeptInputs& kept) {
+  const std::set<std::string> inputs = CanonicalInputs(all);
+  std::map<std::string, std::string> claimed;  // output in upper case -> the input writing it
+  std::vector<BuiltinXsltJob> jobs;
+  for (const BuiltinXsltJob& job : all) {
+    std::string why = ReplacedFile(job, inputs);
+    if (const auto first = claimed.find(core::UpperAscii(job.output));
+        why.empty() && first != claimed.end()) {
+      why = "its output " + job.output + " would replace the output of " + first->second;
+    }
+    std::size_t& count = why.empty() ? kept.refused : kept.replacing;
+    if (why.empty()) why = RefusedInput(job.input);
+    if (!why.empty()) {
+      ++count;
+      run.Line(" Input File kept, " + why + ": " + job.input);
+      continue;
+    }
+    claimed.emplace(core::UpperAscii(job.output), job.input);
+    jobs.push_back(job);
+  }
+  return jobs;
 }
 
 // The stylesheet as named, else the one of that name in the etc folder; ""
@@ -178,12 +285,11 @@ EngineRun RunProcessor(const core::Context& context, RunLog& log,
 // The built-in engine's transformation, told as a processor's: it ran
 // unless a stop was requested first, and ended with the status xsltproc
 // would have. The engine's name stands in the command line for the program.
-EngineRun TakeBuiltin(const core::Context& context, RunLog& log, const core::CommandLine& command,
-                      BuiltinXsltAhead& ahead, std::size_t index) {
+EngineRun TellBuiltin(const core::Context& context, RunLog& log, const core::CommandLine& command,
+                      const BuiltinXsltDone& done) {
   const std::string& system_log = context.settings.logfile;
   log.Write(system_log, "XSLT COMMAND: " + command.program +
                             command.Render().substr(command.program.size() + 2));
-  const BuiltinXsltDone done = ahead.Take(index);
   for (const std::string& message : done.result.messages) {
     log.Write(system_log, "XSLT MESSAGE: " + message);
   }
@@ -239,12 +345,19 @@ class RunEngine {
     ahead_ = std::make_unique<BuiltinXsltAhead>(*builtin_, jobs);
   }
 
+  // Nothing is done when the output's name was taken since the jobs were
+  // chosen: the processor would replace that file.
   XsltOutcome Transform(std::size_t index, const BuiltinXsltJob& job, const ProgramRules& rules) {
-    if (!ahead_) return XSLTransform(context_, log_, job.input, stylesheet_, job.output, rules);
+    XsltOutcome taken{"", "", true};
+    if (!ahead_) {
+      if (core::PathTaken(job.output)) return taken;
+      return XSLTransform(context_, log_, job.input, stylesheet_, job.output, rules);
+    }
+    const BuiltinXsltDone done = ahead_->Take(index);
+    if (done.output_taken) return taken;
     const core::CommandLine command =
         XsltCommand(kBuiltinXsltEngine, job.input, sheet_, job.output, rules);
-    return Conclude(context_, log_, command, rules,
-                    TakeBuiltin(context_, log_, command, *ahead_, index));
+    return Conclude(context_, log_, command, rules, TellBuiltin(context_, log_, command, done));
   }
 
  private:
@@ -255,6 +368,30 @@ class RunEngine {
   std::unique_ptr<BuiltinXslt> builtin_;
   std::unique_ptr<BuiltinXsltAhead> ahead_;  // declared last: ends before the engine
 };
+
+// Transforms the jobs and archives or deletes their inputs. A failure of
+// the whole module is its text; "" otherwise.
+std::string TransformAll(ModuleRun& run, const ModuleCall& call, const XsltParams& p,
+                         const std::vector<BuiltinXsltJob>& jobs, KeptInputs& kept) {
+  const ModuleSection& where = call.where;
+  RunEngine engine(call, p, where.Absolute(p.stylesheet), jobs);
+  for (std::size_t index = 0; index < jobs.size(); ++index) {
+    const BuiltinXsltJob& job = jobs[index];
+    const XsltOutcome outcome = engine.Transform(index, job, run.rules());
+    if (!outcome.module_failure.empty()) return outcome.module_failure;
+    if (outcome.output_taken) {
+      ++kept.replacing;
+      run.Line(" Input File kept, its output " + job.output +
+               " appeared in the output folder during the run: " + job.input);
+      continue;
+    }
+    run.Line(" File transformed: [" + outcome.result + "] " + job.input + " to " + job.output);
+    const bool transformed = outcome.result == "OK";
+    if (!transformed) ++kept.not_transformed;
+    if (!DisposeOfInput(run, where, p, job.input, transformed)) ++kept.not_put_away;
+  }
+  return "";
+}
 
 }  // namespace
 
@@ -281,27 +418,16 @@ ModuleOutcome RunXSLTproc(const ModuleCall& call) {
   if (const Problems problems = Check(where, p); !problems.empty()) {
     return ModuleOutcome::Failed(run.Fail(problems.front()));
   }
-  const std::vector<BuiltinXsltJob> jobs = Jobs(where, p);
-  std::map<std::string, int> later_uses;  // how many inputs still write each output
-  for (const BuiltinXsltJob& job : jobs) ++later_uses[job.output];
-  RunEngine engine(call, p, where.Absolute(p.stylesheet), jobs);
-  std::size_t not_transformed = 0, not_put_away = 0;
-  for (std::size_t index = 0; index < jobs.size(); ++index) {
-    const BuiltinXsltJob& job = jobs[index];
-    const bool replaced_later = --later_uses[job.output] > 0;
-    const XsltOutcome outcome = engine.Transform(index, job, run.rules());
-    if (!outcome.module_failure.empty()) {
-      return ModuleOutcome::Failed(run.Fail(outcome.module_failure));
-    }
-    run.Line(" File transformed: [" + outcome.result + "] " + job.input + " to " + job.output);
-    const bool transformed = outcome.result == "OK";
-    if (!transformed) ++not_transformed;
-    if (!DisposeOfInput(run, where, p, job.input, transformed, replaced_later)) ++not_put_away;
+  const std::vector<BuiltinXsltJob> all = Jobs(where, p);
+  KeptInputs kept;
+  const std::vector<BuiltinXsltJob> jobs = Screen(run, all, kept);
+  if (const std::string failure = TransformAll(run, call, p, jobs, kept); !failure.empty()) {
+    return ModuleOutcome::Failed(run.Fail(failure));
   }
-  const std::string kept = KeptInputsText(where, jobs.size(), not_transformed, not_put_away);
-  if (!kept.empty()) run.Line(" ERROR: " + kept);
+  const std::string text = KeptInputsText(where, all.size(), kept);
+  if (!text.empty()) run.Line(" ERROR: " + text);
   run.End();
-  return kept.empty() ? ModuleOutcome::Done() : ModuleOutcome::Kept(kept);
+  return text.empty() ? ModuleOutcome::Done() : ModuleOutcome::Kept(text);
 }
 
 }  // namespace wfdesk::engine

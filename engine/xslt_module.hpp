@@ -17,6 +17,9 @@ struct XsltOutcome {
   // Set when the processor could not be started, was ended at its time
   // limit or by a stop: the module's failure text, for the whole module.
   std::string module_failure;
+  // Set when the output's name was taken before the engine began: nothing
+  // was done, so that no file is replaced.
+  bool output_taken = false;
 };
 
 // Transforms one file with the processor of the module folder. The lines go

@@ -13,6 +13,7 @@
 namespace wfdesk::engine {
 namespace {
 
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using testing::TestInstallation;
@@ -30,14 +31,27 @@ class XsltModuleTest : public ::testing::TestWithParam<std::string> {
     ASSERT_EQ(::symlink(WFDESK_XSLTPROC, inst.Path("modules/xsltproc").c_str()), 0);
     inst.box().Write("etc/to-text.xsl", kStylesheet);
   }
-  std::string Run(const std::string& keys) {
-    // The first occurrence of a key wins, so `keys` override the defaults.
+  // data/x.ini with these keys; the first occurrence of a key wins, so
+  // `keys` override the defaults.
+  void Write(const std::string& keys) {
     inst.Workflow("x.ini",
                   "[MOD001]\r\nmtype=XSLTproc\r\n" + keys + EngineKey() +
                       "mpFileOutPath=out\r\nmpFileOutExtension=txt\r\n"
                       "mpXSLTfile=to-text.xsl\r\n",
                   "logfile=run.log\r\n");
+  }
+  std::string Run(const std::string& keys) {
+    Write(keys);
     return WorkflowRunner().RunWorkflow(inst.context(), "x.ini").result;
+  }
+  // Empties in, out, archive and the run log, for the next case of a table.
+  void ClearFolders() {
+    for (const char* folder : {"in", "out", "archive"}) {
+      for (const std::string& name : core::FolderFileNames(inst.Path(folder))) {
+        std::remove(inst.Path(std::string(folder) + "/" + name).c_str());
+      }
+    }
+    inst.box().Write("run.log", "");
   }
   std::string EngineKey() const {
     return GetParam().empty() ? "" : "mpXSLTengine=" + GetParam() + "\r\n";
@@ -80,23 +94,23 @@ TEST_P(XsltModuleTest, TransformsTheMaskedFilesInOrderAndDeletesThem) {
 }
 
 TEST_P(XsltModuleTest, AFailedFileStaysAndFailsTheRunButNotTheChain) {
-  Invoice("a.1.xml", "1");
-  inst.box().Write("in/a.2.xml", "<broken");
+  Invoice("a.xml", "1");
+  inst.box().Write("in/b.xml", "<broken");
   const std::string kept =
       "MOD001: 1 von 2 Dateien nicht transformiert; sie bleiben im Eingangsverzeichnis.";
   ASSERT_EQ(Run("mpFile=in\r\n"), kept);
-  // Both names share the base name "a", so both target out/a.txt.
   EXPECT_EQ(inst.box().Read("out/a.txt"), "[1]");
-  EXPECT_TRUE(inst.box().Exists("in/a.2.xml"));
+  EXPECT_EQ(core::FolderFileNames(inst.Path("in")), std::vector<std::string>{"b.xml"});
   auto lines = inst.FirstModuleLines("run.log");
-  // a.1.xml stays too: a later file was to replace its output.
-  EXPECT_THAT(lines[2], HasSubstr(" Input File kept, its output is replaced by a later file"));
+  EXPECT_EQ(lines[2], " Input File deleted: " + inst.Path("in/a.xml"));
   EXPECT_THAT(lines[3], HasSubstr("File transformed: [ ERROR: xsl transformation NOT executed! ["));
-  EXPECT_EQ(lines[4], " Input File kept after a failed transformation: " + inst.Path("in/a.2.xml"));
+  EXPECT_EQ(lines[4], " Input File kept after a failed transformation: " + inst.Path("in/b.xml"));
   EXPECT_EQ(lines[5], " ERROR: " + kept);
   EXPECT_EQ(lines[6], " END: XSLTproc (data/x.ini)");
 
   // With an archive only the good file is archived, and the next module runs.
+  std::remove(inst.Path("out/a.txt").c_str());
+  Invoice("a.xml", "1");
   inst.FakeProgram("mod_ledgerconv001_x86_32");
   inst.Workflow("two.ini",
                 "[MOD001]\r\nmtype=XSLTproc\r\nmpFile=in\r\nmpFileOutPath=out\r\n"
@@ -106,29 +120,78 @@ TEST_P(XsltModuleTest, AFailedFileStaysAndFailsTheRunButNotTheChain) {
                     "mpFileOutExtension=xml\r\n");
   const RunOutcome outcome = WorkflowRunner().RunWorkflow(inst.context(), "two.ini");
   EXPECT_EQ(outcome.result, kept);
-  EXPECT_EQ(core::FolderFileNames(inst.Path("archive")), std::vector<std::string>{"a.1.xml"});
-  EXPECT_EQ(inst.box().Read("in/a.2.xml"), "<broken");
+  EXPECT_EQ(core::FolderFileNames(inst.Path("archive")), std::vector<std::string>{"a.xml"});
+  EXPECT_EQ(inst.box().Read("in/b.xml"), "<broken");
   EXPECT_EQ(inst.Calls("mod_ledgerconv001_x86_32").size(), 1u);
   EXPECT_EQ(inst.LogMessages("system.log").rbegin()[1], "WORKFLOW END: " + kept);
 }
 
-TEST_P(XsltModuleTest, AnOutputLeftFromAnEarlierRunDoesNotMakeAFailureOK) {
-  inst.box().Write("out/bad.txt", "old output");
-  // A processor that fails, and one that says it succeeded but wrote nothing.
-  for (const bool silent_processor : {false, true}) {
-    if (silent_processor && Builtin()) continue;
-    inst.box().Write("in/bad.xml", "<broken");
-    if (silent_processor) {
-      ASSERT_EQ(::unlink(inst.Path("modules/xsltproc").c_str()), 0);
-      inst.Script("xsltproc", "exit 0");
-    }
-    inst.box().Write("run.log", "");
+TEST_P(XsltModuleTest, AProcessorThatWritesNothingFailsTheFile) {
+  if (Builtin()) GTEST_SKIP() << "a processor of its own";
+  ASSERT_EQ(::unlink(inst.Path("modules/xsltproc").c_str()), 0);
+  inst.Script("xsltproc", "exit 0");
+  Invoice("a.xml", "A");
+  EXPECT_EQ(Run("mpFile=in\r\nmpArchivePath=archive\r\n"),
+            "MOD001: 1 von 1 Dateien nicht transformiert; sie bleiben im Eingangsverzeichnis.");
+  EXPECT_THAT(inst.FirstModuleLines("run.log").at(1),
+              HasSubstr("[ ERROR: xsl transformation NOT executed!"));
+  EXPECT_TRUE(inst.box().Exists("in/a.xml"));
+  EXPECT_FALSE(inst.box().Exists("archive/a.xml"));
+}
+
+// Two inputs with one output name, or a file that waits in the output
+// folder for the next module (say the portal was down): the earlier file
+// stays, and so does the input that would have replaced it.
+TEST_P(XsltModuleTest, AnOutputNeverReplacesAnotherFile) {
+  const struct {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> inputs;  // name, invoice id
+    std::string waiting;                                      // a file in out, or ""
+    std::string output, output_text, archived, kept;
+    std::string why;  // from the kept input's output on
+  } kCases[] = {
+      {"one base name",
+       {{"a.1.xml", "1"}, {"a.2.xml", "2"}},
+       "",
+       "a.txt",
+       "[1]",
+       "a.1.xml",
+       "a.2.xml",
+       "out/a.txt would replace the output of " + inst.Path("in/a.1.xml")},
+      {"names differing in case",
+       {{"B.1.xml", "1"}, {"b.2.xml", "2"}},
+       "",
+       "B.txt",
+       "[1]",
+       "B.1.xml",
+       "b.2.xml",
+       "out/b.txt would replace the output of " + inst.Path("in/B.1.xml")},
+      {"a waiting file",
+       {{"w.xml", "W"}},
+       "w.txt",
+       "w.txt",
+       "waiting",
+       "",
+       "w.xml",
+       "out/w.txt would replace a file that waits in the output folder"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    ClearFolders();
+    for (const auto& [name, id] : c.inputs) Invoice(name, id);
+    if (!c.waiting.empty()) inst.box().Write("out/" + c.waiting, "waiting");
     EXPECT_EQ(Run("mpFile=in\r\nmpArchivePath=archive\r\n"),
-              "MOD001: 1 von 1 Dateien nicht transformiert; sie bleiben im Eingangsverzeichnis.");
-    EXPECT_THAT(inst.FirstModuleLines("run.log").at(1),
-                HasSubstr("[ ERROR: xsl transformation NOT executed!"));
-    EXPECT_TRUE(inst.box().Exists("in/bad.xml"));
-    EXPECT_FALSE(inst.box().Exists("archive/bad.xml"));
+              "MOD001: 1 of " + std::to_string(c.inputs.size()) +
+                  " files not transformed, as their output would replace another file; they "
+                  "stay in the input folder.");
+    EXPECT_EQ(core::FolderFileNames(inst.Path("out")), std::vector<std::string>{c.output});
+    EXPECT_EQ(inst.box().Read("out/" + c.output), c.output_text);
+    EXPECT_EQ(core::FolderFileNames(inst.Path("archive")),
+              c.archived.empty() ? std::vector<std::string>{} : std::vector{c.archived});
+    EXPECT_EQ(core::FolderFileNames(inst.Path("in")), std::vector<std::string>{c.kept});
+    EXPECT_THAT(inst.FirstModuleLines("run.log"),
+                Contains(" Input File kept, its output " + inst.Path(c.why) + ": " +
+                         inst.Path("in/" + c.kept)));
   }
 }
 
