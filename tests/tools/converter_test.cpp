@@ -10,9 +10,12 @@
 #include <sys/wait.h>
 #endif
 
+#include <atomic>
 #include <chrono>
+#include <fstream>
 #include <random>
 #include <set>
+#include <thread>
 
 #include "core/files.hpp"
 #include "core/process.hpp"
@@ -23,6 +26,7 @@
 #include "tools/common/switches.hpp"
 #include "tools/ledgerconv/commit_record.hpp"
 #include "tools/ledgerconv/export_reader.hpp"
+#include "tools/ledgerconv/file_name.hpp"
 #include "tools/ledgerconv/properties.hpp"
 #include "tools/ledgerconv/ubl_writer.hpp"
 
@@ -42,14 +46,21 @@ std::string Line(const std::string& number, const std::string& item = "Coffee;3;
   return number + ";" + dates + ";" + parties + item + "\r\n";
 }
 
-// The errors of the UBL 2.1 Invoice schema for a document; "" when valid.
-std::string SchemaErrors(const std::string& xml) {
-  static xmlSchemaPtr schema = [] {
-    xmlSchemaParserCtxtPtr parser = xmlSchemaNewParserCtxt(WFDESK_UBL_INVOICE_SCHEMA);
-    xmlSchemaPtr parsed = xmlSchemaParse(parser);
-    xmlSchemaFreeParserCtxt(parser);
-    return parsed;
-  }();
+enum class Ubl { kInvoice, kCreditNote };
+
+xmlSchemaPtr ReadSchema(const char* path) {
+  xmlSchemaParserCtxtPtr parser = xmlSchemaNewParserCtxt(path);
+  xmlSchemaPtr parsed = xmlSchemaParse(parser);
+  xmlSchemaFreeParserCtxt(parser);
+  return parsed;
+}
+
+// The errors of the UBL 2.1 Invoice or CreditNote schema for a document;
+// "" when valid.
+std::string SchemaErrors(const std::string& xml, Ubl kind = Ubl::kInvoice) {
+  static xmlSchemaPtr invoice_schema = ReadSchema(WFDESK_UBL_INVOICE_SCHEMA);
+  static xmlSchemaPtr credit_note_schema = ReadSchema(WFDESK_UBL_CREDIT_NOTE_SCHEMA);
+  xmlSchemaPtr schema = kind == Ubl::kInvoice ? invoice_schema : credit_note_schema;
   if (!schema) return "the schema cannot be read";
   std::string errors;
   xmlDocPtr doc = xmlReadMemory(xml.data(), static_cast<int>(xml.size()), nullptr, nullptr, 0);
@@ -67,6 +78,12 @@ std::string SchemaErrors(const std::string& xml) {
   return errors;
 }
 
+// The schema errors of a file the converter wrote, by the kind its root names.
+std::string SchemaErrorsOfWritten(const std::string& xml) {
+  const bool credit = xml.find("<CreditNote ") != std::string::npos;
+  return SchemaErrors(xml, credit ? Ubl::kCreditNote : Ubl::kInvoice);
+}
+
 TEST(ExportReader, GroupsLinesByInvoiceAndComputesAmountsExactly) {
   const ExportContent content =
       ReadExport("invoice_number;issue_date;due_date;...\r\n# a comment\r\n\r\n" +
@@ -81,6 +98,27 @@ TEST(ExportReader, GroupsLinesByInvoiceAndComputesAmountsExactly) {
   EXPECT_EQ(content.invoices[1].items[0].amount_cents, 315);
   // 1 219 326 311 248 229.2332114 without a 64-bit overflow on the way
   EXPECT_EQ(FormatCents(content.invoices[2].items[0].amount_cents), "1219326311248229.23");
+}
+
+// Items whose amount or VAT lands on half a cent.
+TEST(ExportReader, AReturnComesToExactlyTheNegatedAmountsOfTheSale) {
+  for (const std::string item :
+       {"C;3;0,335;20", "T;1,5;0,335;10", "B;1;0,125;20", "M;7;0,0714;19"}) {
+    SCOPED_TRACE(item);
+    const auto semicolon = item.find(';');
+    const std::string returned = item.substr(0, semicolon + 1) + "-" + item.substr(semicolon + 1);
+    const ExportContent sale = ReadExport(Line("S", item));
+    const ExportContent back = ReadExport(Line("R", returned));
+    ASSERT_TRUE(sale.problems.empty() && back.problems.empty());
+    EXPECT_EQ(back.invoices[0].items[0].quantity_milli, -sale.invoices[0].items[0].quantity_milli);
+    EXPECT_EQ(back.invoices[0].items[0].amount_cents, -sale.invoices[0].items[0].amount_cents);
+    InvoiceTotals sold, credited;
+    ASSERT_TRUE(ComputeTotals(sale.invoices[0], sold) && ComputeTotals(back.invoices[0], credited));
+    EXPECT_EQ(credited.tax_cents, -sold.tax_cents);
+    EXPECT_EQ(credited.payable_cents, -sold.payable_cents);
+    EXPECT_TRUE(IsCreditNote(credited));
+    EXPECT_FALSE(IsCreditNote(sold));
+  }
 }
 
 struct RefusedLine {
@@ -109,7 +147,16 @@ TEST(ExportReader, RefusesWhatAnInvoiceCannotCarryNamingTheLine) {
       {Line("A", "X\xEF\xBF\xBF;1;1;20"), "the character U+FFFF"},
       {Line("A", "X\xFF;1;1;20"), "bytes that are not UTF-8"},
       {Line("A", "X;999999999999;999999999999;20"), "is beyond the largest amount"},
-      {Line("A", "X;1234567890123456;1;20"), "quantity \"1234567890123456\" is not a positive"},
+      {Line("A", "X;1234567890123456;1;20"), "quantity \"1234567890123456\" is not a number"},
+      {Line("A", "X;0;1;20"), "quantity \"0\" is not a number other than 0"},
+      {Line("A", "X;-0,000;1;20"), "quantity \"-0,000\" is not a number other than 0"},
+      {Line("A", "X;--1;1;20"), "quantity \"--1\" is not a number"},
+      {Line("A", "X;1-;1;20"), "quantity \"1-\" is not a number"},
+      {Line("A", "X;-;1;20"), "quantity \"-\" is not a number"},
+      {Line("A", "X;-2,5;1;20"), ""},
+      {Line("A", "X;-1;-1;20"), "unit price \"-1\" is not a number of at least 0"},
+      {Line("A", "X;-999999999999;999999999999;20"), "is beyond the largest amount"},
+      {Line("A", "Big;-1000000;9000000000;20"), "the invoice's total is beyond the largest"},
       {Line("A", big + "0"), ""},
       {Line("A", big + "20"), "the invoice's total is beyond the largest amount"},
       {"A;2026-12-01;2026-12-31;S;ATU1;B;;X;1;1;20\r\n", "the addresses of seller and buyer"},
@@ -156,13 +203,65 @@ TEST(UblWriter, WritesEn16931ContentThatTheUbl21SchemaAccepts) {
   EXPECT_THAT(second, ::testing::Not(HasSubstr("PostalZone>Graz")));
 }
 
+struct DocumentCase {
+  std::string name;
+  std::string export_text;
+  Ubl kind;
+  std::vector<std::string> parts;  // of the XML
+};
+
+TEST(UblWriter, ANegativeTotalMakesACreditNoteThatStatesWhatItCreditsAsPositiveAmounts) {
+  const auto amount = [](const std::string& element, const std::string& value) {
+    return "<cbc:" + element + " currencyID=\"EUR\">" + value + "</cbc:" + element + ">";
+  };
+  const std::vector<DocumentCase> table = {
+      {"returns only",
+       Line("R-1", "Coffee;-2;10;20") + Line("R-1", "Book;-1;5,5;10"),
+       Ubl::kCreditNote,
+       {"<CreditNote xmlns=\"urn:oasis:names:specification:ubl:schema:xsd:CreditNote-2\"",
+        "<cbc:CreditNoteTypeCode>381</cbc:CreditNoteTypeCode>",
+        "<cbc:CreditedQuantity unitCode=\"C62\">2</cbc:CreditedQuantity>",
+        amount("LineExtensionAmount", "20.00"), amount("TaxableAmount", "5.50"),
+        amount("TaxAmount", "4.55"), amount("TaxExclusiveAmount", "25.50"),
+        amount("PayableAmount", "30.05"), amount("PriceAmount", "10"),
+        "<cbc:PaymentDueDate>2026-12-31</cbc:PaymentDueDate>"}},
+      {"a return larger than a sale",
+       Line("R-2", "Coffee;-3;10;20") + Line("R-2", "Fee;1;5;20"),
+       Ubl::kCreditNote,
+       {"<cbc:CreditedQuantity unitCode=\"C62\">-1</cbc:CreditedQuantity>",
+        amount("LineExtensionAmount", "-5.00"), amount("TaxableAmount", "25.00"),
+        amount("PayableAmount", "30.00")}},
+      {"half a cent returned",
+       Line("R-3", "Milk;-1,5;0,335;20"),
+       Ubl::kCreditNote,
+       {"<cbc:CreditedQuantity unitCode=\"C62\">1.5</cbc:CreditedQuantity>",
+        amount("LineExtensionAmount", "0.50"), amount("PayableAmount", "0.60")}},
+      {"a return within a larger sale",
+       Line("M-1", "Coffee;3;10;20") + Line("M-1", "Coffee;-1;10;20"),
+       Ubl::kInvoice,
+       {"<cbc:InvoiceTypeCode>380</cbc:InvoiceTypeCode>", "<cbc:DueDate>2026-12-31</cbc:DueDate>",
+        "<cbc:InvoicedQuantity unitCode=\"C62\">-1</cbc:InvoicedQuantity>",
+        amount("LineExtensionAmount", "-10.00"), amount("PayableAmount", "24.00")}},
+  };
+  for (const auto& row : table) {
+    SCOPED_TRACE(row.name);
+    const ExportContent content = ReadExport(row.export_text);
+    ASSERT_TRUE(content.problems.empty()) << content.problems[0].reason;
+    const std::string xml = UblInvoice(content.invoices.at(0));
+    EXPECT_EQ(SchemaErrors(xml, row.kind), "");
+    for (const auto& part : row.parts) EXPECT_THAT(xml, HasSubstr(part));
+    EXPECT_EQ(xml.find("<CreditNote") != std::string::npos, row.kind == Ubl::kCreditNote);
+  }
+}
+
 TEST(ConversionProperties, HoldForOddAndMutatedExports) {
-  const std::string good = Line("A", "Coffee;3;0,335;20") + Line("A", "Tea;1;2;10") +
-                           Line("B&<", "X;999999999999999;0,0001;0");
+  const std::string good = Line("A", "Coffee;3;0,335;20") + Line("A", "Tea;-1;2;10") +
+                           Line("B&<", "X;999999999999999;0,0001;0") +
+                           Line("C", "Back;-2,5;0,335;20") + Line("C", "New;1;0,125;10");
   std::vector<std::string> inputs = {
       good, "", "\r\n\r\n", ";;;;", std::string(5, '\0'), "\xEF\xBB\xBF" + good, "\xFF\xFE" + good};
   std::mt19937 random(20261201);
-  const std::string bytes = ";.,0129\r\n\t \x01\xC3\xA4\xFF<&\"]";
+  const std::string bytes = ";.,-0129\r\n\t \x01\xC3\xA4\xFF<&\"]";
   for (int i = 0; i < 300; ++i) {
     std::string mutated = good;
     for (int edits = 1 + static_cast<int>(random() % 4); edits > 0; --edits) {
@@ -208,7 +307,7 @@ struct Folders {
 std::map<std::string, std::string> Expected(const std::string& text) {
   std::map<std::string, std::string> files;
   for (const auto& invoice : ReadExport(core::AsUtf8(text)).invoices) {
-    files["INV_" + SafeFileName(invoice.number) + ".xml"] = UblInvoice(invoice);
+    files["INV_" + EscapedFileName(invoice.number) + ".xml"] = UblInvoice(invoice);
   }
   return files;
 }
@@ -229,7 +328,9 @@ TEST(ConverterRun, ConvertsWholeExportsOrKeepsThemWithTheirLineNamed) {
       {"impossible date", Line("1") + Line("2", "X;1;1;20", "2026-02-31;2026-03-31"),
        core::kExitKeptForNextRun, "e.csv:2: issue date \"2026-02-31\" is not a date (invoice 2)",
        0},
-      {"one file name", Line("RE/1") + Line("RE:1"), core::kExitKeptForNextRun,
+      {"returns and a credit note", Line("1") + Line("1", "Tea;-1;1;10") + Line("C-1", "X;-3;1;20"),
+       0, "converted credit note C-1 (1 line(s)) to ", 2},
+      {"names one apart in case only", Line("re-1") + Line("RE-1"), core::kExitKeptForNextRun,
        "would have the file name", 0},
   };
   for (const auto& row : table) {
@@ -244,9 +345,31 @@ TEST(ConverterRun, ConvertsWholeExportsOrKeepsThemWithTheirLineNamed) {
     for (const auto& [name, xml] : Expected(row.export_text)) {
       if (row.status != 0) break;
       EXPECT_EQ(f.box.Read("out/" + name), xml);
-      EXPECT_EQ(SchemaErrors(xml), "") << name;
+      EXPECT_EQ(SchemaErrorsOfWritten(xml), "") << name;
     }
   }
+}
+
+// The XSLT module names what it writes by the part of a name before its
+// first dot.
+TEST(ConverterRun, GivesEveryInvoiceNumberANameOfItsOwnUpToTheFirstDot) {
+  const std::vector<std::pair<std::string, std::string>> table = {
+      {"2026-0101", "INV_2026-0101.xml"}, {"2026.1", "INV_2026_2E1.xml"},
+      {"2026.2", "INV_2026_2E2.xml"},     {"A/1", "INV_A_2F1.xml"},
+      {"A_1", "INV_A_5F1.xml"},           {"A_2F1", "INV_A_5F2F1.xml"},
+      {"A:1", "INV_A_3A1.xml"},           {"\xC3\x84-1", "INV__C3_84-1.xml"}};
+  const Folders f;
+  std::string text;
+  for (const auto& [number, name] : table) text += Line(number);
+  f.box.Write("in/e.csv", text);
+  ASSERT_EQ(f.Run(), 0) << f.box.Read("log");
+  std::set<std::string> bases;
+  for (const auto& [number, name] : table) {
+    EXPECT_THAT(f.box.Read("out/" + name), HasSubstr("<cbc:ID>" + number + "</cbc:ID>")) << name;
+    bases.insert(name.substr(0, name.find('.')));
+  }
+  EXPECT_EQ(bases.size(), table.size());
+  EXPECT_EQ(f.Visible("out").size(), table.size());
 }
 
 struct Interrupted {
@@ -316,6 +439,96 @@ TEST(ConverterRun, AnInvoiceNameTakenByOtherContentHoldsTheExportUntilItIsFree) 
   EXPECT_EQ(f.box.Read("out/INV_2.xml"), expected.at("INV_2.xml"));
   EXPECT_EQ(f.Visible("archive"), std::vector<std::string>{"e.csv"});
   EXPECT_TRUE(f.Leftovers().empty());
+}
+
+// Where a record is cut: after so many whole lines and so many more bytes.
+struct Cut {
+  std::string name;
+  std::size_t lines;
+  std::size_t bytes;
+};
+
+std::size_t AfterLines(const std::string& text, std::size_t lines) {
+  std::size_t at = 0;
+  for (; lines > 0; --lines) at = text.find('\n', at) + 1;
+  return at;
+}
+
+// A commit record is written whole or not at all; one found cut short (a
+// damaged disk, a hand-made copy) names some of the invoices at most, so
+// neither its export nor any temporary invoice may go.
+TEST(ConverterRun, ACommitRecordCutShortKeepsItsExportAndEveryTemporaryInvoice) {
+  const std::string text = Line("1") + Line("2") + Line("3");
+  const auto expected = Expected(text);
+  std::vector<std::string> names;
+  for (const auto& [name, xml] : expected) names.push_back(name);
+  const std::vector<Cut> table = {{"without its last line end", 6, 3},
+                                  {"without its end line", 6, 0},
+                                  {"within the second invoice name", 4, 3},
+                                  {"after the first invoice name", 4, 0},
+                                  {"after the head", 3, 0},
+                                  {"within the head", 1, 10}};
+  for (const auto& cut : table) {
+    SCOPED_TRACE(cut.name);
+    const Folders f;
+    f.box.Write("in/e.csv", text);
+    for (const auto& [name, xml] : expected) f.box.Write("out/" + TemporaryName(name), xml);
+    const CommitRecord record{f.in + "/e.csv", Digest(text), f.archive, names};
+    const std::string record_name = RecordName(record.export_path);
+    const std::string whole = RecordText(record);
+    f.box.Write("out/" + record_name, whole.substr(0, AfterLines(whole, cut.lines) + cut.bytes));
+    for (int run = 0; run < 2; ++run) {
+      EXPECT_EQ(f.Run(), core::kExitKeptForNextRun);
+      EXPECT_THAT(f.box.Read("log"), HasSubstr("cannot read " + f.out + "/" + record_name));
+      EXPECT_TRUE(f.box.Exists("in/e.csv"));
+      EXPECT_TRUE(f.Visible("archive").empty());
+      EXPECT_TRUE(f.Visible("out").empty());
+      for (const auto& [name, xml] : expected) {
+        EXPECT_TRUE(f.box.Read("out/" + TemporaryName(name)) == xml) << name;
+      }
+    }
+  }
+}
+
+// The accounting system writes an export while the converter runs: keeping
+// it open, or opening it again for each piece.
+TEST(ConverterRun, AnExportHeldOpenForWritingStaysUntilItIsClosedAndIsThenConvertedWhole) {
+  const Folders f;
+  std::ofstream writer(f.box.Path("in/e.csv"), std::ios::binary);
+  writer << Line("1") << Line("2") << std::flush;
+  EXPECT_EQ(f.Run(), core::kExitKeptForNextRun);
+  EXPECT_THAT(f.box.Read("log"),
+              HasSubstr(f.in + "/e.csv is still being written; it stays for the next run"));
+  EXPECT_TRUE(f.Visible("out").empty());
+  EXPECT_TRUE(f.Visible("archive").empty());
+  writer << Line("3");
+  writer.close();
+  EXPECT_EQ(f.Run(), 0) << f.box.Read("log");
+  EXPECT_EQ(f.Visible("out").size(), 3u);
+  EXPECT_EQ(f.box.Read("archive/e.csv"), Line("1") + Line("2") + Line("3"));
+}
+
+TEST(ConverterRun, AnExportThatGrowsWhileTheRunLooksStaysUntilItIsComplete) {
+  const Folders f;
+  std::atomic<bool> stop{false};
+  std::atomic<int> lines{0};
+  const std::string path = f.box.Path("in/e.csv");
+  std::thread writer([&] {
+    while (!stop) {
+      std::ofstream(path, std::ios::binary | std::ios::app) << Line(std::to_string(++lines));
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  });
+  ASSERT_TRUE(testing::WaitFor([&] { return lines > 0; }));
+  const int status = f.Run();
+  stop = true;
+  writer.join();
+  EXPECT_EQ(status, core::kExitKeptForNextRun);
+  EXPECT_THAT(f.box.Read("log"), HasSubstr("e.csv is still being written"));
+  EXPECT_TRUE(f.Visible("out").empty());
+  EXPECT_EQ(f.Run(), 0) << f.box.Read("log");
+  EXPECT_EQ(f.Visible("out").size(), static_cast<std::size_t>(lines.load()));
+  EXPECT_TRUE(f.Visible("in").empty());
 }
 
 #ifndef _WIN32

@@ -1,6 +1,9 @@
 #include "tools/ledgerconv/conversion.hpp"
 
+#include <algorithm>
+#include <chrono>
 #include <set>
+#include <thread>
 
 #include "core/ascii.hpp"
 #include "core/file_lock.hpp"
@@ -8,6 +11,8 @@
 #include "core/text_encoding.hpp"
 #include "tools/ledgerconv/commit_record.hpp"
 #include "tools/ledgerconv/export_reader.hpp"
+#include "tools/ledgerconv/file_name.hpp"
+#include "tools/ledgerconv/open_writers.hpp"
 #include "tools/ledgerconv/ubl_writer.hpp"
 
 namespace wfdesk::tools {
@@ -16,12 +21,24 @@ namespace {
 
 constexpr std::size_t kMaxProblemsLogged = 20;  // a binary file must not flood the log
 
+// An export changed this recently may still be being written: the run looks
+// at the exports, waits kSettleTime once, and passes over those that changed
+// in between. Older exports are taken without the wait.
+constexpr std::int64_t kRecentNs = 2'000'000'000;
+constexpr auto kSettleTime = std::chrono::milliseconds(200);
+
+// An export as the run first saw it.
+struct Candidate {
+  std::string path;
+  core::FileVersion version;
+};
+
 std::string InFolder(const std::string& folder, const std::string& name) {
   return folder + "/" + name;
 }
 
 std::string OutputName(const ConvertOptions& options, const Invoice& invoice) {
-  return options.prefix + SafeFileName(invoice.number) + "." + options.extension;
+  return options.prefix + EscapedFileName(invoice.number) + "." + options.extension;
 }
 
 bool HasControlCharacter(std::string_view text) {
@@ -93,9 +110,11 @@ bool FinishRecord(const std::string& folder, const CommitRecord& record, const T
 }
 
 // Finishes the records of interrupted runs; the temporary files of those
-// that stay unfinished go into `keep`.
-void FinishInterrupted(const std::string& folder, const ToolLog& log, ConvertSummary& summary,
+// that stay unfinished go into `keep`. False when a record cannot be read:
+// which temporary files it names is then unknown.
+bool FinishInterrupted(const std::string& folder, const ToolLog& log, ConvertSummary& summary,
                        std::set<std::string>& keep) {
+  bool readable = true;
   for (const auto& name : core::HiddenFileNames(folder)) {
     if (name.rfind(kRecordPrefix, 0) != 0) continue;
     const std::string path = InFolder(folder, name);
@@ -103,8 +122,11 @@ void FinishInterrupted(const std::string& folder, const ToolLog& log, ConvertSum
     std::optional<CommitRecord> record;
     if (core::ReadFileContent(path, text)) record = ParseRecord(text);
     if (!record || RecordName(record->export_path) != name) {
-      log.Line("cannot read " + path + ", the record of an interrupted conversion");
+      log.Line("cannot read " + path +
+               ", the record of an interrupted conversion; it and the temporary invoices in " +
+               folder + " stay until it is mended or removed");
       ++summary.kept;
+      readable = false;
       continue;
     }
     log.Line("finishing the conversion of " + record->export_path + " that a run began");
@@ -117,6 +139,7 @@ void FinishInterrupted(const std::string& folder, const ToolLog& log, ConvertSum
       ++summary.kept;
     }
   }
+  return readable;
 }
 
 void RemoveLeftovers(const std::string& folder, const std::set<std::string>& keep,
@@ -220,9 +243,28 @@ std::string Refusal(const ConvertOptions& options, const std::string& path,
   return "";
 }
 
+// Reads an export that stayed as it was first seen and that no other program
+// has open for writing; false when it was kept.
+bool ReadSettledExport(const Candidate& candidate, const ToolLog& log, std::string& bytes) {
+  const std::string& path = candidate.path;
+  core::FileVersion now;
+  const auto read = core::ReadFileVersion(
+      path, now, [](const core::FileVersion&) { return true; }, bytes);
+  if (!read) {
+    log.Line("KEPT " + path + ": " + read.error);
+    return false;
+  }
+  if (now != candidate.version || bytes.size() != now.size || HeldOpenForWriting(path)) {
+    log.Line(path + " is still being written; it stays for the next run");
+    return false;
+  }
+  return true;
+}
+
 // Converts one export; returns how many invoices it wrote, or -1 when the
 // export was kept or its conversion could not be finished.
-int ConvertExport(const ConvertOptions& options, const ToolLog& log, const std::string& path) {
+int ConvertExport(const ConvertOptions& options, const ToolLog& log, const Candidate& candidate) {
+  const std::string& path = candidate.path;
   if (HasControlCharacter(path)) {
     std::string shown = path;  // one log line stays one line
     for (char& c : shown) c = HasControlCharacter(std::string_view(&c, 1)) ? '?' : c;
@@ -230,10 +272,7 @@ int ConvertExport(const ConvertOptions& options, const ToolLog& log, const std::
     return -1;
   }
   std::string bytes;
-  if (const auto read = core::ReadFileContent(path, bytes); !read) {
-    log.Line("KEPT " + path + ": " + read.error);
-    return -1;
-  }
+  if (!ReadSettledExport(candidate, log, bytes)) return -1;
   const ExportContent content = ReadExport(core::AsUtf8(bytes));
   if (const std::string why = Refusal(options, path, content, log); !why.empty()) {
     log.Line("KEPT " + path + ": " + why);
@@ -252,14 +291,37 @@ int ConvertExport(const ConvertOptions& options, const ToolLog& log, const std::
     return -1;
   }
   for (const auto& invoice : content.invoices) {
-    log.Line("converted invoice " + invoice.number + " (" + std::to_string(invoice.items.size()) +
-             " line(s)) to " + InFolder(options.out_folder, OutputName(options, invoice)));
+    InvoiceTotals totals;
+    const bool credit = ComputeTotals(invoice, totals) && IsCreditNote(totals);
+    log.Line(std::string(credit ? "converted credit note " : "converted invoice ") +
+             invoice.number + " (" + std::to_string(invoice.items.size()) + " line(s)) to " +
+             InFolder(options.out_folder, OutputName(options, invoice)));
   }
   if (!FinishRecord(options.out_folder, record, log)) {
     log.Line("UNFINISHED " + path + ": the next run finishes its conversion");
     return -1;
   }
   return static_cast<int>(content.invoices.size());
+}
+
+// The exports the mask lists, each as it is now; when one of them changed
+// lately, after kSettleTime, so that a writer has time to show itself.
+std::vector<Candidate> LookAtExports(const ConvertOptions& options) {
+  std::vector<Candidate> candidates;
+  bool recent = false;
+  const std::int64_t now = core::FileClockNow();
+  for (std::string& path : core::ListedFiles(InFolder(options.folder, options.mask))) {
+    Candidate candidate{std::move(path), {}};
+    std::string no_bytes;
+    (void)core::ReadFileVersion(
+        candidate.path, candidate.version, [](const core::FileVersion&) { return false; },
+        no_bytes);
+    const auto& version = candidate.version;
+    recent = recent || std::max(version.modified_ns, version.changed_ns) > now - kRecentNs;
+    candidates.push_back(std::move(candidate));
+  }
+  if (recent) std::this_thread::sleep_for(kSettleTime);
+  return candidates;
 }
 
 }  // namespace
@@ -275,10 +337,11 @@ ConvertSummary ConvertExports(const ConvertOptions& options, const ToolLog& log)
     return summary;
   }
   std::set<std::string> keep;
-  FinishInterrupted(options.out_folder, log, summary, keep);
-  RemoveLeftovers(options.out_folder, keep, log);
-  for (const std::string& path : core::ListedFiles(InFolder(options.folder, options.mask))) {
-    const int written = ConvertExport(options, log, path);
+  if (FinishInterrupted(options.out_folder, log, summary, keep)) {
+    RemoveLeftovers(options.out_folder, keep, log);
+  }
+  for (const Candidate& candidate : LookAtExports(options)) {
+    const int written = ConvertExport(options, log, candidate);
     if (written < 0) {
       ++summary.kept;
     } else {

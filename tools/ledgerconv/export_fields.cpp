@@ -72,6 +72,13 @@ std::optional<std::int64_t> ParseDecimal(std::string_view text, int decimals) {
   return value;
 }
 
+std::optional<std::int64_t> ParseSignedDecimal(std::string_view text, int decimals) {
+  if (text.empty() || text.front() != '-') return ParseDecimal(text, decimals);
+  const auto magnitude = ParseDecimal(text.substr(1), decimals);
+  if (!magnitude) return std::nullopt;
+  return -*magnitude;
+}
+
 bool IsRealDate(std::string_view text) {
   if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
   for (std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {

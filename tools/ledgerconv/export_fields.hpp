@@ -13,6 +13,9 @@ namespace wfdesk::tools {
 // 10^decimals; nothing for other text and for more than 18 digits.
 std::optional<std::int64_t> ParseDecimal(std::string_view text, int decimals);
 
+// ParseDecimal that also takes a leading "-" (a returned item's quantity).
+std::optional<std::int64_t> ParseSignedDecimal(std::string_view text, int decimals);
+
 // A calendar date YYYY-MM-DD that exists (2026-02-29 does not).
 bool IsRealDate(std::string_view text);
 

@@ -14,6 +14,17 @@ constexpr std::size_t kColumnsWithoutAddresses = 11;
 
 __extension__ using Wide = __int128;
 
+// value / divisor rounded half away from zero: a returned item's amount is
+// exactly the negation of the same item sold.
+Wide RoundedQuotient(Wide value, Wide divisor) {
+  const Wide half = divisor / 2;
+  return value < 0 ? -((half - value) / divisor) : (value + half) / divisor;
+}
+
+Wide Magnitude(Wide value) {
+  return value < 0 ? -value : value;
+}
+
 const char* const kColumnNames[kColumns] = {
     "invoice number", "issue date",       "due date",
     "seller name",    "seller VAT ID",    "seller street",
@@ -116,21 +127,21 @@ std::string ReadHead(const std::vector<std::string>& c, Invoice& head) {
 
 std::string ReadLineItem(const std::vector<std::string>& c, InvoiceItem& item) {
   if (c[kItem].empty()) return "no item";
-  const auto quantity = ParseDecimal(c[kQuantity], 3);
+  const auto quantity = ParseSignedDecimal(c[kQuantity], 3);
   if (!quantity || *quantity == 0) {
     return "quantity " + Quoted(c[kQuantity]) +
-           " is not a positive number with at most 3 decimal places and 15 digits";
+           " is not a number other than 0 with at most 3 decimal places and 15 digits";
   }
   const auto price = ParseDecimal(c[kPrice], 4);
   if (!price) {
     return "unit price " + Quoted(c[kPrice]) +
-           " is not a number with at most 4 decimal places and 14 digits";
+           " is not a number of at least 0 with at most 4 decimal places and 14 digits";
   }
   const auto vat = ParseDecimal(c[kVat], 2);
   if (!vat || *vat > 10000) return "VAT rate " + Quoted(c[kVat]) + " is not a percentage";
-  // quantity x price is in units of 10^-7; rounded half up to cents.
-  const Wide amount = (static_cast<Wide>(*quantity) * *price + 50000) / 100000;
-  if (amount > kMaxCents) {
+  // quantity x price is in units of 10^-7.
+  const Wide amount = RoundedQuotient(static_cast<Wide>(*quantity) * *price, 100000);
+  if (Magnitude(amount) > kMaxCents) {
     return "amount " + c[kQuantity] + " x " + c[kPrice] +
            " is beyond the largest amount an invoice carries (" + FormatCents(kMaxCents) + ")";
   }
@@ -193,13 +204,16 @@ bool ComputeTotals(const Invoice& invoice, InvoiceTotals& totals) {
   totals = {};
   Wide tax = 0;
   for (const auto& [rate, taxable] : taxable_by_rate) {
-    const Wide rate_tax = (taxable * rate + 5000) / 10000;
+    const Wide rate_tax = RoundedQuotient(taxable * rate, 10000);
     tax += rate_tax;
-    if (taxable > kMaxCents || rate_tax > kMaxCents) return false;
+    if (Magnitude(taxable) > kMaxCents || Magnitude(rate_tax) > kMaxCents) return false;
     totals.rates.push_back(
         {rate, static_cast<std::int64_t>(taxable), static_cast<std::int64_t>(rate_tax)});
   }
-  if (net + tax > kMaxCents) return false;  // the payable amount is the largest
+  // With returns the sums need not grow from net to payable.
+  for (const Wide sum : {net, tax, net + tax}) {
+    if (Magnitude(sum) > kMaxCents) return false;
+  }
   totals.net_cents = static_cast<std::int64_t>(net);
   totals.tax_cents = static_cast<std::int64_t>(tax);
   totals.payable_cents = static_cast<std::int64_t>(net + tax);

@@ -11,6 +11,8 @@
 //  16 item              17 quantity     18 unit price (EUR, net)
 //  19 VAT rate in percent
 //
+// A returned item has a negative quantity (the price stays positive); an
+// invoice whose total comes out negative is a credit note.
 // Numbers take "." or "," as the decimal mark. Country codes are ISO 3166
 // two-letter codes; VAT IDs begin with one ("EL" for Greece). The seller's
 // VAT ID, both streets, cities and country codes are required; a post code
@@ -27,10 +29,10 @@ namespace wfdesk::tools {
 
 struct InvoiceItem {
   std::string name;
-  std::int64_t quantity_milli = 0;         // quantity x 1000
+  std::int64_t quantity_milli = 0;         // quantity x 1000; negative for a return
   std::int64_t price_ten_thousandths = 0;  // unit price x 10000
   std::int64_t vat_hundredths = 0;         // VAT rate in percent x 100
-  std::int64_t amount_cents = 0;           // quantity x unit price, rounded half up
+  std::int64_t amount_cents = 0;           // quantity x unit price, rounded half away from zero
 };
 
 struct Address {
@@ -61,7 +63,8 @@ struct Invoice {
 };
 
 // The sums of an invoice in cents. The VAT of each rate is its taxable
-// amount times the rate, rounded half up to cents.
+// amount times the rate, rounded half away from zero to cents. A negative
+// payable amount makes the invoice a credit note.
 struct InvoiceTotals {
   struct Rate {
     std::int64_t vat_hundredths = 0;
@@ -78,8 +81,12 @@ struct InvoiceTotals {
 // every XML Schema processor reads exactly in a decimal.
 inline constexpr std::int64_t kMaxCents = 999'999'999'999'999'999;
 
-// False when a sum goes beyond kMaxCents.
+// False when a sum goes beyond kMaxCents either way.
 bool ComputeTotals(const Invoice& invoice, InvoiceTotals& totals);
+
+inline bool IsCreditNote(const InvoiceTotals& totals) {
+  return totals.payable_cents < 0;
+}
 
 struct ExportProblem {
   int line = 0;

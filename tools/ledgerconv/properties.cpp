@@ -7,6 +7,7 @@
 
 #include "core/line_index.hpp"
 #include "core/text_encoding.hpp"
+#include "tools/ledgerconv/export_fields.hpp"
 #include "tools/ledgerconv/export_reader.hpp"
 #include "tools/ledgerconv/ubl_writer.hpp"
 
@@ -36,6 +37,42 @@ const xmlNode* Child(const xmlNode* parent, const char* name) {
   return nullptr;
 }
 
+// Whether the XML is of the kind the totals call for and carries the
+// invoice's number, lines and total: a credit note its total negated.
+bool CarriesInvoice(const xmlNode* root, const Invoice& invoice, const InvoiceTotals& totals) {
+  const bool credit = IsCreditNote(totals);
+  const char* line_name = credit ? "CreditNoteLine" : "InvoiceLine";
+  std::size_t lines = 0;
+  for (const xmlNode* node = root->children; node; node = node->next) {
+    lines += Named(node, line_name) ? 1 : 0;
+  }
+  const xmlNode* payable = Child(Child(root, "LegalMonetaryTotal"), "PayableAmount");
+  const std::int64_t stated = credit ? -totals.payable_cents : totals.payable_cents;
+  return Named(root, credit ? "CreditNote" : "Invoice") &&
+         Content(Child(root, "ID")) == invoice.number && lines == invoice.items.size() && payable &&
+         Content(payable) == FormatCents(stated);
+}
+
+std::int64_t Cents(const xmlNode* amount) {
+  return amount ? ParseSignedDecimal(Content(amount), 2).value_or(kMaxCents + 1) : kMaxCents + 1;
+}
+
+// EN 16931's sums as the XML states them: the lines add up to the net total
+// (BR-CO-10) and net plus VAT is the gross total (BR-CO-15).
+bool AddsUp(const xmlNode* root) {
+  const xmlNode* totals = Child(root, "LegalMonetaryTotal");
+  __extension__ __int128 lines = 0;  // lines of one sign may go past 64 bits on the way
+  for (const xmlNode* node = root->children; node; node = node->next) {
+    if (Named(node, "InvoiceLine") || Named(node, "CreditNoteLine")) {
+      lines += Cents(Child(node, "LineExtensionAmount"));
+    }
+  }
+  __extension__ const __int128 net = Cents(Child(totals, "TaxExclusiveAmount"));
+  return lines == Cents(Child(totals, "LineExtensionAmount")) && lines == net &&
+         net + Cents(Child(Child(root, "TaxTotal"), "TaxAmount")) ==
+             Cents(Child(totals, "TaxInclusiveAmount"));
+}
+
 std::string CheckXml(const Invoice& invoice, const std::string& xml) {
   InvoiceTotals totals;
   if (!ComputeTotals(invoice, totals)) return "invoice " + invoice.number + ": totals too big";
@@ -43,15 +80,11 @@ std::string CheckXml(const Invoice& invoice, const std::string& xml) {
                              XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING),
                xmlFreeDoc);
   if (!doc) return "invoice " + invoice.number + ": XML is not well-formed";
-  const xmlNode* root = xmlDocGetRootElement(doc.get());
-  std::size_t lines = 0;
-  for (const xmlNode* node = root->children; node; node = node->next) {
-    lines += Named(node, "InvoiceLine") ? 1 : 0;
+  if (!CarriesInvoice(xmlDocGetRootElement(doc.get()), invoice, totals)) {
+    return "invoice " + invoice.number + ": XML does not carry its kind, number, lines or total";
   }
-  const xmlNode* payable = Child(Child(root, "LegalMonetaryTotal"), "PayableAmount");
-  if (Content(Child(root, "ID")) != invoice.number || lines != invoice.items.size() || !payable ||
-      Content(payable) != FormatCents(totals.payable_cents)) {
-    return "invoice " + invoice.number + ": XML does not carry its number, lines or total";
+  if (!AddsUp(xmlDocGetRootElement(doc.get()))) {
+    return "invoice " + invoice.number + ": the XML's lines and totals do not add up";
   }
   return "";
 }

@@ -12,7 +12,9 @@ namespace wfdesk::tools {
 // its invoices. "" when every promise held, else the first that broke:
 // each problem names a line of the input; each invoice has lines and
 // totals within kMaxCents; its XML is well-formed, the same each time it is
-// written, and carries the invoice's number, lines and payable amount.
+// written, an Invoice, or a CreditNote when the total is negative, and
+// carries the invoice's number, lines and payable amount (negated in a
+// credit note).
 std::string CheckConversionProperties(std::string_view bytes);
 
 }  // namespace wfdesk::tools

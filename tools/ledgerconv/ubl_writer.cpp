@@ -8,6 +8,29 @@ namespace {
 
 constexpr const char* kCurrency = "EUR";
 
+// What tells the XML of a credit note from that of an invoice.
+struct DocumentKind {
+  const char* root;
+  const char* name_space;
+  const char* type_element;
+  const char* type_code;
+  const char* line;
+  const char* quantity;
+};
+
+constexpr DocumentKind kInvoiceKind{"Invoice",
+                                    "urn:oasis:names:specification:ubl:schema:xsd:Invoice-2",
+                                    "cbc:InvoiceTypeCode",
+                                    "380",
+                                    "cac:InvoiceLine",
+                                    "cbc:InvoicedQuantity"};
+constexpr DocumentKind kCreditNoteKind{"CreditNote",
+                                       "urn:oasis:names:specification:ubl:schema:xsd:CreditNote-2",
+                                       "cbc:CreditNoteTypeCode",
+                                       "381",
+                                       "cac:CreditNoteLine",
+                                       "cbc:CreditedQuantity"};
+
 // libxml2's text writer into memory; the first failure makes the result "".
 class XmlOut {
  public:
@@ -73,10 +96,12 @@ class XmlOut {
 std::string Decimal(std::int64_t value, int decimals) {
   std::int64_t scale = 1;
   for (int i = 0; i < decimals; ++i) scale *= 10;
-  std::string fraction = std::to_string(value % scale);
+  const std::int64_t magnitude = value < 0 ? -value : value;  // |value| stays below 10^18
+  std::string fraction = std::to_string(magnitude % scale);
   fraction.insert(0, std::size_t(decimals) - fraction.size(), '0');
   while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
-  return std::to_string(value / scale) + (fraction.empty() ? "" : "." + fraction);
+  return (value < 0 ? "-" : "") + std::to_string(magnitude / scale) +
+         (fraction.empty() ? "" : "." + fraction);
 }
 
 // S for standard rated, Z for zero rated: each with its rate.
@@ -123,9 +148,9 @@ void WriteParty(XmlOut& xml, const char* role, const Party& party) {
   xml.End();
 }
 
-void WriteHead(XmlOut& xml, const Invoice& invoice) {
-  xml.Start("Invoice");
-  xml.Attribute("xmlns", "urn:oasis:names:specification:ubl:schema:xsd:Invoice-2");
+void WriteHead(XmlOut& xml, const Invoice& invoice, const DocumentKind& kind) {
+  xml.Start(kind.root);
+  xml.Attribute("xmlns", kind.name_space);
   xml.Attribute("xmlns:cac",
                 "urn:oasis:names:specification:ubl:schema:xsd:CommonAggregateComponents-2");
   xml.Attribute("xmlns:cbc",
@@ -134,11 +159,18 @@ void WriteHead(XmlOut& xml, const Invoice& invoice) {
   xml.Element("cbc:CustomizationID", "urn:cen.eu:en16931:2017");
   xml.Element("cbc:ID", invoice.number);
   xml.Element("cbc:IssueDate", invoice.issue_date);
-  xml.Element("cbc:DueDate", invoice.due_date);
-  xml.Element("cbc:InvoiceTypeCode", "380");
+  // A UBL 2.1 credit note has no due date of its own.
+  if (&kind == &kInvoiceKind) xml.Element("cbc:DueDate", invoice.due_date);
+  xml.Element(kind.type_element, kind.type_code);
   xml.Element("cbc:DocumentCurrencyCode", kCurrency);
   WriteParty(xml, "cac:AccountingSupplierParty", invoice.seller);
   WriteParty(xml, "cac:AccountingCustomerParty", invoice.buyer);
+  if (&kind == &kCreditNoteKind) {
+    xml.Start("cac:PaymentMeans");
+    xml.Element("cbc:PaymentMeansCode", "1");  // UNCL 4461: not defined
+    xml.Element("cbc:PaymentDueDate", invoice.due_date);
+    xml.End();
+  }
 }
 
 void WriteTotals(XmlOut& xml, const InvoiceTotals& totals) {
@@ -160,10 +192,10 @@ void WriteTotals(XmlOut& xml, const InvoiceTotals& totals) {
   xml.End();
 }
 
-void WriteLine(XmlOut& xml, int id, const InvoiceItem& item) {
-  xml.Start("cac:InvoiceLine");
+void WriteLine(XmlOut& xml, int id, const InvoiceItem& item, const DocumentKind& kind) {
+  xml.Start(kind.line);
   xml.Element("cbc:ID", std::to_string(id));
-  xml.Element("cbc:InvoicedQuantity", Decimal(item.quantity_milli, 3), "unitCode", "C62");
+  xml.Element(kind.quantity, Decimal(item.quantity_milli, 3), "unitCode", "C62");
   xml.Amount("cbc:LineExtensionAmount", item.amount_cents);
   xml.Start("cac:Item");
   xml.Element("cbc:Name", item.name);
@@ -175,18 +207,37 @@ void WriteLine(XmlOut& xml, int id, const InvoiceItem& item) {
   xml.End();
 }
 
+std::string UblDocument(const Invoice& invoice, const InvoiceTotals& totals,
+                        const DocumentKind& kind) {
+  XmlOut xml;
+  WriteHead(xml, invoice, kind);
+  WriteTotals(xml, totals);
+  int line_id = 0;
+  for (const auto& item : invoice.items) WriteLine(xml, ++line_id, item, kind);
+  xml.End();
+  return xml.Finish();
+}
+
+// The invoice with every quantity and amount negated; its totals, rounded
+// away from zero, come out negated as well.
+Invoice Negated(const Invoice& invoice) {
+  Invoice negated = invoice;
+  for (auto& item : negated.items) {
+    item.quantity_milli = -item.quantity_milli;
+    item.amount_cents = -item.amount_cents;
+  }
+  return negated;
+}
+
 }  // namespace
 
 std::string UblInvoice(const Invoice& invoice) {
   InvoiceTotals totals;
   if (!ComputeTotals(invoice, totals)) return "";
-  XmlOut xml;
-  WriteHead(xml, invoice);
-  WriteTotals(xml, totals);
-  int line_id = 0;
-  for (const auto& item : invoice.items) WriteLine(xml, ++line_id, item);
-  xml.End();
-  return xml.Finish();
+  if (!IsCreditNote(totals)) return UblDocument(invoice, totals, kInvoiceKind);
+  const Invoice credited = Negated(invoice);
+  if (!ComputeTotals(credited, totals)) return "";
+  return UblDocument(credited, totals, kCreditNoteKind);
 }
 
 }  // namespace wfdesk::tools
