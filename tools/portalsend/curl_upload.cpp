@@ -6,7 +6,11 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -122,26 +126,57 @@ struct Pipes {
   }
 };
 
+using Arguments = std::array<const char*, 4>;
+
+#ifdef __linux__
+// Runs in the child between fork and exec: only async-signal-safe calls.
+// curl is killed when this process ends, however it ends (kill -9
+// included), so that no upload goes on after the run said it stopped.
+[[noreturn]] void BecomeCurl(const Arguments& argv, const Pipes& pipes, int error_fd, pid_t parent,
+                             int report_fd) {
+  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (::getppid() != parent) ::_exit(127);  // we ended before prctl took hold
+  ::signal(SIGPIPE, SIG_DFL);
+  ::dup2(pipes.config[0], 0);
+  ::dup2(pipes.out[1], 1);
+  if (error_fd >= 0) ::dup2(error_fd, 2);
+  ::execvp(argv[0], const_cast<char**>(argv.data()));
+  const int error = errno;
+  (void)!::write(report_fd, &error, sizeof error);
+  ::_exit(127);
+}
+
 // Starts curl reading its config from the pipe, writing the HTTP status to
-// the other pipe and its complaints to error_fd.
+// the other pipe and its complaints to error_fd. curl stays in our process
+// group, so that whoever ends the group ends curl too.
+bool StartCurl(const Upload& upload, const Pipes& pipes, int error_fd, pid_t& pid) {
+  const Arguments argv = {upload.curl.c_str(), "--config", "-", nullptr};
+  int report[2];  // tells why exec failed; closed by a successful exec
+  if (::pipe2(report, O_CLOEXEC) != 0) return false;
+  const pid_t parent = ::getpid();
+  pid = ::fork();
+  if (pid == 0) BecomeCurl(argv, pipes, error_fd, parent, report[1]);
+  ::close(report[1]);
+  int error = 0;
+  const bool failed = pid < 0 || ::read(report[0], &error, sizeof error) > 0;
+  ::close(report[0]);
+  if (failed && pid > 0) WaitForEnd(pid);
+  return !failed;
+}
+#else
 bool StartCurl(const Upload& upload, const Pipes& pipes, int error_fd, pid_t& pid) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipes.config[0], 0);
   posix_spawn_file_actions_adddup2(&actions, pipes.out[1], 1);
   if (error_fd >= 0) posix_spawn_file_actions_adddup2(&actions, error_fd, 2);
-  // A group of its own, so that stopping it stops whatever it started too.
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-  posix_spawnattr_setpgroup(&attributes, 0);
-  const char* argv[] = {upload.curl.c_str(), "--config", "-", nullptr};
-  const int spawned = ::posix_spawnp(&pid, upload.curl.c_str(), &actions, &attributes,
-                                     const_cast<char**>(argv), environ);
-  posix_spawnattr_destroy(&attributes);
+  const Arguments argv = {upload.curl.c_str(), "--config", "-", nullptr};
+  const int spawned = ::posix_spawnp(&pid, upload.curl.c_str(), &actions, nullptr,
+                                     const_cast<char**>(argv.data()), environ);
   posix_spawn_file_actions_destroy(&actions);
   return spawned == 0;
 }
+#endif
 
 // Hands curl its config and waits for its end, killing it when it outlives
 // the total time-out by the grace period.
@@ -155,7 +190,7 @@ void Converse(const Upload& upload, Pipes& pipes, pid_t pid, UploadResult& resul
       std::chrono::steady_clock::now() + std::chrono::seconds(upload.total_seconds + kGraceSeconds);
   std::string out;
   const bool ended = ReadUntil(pipes.out[0], deadline, out);
-  if (!ended) ::kill(-pid, SIGKILL);
+  if (!ended) ::kill(pid, SIGKILL);
   result.status = WaitForEnd(pid);
   result.ran = ended && result.status < 128;
   result.http_status = std::atoi(out.c_str());
@@ -166,11 +201,25 @@ void Converse(const Upload& upload, Pipes& pipes, pid_t pid, UploadResult& resul
   }
 }
 
-std::string Complaint(const std::string& error_file) {
+std::string Complaint(int error_fd) {
   std::string said;
-  (void)core::ReadFileContent(error_file, said);
+  char buffer[4096];
+  ::lseek(error_fd, 0, SEEK_SET);
+  for (ssize_t n; (n = ::read(error_fd, buffer, sizeof buffer)) > 0;) {
+    said.append(buffer, static_cast<std::size_t>(n));
+  }
   while (!said.empty() && (said.back() == '\n' || said.back() == '\r')) said.pop_back();
   return said;
+}
+
+// A file for curl's complaints that has no name: removed as soon as it is
+// made, so that it goes with its last descriptor, even when we are killed.
+int NamelessFile() {
+  const char* folder = std::getenv("TMPDIR");
+  std::string path = std::string(folder && *folder ? folder : "/tmp") + "/portalsend-curl-XXXXXX";
+  const int fd = ::mkostemp(path.data(), O_CLOEXEC);
+  if (fd >= 0) ::unlink(path.c_str());
+  return fd;
 }
 
 }  // namespace
@@ -183,8 +232,7 @@ UploadResult PostUpload(const Upload& upload) {
     result.error = "cannot make a pipe for curl";
     return result;
   }
-  char error_template[] = "/tmp/portalsend-curl-XXXXXX";
-  const int error_fd = ::mkostemp(error_template, O_CLOEXEC);
+  const int error_fd = NamelessFile();
   pid_t pid = 0;
   const bool started = StartCurl(upload, pipes, error_fd, pid);
   ::close(pipes.config[0]);
@@ -197,9 +245,8 @@ UploadResult PostUpload(const Upload& upload) {
   }
   pipes.CloseAll();
   if (error_fd >= 0) {
-    if (result.error.empty()) result.error = Complaint(error_template);
+    if (result.error.empty()) result.error = Complaint(error_fd);
     ::close(error_fd);
-    ::unlink(error_template);
   }
   return result;
 }

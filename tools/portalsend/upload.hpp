@@ -32,7 +32,9 @@ struct UploadResult {
 // On POSIX it runs curl. The user name and password reach curl through its
 // standard input, never on its command line. curl keeps to the time-outs
 // itself; a curl that outlives the total time-out by a few seconds all the
-// same is killed, so the call always ends.
+// same is killed, so the call always ends. curl ends with this process,
+// even when it is killed (on Linux; elsewhere with its process group), and
+// leaves no file behind.
 //
 // On Windows it posts through WinHTTP in this process (HTTPS through the
 // system's TLS and certificate store), so no other program is started and
