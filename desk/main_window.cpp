@@ -472,6 +472,8 @@ void FrmMain::OnRunEnded(const QString& result) {
   results_[name] = result;
   if (name == wf_file_) lbl_message_->setText(result);
   status_->setText(Text("lg_desk_status_ended").arg(Decoded(name), result));
+  // The run may have added transmission records.
+  if (transmissions_->showing()) transmissions_->FillDBlist();
   UpdateExecute();
   emit RunFinished(result);
 }

@@ -564,6 +564,24 @@ class DeskTest : public QObject {
     QVERIFY(!toggle->isEnabled());
   }
 
+  void theTransmissionViewShowsWhatARunRecordedAsSoonAsItEnds() {
+    inst->box().Write("trans.csv", "OLD;f2;f3;f4;f5;f6;f7;f8;f9;f10;f11;f12;0\r\n");
+    inst->box().Write("modules/mod_ledgerconv001_x86_32",
+                      "#!/bin/sh\nprintf 'NEW;f2;f3;f4;f5;f6;f7;f8;f9;f10;f11;f12;0\\r\\n' >> '" +
+                          inst->Path("trans.csv") + "'\n");
+    // Two workflows keep one database; the timer runs the one not shown.
+    inst->Workflow("t.ini", std::string("[WORKFLOW]\r\ndbfile=trans.csv\r\n") + kGood);
+    inst->Workflow("u.ini", std::string("[WORKFLOW]\r\ndbfile=trans.csv\r\n") + kGood);
+    Open();
+    Select(2);
+    window->findChild<QAction*>("mnu_records_show")->trigger();
+    QCOMPARE(LogRows().size(), 1);
+    window->timers().Due("u.ini");
+    QTRY_VERIFY(!window->running());
+    QCOMPARE(LogRows().size(), 2);
+    QVERIFY(LogRows()[1].startsWith("NEW "));
+  }
+
   void theWindowTimerRunsItsWorkflowAndSkipsARunThatWouldOverlap() {
     inst->box().Write("modules/mod_ledgerconv001_x86_32",
                       "#!/bin/sh\necho started >> calls/started\n" + kWaitForRelease);
