@@ -24,6 +24,13 @@ constexpr const char* kStylesheet =
     "<xsl:template match=\"/\">[<xsl:value-of select=\"/invoice/@id\"/>]</xsl:template>"
     "</xsl:stylesheet>";
 
+// The text in UTF-16, little-endian, with its byte order mark.
+std::string Utf16(const std::string& ascii) {
+  std::string wide = "\xFF\xFE";
+  for (const char c : ascii) wide += std::string{c, '\0'};
+  return wide;
+}
+
 // Runs with the processor ("") or with the engine an mpXSLTengine value names.
 class XsltModuleTest : public ::testing::TestWithParam<std::string> {
  protected:
@@ -192,6 +199,130 @@ TEST_P(XsltModuleTest, AnOutputNeverReplacesAnotherFile) {
     EXPECT_THAT(inst.FirstModuleLines("run.log"),
                 Contains(" Input File kept, its output " + inst.Path(c.why) + ": " +
                          inst.Path("in/" + c.kept)));
+  }
+}
+
+// xsltproc would write through the link into the input, which is then
+// deleted.
+TEST_P(XsltModuleTest, AnOutputThatIsAnInputIsNotWritten) {
+  Invoice("x.xml", "X");
+  ASSERT_EQ(::symlink(inst.Path("in/x.xml").c_str(), inst.Path("out/x.txt").c_str()), 0);
+  EXPECT_EQ(Run("mpFile=in\r\n"),
+            "MOD001: 1 of 1 files not transformed, as their output would replace another file; "
+            "they stay in the input folder.");
+  EXPECT_EQ(inst.box().Read("in/x.xml"), "<invoice id=\"X\"/>");
+  EXPECT_THAT(inst.FirstModuleLines("run.log"),
+              Contains(" Input File kept, its output " + inst.Path("out/x.txt") +
+                       " is an input file of this run: " + inst.Path("in/x.xml")));
+}
+
+// An output folder that is the input folder, however spelt, where the
+// input selection takes names of outputs: inputs would be transformed over
+// themselves or each other and then deleted. The check and the run refuse
+// it, touching nothing.
+TEST_P(XsltModuleTest, AnOutputFolderThatIsTheInputFolderIsRefusedWhenOutputsWouldBeInputs) {
+  ASSERT_EQ(::symlink(inst.Path("in").c_str(), inst.Path("in-link").c_str()), 0);
+  const std::string refused =
+      "MOD001: Output folder is the input folder, and the output files would overwrite the input "
+      "files! Please open the settings in File/Settings and enter under 'mpFileOutPath' another "
+      "folder than under 'mpFile', or choose 'mpFileMask' and 'mpFileOutExtension' so that no "
+      "output file is an input file.";
+  const struct {
+    std::string keys;
+    bool refused;
+  } kCases[] = {
+      {"mpFile=in\r\nmpFileOutPath=in\r\nmpFileOutExtension=xml\r\n", true},
+      {"mpFile=in\r\nmpFileOutPath=in-link/\r\nmpFileOutExtension=XML\r\n", true},
+      {"mpFile=in/../in/\r\nmpFileOutPath=" + inst.Path("in") +
+           "\r\nmpFileOutExtension=xml\r\nmpFileMask=*.xml\r\n",
+       true},
+      {"mpFile=in/x.xml\r\nmpFileOutPath=in\r\nmpFileOutExtension=xml\r\n", true},
+      // Every name is taken, x.txt too: it would be transformed over itself next time.
+      {"mpFile=in\r\nmpFileOutPath=in\r\nmpFileOutExtension=txt\r\n", true},
+      {"mpFile=in\r\nmpFileOutPath=in\r\nmpFileOutExtension=out.xml\r\nmpFileMask=x?o*\r\n", true},
+      {"mpFile=in\r\nmpFileOutPath=in\r\nmpFileOutExtension=txt\r\nmpFileMask=*.xml\r\n", false},
+      {"mpFile=in\r\nmpFileOutPath=in\r\nmpFileOutExtension=xml\r\nmpFileMask=*.out.xml\r\n",
+       false},
+      {"mpFile=in\r\nmpFileOutPath=out\r\nmpFileOutExtension=xml\r\n", false},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.keys);
+    ClearFolders();
+    Invoice("x.xml", "X");
+    Invoice("x.out.xml", "O");
+    Write(c.keys);
+    const std::vector<std::string> problems = CheckWorkflow(inst.context(), "x.ini");
+    if (!c.refused) {
+      EXPECT_THAT(problems, ::testing::IsEmpty());
+      continue;
+    }
+    EXPECT_THAT(problems, ElementsAre(refused));
+    EXPECT_EQ(Run(c.keys), refused);
+    EXPECT_EQ(inst.box().Read("in/x.xml"), "<invoice id=\"X\"/>");
+    EXPECT_EQ(inst.box().Read("in/x.out.xml"), "<invoice id=\"O\"/>");
+  }
+  // What the check lets through: x.out.xml would be transformed over x.xml.
+  ClearFolders();
+  Invoice("x.xml", "X");
+  Invoice("x.out.xml", "O");
+  EXPECT_THAT(Run(kCases[7].keys), HasSubstr("1 of 1 files not transformed"));
+  EXPECT_EQ(inst.box().Read("in/x.xml"), "<invoice id=\"X\"/>");
+  EXPECT_EQ(inst.box().Read("in/x.out.xml"), "<invoice id=\"O\"/>");
+}
+
+// An invoice that declares an external entity would carry the file it names
+// to the portal; xsltproc would read it in.
+TEST_P(XsltModuleTest, InputsDeclaringExternalEntitiesAreKeptUnread) {
+  const std::string secret = inst.box().Write("secret.txt", "TOPSECRET");
+  const std::string dtd = inst.box().Write("secret.dtd", "<!ENTITY s SYSTEM \"" + secret + "\">");
+  inst.box().Write("etc/text-of.xsl",
+                   "<xsl:stylesheet version=\"1.0\" "
+                   "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\"><xsl:output "
+                   "method=\"text\"/><xsl:template match=\"/\">[<xsl:value-of "
+                   "select=\"/invoice\"/>]</xsl:template></xsl:stylesheet>");
+  const std::string entity = "<!DOCTYPE invoice [<!ENTITY s SYSTEM \"file://" + secret + "\">]>";
+  const std::string external = "it declares the external entity s";
+  const struct {
+    std::string invoice;
+    std::string why;     // why it is kept; "" for transformed
+    std::string output = "";  // when transformed
+  } kCases[] = {
+      {entity + "<invoice>&s;</invoice>", external},
+      {"<!DOCTYPE invoice [<!ENTITY s PUBLIC \"-//x//y\" \"" + secret +
+           "\">]><invoice>&s;</invoice>",
+       external},
+      {"<!DOCTYPE invoice SYSTEM \"" + dtd + "\"><invoice>&s;</invoice>",
+       "it names an external DTD"},
+      {"<!DOCTYPE invoice [<!ENTITY % p SYSTEM \"" + dtd + "\"> %p;]><invoice>&s;</invoice>",
+       "it declares a parameter entity"},
+      {"<?xml version=\"1.0\"?><!-- <!DOCTYPE invoice> -->\n<!DOCTYPE invoice [<!-- ] -->"
+       "<!ENTITY s SYSTEM \"" +
+           secret + "\">]><invoice>&s;</invoice>",
+       external},
+      {Utf16("<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + entity + "<invoice>&s;</invoice>"),
+       external},
+      {"<!DOCTYPE invoice [<!ENTITY s \"SYSTEM text\"><!ATTLIST invoice v CDATA \"&s;>\">]>"
+       "<invoice>&s;</invoice>",
+       "", "[SYSTEM text]"},
+      {"<!DOCTYPE invoice>\n<invoice>plain</invoice>", "", "[plain]"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.invoice);
+    ClearFolders();
+    inst.box().Write("in/inv.xml", c.invoice);
+    const std::string result = Run("mpFile=in\r\nmpXSLTfile=text-of.xsl\r\n");
+    if (c.why.empty()) {
+      EXPECT_EQ(result, "OK");
+      EXPECT_EQ(inst.box().Read("out/inv.txt"), c.output);
+      continue;
+    }
+    EXPECT_EQ(result,
+              "MOD001: 1 of 1 files not transformed, as they name an external DTD or entity or "
+              "cannot be read as XML; they stay in the input folder.");
+    EXPECT_EQ(inst.box().Read("in/inv.xml"), c.invoice);
+    EXPECT_THAT(core::FolderFileNames(inst.Path("out")), ::testing::IsEmpty());
+    EXPECT_THAT(inst.FirstModuleLines("run.log"),
+                Contains(" Input File kept, " + c.why + ": " + inst.Path("in/inv.xml")));
   }
 }
 
