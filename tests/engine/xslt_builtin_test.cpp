@@ -170,6 +170,19 @@ TEST_F(BuiltinXsltTest, MessagesTellWhatXsltprocWouldHavePrinted) {
   EXPECT_TRUE(broken.Transform(box_.Path("a.xml"), box_.Path("out/b")).messages.empty());
 }
 
+// The module chooses jobs whose outputs are free; a file that takes an
+// output's name while the thread works ahead is not replaced.
+TEST_F(BuiltinXsltTest, TheLookAheadReplacesNoFile) {
+  const BuiltinXslt copy(box_.Write("copy.xsl", kSheets[0].second));
+  const std::string input = box_.Write("in/a.xml", "<a/>");
+  box_.Write("out/taken", "waiting");
+  BuiltinXsltAhead ahead(copy, {{input, box_.Path("out/taken")}, {input, box_.Path("out/free")}});
+  EXPECT_FALSE(ahead.Take(0).written);
+  EXPECT_EQ(box_.Read("out/taken"), "waiting");
+  EXPECT_TRUE(ahead.Take(1).written);
+  EXPECT_THAT(box_.Read("out/free"), HasSubstr("<a/>"));
+}
+
 // Unlike xsltproc, which reads external entities into its inputs and
 // fetches from the network by default.
 TEST_F(BuiltinXsltTest, RefusesExternalEntitiesTheNetworkAndSideFiles) {

@@ -8,6 +8,7 @@
 
 #include "core/files.hpp"
 #include "engine/workflow.hpp"
+#include "engine/xslt_prolog.hpp"
 #include "tests/support/installation.hpp"
 
 namespace wfdesk::engine {
@@ -284,7 +285,7 @@ TEST_P(XsltModuleTest, InputsDeclaringExternalEntitiesAreKeptUnread) {
   const std::string external = "it declares the external entity s";
   const struct {
     std::string invoice;
-    std::string why;     // why it is kept; "" for transformed
+    std::string why;          // why it is kept; "" for transformed
     std::string output = "";  // when transformed
   } kCases[] = {
       {entity + "<invoice>&s;</invoice>", external},
@@ -382,6 +383,55 @@ TEST_P(XsltModuleTest, AnUnknownEngineFailsTheChecks) {
             "um das Programm xsltproc zu verwenden.");
   EXPECT_TRUE(inst.box().Exists("in/a.xml"));
   EXPECT_FALSE(inst.box().Exists("out/a.txt"));
+}
+
+// What the prolog of an input may declare, in every encoding a parser
+// would read; whatever cannot be read as plain markup counts against it.
+TEST(XsltPrologTest, RefusesWhatALaterParserWouldLoadFromOutside) {
+  using namespace std::string_literals;
+  const std::string dtd = "it names an external DTD";
+  const std::string entity = "it declares the external entity e";
+  const std::string unreadable = "its beginning cannot be read as XML";
+  const std::string external = "<!DOCTYPE a [<!ENTITY e SYSTEM 'f'>]><a/>";
+  const struct {
+    std::string bytes, why;
+  } kCases[] = {
+      {"", ""},
+      {"<a/>", ""},
+      {"\xEF\xBB\xBF<?xml version='1.0'?>\r\n<!-- c --><?pi x?><!DOCTYPE a>\n<a/>", ""},
+      {"<!DOCTYPE a [ <!ENTITY e 'SYSTEM \"x\"'> <!ATTLIST a b CDATA '>]'> <!ELEMENT a ANY>"
+       "<!NOTATION n SYSTEM 'x'><!-- <!ENTITY f SYSTEM 'y'> --><?pi ]>?> ]><a>&e;</a>",
+       ""},
+      {"<!DOCTYPE a[]><a/>", ""},
+      {"<a><!DOCTYPE b SYSTEM 'x'></a>", ""},  // past the root element: the parser refuses it
+      {"<!DOCTYPE a SYSTEM 'a.dtd'><a/>", dtd},
+      {"<!DOCTYPE a PUBLIC '-//x' 'a.dtd' [<!ENTITY e 'x'>]><a/>", dtd},
+      {external, entity},
+      {"<!DOCTYPE a [<!ENTITY e PUBLIC '-//x' 'f'>]><a/>", entity},
+      {"<!DOCTYPE a [<!ENTITY\ne\tSYSTEM 'f' NDATA n>]><a/>", entity},
+      {"<!DOCTYPE a [<!ENTITY % p 'x'>]><a/>", "it declares a parameter entity"},
+      {"<!DOCTYPE a [%p;]><a/>", "it refers to a parameter entity"},
+      {"\xFF\xFE"s + "<\0!\0D\0O\0C\0T\0Y\0P\0E\0 \0a\0 \0S\0Y\0S\0T\0E\0M\0 \0'\0x\0'\0>\0"s, dtd},
+      {"\xFE\xFF"s + "\0<\0!\0D\0O\0C\0T\0Y\0P\0E\0 \0a\0 \0S\0Y\0S\0T\0E\0M\0 \0'\0x\0'\0>"s, dtd},
+      {"\0<\0?\0x\0m\0l\0?\0>\0<\0!\0D\0O\0C\0T\0Y\0P\0E\0 \0a\0 \0P\0U\0B\0L\0I\0C"s, dtd},
+      {"<\0\0\0!\0\0\0D\0\0\0O\0\0\0C\0\0\0T\0\0\0Y\0\0\0P\0\0\0E\0\0\0 \0\0\0a\0\0\0 \0\0\0"
+       "S\0\0\0Y\0\0\0S\0\0\0T\0\0\0E\0\0\0M\0\0\0"s,
+       dtd},
+      {"\xEF\xBB\xBF" + external, entity},
+      {"<!doctype a SYSTEM 'x'><a/>", unreadable},
+      {"<?xml version='1.0' encoding='UTF-7'?>+ADw-!DOCTYPE a SYSTEM +ACI-x+ACI-+AD4-", unreadable},
+      {"\x4C\x6F\xA7\x94\x93", unreadable},  // "<?xml" in EBCDIC
+      {"<!DOCTYPE a><!DOCTYPE a SYSTEM 'x'><a/>", unreadable},
+      {"<!-- <a/>", unreadable},
+      {"<!DOCTYPE a [<!ENTITY e 'x'>", unreadable},
+      {"<!DOCTYPE a [<![INCLUDE[<!ENTITY e SYSTEM 'f'>]]>]><a/>", unreadable},
+      {"<!DOCTYPE a [<!ATTLIST a b CDATA %p;>]><a/>", unreadable},
+      {"hello", unreadable},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.bytes);
+    EXPECT_EQ(RefusedProlog(c.bytes), c.why);
+  }
 }
 
 std::string EngineName(const ::testing::TestParamInfo<std::string>& engine) {
