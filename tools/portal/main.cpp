@@ -1,8 +1,10 @@
 // wfdesk-portal: a small e-invoicing portal on the loopback interface, for
 // the demo and the end-to-end tests. It takes SOAP uploads at any path,
 // checks the user name and password (HTTP basic authentication), checks that
-// the request is well-formed XML holding an invoice with a number, keeps what
-// it accepted in its store folder, and answers with an acknowledgement id.
+// the request is well-formed XML holding an invoice with a number and, when
+// it says, its document type (Invoice or CreditNote; Invoice when it does not
+// say), keeps what it accepted in its store folder, one file name per number,
+// and answers with an acknowledgement id and the document type.
 // A second upload of an invoice number is refused with HTTP 409: when the
 // invoice is the same as before, the answer names the earlier
 // acknowledgement id, so that the sender can count it as delivered; an
@@ -22,6 +24,7 @@
 
 #include "core/files.hpp"
 #include "tools/common/switches.hpp"
+#include "tools/ledgerconv/file_name.hpp"
 
 namespace {
 
@@ -57,16 +60,24 @@ xmlNode* FindInvoice(xmlNode* node) {
 
 struct Invoice {
   std::string number;
+  std::string type;  // Invoice or CreditNote
   std::string text;  // the invoice element as written out, to tell two uploads apart
 };
+
+// An attribute of the element; `absent` when it has none of that name.
+std::string Attribute(xmlNode* node, const char* name, const std::string& absent) {
+  xmlChar* value = xmlGetProp(node, BAD_CAST name);
+  std::string text = value ? reinterpret_cast<const char*>(value) : absent;
+  xmlFree(value);
+  return text;
+}
 
 Invoice ReadInvoice(xmlDoc* doc) {
   Invoice invoice;
   xmlNode* node = FindInvoice(xmlDocGetRootElement(doc));
   if (!node) return invoice;
-  xmlChar* number = xmlGetProp(node, BAD_CAST "number");
-  invoice.number = number ? reinterpret_cast<const char*>(number) : "";
-  xmlFree(number);
+  invoice.number = Attribute(node, "number", "");
+  invoice.type = Attribute(node, "type", "Invoice");
   xmlBuffer* buffer = xmlBufferCreate();
   xmlNodeDump(buffer, doc, node, 0, 0);
   invoice.text.assign(reinterpret_cast<const char*>(xmlBufferContent(buffer)),
@@ -93,6 +104,10 @@ bool ReadRequest(const std::string& body, Invoice& invoice, std::string& why) {
           " with a number)";
     return false;
   }
+  if (invoice.type != "Invoice" && invoice.type != "CreditNote") {
+    why = "the invoice's type \"" + invoice.type + "\" is neither Invoice nor CreditNote";
+    return false;
+  }
   return true;
 }
 
@@ -117,7 +132,7 @@ class Portal {
       return;
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    const std::string base = store_ + "/" + tools::SafeFileName(invoice.number);
+    const std::string base = store_ + "/" + tools::EscapedFileName(invoice.number);
     if (core::IsPlainFile(base + ".ack")) {
       AnswerUploadedBefore(base, invoice, response);
       return;
@@ -130,11 +145,13 @@ class Portal {
       response.set_content(Fault("Server", "the portal could not store the invoice"), "text/xml");
       return;
     }
-    std::cerr << "portal: accepted invoice " << invoice.number << " as " << ack << '\n';
+    std::cerr << "portal: accepted " << invoice.type << " " << invoice.number << " as " << ack
+              << '\n';
     response.status = 200;
     response.set_content(
         Envelope("<ws:UploadInvoiceResponse>" + Acknowledgement(invoice.number, ack) +
-                 "<ws:State>accepted</ws:State></ws:UploadInvoiceResponse>"),
+                 "<ws:DocumentType>" + invoice.type +
+                 "</ws:DocumentType><ws:State>accepted</ws:State></ws:UploadInvoiceResponse>"),
         "text/xml");
   }
 

@@ -1,19 +1,23 @@
 <?xml version="1.0" encoding="UTF-8"?>
-<!-- A UBL 2.1 invoice in the portal's upload format (urn:wfdesk:portal:invoice:1):
-     the invoice number, dates and currency as attributes, the two parties with
-     their VAT IDs and postal addresses, one element per invoice line and the
-     totals. -->
+<!-- A UBL 2.1 invoice or credit note in the portal's upload format
+     (urn:wfdesk:portal:invoice:1): the document type (Invoice or CreditNote),
+     the number, dates and currency as attributes, the two parties with their
+     VAT IDs and postal addresses, one element per line and the totals. A
+     credit note states what it credits as positive amounts, as UBL does; its
+     due date is that of its payment means. -->
 <xsl:stylesheet version="1.0"
     xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
     xmlns:ubl="urn:oasis:names:specification:ubl:schema:xsd:Invoice-2"
+    xmlns:cn="urn:oasis:names:specification:ubl:schema:xsd:CreditNote-2"
     xmlns:cbc="urn:oasis:names:specification:ubl:schema:xsd:CommonBasicComponents-2"
     xmlns:cac="urn:oasis:names:specification:ubl:schema:xsd:CommonAggregateComponents-2"
     xmlns:inv="urn:wfdesk:portal:invoice:1"
-    exclude-result-prefixes="ubl cbc cac">
+    exclude-result-prefixes="ubl cn cbc cac">
   <xsl:output method="xml" encoding="UTF-8" indent="yes"/>
 
-  <xsl:template match="/ubl:Invoice">
-    <inv:Invoice number="{cbc:ID}" issued="{cbc:IssueDate}" due="{cbc:DueDate}"
+  <xsl:template match="/ubl:Invoice | /cn:CreditNote">
+    <inv:Invoice type="{local-name()}" number="{cbc:ID}" issued="{cbc:IssueDate}"
+                 due="{cbc:DueDate | cac:PaymentMeans/cbc:PaymentDueDate}"
                  currency="{cbc:DocumentCurrencyCode}">
       <xsl:apply-templates select="cac:AccountingSupplierParty/cac:Party" mode="party">
         <xsl:with-param name="role" select="'Biller'"/>
@@ -21,8 +25,8 @@
       <xsl:apply-templates select="cac:AccountingCustomerParty/cac:Party" mode="party">
         <xsl:with-param name="role" select="'Recipient'"/>
       </xsl:apply-templates>
-      <xsl:for-each select="cac:InvoiceLine">
-        <inv:Line position="{cbc:ID}" quantity="{cbc:InvoicedQuantity}"
+      <xsl:for-each select="cac:InvoiceLine | cac:CreditNoteLine">
+        <inv:Line position="{cbc:ID}" quantity="{cbc:InvoicedQuantity | cbc:CreditedQuantity}"
                   unitPrice="{cac:Price/cbc:PriceAmount}" amount="{cbc:LineExtensionAmount}"
                   vatRate="{cac:Item/cac:ClassifiedTaxCategory/cbc:Percent}">
           <xsl:value-of select="cac:Item/cbc:Name"/>
