@@ -194,19 +194,33 @@ std::string KeptInputsText(const ModuleSection& where, std::size_t total, const 
 // The canonical paths of the inputs, to tell an output that is one of them.
 std::set<std::string> CanonicalInputs(const std::vector<BuiltinXsltJob>& jobs) {
   std::set<std::string> inputs;
-  for (const BuiltinXsltJob& job : jobs) inputs.insert(core::CanonicalPath(job.input));
+  for (const BuiltinXsltJob& job : jobs) {
+    if (std::string path = core::CanonicalPath(job.input); !path.empty()) {
+      inputs.insert(std::move(path));
+    }
+  }
   return inputs;
 }
 
-// Why writing the output of `job` would replace a file that is there before
-// the run, or "": a file that waits in the output folder for a later module,
-// or an input of this run, its own included.
-std::string ReplacedFile(const BuiltinXsltJob& job, const std::set<std::string>& inputs) {
-  if (!core::PathTaken(job.output)) return "";
-  if (inputs.contains(core::CanonicalPath(job.output))) {
-    return "its output " + job.output + " is an input file of this run";
+// Outputs claimed by the inputs chosen so far: the output in upper case,
+// and the input that writes it.
+using ClaimedOutputs = std::map<std::string, std::string>;
+
+// Why writing the output of `job` would replace another file, or "": a file
+// there before the run (one that waits in the output folder for a later
+// module, or an input of this run, its own included) or the output of an
+// input chosen before. Names that differ in case only count as one, as they
+// are on Windows and on shared folders mounted from it.
+std::string ReplacedFile(const BuiltinXsltJob& job, const std::set<std::string>& inputs,
+                         const ClaimedOutputs& claimed) {
+  const std::string output = "its output " + job.output;
+  if (core::PathTaken(job.output)) {
+    return inputs.contains(core::CanonicalPath(job.output))
+               ? output + " is an input file of this run"
+               : output + " would replace a file that waits in the output folder";
   }
-  return "its output " + job.output + " would replace a file that waits in the output folder";
+  const auto first = claimed.find(core::UpperAscii(job.output));
+  return first == claimed.end() ? "" : output + " would replace the output of " + first->second;
 }
 
 // Why the input must not reach an engine for what its prolog declares, or "".
@@ -219,30 +233,26 @@ std::string RefusedInput(const std::string& input) {
 }
 
 // The jobs of a run that may be transformed, in their order; the others are
-// kept in the input folder, each with its line. No output replaces a file
-// that was there before the run, nor another output of the run: of inputs
-// with one output name the first wins. Names that differ in case only are
-// taken for one, as they are on Windows and on shared folders mounted from it.
+// kept in the input folder, each with its line. No output replaces a file,
+// and of inputs with one output name the first wins.
 std::vector<BuiltinXsltJob> Screen(ModuleRun& run, const std::vector<BuiltinXsltJob>& all,
                                    KeptInputs& kept) {
   const std::set<std::string> inputs = CanonicalInputs(all);
-  std::map<std::string, std::string> claimed;  // output in upper case -> the input writing it
+  ClaimedOutputs claimed;
   std::vector<BuiltinXsltJob> jobs;
+  const auto keep = [&](const BuiltinXsltJob& job, const std::string& why, std::size_t& count) {
+    ++count;
+    run.Line(" Input File kept, " + why + ": " + job.input);
+  };
   for (const BuiltinXsltJob& job : all) {
-    std::string why = ReplacedFile(job, inputs);
-    if (const auto first = claimed.find(core::UpperAscii(job.output));
-        why.empty() && first != claimed.end()) {
-      why = "its output " + job.output + " would replace the output of " + first->second;
+    if (const std::string why = ReplacedFile(job, inputs, claimed); !why.empty()) {
+      keep(job, why, kept.replacing);
+    } else if (const std::string refused = RefusedInput(job.input); !refused.empty()) {
+      keep(job, refused, kept.refused);
+    } else {
+      claimed.emplace(core::UpperAscii(job.output), job.input);
+      jobs.push_back(job);
     }
-    std::size_t& count = why.empty() ? kept.refused : kept.replacing;
-    if (why.empty()) why = RefusedInput(job.input);
-    if (!why.empty()) {
-      ++count;
-      run.Line(" Input File kept, " + why + ": " + job.input);
-      continue;
-    }
-    claimed.emplace(core::UpperAscii(job.output), job.input);
-    jobs.push_back(job);
   }
   return jobs;
 }
