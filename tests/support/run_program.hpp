@@ -24,7 +24,8 @@ ProgramOutput RunProgram(const std::vector<std::string>& argv,
 #ifndef _WIN32
 // Starts a program in the background with no input and its output thrown
 // away, for tests that stop or kill it; -1 when it cannot be started.
-pid_t StartProgram(const std::vector<std::string>& argv);
+pid_t StartProgram(const std::vector<std::string>& argv,
+                   const std::vector<std::string>& environment = {});
 
 // Waits for a started program: its exit status, or 128 + the signal that ended it.
 int ExitStatusOf(pid_t pid);

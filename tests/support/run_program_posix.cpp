@@ -47,8 +47,9 @@ ProgramOutput RunProgram(const std::vector<std::string>& argv,
   return result;
 }
 
-pid_t StartProgram(const std::vector<std::string>& argv) {
-  return Spawn(argv, {}, "/dev/null", "/dev/null");
+pid_t StartProgram(const std::vector<std::string>& argv,
+                   const std::vector<std::string>& environment) {
+  return Spawn(argv, environment, "/dev/null", "/dev/null");
 }
 
 int ExitStatusOf(pid_t pid) {
