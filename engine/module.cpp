@@ -138,12 +138,14 @@ std::string NotStartedText(const std::string& program, const std::string& reason
 }
 
 ModuleOutcome ModuleRun::CallProgram(const std::string& executable,
-                                     const std::vector<Switch>& switches) {
+                                     const std::vector<Switch>& switches,
+                                     const ProgramEnvironment& environment) {
   const auto& context = call_.where.context;
   const std::string program = ModuleProgramPath(context, executable);
   Line(" PARAM: " + ProgramCommandLine(program, switches, true).Render());
   core::CommandLine command = ProgramCommandLine(program, switches, false);
   command.time_limit_seconds = rules_.time_limit_seconds;
+  command.environment = environment;
   const core::ProcessResult result = context.launcher.RunAndWait(command);
   Line(" CALL: " + std::to_string(result.Code()));
   if (result.started) Line(" EXIT: " + std::to_string(result.exit_status));

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/context.hpp"
@@ -88,6 +89,9 @@ struct Switch {
   std::string value;
 };
 
+// Variables set in a module program's environment: name, value.
+using ProgramEnvironment = std::vector<std::pair<std::string, std::string>>;
+
 // One run of a module: writes its lines with the module prefix.
 class ModuleRun {
  public:
@@ -109,7 +113,9 @@ class ModuleRun {
   // than 0 (unless mpIgnoreExitStatus is 1); the status
   // core::kExitKeptForNextRun makes it done with kept failures, logged as
   // an error line.
-  ModuleOutcome CallProgram(const std::string& executable, const std::vector<Switch>& switches);
+  // `environment` holds variables set for the program alone.
+  ModuleOutcome CallProgram(const std::string& executable, const std::vector<Switch>& switches,
+                            const ProgramEnvironment& environment = {});
 
   const ProgramRules& rules() const { return rules_; }
 

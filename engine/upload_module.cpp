@@ -2,6 +2,7 @@
 // connector of the module folder once per module run.
 #include "core/files.hpp"
 #include "core/settings.hpp"
+#include "core/workflow_file.hpp"
 #include "engine/modules.hpp"
 
 namespace wfdesk::engine {
@@ -118,6 +119,15 @@ std::vector<Switch> Switches(const ModuleCall& call, const UploadParams& p) {
   return switches;
 }
 
+// The connector keeps the workflow's transmission database: its path goes
+// in the environment, so that the connector's command line stays as it is.
+// Without a database configured the connector keeps no records.
+ProgramEnvironment DatabaseVariable(const ModuleSection& where) {
+  const std::string database = core::WorkflowDatabaseFile(where.context, where.workflow_file);
+  if (database.empty()) return {};
+  return {{core::kTransmissionDbVariable, where.Absolute(database)}};
+}
+
 }  // namespace
 
 Problems CheckEbiUpload(const ModuleSection& where) {
@@ -132,7 +142,8 @@ ModuleOutcome RunEbiUpload(const ModuleCall& call) {
   if (const Problems problems = Check(call.where, p); !problems.empty()) {
     return ModuleOutcome::Failed(run.Fail(problems.front()));
   }
-  const ModuleOutcome called = run.CallProgram(kConnectorProgram, Switches(call, p));
+  const ModuleOutcome called =
+      run.CallProgram(kConnectorProgram, Switches(call, p), DatabaseVariable(call.where));
   if (called.stops_chain()) return called;
   run.End();
   return called;
