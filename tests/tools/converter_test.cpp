@@ -258,8 +258,11 @@ TEST(ConversionProperties, HoldForOddAndMutatedExports) {
   const std::string good = Line("A", "Coffee;3;0,335;20") + Line("A", "Tea;-1;2;10") +
                            Line("B&<", "X;999999999999999;0,0001;0") +
                            Line("C", "Back;-2,5;0,335;20") + Line("C", "New;1;0,125;10");
-  std::vector<std::string> inputs = {
-      good, "", "\r\n\r\n", ";;;;", std::string(5, '\0'), "\xEF\xBB\xBF" + good, "\xFF\xFE" + good};
+  std::vector<std::string> inputs = {good, "", "\r\n\r\n", ";;;;", std::string(5, '\0'),
+                                     "\xEF\xBB\xBF" + good, "\xFF\xFE" + good,
+                                     // two lines within the largest amount, together beyond it
+                                     good + Line("D", "Big;-999999099;9999999,9999;0") +
+                                         Line("D", "Big;-999999099;9999999,9999;0")};
   std::mt19937 random(20261201);
   const std::string bytes = ";.,-0129\r\n\t \x01\xC3\xA4\xFF<&\"]";
   for (int i = 0; i < 300; ++i) {

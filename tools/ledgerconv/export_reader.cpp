@@ -181,15 +181,18 @@ std::string AddLine(ExportContent& content, std::map<std::string, std::size_t>& 
   return "";
 }
 
+// Refuses the invoices whose sums go beyond kMaxCents: they name a problem
+// and are no longer among the invoices.
 void CheckTotals(ExportContent& content) {
-  for (const Invoice& invoice : content.invoices) {
+  std::erase_if(content.invoices, [&](const Invoice& invoice) {
     InvoiceTotals totals;
-    if (ComputeTotals(invoice, totals)) continue;
+    if (ComputeTotals(invoice, totals)) return false;
     content.problems.push_back({invoice.first_line, invoice.number,
                                 "the invoice's total is beyond the largest amount an invoice "
                                 "carries (" +
                                     FormatCents(kMaxCents) + ")"});
-  }
+    return true;
+  });
 }
 
 }  // namespace

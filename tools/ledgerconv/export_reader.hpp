@@ -95,7 +95,7 @@ struct ExportProblem {
 };
 
 struct ExportContent {
-  std::vector<Invoice> invoices;  // in the order they first appear
+  std::vector<Invoice> invoices;  // in the order they first appear, but those too big
   std::vector<ExportProblem> problems;
 };
 

@@ -7,7 +7,6 @@
 
 #include "core/line_index.hpp"
 #include "core/text_encoding.hpp"
-#include "tools/ledgerconv/export_fields.hpp"
 #include "tools/ledgerconv/export_reader.hpp"
 #include "tools/ledgerconv/ubl_writer.hpp"
 
@@ -53,21 +52,36 @@ bool CarriesInvoice(const xmlNode* root, const Invoice& invoice, const InvoiceTo
          Content(payable) == FormatCents(stated);
 }
 
-std::int64_t Cents(const xmlNode* amount) {
-  return amount ? ParseSignedDecimal(Content(amount), 2).value_or(kMaxCents + 1) : kMaxCents + 1;
+__extension__ using Wide = __int128;
+
+// An amount as FormatCents writes it ("-123.45"), in cents; one beyond
+// kMaxCents for any other text.
+Wide Cents(const xmlNode* amount) {
+  const std::string text = amount ? Content(amount) : "";
+  const bool negative = !text.empty() && text.front() == '-';
+  const std::string digits = text.substr(negative ? 1 : 0);
+  const auto point = digits.find('.');
+  if (point == std::string::npos || point == 0 || digits.size() - point != 3) return kMaxCents + 1;
+  Wide cents = 0;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i == point) continue;
+    if (digits[i] < '0' || digits[i] > '9' || cents > kMaxCents) return kMaxCents + 1;
+    cents = cents * 10 + (digits[i] - '0');
+  }
+  return negative ? -cents : cents;
 }
 
 // EN 16931's sums as the XML states them: the lines add up to the net total
 // (BR-CO-10) and net plus VAT is the gross total (BR-CO-15).
 bool AddsUp(const xmlNode* root) {
   const xmlNode* totals = Child(root, "LegalMonetaryTotal");
-  __extension__ __int128 lines = 0;  // lines of one sign may go past 64 bits on the way
+  Wide lines = 0;  // lines of one sign may go past 64 bits on the way
   for (const xmlNode* node = root->children; node; node = node->next) {
     if (Named(node, "InvoiceLine") || Named(node, "CreditNoteLine")) {
       lines += Cents(Child(node, "LineExtensionAmount"));
     }
   }
-  __extension__ const __int128 net = Cents(Child(totals, "TaxExclusiveAmount"));
+  const Wide net = Cents(Child(totals, "TaxExclusiveAmount"));
   return lines == Cents(Child(totals, "LineExtensionAmount")) && lines == net &&
          net + Cents(Child(Child(root, "TaxTotal"), "TaxAmount")) ==
              Cents(Child(totals, "TaxInclusiveAmount"));
