@@ -114,8 +114,8 @@ TEST_F(PipelineTest, AMalformedExportLineKeepsThatExport) {
   EXPECT_EQ(Run().status, 1);
   EXPECT_THAT(Log(), HasSubstr("MALFORMED " + home +
                                "/exchange/exports/export-2026-12-02.csv:5: quantity \"two\" is not "
-                               "a positive number with at most 3 decimal places and 15 digits "
-                               "(invoice 2026-1007)"));
+                               "a number other than 0 with at most 3 decimal places and 15 "
+                               "digits (invoice 2026-1007)"));
   EXPECT_TRUE(box.Exists(export_file));
   EXPECT_EQ(Files("exchange/acks"), 4u);  // the other two exports went through
 }
