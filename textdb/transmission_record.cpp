@@ -112,8 +112,10 @@ core::FileResult TransmissionIndex::Load(const std::string& path, TransmissionIn
     core::ForEachLine(part, 0, [&index](std::string_view line) {
       const std::string number = core::AsUtf8(RecordFieldView(line, kInvoiceNumberField));
       if (number.empty()) return;
-      index.uploads_[number] = {core::AsUtf8(RecordFieldView(line, kStateField)),
-                                core::AsUtf8(RecordFieldView(line, kAcknowledgementField))};
+      const auto field = [line](int n) { return core::AsUtf8(RecordFieldView(line, n)); };
+      index.uploads_[number] = {field(kStateField), field(kAcknowledgementField),
+                                field(kCurrencyField), field(kInvoiceDateField),
+                                field(kAmountField)};
     });
   });
 }
@@ -124,7 +126,8 @@ const EarlierUpload* TransmissionIndex::Find(const std::string& number) const {
 }
 
 void TransmissionIndex::Remember(const TransmissionRecord& record) {
-  uploads_[record.number] = {record.state, record.acknowledgement};
+  uploads_[record.number] = {record.state, record.acknowledgement, record.currency, record.date,
+                             record.amount};
 }
 
 UpsertResult UpsertTransmissionRecord(const std::string& path, const TransmissionRecord& record) {

@@ -61,10 +61,14 @@ struct TransmissionRecord {
 // converted to that code page ("?" for what it cannot hold).
 std::string TransmissionLine(const TransmissionRecord& record, bool windows_1252);
 
-// What an earlier upload of an invoice number came to.
+// What an earlier upload of an invoice number came to, and what the
+// invoice said, to tell a repeated invoice from a changed one.
 struct EarlierUpload {
   std::string state;
   std::string acknowledgement;
+  std::string currency;
+  std::string date;
+  std::string amount;
 };
 
 // The last record of each invoice number in a database, read once. Numbers

@@ -88,6 +88,14 @@ TEST_F(PipelineTest, EveryInvoiceIsConvertedTransformedUploadedAndAcknowledged) 
   EXPECT_THAT(Log(), HasSubstr("portalsend: uploaded 6 invoice(s); 0 kept for the next run"));
   EXPECT_THAT(Log(), Not(HasSubstr("demo-secret")));
   EXPECT_THAT(box.Read("inst/exchange/acks/ACK_INV_2026-1004.ack"), HasSubstr("invoice=2026-1004"));
+  // The transmission records list the day's uploads at once.
+  const ProgramOutput records = RunProgram({WFDESK_CLI, "--home", home, "records", "daily.ini"});
+  EXPECT_EQ(records.status, 0) << records.err;
+  const std::string ack = box.Read("inst/portal-store/2026-1004.ack");
+  EXPECT_THAT(records.out,
+              HasSubstr(std::string("2026-1004") + std::string(14, ' ') + "2026-12-02" +
+                        std::string(10, ' ') + ack.substr(0, ack.find('\n'))));
+  EXPECT_THAT(records.out, HasSubstr("Invoice 2026-1004 to "));
 }
 
 TEST_F(PipelineTest, AWrongPasswordIsRefusedAndKeepsTheInvoices) {
@@ -120,9 +128,9 @@ TEST_F(PipelineTest, AMalformedExportLineKeepsThatExport) {
   EXPECT_EQ(Files("exchange/acks"), 4u);  // the other two exports went through
 }
 
-// The same invoice again counts as delivered under its earlier
-// acknowledgement; another invoice under a number the portal knows stays.
-TEST_F(PipelineTest, AnInvoiceUploadedBeforeIsPutAwayAndAChangedOneUnderItsNumberStays) {
+// The same invoice again is not sent again: its transmission record says
+// it was accepted. Another invoice under that number stays.
+TEST_F(PipelineTest, AnInvoiceAcceptedBeforeIsPutAwayAndAChangedOneUnderItsNumberStays) {
   StartPortal();
   ASSERT_EQ(Run().status, 0);
   const std::string quantity = "Flour type 700, 25 kg;4;";
@@ -132,20 +140,17 @@ TEST_F(PipelineTest, AnInvoiceUploadedBeforeIsPutAwayAndAChangedOneUnderItsNumbe
   box.Write("inst/exchange/exports/export-2026-12-01.csv", again);
   Run();
   const std::string earlier = box.Read("inst/portal-store/2026-1001.ack");
-  const std::string record = box.Read("inst/exchange/acks/ACK_INV_2026-1001.ack.2");
-  EXPECT_THAT(record,
-              HasSubstr("acknowledgement=" + earlier.substr(0, earlier.find('\n')) + "\r\n"));
-  EXPECT_THAT(record, HasSubstr("uploaded_before=yes"));
-  EXPECT_THAT(Log(), HasSubstr("HTTP 409, invoice 2026-1002 was uploaded before with other content "
-                               "(no earlier acknowledgement id); kept for the next run"));
+  EXPECT_THAT(Log(), HasSubstr("INV_2026-1001.xml) was accepted before, acknowledgement " +
+                               earlier.substr(0, earlier.find('\n')) + "; not sent again"));
+  EXPECT_THAT(Log(), HasSubstr("KEPT invoice 2026-1002 (" + home +
+                               "/exchange/outbox/INV_2026-1002.xml) was accepted before"));
   EXPECT_THAT(Log(), HasSubstr("MODULE MOD003 EXIT: 75"));
   EXPECT_EQ(core::FolderFileNames(home + "/exchange/outbox"),
             std::vector<std::string>{"INV_2026-1002.xml"});
-  EXPECT_EQ(Files("exchange/acks"), 7u);
-  // The records of the first upload stay; the later answers are kept beside them.
-  EXPECT_THAT(box.Read("inst/exchange/responses/INV_2026-1001.xml"),
-              HasSubstr("AcknowledgementId"));
-  EXPECT_THAT(box.Read("inst/exchange/responses/INV_2026-1002.xml.2"), HasSubstr("other content"));
+  EXPECT_TRUE(box.Exists("inst/exchange/sent/INV_2026-1001.xml.2"));
+  // Nothing went to the portal a second time.
+  EXPECT_EQ(Files("exchange/acks"), 6u);
+  EXPECT_EQ(Files("exchange/responses"), 6u);
 }
 
 TEST_F(PipelineTest, APortalThatIsNotRunningKeepsTheInvoicesForTheNextRun) {

@@ -363,9 +363,17 @@ TEST(ConnectorRecords, AnInvoiceRecordedAsAcceptedIsNotSentAgainUntilItsRecordGo
                       ") was accepted before, acknowledgement ACK-9; not sent again"),
             std::string::npos)
       << box.Read("connector.log");
-  // The operator deletes the records: the invoice goes out once more.
+  // Another invoice under an accepted number stays, and the log says why.
+  std::string changed = kUploadFormatInvoice;
+  changed.replace(changed.find("87.40"), 5, "90.00");
+  box.Write("outbox/INV_2.xml", changed);
+  EXPECT_EQ(RunConnector(box, portal.port(), DatabaseVariable(box)).status,
+            core::kExitKeptForNextRun);
+  EXPECT_EQ(portal.requests(), 2);
+  EXPECT_NE(box.Read("connector.log").find(", as 87.40 EUR of 2026-01-07; now it reads 90.00 EUR"),
+            std::string::npos);
+  // The operator deletes the records: the invoice goes out.
   box.Write("db/transmissions.csv", "");
-  box.Write("outbox/INV_2.xml", kUploadFormatInvoice);
   EXPECT_EQ(RunConnector(box, portal.port(), DatabaseVariable(box)).status, 0);
   EXPECT_EQ(portal.requests(), 3);
 }

@@ -85,7 +85,7 @@ struct Sender {
   Sent Accept(const Invoice& invoice, const std::string& pending, const std::string& output,
               const tools::Verdict& verdict) const;
   Sent Refuse(const Invoice& invoice, const tools::Verdict& verdict) const;
-  Sent PutAwayEarlier(const Invoice& invoice, const textdb::EarlierUpload& earlier) const;
+  Sent Repeat(const Invoice& invoice, const textdb::EarlierUpload& earlier) const;
   bool Record(const Invoice& invoice, const tools::Verdict& verdict, std::string_view state) const;
   bool PutAway(const std::string& path) const;
   bool Acknowledge(const std::string& path, const tools::Verdict& verdict) const;
@@ -220,11 +220,16 @@ Sent Sender::Refuse(const Invoice& invoice, const tools::Verdict& verdict) const
   return Sent::kKept;
 }
 
-Sent Sender::PutAwayEarlier(const Invoice& invoice, const textdb::EarlierUpload& earlier) const {
-  log.Line("invoice " + invoice.facts.number + " (" + invoice.path +
-           ") was accepted before, acknowledgement " + earlier.acknowledgement +
-           "; not sent again");
-  return PutAway(invoice.path) ? Sent::kSentBefore : Sent::kKept;
+// An invoice under an accepted number is the same one again when it asks
+// for the same amount on the same date.
+bool SameInvoice(const textdb::EarlierUpload& earlier, const tools::InvoiceFacts& facts) {
+  return earlier.amount == facts.amount && earlier.currency == facts.currency &&
+         earlier.date == facts.date;
+}
+
+std::string Summary(const std::string& amount, const std::string& currency,
+                    const std::string& date) {
+  return amount + " " + currency + " of " + date;
 }
 
 Sent Sender::Send(const std::string& path) const {
@@ -240,8 +245,24 @@ Sent Sender::Send(const std::string& path) const {
     return Sent::kKept;
   }
   const textdb::EarlierUpload* earlier = book.Earlier(invoice.facts.number);
-  if (earlier && earlier->state == textdb::kStateAccepted) return PutAwayEarlier(invoice, *earlier);
+  if (earlier && earlier->state == textdb::kStateAccepted) return Repeat(invoice, *earlier);
   return Upload(invoice);
+}
+
+// An invoice whose number the database records as accepted is not sent
+// again: the same one is put away as uploaded, a changed one stays.
+Sent Sender::Repeat(const Invoice& invoice, const textdb::EarlierUpload& earlier) const {
+  const std::string as = "invoice " + invoice.facts.number + " (" + invoice.path +
+                         ") was accepted before, acknowledgement " + earlier.acknowledgement;
+  if (SameInvoice(earlier, invoice.facts)) {
+    log.Line(as + "; not sent again");
+    return PutAway(invoice.path) ? Sent::kSentBefore : Sent::kKept;
+  }
+  log.Line("KEPT " + as + ", as " + Summary(earlier.amount, earlier.currency, earlier.date) +
+           "; now it reads " +
+           Summary(invoice.facts.amount, invoice.facts.currency, invoice.facts.date) +
+           ". To send it again, change the state of its transmission record or delete it");
+  return Sent::kKept;
 }
 
 Sent Sender::Upload(const Invoice& invoice) const {
