@@ -1,5 +1,8 @@
 // mod_ledgerconv001_x86_32: converts the invoice exports of the accounting
-// system into UBL 2.1 invoices, one file per invoice number.
+// system into UBL 2.1 invoices, one file per invoice number; an invoice whose
+// total is negative (returned items) becomes a UBL 2.1 credit note. The file
+// name holds the number with every character but letters, digits and "-"
+// written as "_" and its hex code, so that no two numbers share a name.
 //
 //   -f DIR     folder of the exports       -ifm MASK  which of its files ("*")
 //   -fp DIR    folder for the invoices     -fe EXT    their extension
@@ -12,7 +15,9 @@
 // be mended and converted exactly once. A crash leaves nothing half done:
 // the next run finishes or redoes the conversion (see commit_record.hpp). A
 // converted export is moved to the archive (numbered when the name is
-// taken), or deleted when there is none.
+// taken), or deleted when there is none. An export that another program
+// still has open for writing, or that changed while the run looked at it,
+// stays for the next run.
 // Exit status: 0 when every export found was converted (none is fine), 75
 // when one was kept or its conversion could not be finished (for the next
 // run), 2 for a wrong command line.
