@@ -1,6 +1,9 @@
 // XSLTproc: transforms the input files of a folder with a stylesheet, one
 // processor run per file or all in this process with the built-in engine,
-// then archives or deletes the inputs.
+// then archives or deletes the inputs. An input whose output would replace
+// another file (an invoice waiting for the next module, another output of
+// the run, an input) or that declares something from outside stays where
+// it is, untransformed, for a later run.
 #include "engine/xslt_module.hpp"
 
 #include <map>
