@@ -17,6 +17,7 @@
 #include "core/line_index.hpp"
 
 #include "core/workflow_file.hpp"
+#include "textdb/transmission_record.hpp"
 
 namespace wfdesk::textdb {
 
@@ -123,8 +124,8 @@ void AppendRow(std::string& out, std::string_view record) {
   // Fields 1 to 13 in one walk.
   std::array<std::string_view, kRecordFields> fields;
   RecordFieldViews(record, fields);
-  const std::string_view id = fields[0];
-  const bool untagged = fields[12] == "0";
+  const std::string_view id = fields[kInvoiceNumberField - 1];
+  const bool untagged = fields[kWriteTagField - 1] == "0";
   const std::size_t id_width = std::max(id.size(), kIdColumn);
   const std::size_t mark_width = untagged ? kMarkColumn : 1;
   // Blanks first, then each column copied to its place.
@@ -135,13 +136,13 @@ void AppendRow(std::string& out, std::string_view record) {
   char* column = out.data() + start;
   PutColumn(column, id, id_width);
   column += id_width + kColumnGap;
-  PutColumn(column, fields[5], kDateColumn);
+  PutColumn(column, fields[kInvoiceDateField - 1], kDateColumn);
   column += kDateColumn + kColumnGap;
   if (!untagged) *column = 'W';
   column += mark_width + kColumnGap;
-  PutColumn(column, fields[3], kReceiptColumn);
+  PutColumn(column, fields[kAcknowledgementField - 1], kReceiptColumn);
   column += kReceiptColumn + kColumnGap;
-  PutColumn(column, fields[2], kTextColumn);
+  PutColumn(column, fields[kDescriptionField - 1], kTextColumn);
 }
 
 std::string FormatRow(std::string_view record) {
