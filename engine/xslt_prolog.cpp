@@ -6,6 +6,8 @@
 
 #include <cstddef>
 
+#include "core/ascii.hpp"
+
 namespace wfdesk::engine {
 
 namespace {
@@ -56,6 +58,8 @@ class Characters {
     return unit < 0x80 ? static_cast<int>(unit) : kNotAscii;
   }
 
+  std::size_t width() const { return width_; }
+
  private:
   std::string_view bytes_;
   std::size_t width_ = 1;
@@ -67,6 +71,44 @@ bool IsSpace(int c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
+// What may begin an element's name: after "<" anything else is no element.
+bool IsNameStart(int c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || c == kNotAscii;
+}
+
+// Whether a parser that reads the input in the encoding it declares sees
+// the markup read here: encodings that keep ASCII as it is, for inputs of
+// one byte per character, and the wide encodings found by their first bytes.
+// Others (UTF-7, ISO-2022, EBCDIC, Shift_JIS, ...) could hide a DOCTYPE in
+// what is read here as a comment or a processing instruction.
+bool IsReadEncoding(const std::string& declared, std::size_t width) {
+  static constexpr std::string_view kNarrow[] = {
+      "UTF-8", "UTF8",       "US-ASCII",    "ASCII", "ISO-8859-", "ISO8859-", "ISO_8859-",
+      "LATIN", "ISO-LATIN-", "WINDOWS-125", "CP125", "EUC-",      "KOI8-"};
+  static constexpr std::string_view kWide2[] = {"UTF-16", "UTF16", "UCS-2", "ISO-10646-UCS-2"};
+  static constexpr std::string_view kWide4[] = {"UTF-32", "UTF32", "UCS-4", "ISO-10646-UCS-4"};
+  const std::string name = core::UpperAscii(declared);
+  const auto starts = [&](const auto& prefixes) {
+    for (const std::string_view prefix : prefixes) {
+      if (name.starts_with(prefix)) return true;
+    }
+    return false;
+  };
+  if (name.empty()) return true;
+  if (width == 1) return starts(kNarrow);
+  return width == 2 ? starts(kWide2) : starts(kWide4);
+}
+
+// The value of the encoding the XML declaration names, "" for none.
+std::string DeclaredEncoding(std::string_view declaration) {
+  std::size_t at = declaration.find("encoding");
+  if (at == std::string_view::npos) return "";
+  at = declaration.find_first_of("\"'", at);
+  if (at == std::string_view::npos) return "?";
+  const std::size_t end = declaration.find(declaration[at], at + 1);
+  return std::string(declaration.substr(at + 1, end - at - 1));
+}
+
 // The prolog up to the root element. Each step returns why the input is
 // refused, or "".
 class PrologReader {
@@ -74,20 +116,21 @@ class PrologReader {
   explicit PrologReader(std::string_view bytes) : text_(bytes) {}
 
   std::string Refusal() {
+    if (std::string why = XmlDeclaration(); !why.empty()) return why;
     bool doctype_seen = false;
     for (;;) {
       SkipSpace();
       if (Peek() == kEnd) return "";  // no root element: the engine fails on it
       if (Next("<!--")) {
         if (!SkipPast("-->")) return kUnreadable;
-      } else if (Next("<?")) {  // the XML declaration too
+      } else if (Next("<?")) {  // a processing instruction
         if (!SkipPast("?>")) return kUnreadable;
       } else if (!doctype_seen && Next("<!DOCTYPE")) {
         doctype_seen = true;
         if (std::string why = Doctype(); !why.empty()) return why;
       } else {
         // Only the root element may come now; the rest of the file is its.
-        return Peek() == '<' && Peek(1) != '!' ? "" : kUnreadable;
+        return Peek() == '<' && IsNameStart(Peek(1)) ? "" : kUnreadable;
       }
     }
   }
@@ -146,6 +189,24 @@ class PrologReader {
         return true;
       }
     }
+  }
+
+  // The XML declaration at the start, if there is one, and the encoding it
+  // names: one read here, or the input is refused.
+  std::string XmlDeclaration() {
+    const std::size_t start = at_;
+    if (!Next("<?xml") || !(IsSpace(Peek()) || Peek() == '?')) {
+      at_ = start;  // no declaration, or another processing instruction ("<?xml-stylesheet")
+      return "";
+    }
+    std::string declaration;
+    for (; !Next("?>"); ++at_) {
+      if (Peek() == kEnd) return kUnreadable;
+      declaration += Peek() == kNotAscii ? '?' : char(Peek());
+    }
+    const std::string encoding = DeclaredEncoding(declaration);
+    if (IsReadEncoding(encoding, text_.width())) return "";
+    return "its encoding " + encoding + " is not one read before transforming";
   }
 
   std::string Doctype() {

@@ -418,8 +418,19 @@ TEST(XsltPrologTest, RefusesWhatALaterParserWouldLoadFromOutside) {
        "S\0\0\0Y\0\0\0S\0\0\0T\0\0\0E\0\0\0M\0\0\0"s,
        dtd},
       {"\xEF\xBB\xBF" + external, entity},
+      {"<?xml version='1.0' encoding='iso-8859-1'?><?xml-stylesheet href='x'?><a/>", ""},
+      {"\xFF\xFE"s + "<\0?\0x\0m\0l\0\t\0e\0n\0c\0o\0d\0i\0n\0g\0=\0'\0U\0T\0F\0-\0"
+                     "1\0\x36\0'\0?\0>\0<\0a\0/\0>\0"s,
+       ""},
+      // What reads as a processing instruction here is "<!DOCTYPE" in UTF-7.
+      {"<?xml version='1.0' encoding='UTF-7'?><?x +AD8APgA8ACE-DOCTYPE a SYSTEM +ACI-x+ACI-+AD4-?>"
+       "<a/>",
+       "its encoding UTF-7 is not one read before transforming"},
+      {"<?xml version='1.0' encoding='Shift_JIS'?><a/>",
+       "its encoding Shift_JIS is not one read before transforming"},
       {"<!doctype a SYSTEM 'x'><a/>", unreadable},
-      {"<?xml version='1.0' encoding='UTF-7'?>+ADw-!DOCTYPE a SYSTEM +ACI-x+ACI-+AD4-", unreadable},
+      {"<\0a\0/\0>\0"s, unreadable},  // UTF-16 without its mark and "<?": no parser reads it
+      {"<?xml version='1.0'?>+ADw-!DOCTYPE a SYSTEM +ACI-x+ACI-+AD4-", unreadable},
       {"\x4C\x6F\xA7\x94\x93", unreadable},  // "<?xml" in EBCDIC
       {"<!DOCTYPE a><!DOCTYPE a SYSTEM 'x'><a/>", unreadable},
       {"<!-- <a/>", unreadable},
