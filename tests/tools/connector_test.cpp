@@ -21,9 +21,11 @@
 #include <filesystem>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <thread>
 
+#include "core/file_lock.hpp"
 #include "core/files.hpp"
 #include "core/process.hpp"
 #include "tests/support/run_program.hpp"
@@ -386,54 +388,65 @@ TEST(ConnectorRecords, AnInvoiceRecordedAsAcceptedIsNotSentAgainUntilItsRecordGo
   EXPECT_EQ(portal.requests(), 3);
 }
 
-TEST(ConnectorRecords, AnAcceptedInvoiceStaysUntilItsAcknowledgementIsWritten) {
-  struct Spoiled {
-    const char* name;
-    std::function<void(const Sandbox&)> spoil;
-    std::vector<std::string> (*argv)(const Sandbox&, int);
-  };
-  const auto usual = [](const Sandbox& box, int port) { return ConnectorArguments(box, port); };
-  const auto long_prefix = [](const Sandbox& box, int port) {
-    return With(ConnectorArguments(box, port), "-kx", std::string(300, 'x'));
-  };
+// What keeps an accepted invoice from being done, for its first run.
+struct Spoiled {
+  const char* name;
+  std::string acks_prefix;   // -kx
+  bool acks_folder_a_file;   // a file where the acknowledgements' folder should be
+  bool database_locked;      // another writer holds the database all the while
+  std::string first_record;  // after the first run
+  int second_requests;       // uploads of the second run
+  std::string second_ack;    // the acknowledgement it writes
+};
+
+TEST(ConnectorRecords, AnAcceptedInvoiceStaysUntilItsAcknowledgementAndRecordAreWritten) {
+  const std::string record =
+      "2026-0002;INV_2.xml;Invoice 2026-0002 to Stadtwerke Linz;ACK-9;EUR;2026-01-07;87.40;"
+      "UBL 2.1;ebi40;";
+  // The portal's acknowledgement is in the record: the next run completes
+  // from it, without sending the invoice again. Without a record, the next
+  // run's upload is answered with the earlier acknowledgement.
   const std::vector<Spoiled> cases = {
-      {"a file where the folder should be",
-       [](const Sandbox& box) {
-         std::filesystem::remove(box.Path("acks"));
-         box.Write("acks", "");
-       },
-       usual},
-      {"a name too long", [](const Sandbox&) {}, long_prefix},
+      {"a file where the folder should be", "ACK_", true, false, record + "kept;;;0\r\n", 0,
+       "ACK_INV_2.ack"},
+      {"a name too long", std::string(300, 'x'), false, false, record + "kept;;;0\r\n", 0,
+       "ACK_INV_2.ack"},
+      // The first run's acknowledgement stays beside the second one.
+      {"a database held by another writer", "ACK_", false, true, "", 1, "ACK_INV_2.ack.2"},
   };
   for (const Spoiled& c : cases) {
     SCOPED_TRACE(c.name);
     Sandbox box;
     MakeFolders(box);
-    c.spoil(box);
+    if (c.acks_folder_a_file) {
+      std::filesystem::remove(box.Path("acks"));
+      box.Write("acks", "");
+    }
     box.Write("outbox/INV_2.xml", kUploadFormatInvoice);
-    const std::string record =
-        "2026-0002;INV_2.xml;Invoice 2026-0002 to Stadtwerke Linz;ACK-9;EUR;2026-01-07;87.40;"
-        "UBL 2.1;ebi40;";
     {
+      const std::optional<core::FileLock> held =
+          c.database_locked
+              ? std::make_optional<core::FileLock>(box.Path("db/.transmissions.csv.lock"))
+              : std::nullopt;
       FakePortal portal(200, Envelope(Acknowledged("ACK-9")));
-      const ProgramOutput run =
-          testing::RunProgram(c.argv(box, portal.port()), DatabaseVariable(box));
+      const auto argv = With(ConnectorArguments(box, portal.port()), "-kx", c.acks_prefix);
+      const ProgramOutput run = testing::RunProgram(argv, DatabaseVariable(box));
       EXPECT_EQ(run.status, core::kExitKeptForNextRun) << box.Read("connector.log");
     }
     EXPECT_TRUE(box.Exists("outbox/INV_2.xml"));
     EXPECT_TRUE(core::FolderFileNames(box.Path("sent")).empty());
-    EXPECT_EQ(box.Read("db/transmissions.csv"), record + "kept;;;0\r\n");
-    // The next run, with the acknowledgements' folder mended, is told by
-    // the portal that the invoice was accepted before.
-    std::filesystem::remove(box.Path("acks"));
-    box.MakeFolder("acks");
+    EXPECT_EQ(box.Read("db/transmissions.csv"), c.first_record);
+    if (c.acks_folder_a_file) {
+      std::filesystem::remove(box.Path("acks"));
+      box.MakeFolder("acks");
+    }
     FakePortal portal(409,
                       Fault("uploaded before", "<detail>" + Acknowledged("ACK-9") + "</detail>"));
     EXPECT_EQ(RunConnector(box, portal.port(), DatabaseVariable(box)).status, 0);
+    EXPECT_EQ(portal.requests(), c.second_requests);
     EXPECT_EQ(box.Read("db/transmissions.csv"), record + "accepted;;;0\r\n");
-    EXPECT_NE(box.Read("acks/ACK_INV_2.ack")
-                  .find("acknowledgement=ACK-9\r\nstate=accepted\r\n"
-                        "uploaded_before=yes"),
+    EXPECT_NE(box.Read("acks/" + c.second_ack)
+                  .find("acknowledgement=ACK-9\r\nstate=accepted\r\nuploaded_before=yes"),
               std::string::npos);
     EXPECT_FALSE(box.Exists("outbox/INV_2.xml"));
   }

@@ -84,6 +84,7 @@ struct Sender {
   void KeepAnswer(const std::string& base, const std::string& answer_file) const;
   Sent Accept(const Invoice& invoice, const std::string& pending, const std::string& output,
               const tools::Verdict& verdict) const;
+  Sent Finish(const Invoice& invoice, const tools::Verdict& verdict) const;
   Sent Refuse(const Invoice& invoice, const tools::Verdict& verdict) const;
   Sent Repeat(const Invoice& invoice, const textdb::EarlierUpload& earlier) const;
   bool Record(const Invoice& invoice, const tools::Verdict& verdict, std::string_view state) const;
@@ -195,6 +196,12 @@ bool Sender::Record(const Invoice& invoice, const tools::Verdict& verdict,
 Sent Sender::Accept(const Invoice& invoice, const std::string& pending, const std::string& output,
                     const tools::Verdict& verdict) const {
   Place(pending, output, log);
+  return Finish(invoice, verdict);
+}
+
+// An accepted invoice is done once its acknowledgement and its record are
+// written; then it is put away.
+Sent Sender::Finish(const Invoice& invoice, const tools::Verdict& verdict) const {
   const std::string& path = invoice.path;
   const bool acknowledged = Acknowledge(path, verdict);
   const bool recorded =
@@ -218,6 +225,13 @@ Sent Sender::Refuse(const Invoice& invoice, const tools::Verdict& verdict) const
   log.Line("REFUSED " + invoice.path + ": " + verdict.reason + "; kept for the next run");
   Record(invoice, verdict, textdb::kStateRefused);
   return Sent::kKept;
+}
+
+// Whether the portal accepted the number before: the record says so, or
+// keeps its acknowledgement while ours waits to be written.
+bool Accepted(const textdb::EarlierUpload& earlier) {
+  return earlier.state == textdb::kStateAccepted ||
+         (earlier.state == textdb::kStateKept && !earlier.acknowledgement.empty());
 }
 
 // An invoice under an accepted number is the same one again when it asks
@@ -245,15 +259,22 @@ Sent Sender::Send(const std::string& path) const {
     return Sent::kKept;
   }
   const textdb::EarlierUpload* earlier = book.Earlier(invoice.facts.number);
-  if (earlier && earlier->state == textdb::kStateAccepted) return Repeat(invoice, *earlier);
+  if (earlier && Accepted(*earlier)) return Repeat(invoice, *earlier);
   return Upload(invoice);
 }
 
 // An invoice whose number the database records as accepted is not sent
-// again: the same one is put away as uploaded, a changed one stays.
+// again: the same one is put away as uploaded (acknowledged first when
+// that was left undone), a changed one stays.
 Sent Sender::Repeat(const Invoice& invoice, const textdb::EarlierUpload& earlier) const {
   const std::string as = "invoice " + invoice.facts.number + " (" + invoice.path +
                          ") was accepted before, acknowledgement " + earlier.acknowledgement;
+  if (SameInvoice(earlier, invoice.facts) && earlier.state == textdb::kStateKept) {
+    log.Line(as + ", but was not acknowledged here; it is now, without sending it again");
+    const tools::Verdict verdict{tools::Outcome::kUploadedBefore, earlier.acknowledgement,
+                                 core::EscapeControlCharacters(invoice.facts.number), ""};
+    return Finish(invoice, verdict);
+  }
   if (SameInvoice(earlier, invoice.facts)) {
     log.Line(as + "; not sent again");
     return PutAway(invoice.path) ? Sent::kSentBefore : Sent::kKept;
