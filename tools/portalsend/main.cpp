@@ -21,10 +21,13 @@
 // leaves the input folder (to the archive, else deleted), so it is sent
 // once; one that was refused or could not be sent stays for the next run.
 // It counts as done only once its acknowledgement (with -kp) and its
-// transmission record (see records.hpp) are written; until then it stays,
-// and the next run's upload, which the portal answers with the earlier
-// acknowledgement, completes them. An invoice the transmission database
-// records as accepted is not sent again but put away as an accepted one.
+// transmission record (see records.hpp) are written; until then it stays.
+// The next run completes them from the record ("kept", with the portal's
+// acknowledgement), or, when there is none, through its upload, which the
+// portal answers with the earlier acknowledgement. An invoice the
+// transmission database records as accepted is not sent again: the same
+// invoice is put away as an accepted one, a changed one under its number
+// stays.
 // One connector at a time works on an input folder; another one keeps
 // everything for its next run.
 // Once the portal cannot be reached, the remaining invoices stay without
