@@ -60,9 +60,25 @@ stop_portal() {
   portal_pid=
 }
 
+# recorded_acknowledgements SCRATCH WORKFLOW NUMBERS...: how many of the
+# invoice numbers have a record in the workflow's transmission database
+# with the state "accepted" and an acknowledgement id.
+recorded_acknowledgements() {
+  local scratch=$1 workflow=$2 database
+  shift 2
+  database=$(tr -d '\r' < "$scratch/data/$workflow" | sed -n 's/^dbfile=//p' | head -n 1)
+  [ -n "$database" ] && [ -f "$scratch/$database" ] || { echo 0; return; }
+  tr -d '\r' < "$scratch/$database" |
+    awk -F';' -v numbers="$*" '
+      BEGIN { split(numbers, list, " "); for (i in list) wanted[list[i]] = 1 }
+      ($1 in wanted) && $4 != "" && $10 == "accepted" && !seen[$1]++ { n++ }
+      END { print n + 0 }'
+}
+
 # report_run SCRATCH WORKFLOW STATUS RESULT: the workflow's log and a
-# summary of what happened to the invoices; returns 0 only when the run was
-# OK and every invoice converted was acknowledged.
+# summary of what happened to the invoices, the acknowledgements read from
+# the transmission database; returns 0 only when the run was OK and every
+# invoice converted has its acknowledgement recorded.
 report_run() {
   local scratch=$1 workflow=$2 status=$3 result=$4 log
   log="$scratch/log/$(basename "$workflow" .ini).log"
@@ -72,13 +88,18 @@ report_run() {
   tr -d '\r' < "$log"
 
   count() { grep -c "$1" "$log" || true; }
-  local converted transformed uploaded acknowledged
-  converted=$(count 'ledgerconv: converted invoice')
+  local converted transformed uploaded acknowledged numbers
+  # Left in run_numbers for the caller.
+  numbers=$(tr -d '\r' < "$log" |
+    sed -n 's/.*ledgerconv: converted \(invoice\|credit note\) \([^ ]*\) .*/\2/p')
+  run_numbers=$numbers
+  converted=$(printf '%s\n' "$numbers" | grep -c . || true)
   transformed=$(count 'File transformed: \[OK\]')
   uploaded=$(count 'portalsend: uploaded \(/\|[A-Za-z]:\)')
-  acknowledged=$(find "$scratch/exchange/acks" -name '*.ack' | wc -l)
+  # shellcheck disable=SC2086 # one number a word
+  acknowledged=$(recorded_acknowledgements "$scratch" "$workflow" $numbers)
   echo
-  echo "== Summary"
+  echo "== Summary (acknowledgements from the transmission database)"
   echo "invoices converted:    $converted"
   echo "invoices transformed:  $transformed"
   echo "invoices uploaded:     $uploaded"

@@ -96,6 +96,20 @@ TEST_F(PipelineTest, EveryInvoiceIsConvertedTransformedUploadedAndAcknowledged) 
               HasSubstr(std::string("2026-1004") + std::string(14, ' ') + "2026-12-02" +
                         std::string(10, ' ') + ack.substr(0, ack.find('\n'))));
   EXPECT_THAT(records.out, HasSubstr("Invoice 2026-1004 to "));
+
+  // The same exports again: every invoice is recorded as accepted, so
+  // nothing goes to the portal, and the records stay as they are.
+  const std::string database = box.Read("inst/db/transmissions.csv");
+  for (const std::string& name : core::FolderFileNames(home + "/exchange/exports-archive")) {
+    fs::copy_file(home + "/exchange/exports-archive/" + name, home + "/exchange/exports/" + name);
+  }
+  const ProgramOutput again = Run();
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_THAT(Log(), HasSubstr("portalsend: uploaded 0 invoice(s); 0 kept for the next run; 6 "
+                               "accepted before, not sent again"));
+  EXPECT_EQ(Files("exchange/responses"), 6u);
+  EXPECT_EQ(Files("exchange/outbox"), 0u);
+  EXPECT_EQ(box.Read("inst/db/transmissions.csv"), database);
 }
 
 TEST_F(PipelineTest, AWrongPasswordIsRefusedAndKeepsTheInvoices) {
