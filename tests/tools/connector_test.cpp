@@ -31,6 +31,8 @@
 #include "tests/support/run_program.hpp"
 #include "tests/support/sandbox.hpp"
 #include "tests/support/wait_for.hpp"
+#include "textdb/record_rewrite.hpp"
+#include "textdb/transmission_record.hpp"
 #include "tools/common/switches.hpp"
 
 namespace wfdesk {
@@ -382,10 +384,19 @@ TEST(ConnectorRecords, AnInvoiceRecordedAsAcceptedIsNotSentAgainUntilItsRecordGo
   EXPECT_EQ(portal.requests(), 2);
   EXPECT_NE(box.Read("connector.log").find(", as 87.40 EUR of 2026-01-07; now it reads 90.00 EUR"),
             std::string::npos);
-  // The operator deletes the records: the invoice goes out.
-  box.Write("db/transmissions.csv", "");
+  // The operator clears its acknowledgement in the window: the invoice
+  // goes out. Deleting the records does the same.
+  const textdb::RecordEdit clear_acknowledgement = [](std::string_view) {
+    return std::vector<textdb::FieldValue>{{textdb::kAcknowledgementField, ""}};
+  };
+  box.Write("db/transmissions.csv", *textdb::RewriteRecords(box.Read("db/transmissions.csv"),
+                                                            "2026-0002", &clear_acknowledgement));
   EXPECT_EQ(RunConnector(box, portal.port(), DatabaseVariable(box)).status, 0);
   EXPECT_EQ(portal.requests(), 3);
+  box.Write("db/transmissions.csv", "");
+  Export(box);
+  EXPECT_EQ(RunConnector(box, portal.port(), DatabaseVariable(box)).status, 0);
+  EXPECT_EQ(portal.requests(), 5);
 }
 
 // What keeps an accepted invoice from being done, for its first run.

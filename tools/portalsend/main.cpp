@@ -230,11 +230,13 @@ Sent Sender::Refuse(const Invoice& invoice, const tools::Verdict& verdict) const
   return Sent::kKept;
 }
 
-// Whether the portal accepted the number before: the record says so, or
-// keeps its acknowledgement while ours waits to be written.
+// Whether the portal accepted the number before: the record says so with
+// its acknowledgement, or keeps the acknowledgement while ours waits to be
+// written. An operator who clears the acknowledgement (or deletes the
+// record) in the window has the invoice sent again.
 bool Accepted(const textdb::EarlierUpload& earlier) {
-  return earlier.state == textdb::kStateAccepted ||
-         (earlier.state == textdb::kStateKept && !earlier.acknowledgement.empty());
+  return (earlier.state == textdb::kStateAccepted || earlier.state == textdb::kStateKept) &&
+         !earlier.acknowledgement.empty();
 }
 
 // An invoice under an accepted number is the same one again when it asks
@@ -285,7 +287,8 @@ Sent Sender::Repeat(const Invoice& invoice, const textdb::EarlierUpload& earlier
   log.Line("KEPT " + as + ", as " + Summary(earlier.amount, earlier.currency, earlier.date) +
            "; now it reads " +
            Summary(invoice.facts.amount, invoice.facts.currency, invoice.facts.date) +
-           ". To send it again, change the state of its transmission record or delete it");
+           ". To send it again, clear the acknowledgement of its transmission record or delete "
+           "the record");
   return Sent::kKept;
 }
 
