@@ -181,6 +181,54 @@ constexpr std::array kTexts = {
                  "Entität angeben oder nicht als XML lesbar sind; sie bleiben im "
                  "Eingangsverzeichnis."},
 
+    // Engine: the invoice check (XMLvalidate). All but val006, which names
+    // the section (%1) itself, are put behind the section name.
+    LanguageText{"lg_mesg_val001",
+                 ": Folder for invalid files is missing! Please open the settings in "
+                 "File/Settings and enter the value under 'mpRejectPath'.",
+                 ": Verzeichnis für ungültige Dateien fehlt! Bitte in Datei/Einstellungen die "
+                 "Settings öffnen und den Wert unter 'mpRejectPath' eintragen."},
+    LanguageText{"lg_mesg_val002",
+                 ": Folder for invalid files does not exist! Please open the settings in "
+                 "File/Settings and enter a valid path under 'mpRejectPath'.",
+                 ": Verzeichnis für ungültige Dateien existiert nicht! Bitte in "
+                 "Datei/Einstellungen die Settings öffnen und einen gültigen Pfad unter "
+                 "'mpRejectPath' eintragen."},
+    LanguageText{"lg_mesg_val003",
+                 ": Folder for invalid files is the input folder, so invalid files would go on "
+                 "to the next module! Please open the settings in File/Settings and enter under "
+                 "'mpRejectPath' another folder than under 'mpFile'.",
+                 ": Verzeichnis für ungültige Dateien ist das Eingangsverzeichnis, ungültige "
+                 "Dateien gingen so an das nächste Modul weiter! Bitte in Datei/Einstellungen "
+                 "die Settings öffnen und unter 'mpRejectPath' ein anderes Verzeichnis als unter "
+                 "'mpFile' eintragen."},
+    LanguageText{"lg_mesg_val004",
+                 ": Schema file does not exist! Please open the settings in File/Settings and "
+                 "enter a valid path to the file under 'mpSchemaFile', or leave the parameter "
+                 "out to use the UBL 2.1 schema shipped with the program.",
+                 ": Schema-Datei existiert nicht! Bitte in Datei/Einstellungen die Settings "
+                 "öffnen und einen gültigen Pfad zur Datei unter 'mpSchemaFile' eintragen, oder "
+                 "den Parameter weglassen, um das mitgelieferte UBL 2.1 Schema zu verwenden."},
+    LanguageText{"lg_mesg_val005",
+                 ": Rules file does not exist! Please open the settings in File/Settings and "
+                 "enter a valid path to the file under 'mpRulesFile', or none to check the "
+                 "schema only, or leave the parameter out to use the EN 16931 rules shipped "
+                 "with the program.",
+                 ": Regel-Datei existiert nicht! Bitte in Datei/Einstellungen die Settings "
+                 "öffnen und einen gültigen Pfad zur Datei unter 'mpRulesFile' eintragen, oder "
+                 "none, um nur das Schema zu prüfen, oder den Parameter weglassen, um die "
+                 "mitgelieferten EN 16931 Regeln zu verwenden."},
+    LanguageText{"lg_mesg_val006",
+                 "%1: %2 of %3 files invalid; they are in %4, each with its report.",
+                 "%1: %2 von %3 Dateien ungültig; sie liegen in %4, jede mit ihrem Bericht."},
+    LanguageText{"lg_mesg_val007", ": The invoices could not be checked, so none goes on: %1",
+                 ": Die Rechnungen konnten nicht geprüft werden, daher geht keine weiter: %1"},
+    LanguageText{"lg_mesg_val008",
+                 ": The invalid file %1 could not be moved to %2 (%3); the run stops so that it "
+                 "is not sent.",
+                 ": Die ungültige Datei %1 konnte nicht nach %2 verschoben werden (%3); der Lauf "
+                 "wird angehalten, damit sie nicht versendet wird."},
+
     // Engine: the runner, its log and the workflow list.
     LanguageText{"lg_mesg_run001", "Another workflow is running. %1 was not started.",
                  "Ein anderer Workflow läuft gerade. %1 wurde nicht gestartet."},

@@ -32,6 +32,8 @@ AppSettings LoadAppSettings(const std::string& home) {
   s.logfile = read("logfile");
   s.textdb = read("textdb");
   s.silentmode = read("silentmode");
+  s.java_program = read("java_program");
+  s.saxon_jar = read("saxon_jar");
   return s;
 }
 

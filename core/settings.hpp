@@ -38,6 +38,10 @@ struct AppSettings {
   std::string logfile;  // the system log
   std::string textdb;
   std::string silentmode;  // kept as text; see IsSilent
+  // The invoice check's rules run on Java with Saxon-HE: the java program
+  // and the Saxon-HE jar; "" takes java from PATH and the system's jar.
+  std::string java_program;
+  std::string saxon_jar;
 };
 
 // Reads settings.ini of the installation folder; missing keys stay "".

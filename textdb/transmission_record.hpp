@@ -8,7 +8,8 @@
 //   2 file name                         7 amount payable
 //   3 text ("Invoice N to BUYER")       8 source format ("UBL 2.1")
 //   4 acknowledgement ID                9 target format ("ebi40")
-//   5 currency                         10 state (accepted, refused, kept)
+//   5 currency                         10 state (accepted, refused, kept,
+//                                         invalid)
 //  11, 12 empty                        13 write tag ("0")
 
 #include <map>
@@ -36,6 +37,9 @@ inline constexpr int kWriteTagField = 13;
 inline constexpr std::string_view kStateAccepted = "accepted";
 inline constexpr std::string_view kStateRefused = "refused";
 inline constexpr std::string_view kStateKept = "kept";
+// Written by the invoice check, not the connector: the invoice failed the
+// schema or a rule and was put aside unsent.
+inline constexpr std::string_view kStateInvalid = "invalid";
 
 inline constexpr std::string_view kSourceFormat = "UBL 2.1";
 inline constexpr std::string_view kTargetFormat = "ebi40";
