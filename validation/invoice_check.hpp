@@ -20,11 +20,14 @@ inline constexpr const char* kNoRules = "none";
 // What a check uses. Empty paths take the shipped files (see
 // LocateValidationData).
 struct CheckSetup {
-  std::string schema;   // one schema for every file; "" chooses by the root element
-  std::string rules;    // the rules (XSLT 2.0); "" the shipped EN 16931 rules; kNoRules none
-  std::string java;     // the java program; "" java on PATH
-  std::string saxon;    // the Saxon-HE jar; "" the system's (/usr/share/java/Saxon-HE.jar)
+  std::string schema;          // one schema for every file; "" chooses by the root element
+  std::string rules;           // the rules (XSLT 2.0); "" the shipped EN 16931 rules; kNoRules none
+  std::string java;            // the java program; "" java on PATH
+  std::string saxon;           // the Saxon-HE jar; "" the system's (/usr/share/java/Saxon-HE.jar)
   int time_limit_seconds = 0;  // for the one rules run; 0 no limit
+  // Where the rules run keeps its copies of the files for the time of the
+  // run; "" the system's temporary folder.
+  std::string scratch_folder = "";
 };
 
 // One failed rule or schema error, or a warning.
@@ -56,8 +59,12 @@ struct CheckOutcome {
 CheckOutcome CheckInvoices(const CheckSetup& setup, const std::vector<std::string>& files,
                            core::ProcessLauncher& launcher);
 
+// A finding on one line: "ID [flag] text (location)".
+std::string FindingText(const Finding& finding);
+
 // The report of a file: its verdict, then for each finding its id, flag,
-// text and location, one finding a line.
+// text and location, one finding a line: "FILE: valid" or "FILE: invalid",
+// then a FindingText line for each finding. Lines end in CR LF.
 std::string ReportText(const FileVerdict& verdict);
 
 }  // namespace wfdesk::validation
