@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/console_operator.hpp"
+#include "cli/validate_command.hpp"
 #include "core/context.hpp"
 #include "core/environment.hpp"
 #include "core/files.hpp"
@@ -264,6 +265,7 @@ struct Requests {
   RecordsRequest records;
   InitRequest init;
   ScheduleRequest schedule;
+  ValidateRequest validate;
   bool yes = false;
 };
 
@@ -311,6 +313,24 @@ Command AddInitCommand(CLI::App& app, Requests& requests) {
   init->add_option("--language", r.language, "language of a new settings.ini")
       ->check(CLI::IsMember({"en", "de"}));
   return {init, [&r](const std::optional<std::string>& home) { return InitCommand(home, r); }};
+}
+
+Command AddValidateCommand(CLI::App& app, Requests& requests) {
+  ValidateRequest& r = requests.validate;
+  CLI::App* validate = app.add_subcommand(
+      "validate", "check invoices against the UBL 2.1 schema and the EN 16931 rules");
+  validate->add_option("PATH", r.paths, "invoice files, or folders whose *.xml files are checked")
+      ->required();
+  validate->add_option("--rules", r.rules,
+                       "the rules (XSLT 2.0 from Schematron) instead of the EN 16931 rules; "
+                       "none checks the schema only");
+  validate->add_option("--schema", r.schema,
+                       "one schema for every file instead of the UBL 2.1 "
+                       "schema of its root element");
+  validate->add_option("--report", r.report_folder,
+                       "write each file's report as DIR/NAME.report.txt");
+  return {validate,
+          [&r](const std::optional<std::string>& home) { return ValidateCommand(home, r); }};
 }
 
 #ifdef _WIN32
@@ -409,6 +429,7 @@ int Main(int argc, char** argv) {
   commands.push_back(AddRecordsCommand(app, requests));
   commands.push_back(AddInitCommand(app, requests));
   commands.push_back(AddScheduleCommand(app, requests));
+  commands.push_back(AddValidateCommand(app, requests));
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
