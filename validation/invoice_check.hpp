@@ -20,10 +20,10 @@ inline constexpr const char* kNoRules = "none";
 // What a check uses. Empty paths take the shipped files (see
 // LocateValidationData).
 struct CheckSetup {
-  std::string schema;          // one schema for every file; "" chooses by the root element
-  std::string rules;           // the rules (XSLT 2.0); "" the shipped EN 16931 rules; kNoRules none
-  std::string java;            // the java program; "" java on PATH
-  std::string saxon;           // the Saxon-HE jar; "" the system's (/usr/share/java/Saxon-HE.jar)
+  std::string schema = "";     // one schema for every file; "" chooses by the root element
+  std::string rules = "";      // the rules (XSLT 2.0); "" the shipped EN 16931 rules; kNoRules none
+  std::string java = "";       // the java program; "" java on PATH
+  std::string saxon = "";      // the Saxon-HE jar; "" the system's (/usr/share/java/Saxon-HE.jar)
   int time_limit_seconds = 0;  // for the one rules run; 0 no limit
   // Where the rules run keeps its copies of the files for the time of the
   // run; "" the system's temporary folder.
