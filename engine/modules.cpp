@@ -9,6 +9,7 @@ const ModuleType* FindModuleType(std::string_view mtype) {
       ModuleType{"ebiUpload", RunEbiUpload, CheckEbiUpload},
       ModuleType{"XSLTproc", RunXSLTproc, CheckXSLTproc},
       ModuleType{"BMD5INVOICE", RunBMD5INVOICE, CheckBMD5INVOICE},
+      ModuleType{"XMLvalidate", RunXMLvalidate, CheckXMLvalidate},
   };
   for (const auto& type : kTypes) {
     if (type.mtype == mtype) return &type;

@@ -17,12 +17,14 @@ inline constexpr const char* kConnectorProgram = "mod_portalsend001_x86_32";
 ModuleOutcome RunXSLTproc(const ModuleCall& call);
 ModuleOutcome RunBMD5INVOICE(const ModuleCall& call);
 ModuleOutcome RunEbiUpload(const ModuleCall& call);
+ModuleOutcome RunXMLvalidate(const ModuleCall& call);
 
 // Every problem the module's parameter checks find, without logging,
 // starting a program or touching a file.
 Problems CheckXSLTproc(const ModuleSection& where);
 Problems CheckBMD5INVOICE(const ModuleSection& where);
 Problems CheckEbiUpload(const ModuleSection& where);
+Problems CheckXMLvalidate(const ModuleSection& where);
 
 struct ModuleType {
   std::string_view mtype;
