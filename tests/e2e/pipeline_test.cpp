@@ -51,7 +51,7 @@ class PipelineTest : public ::testing::Test {
     SetKey("mpProxy", "http://127.0.0.1:" + port.substr(0, port.find('\n')) + "/ws");
   }
 
-  // Sets a key of the daily workflow's MOD003 section (every key there is unique).
+  // Sets a key of the daily workflow's MOD004 section (every key there is unique).
   void SetKey(const std::string& key, const std::string& value) {
     std::string text = box.Read("inst/data/daily.ini");
     const auto start = text.find("\n" + key + "=");
@@ -81,10 +81,12 @@ TEST_F(PipelineTest, EveryInvoiceIsConvertedTransformedUploadedAndAcknowledged) 
       {"exchange/exports", 0},     {"exchange/exports-archive", 3},
       {"exchange/ubl-archive", 6}, {"exchange/outbox", 0},
       {"exchange/sent", 6},        {"exchange/acks", 6},
-      {"portal-store", 12}};  // each invoice and its acknowledgement
+      {"exchange/rejected", 0},    {"portal-store", 12}};  // each invoice and its acknowledgement
   for (const auto& [folder, count] : counts) EXPECT_EQ(Files(folder), count) << folder;
   EXPECT_THAT(Log(),
               HasSubstr("ledgerconv: converted 6 invoice(s) from 3 export(s); 0 export(s) kept"));
+  EXPECT_THAT(Log(),
+              HasSubstr("MODULE MOD002 File valid: " + home + "/exchange/ubl/INV_2026-1006.xml"));
   EXPECT_THAT(Log(), HasSubstr("portalsend: uploaded 6 invoice(s); 0 kept for the next run"));
   EXPECT_THAT(Log(), Not(HasSubstr("demo-secret")));
   EXPECT_THAT(box.Read("inst/exchange/acks/ACK_INV_2026-1004.ack"), HasSubstr("invoice=2026-1004"));
@@ -112,16 +114,44 @@ TEST_F(PipelineTest, EveryInvoiceIsConvertedTransformedUploadedAndAcknowledged) 
   EXPECT_EQ(box.Read("inst/db/transmissions.csv"), database);
 }
 
+// An invoice that breaks a business rule, put into the UBL folder beside
+// the converted ones, is put aside with its report and record; the others
+// go out.
+TEST_F(PipelineTest, AnInvalidInvoiceIsRejectedWhileTheOthersAreUploaded) {
+  StartPortal();
+  std::string invoice = box.Read("inst/exchange/invoices/INV_2026-0101.xml");
+  const std::string payable = ">373.20</cbc:PayableAmount>";
+  ASSERT_NE(invoice.find(payable), std::string::npos);
+  invoice.replace(invoice.find(payable), payable.size(), ">999.00</cbc:PayableAmount>");
+  invoice.replace(invoice.find("2026-0101"), 9, "2026-2001");  // a number not recorded yet
+  box.Write("inst/exchange/ubl/INV_2026-0101.xml", invoice);
+
+  const ProgramOutput run = Run();
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "MOD002: 1 of 7 files invalid; they are in " + home +
+                         "/exchange/rejected, each with its report.\n");
+  EXPECT_THAT(Log(), HasSubstr("MODULE MOD002 File invalid: " + home +
+                               "/exchange/ubl/INV_2026-0101.xml (BR-CO-16) moved to " + home +
+                               "/exchange/rejected/INV_2026-0101.xml"));
+  EXPECT_THAT(box.Read("inst/exchange/rejected/INV_2026-0101.xml.report.txt"),
+              HasSubstr("BR-CO-16"));
+  EXPECT_EQ(Files("exchange/acks"), 6u);
+  EXPECT_EQ(Files("exchange/ubl"), 0u);
+  EXPECT_THAT(box.Read("inst/db/transmissions.csv"),
+              HasSubstr("\n2026-2001;INV_2026-0101.xml;Invoice 2026-2001 to Alpenblick Hotel KG;;"
+                        "EUR;2026-12-01;999.00;UBL 2.1;ebi40;invalid;;;0\r\n"));
+}
+
 TEST_F(PipelineTest, AWrongPasswordIsRefusedAndKeepsTheInvoices) {
   StartPortal();
   SetKey("mpPassword", "not-the-password");
   const auto run = Run();
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out, "MOD003: Das Programm " + home +
+  EXPECT_EQ(run.out, "MOD004: Das Programm " + home +
                          "/modules/mod_portalsend001_x86_32 hat Daten für den nächsten Lauf "
                          "zurückbehalten (Status 75); Details im Log.\n");
   EXPECT_THAT(Log(), HasSubstr("HTTP 401, user name or password is wrong; kept for the next run"));
-  EXPECT_THAT(Log(), HasSubstr("MODULE MOD003 EXIT: 75"));
+  EXPECT_THAT(Log(), HasSubstr("MODULE MOD004 EXIT: 75"));
   EXPECT_EQ(Files("exchange/outbox"), 6u);
   EXPECT_EQ(Files("exchange/acks"), 0u);
 }
@@ -158,7 +188,7 @@ TEST_F(PipelineTest, AnInvoiceAcceptedBeforeIsPutAwayAndAChangedOneUnderItsNumbe
                                earlier.substr(0, earlier.find('\n')) + "; not sent again"));
   EXPECT_THAT(Log(), HasSubstr("KEPT invoice 2026-1002 (" + home +
                                "/exchange/outbox/INV_2026-1002.xml) was accepted before"));
-  EXPECT_THAT(Log(), HasSubstr("MODULE MOD003 EXIT: 75"));
+  EXPECT_THAT(Log(), HasSubstr("MODULE MOD004 EXIT: 75"));
   EXPECT_EQ(core::FolderFileNames(home + "/exchange/outbox"),
             std::vector<std::string>{"INV_2026-1002.xml"});
   EXPECT_TRUE(box.Exists("inst/exchange/sent/INV_2026-1001.xml.2"));
