@@ -20,6 +20,8 @@ make_installation() {
     [ -x "$build/$program" ] || { echo "$build/$program is missing: build first (make build)." >&2; return 1; }
   done
   command -v xsltproc >/dev/null || { echo "xsltproc is not installed (make deps)." >&2; return 1; }
+  command -v java >/dev/null && [ -f /usr/share/java/Saxon-HE.jar ] ||
+    { echo "Java or Saxon-HE is not installed; the invoice check needs them (make deps)." >&2; return 1; }
   rm -rf "$scratch"
   "$build/cli/wfdesk-cli" init "$scratch" --example >/dev/null
   mkdir -p "$scratch/portal-store"
@@ -76,9 +78,11 @@ recorded_acknowledgements() {
 }
 
 # report_run SCRATCH WORKFLOW STATUS RESULT: the workflow's log and a
-# summary of what happened to the invoices, the acknowledgements read from
-# the transmission database; returns 0 only when the run was OK and every
-# invoice converted has its acknowledgement recorded.
+# summary of what happened to the invoices (checked: found valid or
+# invalid by the invoice check; rejected: put aside as invalid), the
+# acknowledgements read from the transmission database; returns 0 only
+# when the run was OK and every invoice converted has its acknowledgement
+# recorded.
 report_run() {
   local scratch=$1 workflow=$2 status=$3 result=$4 log
   log="$scratch/log/$(basename "$workflow" .ini).log"
@@ -88,12 +92,14 @@ report_run() {
   tr -d '\r' < "$log"
 
   count() { grep -c "$1" "$log" || true; }
-  local converted transformed uploaded acknowledged numbers
+  local converted checked rejected transformed uploaded acknowledged numbers
   # Left in run_numbers for the caller.
   numbers=$(tr -d '\r' < "$log" |
     sed -n 's/.*ledgerconv: converted \(invoice\|credit note\) \([^ ]*\) .*/\2/p')
   run_numbers=$numbers
   converted=$(printf '%s\n' "$numbers" | grep -c . || true)
+  checked=$(count ' File \(valid\|invalid\): ')
+  rejected=$(count ' File invalid: ')
   transformed=$(count 'File transformed: \[OK\]')
   uploaded=$(count 'portalsend: uploaded \(/\|[A-Za-z]:\)')
   # shellcheck disable=SC2086 # one number a word
@@ -101,13 +107,15 @@ report_run() {
   echo
   echo "== Summary (acknowledgements from the transmission database)"
   echo "invoices converted:    $converted"
+  echo "invoices checked:      $checked"
+  echo "invoices rejected:     $rejected"
   echo "invoices transformed:  $transformed"
   echo "invoices uploaded:     $uploaded"
   echo "invoices acknowledged: $acknowledged"
 
   if [ "$status" -eq 0 ] && [ "$result" = "OK" ] && [ "$converted" -gt 0 ] &&
      [ "$acknowledged" -eq "$converted" ]; then
-    echo "Every invoice was converted, transformed, uploaded and acknowledged."
+    echo "Every invoice was converted, checked, transformed, uploaded and acknowledged."
     return 0
   fi
   echo "Not every invoice went through: see the log above." >&2
