@@ -128,8 +128,7 @@ std::string FatalIds(const validation::FileVerdict& verdict) {
 void LogWarnings(ModuleRun& run, const validation::FileVerdict& verdict) {
   for (const validation::Finding& finding : verdict.findings) {
     if (finding.flag == "fatal") continue;
-    run.Line(" File warning: " + verdict.path + ": " + finding.id + " (" + finding.flag + ") " +
-             finding.text + (finding.location.empty() ? "" : " at " + finding.location));
+    run.Line(" File warning: " + verdict.path + ": " + validation::FindingText(finding));
   }
 }
 
