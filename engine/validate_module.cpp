@@ -188,6 +188,23 @@ std::string RulesLine(const validation::CheckOutcome& outcome) {
   return " Rules: " + outcome.rules_used;
 }
 
+// Done when every file was valid; otherwise done with the rejected files
+// kept aside, which makes the run a failure that says where they are.
+ModuleOutcome Conclude(ModuleRun& run, const ModuleSection& where, const ValidateParams& p,
+                       std::size_t rejected, std::size_t total) {
+  if (rejected == 0) {
+    run.End();
+    return ModuleOutcome::Done();
+  }
+  const std::string text =
+      core::FormatLanguageText("lg_mesg_val006", where.context.settings.language,
+                               {where.section, std::to_string(rejected), std::to_string(total),
+                                where.Absolute(p.reject_path)});
+  run.Line(" ERROR: " + text);
+  run.End();
+  return ModuleOutcome::Kept(text);
+}
+
 }  // namespace
 
 Problems CheckXMLvalidate(const ModuleSection& where) {
@@ -210,10 +227,9 @@ ModuleOutcome RunXMLvalidate(const ModuleCall& call) {
   }
   const validation::CheckOutcome outcome =
       validation::CheckInvoices(Setup(where, p, run.rules()), files, where.context.launcher);
-  const core::LanguageCode language = where.context.settings.language;
   if (!outcome.checked) {
-    return ModuleOutcome::Failed(
-        run.Fail(core::FormatLanguageText("lg_mesg_val007", language, {outcome.failure})));
+    return ModuleOutcome::Failed(run.Fail(core::FormatLanguageText(
+        "lg_mesg_val007", where.context.settings.language, {outcome.failure})));
   }
   run.Line(RulesLine(outcome));
   std::size_t rejected = 0;
@@ -221,17 +237,7 @@ ModuleOutcome RunXMLvalidate(const ModuleCall& call) {
       !failure.empty()) {
     return ModuleOutcome::Failed(run.Fail(failure));
   }
-  if (rejected == 0) {
-    run.End();
-    return ModuleOutcome::Done();
-  }
-  const std::string text =
-      core::FormatLanguageText("lg_mesg_val006", language,
-                               {where.section, std::to_string(rejected),
-                                std::to_string(files.size()), where.Absolute(p.reject_path)});
-  run.Line(" ERROR: " + text);
-  run.End();
-  return ModuleOutcome::Kept(text);
+  return Conclude(run, where, p, rejected, files.size());
 }
 
 }  // namespace wfdesk::engine
