@@ -126,6 +126,40 @@ HANDLE OpenNulForInput() {
   return nul == INVALID_HANDLE_VALUE ? nullptr : nul;
 }
 
+// Whether processes the program started are still running in its job.
+bool JobHasProcesses(HANDLE job) {
+  JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info{};
+  return job &&
+         ::QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &info, sizeof info,
+                                     nullptr) &&
+         info.ActiveProcesses > 0;
+}
+
+// The program's environment block: ours with the command's variables set
+// over it; empty when the command adds none (the program inherits ours).
+std::wstring EnvironmentBlock(const CommandLine& command) {
+  if (command.environment.empty()) return {};
+  std::vector<std::wstring> entries;
+  if (wchar_t* ours = ::GetEnvironmentStringsW()) {
+    for (const wchar_t* entry = ours; *entry; entry += std::wcslen(entry) + 1) {
+      entries.emplace_back(entry);
+    }
+    ::FreeEnvironmentStringsW(ours);
+  }
+  for (const auto& [name, value] : command.environment) {
+    const std::wstring prefix = Wide(name) + L"=";
+    std::erase_if(entries, [&](const std::wstring& entry) {
+      return entry.size() >= prefix.size() &&
+             ::CompareStringOrdinal(entry.c_str(), static_cast<int>(prefix.size()), prefix.c_str(),
+                                    static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
+    });
+    entries.push_back(prefix + Wide(value));
+  }
+  std::wstring block;
+  for (const std::wstring& entry : entries) block += entry + L'\0';
+  return block + L'\0';
+}
+
 // Starts the program suspended in its job, then lets it run: nothing it
 // starts can escape the job. Only the standard handles are inherited.
 DWORD Start(const CommandLine& command, HANDLE job, PROCESS_INFORMATION& process) {
@@ -170,40 +204,6 @@ DWORD Start(const CommandLine& command, HANDLE job, PROCESS_INFORMATION& process
   if (job) ::AssignProcessToJobObject(job, process.hProcess);
   ::ResumeThread(process.hThread);
   return 0;
-}
-
-// Whether processes the program started are still running in its job.
-bool JobHasProcesses(HANDLE job) {
-  JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info{};
-  return job &&
-         ::QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &info, sizeof info,
-                                     nullptr) &&
-         info.ActiveProcesses > 0;
-}
-
-// The program's environment block: ours with the command's variables set
-// over it; empty when the command adds none (the program inherits ours).
-std::wstring EnvironmentBlock(const CommandLine& command) {
-  if (command.environment.empty()) return {};
-  std::vector<std::wstring> entries;
-  if (wchar_t* ours = ::GetEnvironmentStringsW()) {
-    for (const wchar_t* entry = ours; *entry; entry += std::wcslen(entry) + 1) {
-      entries.emplace_back(entry);
-    }
-    ::FreeEnvironmentStringsW(ours);
-  }
-  for (const auto& [name, value] : command.environment) {
-    const std::wstring prefix = Wide(name) + L"=";
-    std::erase_if(entries, [&](const std::wstring& entry) {
-      return entry.size() >= prefix.size() &&
-             ::CompareStringOrdinal(entry.c_str(), static_cast<int>(prefix.size()), prefix.c_str(),
-                                    static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
-    });
-    entries.push_back(prefix + Wide(value));
-  }
-  std::wstring block;
-  for (const std::wstring& entry : entries) block += entry + L'\0';
-  return block + L'\0';
 }
 
 // Ends the program and everything it started.
