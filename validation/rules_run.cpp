@@ -116,6 +116,10 @@ bool PlaceFiles(const std::vector<std::string>& files, const fs::path& folder,
 core::CommandLine SaxonCommand(const std::string& java, const std::string& saxon,
                                const RulesSetup& setup, const fs::path& scratch) {
   core::CommandLine command{java, {}, setup.time_limit_seconds, true};
+  // One thread transforms the files one after another: the serial collector
+  // keeps the heap small and flat over thousands of files, and is faster
+  // here than the default one.
+  command.Add("-XX:+UseSerialGC");
   // No DTD, schema or stylesheet of the inputs is fetched from anywhere.
   command.Add("-Djavax.xml.accessExternalDTD=").Add("-Djavax.xml.accessExternalSchema=");
   command.Add("-cp").AddQuoted(saxon).Add("net.sf.saxon.Transform");
