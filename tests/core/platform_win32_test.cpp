@@ -15,17 +15,8 @@
 namespace wfdesk::core {
 namespace {
 
+using testing::DumpedArguments;
 using testing::Sandbox;
-
-std::vector<std::string> DumpedArguments(const std::string& path) {
-  const std::string bytes = testing::ReadFile(path);
-  std::vector<std::string> arguments;
-  for (std::size_t start = 0, nul; (nul = bytes.find('\0', start)) != std::string::npos;
-       start = nul + 1) {
-    arguments.push_back(bytes.substr(start, nul - start));
-  }
-  return arguments;
-}
 
 TEST(WindowsLauncher, EveryArgumentComesBackWholeThroughTheCommandLine) {
   Sandbox box;

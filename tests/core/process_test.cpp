@@ -12,19 +12,8 @@
 namespace wfdesk::core {
 namespace {
 
+using testing::DumpedArguments;
 using testing::Sandbox;
-
-std::vector<std::string> DumpedArguments(const std::string& path) {
-  const std::string bytes = testing::ReadFile(path);
-  std::vector<std::string> arguments;
-  std::size_t start = 0;
-  for (std::size_t nul = bytes.find('\0'); nul != std::string::npos;
-       nul = bytes.find('\0', start)) {
-    arguments.push_back(bytes.substr(start, nul - start));
-    start = nul + 1;
-  }
-  return arguments;
-}
 
 TEST(Launcher, PassesEachArgumentWholeWithoutAShellAndGivesTheStatus) {
   Sandbox box;

@@ -83,6 +83,16 @@ std::string ReadFile(const std::string& path) {
   return content.str();
 }
 
+std::vector<std::string> DumpedArguments(const std::string& path) {
+  const std::string bytes = ReadFile(path);
+  std::vector<std::string> arguments;
+  for (std::size_t start = 0, nul; (nul = bytes.find('\0', start)) != std::string::npos;
+       start = nul + 1) {
+    arguments.push_back(bytes.substr(start, nul - start));
+  }
+  return arguments;
+}
+
 bool RunningAsRoot() {
 #ifdef _WIN32
   return false;  // no one passes over read-only attributes there

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace wfdesk::testing {
 
@@ -31,6 +32,9 @@ class Sandbox {
 
 // Reads a whole file; "" when it is missing.
 std::string ReadFile(const std::string& path);
+
+// The arguments argdump wrote to the file at `path`.
+std::vector<std::string> DumpedArguments(const std::string& path);
 
 bool RunningAsRoot();
 
