@@ -35,6 +35,15 @@ fs::perms Mode(const std::string& path) {
   return fs::status(path).permissions() & fs::perms::all;
 }
 
+// The names of every entry of a folder, hidden ones included.
+std::set<std::string> AllNames(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
 TEST(FileListed, FollowsThePlatformListingRules) {
   Sandbox box;
   box.MakeFolder("empty");
@@ -115,9 +124,7 @@ TEST(WriteText, WritesReplacesAndAppends) {
   if (kModeBits) {
     EXPECT_EQ(Mode(path), fs::perms(0640));
   }
-  const auto entries = std::distance(std::filesystem::directory_iterator(box.root()),
-                                     std::filesystem::directory_iterator());
-  EXPECT_EQ(entries, 1);
+  EXPECT_EQ(AllNames(box.root()).size(), 1u);
 }
 
 TEST(WriteText, RefusalsAreReportedAndLoseNothing) {
@@ -149,9 +156,7 @@ TEST(WriteText, AReplacementChangesTheFileOnlyWhenCommitted) {
   EXPECT_EQ(replacement.size(), 3u);
   ASSERT_TRUE(replacement.Commit());
   EXPECT_EQ(ReadFile(path), "new");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(box.root()),
-                          std::filesystem::directory_iterator()),
-            1);
+  EXPECT_EQ(AllNames(box.root()).size(), 1u);
   MakeReadOnly(path);
   FileReplacement refused(path);
   refused.Write("gone");
@@ -237,15 +242,6 @@ TEST(DeleteFile, DeletesWhatTheListingYieldsButNotReadOnlyFiles) {
   EXPECT_EQ(FolderFileNames(box.Path("odd")), std::vector<std::string>{"e1.csv"});
   box.Write("odd/a?.csv", "x");
   EXPECT_TRUE(MoveFileNumbered(box.Path("odd/a?.csv"), box.Path("a?.csv")).moved);
-}
-
-// The names of every entry of a folder, hidden ones included.
-std::set<std::string> AllNames(const std::string& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
 }
 
 // The archive beside the source ("") or on another file system.
