@@ -17,12 +17,19 @@ Finding XmlFinding(std::string text, int line) {
   return {"XML", "fatal", std::move(text), line > 0 ? "line " + std::to_string(line) : ""};
 }
 
+// The parser's words, but for the depth limit, which it words for programmers.
+std::string ParserMessage(const xmlError& error) {
+  const std::string text = OneLine(error.message);
+  if (!text.starts_with("Excessive depth in document")) return text;
+  return "The elements are nested too deep for an invoice";
+}
+
 // Keeps the first error of a parser context: the one that stopped it.
 void KeepFirstError(void* data, xmlError* error) {
   auto* context = static_cast<xmlParserCtxt*>(data);
   auto* findings = static_cast<std::vector<Finding>*>(context->_private);
   if (findings->empty() && error->level >= XML_ERR_ERROR) {
-    findings->push_back(XmlFinding(OneLine(error->message), error->line));
+    findings->push_back(XmlFinding(ParserMessage(*error), error->line));
   }
 }
 
