@@ -67,6 +67,7 @@ TEST(IniReader, AgreesWithTheMeasuredPlatformReader) {
   Sandbox box;
   IniFileCache cache;
   for (const auto& read : reads) {
+    SCOPED_TRACE(read.name + " [" + read.section + "] " + read.key);
     box.Write("case.ini", read.file);
     IniFile reader;
     reader.SetININame(box.Path("case.ini"));
@@ -77,15 +78,11 @@ TEST(IniReader, AgreesWithTheMeasuredPlatformReader) {
     std::string expected = read.value;
     expected.erase(0, expected.find_first_not_of(' '));
     expected.erase(expected.find_last_not_of(' ') + 1);
-    EXPECT_EQ(reader.ReadINISettings().value_or(""), expected)
-        << read.name << " [" << read.section << "] " << read.key;
-    EXPECT_EQ(cache.Read(box.Path("case.ini"), read.section, read.key), reader.ReadINISettings())
-        << read.name << " [" << read.section << "] " << read.key;
+    EXPECT_EQ(reader.ReadINISettings().value_or(""), expected);
+    EXPECT_EQ(cache.Read(box.Path("case.ini"), read.section, read.key), reader.ReadINISettings());
     const std::string text = IniTextFromFileBytes(read.file);
-    EXPECT_EQ(FindIniValue(text, read.section, read.key).value_or(""), read.value)
-        << read.name << " [" << read.section << "] " << read.key;
-    EXPECT_EQ(IniIndex(text).Find(read.section, read.key).value_or(""), read.value)
-        << read.name << " [" << read.section << "] " << read.key;
+    EXPECT_EQ(FindIniValue(text, read.section, read.key).value_or(""), read.value);
+    EXPECT_EQ(IniIndex(text).Find(read.section, read.key).value_or(""), read.value);
   }
 }
 
