@@ -210,10 +210,15 @@ struct FailureCase {
 
 std::vector<FailureCase> FailureCases(const Sandbox& box) {
   const std::string broken = box.Write("broken.xslt", "<xsl:stylesheet version=\"2.0\">");
+  // Found, but never started: the setup fails before.
+  const std::string java = box.Write("java.exe", "");
+  const std::string jar = box.Write("saxon.jar", "");
   std::vector<FailureCase> cases = {
       {"no java", {.java = box.Path("bin/java")}, "Java was not found at"},
-      {"no saxon", {.saxon = box.Path("Saxon-HE.jar")}, "Saxon-HE was not found at"},
-      {"no rules file", {.rules = box.Path("rules.xslt")}, "was not found"},
+      {"no saxon", {.java = java, .saxon = box.Path("Saxon-HE.jar")}, "Saxon-HE was not found at"},
+      {"no rules file",
+       {.rules = box.Path("rules.xslt"), .java = java, .saxon = jar},
+       "was not found"},
       {"no schema", {.schema = box.Path("schema.xsd"), .rules = kNoRules}, "was not found"},
   };
 #ifdef _WIN32
