@@ -4,6 +4,7 @@
 
 #include "cli/app.hpp"
 #include "core/files.hpp"
+#include "core/log.hpp"
 #include "core/process.hpp"
 #include "core/seams.hpp"
 #include "core/settings.hpp"
@@ -25,7 +26,7 @@ bool ExpandPaths(const std::vector<std::string>& paths, std::vector<std::string>
     } else if (core::IsPlainFile(path)) {
       files.push_back(path);
     } else {
-      std::cerr << path << ": no such file or folder\n";
+      std::cerr << core::EscapeControlCharacters(path) << ": no such file or folder\n";
       return false;
     }
   }
@@ -59,7 +60,9 @@ void PrintVerdict(const validation::FileVerdict& verdict) {
     }
     ids += (ids.empty() ? "" : ", ") + finding.id;
   }
-  std::cout << verdict.path << (verdict.valid ? ": valid" : ": invalid: " + ids) << '\n';
+  // One line a file, whatever its name holds.
+  std::cout << core::EscapeControlCharacters(verdict.path)
+            << (verdict.valid ? ": valid" : ": invalid: " + ids) << '\n';
   for (const validation::Finding& finding : verdict.findings) {
     std::cout << "  " << validation::FindingText(finding) << '\n';
   }

@@ -46,7 +46,7 @@ TEST(ValidateCommand, PrintsAVerdictPerFileWithDetailsAndWritesReports) {
   std::string totals = Invoice();
   totals.replace(totals.find(">185.46</cbc:TaxInclusiveAmount>"), 7, ">185.47");
   box.Write("in/b.xml", totals);
-  box.Write("in/c.xml", "junk");
+  box.Write("in/c\n.xml", "junk");  // a name that would break the line
   box.Write("in/notes.txt", "not an invoice");
   const std::string in = box.Path("in") + core::kPathSeparator;
   const ProgramOutput out = Validate(box, {box.Path("in"), "--report", box.Path("reports")});
@@ -58,12 +58,13 @@ TEST(ValidateCommand, PrintsAVerdictPerFileWithDetailsAndWritesReports) {
   }
   EXPECT_EQ(verdicts, (std::vector<std::string>{in + "a.xml: valid",
                                                 in + "b.xml: invalid: BR-CO-15, BR-CO-16",
-                                                in + "c.xml: invalid: XML"}));
+                                                in + "c\\n.xml: invalid: XML"}));
   ASSERT_EQ(details.size(), 3u);
   EXPECT_TRUE(details[0].starts_with("  BR-CO-15 [fatal] [BR-CO-15]-Invoice total amount"));
   EXPECT_EQ(details[2], "  XML [fatal] Start tag expected, '<' not found (line 1)");
-  EXPECT_EQ(core::FolderFileNames(box.Path("reports")),
-            (std::vector<std::string>{"a.xml.report.txt", "b.xml.report.txt", "c.xml.report.txt"}));
+  EXPECT_EQ(
+      core::FolderFileNames(box.Path("reports")),
+      (std::vector<std::string>{"a.xml.report.txt", "b.xml.report.txt", "c\n.xml.report.txt"}));
   EXPECT_TRUE(box.Read("reports/b.xml.report.txt")
                   .starts_with(in + "b.xml: invalid\r\n" + details[0].substr(2) + "\r\n"));
 }
