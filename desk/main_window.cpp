@@ -34,6 +34,7 @@
 #include "desk/transmission_view.hpp"
 #include "desk/window_timers.hpp"
 #include "engine/catalogue.hpp"
+#include "engine/run_log.hpp"
 
 namespace wfdesk::desk {
 
@@ -353,8 +354,7 @@ void FrmMain::ListWF_Click() {
 }
 
 std::string FrmMain::LogFileOf(const std::string& workflow_path) const {
-  const std::string own = core::ReadWorkflowValue(context_, workflow_path, "DEF", "logfile");
-  return own.empty() ? context_.settings.logfile : own;
+  return engine::RunLogFile(context_, workflow_path);
 }
 
 void FrmMain::UpdateExecute() {
@@ -373,7 +373,7 @@ void FrmMain::cmd001_Click() {
 }
 
 bool FrmMain::StartRun(const std::string& name) {
-  if (name.empty() || !run_.Start(name)) return false;
+  if (name.empty() || run_.quitting() || !run_.Start(name)) return false;
   results_.erase(name);
   if (name == wf_file_) lbl_message_->clear();
   status_->setText(Text("lg_desk_status_running").arg(Decoded(name)));
@@ -533,15 +533,22 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
 void FrmMain::closeEvent(QCloseEvent* event) {
   event->ignore();
   if (run_.quitting() || !editor_->close()) return;
+  if (run_.running() &&
+      !person_.Ask(Text("lg_desk_close_running").arg(Decoded(run_.name())).toStdString())) {
+    return;
+  }
+  // Nothing starts once the window is going, not even a timer's run.
+  timers_->StopAll();
+  disconnect(watcher_, nullptr, refresh_timer_, nullptr);
+  refresh_timer_->stop();
+  // The run may have ended while the question was open: then close now.
   if (!run_.running()) {
     event->accept();
     return;
   }
-  if (person_.Ask(Text("lg_desk_close_running").arg(Decoded(run_.name())).toStdString())) {
-    // The program ends when the run has: see WorkflowRun::QuitWhenEnded.
-    run_.QuitWhenEnded();
-    hide();
-  }
+  // The program ends when the run has: see WorkflowRun::QuitWhenEnded.
+  run_.QuitWhenEnded();
+  hide();
 }
 
 }  // namespace wfdesk::desk

@@ -66,6 +66,11 @@ void WindowTimers::Restore(const std::vector<std::string>& workflows) {
   }
 }
 
+void WindowTimers::StopAll() {
+  for (const auto& [workflow, timer] : timers_) delete timer;
+  timers_.clear();
+}
+
 void WindowTimers::Due(const std::string& workflow) {
   if (!start_(workflow)) skipped_(workflow);
 }

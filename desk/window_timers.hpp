@@ -32,6 +32,8 @@ class WindowTimers : public QObject {
   Setting Get(const std::string& workflow) const;
   // Keeps the setting and arms or stops the workflow's timer.
   void Set(const std::string& workflow, Setting setting);
+  // Stops every timer, keeping the settings: the window is going.
+  void StopAll();
   // Arms the timers that are on for these workflows; stops the others.
   void Restore(const std::vector<std::string>& workflows);
   bool Armed(const std::string& workflow) const { return timers_.count(workflow) > 0; }

@@ -68,6 +68,16 @@ class FakeScheduler : public wfdesk::engine::SystemScheduler {
   std::vector<std::string>& calls_;
 };
 
+// Answers as a message box does: the window's events go on while it is open.
+class ModalOperator : public wfdesk::testing::RecordingOperator {
+ public:
+  std::function<void()> while_open = [] {};
+  bool Ask(const std::string& question) override {
+    while_open();
+    return RecordingOperator::Ask(question);
+  }
+};
+
 }  // namespace
 
 class DeskTest : public QObject {
@@ -77,10 +87,10 @@ class DeskTest : public QObject {
   std::unique_ptr<TestInstallation> inst;
   std::unique_ptr<FrmMain> window;
 
-  FrmMain& Open(const QStringList& arguments = {}) {
-    window = std::make_unique<FrmMain>(DeskServices{inst->context().home, inst->person(),
-                                                    inst->context().launcher, inst->context().clock,
-                                                    inst->context().guids});
+  FrmMain& Open(const QStringList& arguments = {}, wfdesk::core::Operator* person = nullptr) {
+    window = std::make_unique<FrmMain>(
+        DeskServices{inst->context().home, person ? *person : inst->person(),
+                     inst->context().launcher, inst->context().clock, inst->context().guids});
     window->FormLoad(arguments);
     return *window;
   }
@@ -264,8 +274,10 @@ class DeskTest : public QObject {
     window->show();
     Select(0);
     QTest::mouseClick(Child<QPushButton>("cmd001"), Qt::LeftButton);
+    Child<QCheckBox>("lblWFtimer")->setChecked(true);
     inst->person().answer = true;
     window->close();
+    QVERIFY(!window->timers().Armed("a.ini"));  // the hidden window starts nothing
     QCOMPARE(inst->person().asked.back(),
              std::string("The workflow a.ini is still running. Close wfdesk as soon as it has "
                          "finished?"));
@@ -277,6 +289,23 @@ class DeskTest : public QObject {
     QVERIFY(!window->running());
     QVERIFY(inst->LogMessages("system.log").back().starts_with("-----"));
     QVERIFY(inst->person().told.empty());
+  }
+
+  void aRunEndingWhileTheCloseQuestionIsOpenLetsTheWindowCloseAndStopsItsTimers() {
+    inst->box().Write("modules/mod_ledgerconv001_x86_32", "#!/bin/sh\n" + kWaitForRelease);
+    ModalOperator person;
+    Open({}, &person);
+    window->show();
+    Select(0);
+    Child<QCheckBox>("lblWFtimer")->setChecked(true);
+    QTest::mouseClick(Child<QPushButton>("cmd001"), Qt::LeftButton);
+    person.while_open = [this] {
+      inst->box().Write("release", "");
+      QTRY_VERIFY(!window->running());
+    };
+    person.answer = true;
+    QVERIFY(window->close());
+    QVERIFY(!window->timers().Armed("a.ini"));
   }
 
   void selectingShowsTheWorkflowAndRunningShowsItsResult() {
