@@ -60,7 +60,7 @@ std::string_view RunIdOf(std::string_view log, std::size_t start) {
 
 // The result line of the run `run_id` from `from` on.
 bool FindResult(std::string_view log, std::size_t from, std::string_view run_id, LastRun& run) {
-  const std::string needle = "[" + std::string(run_id) + std::string(kWorkflowResultMark);
+  const std::string needle = RunMark(run_id, kWorkflowResultMark);
   const std::size_t at = log.find(needle, from);
   if (run_id.empty() || at == std::string_view::npos) return false;
   const std::size_t line_start = log.rfind('\n', at) + 1;  // npos + 1 is 0
@@ -87,14 +87,12 @@ bool RunHoldsLock(const core::Context& context, const std::string& workflow_file
 
 LastRun FindLastRun(const core::Context& context, const std::string& name) {
   const std::string workflow_file = core::WorkflowPath(context, name);
-  std::string run_log = core::ReadWorkflowValue(context, workflow_file, "DEF", "logfile");
-  if (run_log.empty()) run_log = context.settings.logfile;
-  run_log = core::AbsolutePath(run_log, context.home);
+  const std::string run_log = core::AbsolutePath(RunLogFile(context, workflow_file), context.home);
 
   LastRun run;
   const std::string run_text = LogTail(run_log);
   const std::size_t start =
-      LastStartLine(run_text, core::EscapeControlCharacters(name + " (" + workflow_file + ")"));
+      LastStartLine(run_text, core::EscapeControlCharacters(RunLabel(name, workflow_file)));
   if (start == std::string::npos || run_text.size() < start + kStampLength) return run;
   run.started = true;
   run.time = run_text.substr(start, kStampLength);

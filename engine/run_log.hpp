@@ -21,6 +21,16 @@ inline constexpr std::string_view kRunnerEndMark = "WORKFLOW END: ";
 inline constexpr std::string_view kClosingLine =
     "---------------------------------------------------------";
 
+// "[" RUNID and the mark: how a run's own line begins after its time stamp.
+std::string RunMark(std::string_view run_id, std::string_view mark);
+
+// What the start and end lines name a run by: the workflow's file name and,
+// in brackets, its path.
+std::string RunLabel(const std::string& name, const std::string& workflow_file);
+
+// The log a workflow's runs write to: its DEF logfile, else the system log.
+std::string RunLogFile(const core::Context& context, const std::string& workflow_file);
+
 // Writes the log lines of one run. A line that cannot be written does not
 // stop the run; the operator is told once per run, at the first failure.
 class RunLog {

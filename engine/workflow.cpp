@@ -110,8 +110,7 @@ RunOutcome WorkflowRunner::RunWorkflow(const core::Context& context, const std::
 
 namespace {
 
-std::string RunChain(const ModuleCall& first, const std::string& label_and_path,
-                     RunObserver* observer) {
+std::string RunChain(const ModuleCall& first, const std::string& label, RunObserver* observer) {
   const core::Context& context = first.where.context;
   std::string kept;  // what modules kept for the next run
   for (int number = 1; number <= kMaxModules; ++number) {
@@ -131,8 +130,7 @@ std::string RunChain(const ModuleCall& first, const std::string& label_and_path,
       kept += (kept.empty() ? "" : " ") + outcome.message;
     }
   }
-  first.log.Write(first.log_file,
-                  "[" + first.run_id + std::string(kWorkflowEndMark) + label_and_path);
+  first.log.Write(first.log_file, RunMark(first.run_id, kWorkflowEndMark) + label);
   return kept.empty() ? "OK" : kept;
 }
 
@@ -141,15 +139,13 @@ std::string RunChain(const ModuleCall& first, const std::string& label_and_path,
 std::string ExecuteGenWorkflow(const core::Context& context, RunLog& log, const std::string& name,
                                RunObserver* observer) {
   const std::string workflow_file = core::WorkflowPath(context, name);
-  std::string log_file = core::ReadWorkflowValue(context, workflow_file, "DEF", "logfile");
-  if (log_file.empty()) log_file = context.settings.logfile;
+  const std::string log_file = RunLogFile(context, workflow_file);
   const std::string run_id = core::CreateGUID(context.guids);
-  // The workflow's file name labels the run.
-  const std::string label_and_path = name + " (" + workflow_file + ")";
-  log.Write(log_file, "[" + run_id + std::string(kWorkflowStartMark) + label_and_path);
+  const std::string label = RunLabel(name, workflow_file);
+  log.Write(log_file, RunMark(run_id, kWorkflowStartMark) + label);
   const ModuleCall first{{context, workflow_file, ""}, log_file, run_id, log};
-  const std::string result = RunChain(first, label_and_path, observer);
-  log.Write(log_file, "[" + run_id + std::string(kWorkflowResultMark) + result);
+  const std::string result = RunChain(first, label, observer);
+  log.Write(log_file, RunMark(run_id, kWorkflowResultMark) + result);
   return result;
 }
 
