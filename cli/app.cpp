@@ -23,8 +23,8 @@
 #include "engine/catalogue.hpp"
 #include "engine/last_run.hpp"
 #include "engine/new_installation.hpp"
-#include "engine/schedule.hpp"
 #include "engine/workflow.hpp"
+#include "schedule/scheduler.hpp"
 #include "textdb/record_actions.hpp"
 #include "textdb/transmission_list.hpp"
 

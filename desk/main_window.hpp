@@ -11,7 +11,7 @@
 #include "core/context.hpp"
 #include "desk/operators.hpp"
 #include "desk/workflow_run.hpp"
-#include "engine/schedule.hpp"
+#include "schedule/scheduler.hpp"
 
 class QCheckBox;
 class QFileSystemWatcher;

@@ -1,4 +1,4 @@
-#include "engine/task_calendar.hpp"
+#include "schedule/task_calendar.hpp"
 
 #include <chrono>
 #include <cstdio>

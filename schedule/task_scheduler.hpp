@@ -8,8 +8,8 @@
 
 #include "core/language.hpp"
 #include "core/seams.hpp"
-#include "engine/schedule.hpp"
-#include "engine/task_calendar.hpp"
+#include "schedule/scheduler.hpp"
+#include "schedule/task_calendar.hpp"
 
 namespace wfdesk::engine {
 

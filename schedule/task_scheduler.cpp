@@ -1,4 +1,4 @@
-#include "engine/schedule_windows.hpp"
+#include "schedule/task_scheduler.hpp"
 
 #include <cstdint>
 #include <memory>

@@ -1,12 +1,12 @@
-#include "engine/schedule.hpp"
+#include "schedule/scheduler.hpp"
 
 #include "core/environment.hpp"
 #include "core/files.hpp"
 #include "core/language.hpp"
 #include "core/log.hpp"
 #include "core/workflow_file.hpp"
-#include "engine/schedule_systemd.hpp"
-#include "engine/schedule_windows.hpp"
+#include "schedule/systemd.hpp"
+#include "schedule/task_scheduler.hpp"
 
 namespace wfdesk::engine {
 

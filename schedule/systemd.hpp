@@ -7,7 +7,7 @@
 
 #include "core/language.hpp"
 #include "core/seams.hpp"
-#include "engine/schedule.hpp"
+#include "schedule/scheduler.hpp"
 
 namespace wfdesk::engine {
 

@@ -1,4 +1,4 @@
-#include "engine/schedule_systemd.hpp"
+#include "schedule/systemd.hpp"
 
 #include <cstdint>
 
