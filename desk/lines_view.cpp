@@ -50,6 +50,16 @@ LinesView::LinesView(QWidget* parent) : QListView(parent) {
   heading_->setStyleSheet("QLabel { border-bottom: 1px solid palette(mid); }");
 }
 
+// Focused with no current row, a list view makes its first row current
+// without selecting it; no row is taken that the operator did not pick.
+void LinesView::focusInEvent(QFocusEvent* event) {
+  QListView::focusInEvent(event);
+  const QModelIndex current = currentIndex();
+  if (current.isValid() && !selectionModel()->isSelected(current)) {
+    selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+  }
+}
+
 void LinesView::SetLinesModel(LinesModel* model) {
   lines_ = model;
   setModel(model);

@@ -27,6 +27,7 @@ class LinesView : public QListView {
   void scrollContentsBy(int dx, int dy) override;
   void resizeEvent(QResizeEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
 
  private:
   class RowDelegate;

@@ -33,10 +33,13 @@ TransmissionView::TransmissionView(const core::Context& context, Controls contro
   connect(filter_, &QLineEdit::textChanged, this, [this] {
     if (showing_) FillDBlist();
   });
-  connect(controls.list->selectionModel(), &QItemSelectionModel::currentChanged, this,
-          [this](const QModelIndex& current) {
-            if (showing_) ChooseRow(current.row());
-          });
+  // Only a selected row is chosen: a current row without a selection shows
+  // nothing, so no action may act on it.
+  connect(controls.list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+    if (!showing_) return;
+    const QModelIndexList selected = controls_.list->selectionModel()->selectedIndexes();
+    ChooseRow(selected.isEmpty() ? -1 : selected.front().row());
+  });
   BuildMenu();
   UpdateActions();
 }

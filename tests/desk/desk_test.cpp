@@ -532,6 +532,14 @@ class DeskTest : public QObject {
     QVERIFY(LogRows()[0].startsWith("INV-1 "));
     QCOMPARE(LogRows()[0].mid(23, 2), QString("f6"));
     QVERIFY(!toggle->isEnabled());  // no element chosen yet
+    // Shift+Tab from the filter focuses the rows: no row is chosen by that.
+    QApplication::setActiveWindow(window.get());
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QCOMPARE(QApplication::focusWidget(), filter);
+    QTest::keyClick(filter, Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), list);
+    QCOMPARE(Text("lblEID"), QString());
+    QVERIFY(!toggle->isEnabled());
 
     // The chosen element goes when a filter hides its row, and with it the actions.
     const struct {
