@@ -436,6 +436,11 @@ constexpr std::array kTexts = {
                  "Mon..Fri 06:00, daily, *:0/15). Empty removes the schedule.",
                  "Wann das System %1 ausführt, in der Kalendersyntax von systemd (zum Beispiel "
                  "Mon..Fri 06:00, daily, *:0/15). Leer entfernt den Zeitplan."},
+    LanguageText{"lg_desk_schedule_no_runner",
+                 "A schedule starts wfdesk-cli, which is neither beside wfdesk nor on PATH. "
+                 "Nothing was scheduled.",
+                 "Ein Zeitplan startet wfdesk-cli, das weder neben wfdesk noch im PATH liegt. "
+                 "Es wurde nichts eingeplant."},
     LanguageText{"lg_desk_schedule_none", "No schedule", "Kein Zeitplan"},
     LanguageText{"lg_desk_schedule_window", "Window timer: every %1 s", "Fenster-Timer: alle %1 s"},
     LanguageText{"lg_desk_schedule_system", "System schedule: %1, next run %2",

@@ -101,10 +101,7 @@ FrmMain::FrmMain(const DeskServices& services, QWidget* parent)
       engine::InstallationTag(canonical.empty() ? context_.home : canonical),
       [this](const std::string& name) { return StartRun(name); },
       [this](const std::string& name) { OnTimerSkipped(name); }, this);
-  scheduler_factory_ = [this] {
-    return engine::MakeSystemScheduler(
-        context_, engine::CommandLineProgramBeside(core::RunningProgramPath()));
-  };
+  scheduler_factory_ = [this] { return engine::MakeSystemScheduler(context_, Runner()); };
 }
 
 // run_ goes first of the members: it releases a worker waiting for the
@@ -440,7 +437,19 @@ void FrmMain::ScheduleSelected() {
   if (ok) ApplySchedule(name, calendar.trimmed().toStdString());
 }
 
+// The program a system schedule starts: wfdesk-cli beside this window's
+// program, else on PATH; "" when there is none. Looked for at each use, so
+// one installed meanwhile is found.
+std::string FrmMain::Runner() {
+  return engine::CommandLineProgramBeside(core::RunningProgramPath());
+}
+
 void FrmMain::ApplySchedule(const std::string& name, const std::string& calendar) {
+  // Removing needs no runner; a schedule without one would start nothing.
+  if (!calendar.empty() && Runner().empty()) {
+    person_.Tell(Text("lg_desk_schedule_no_runner").toStdString());
+    return;
+  }
   const auto scheduler = scheduler_factory_();
   const engine::ScheduleChange change =
       calendar.empty() ? scheduler->Remove(name)

@@ -112,6 +112,7 @@ class FrmMain : public QMainWindow {
   void ShowSchedule();
   void OnTimerSkipped(const std::string& name);
   void ShowListMenu(const QPoint& where);
+  static std::string Runner();
 
   UiThreadOperator person_;
   core::Context context_;

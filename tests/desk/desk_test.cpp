@@ -657,10 +657,18 @@ class DeskTest : public QObject {
     QCOMPARE(inst->box().Read("data/a.ini"), workflow_file);
     Child<QCheckBox>("lblWFtimer")->setChecked(false);
     QVERIFY(!window->timers().Armed("a.ini"));
+    // A schedule starts wfdesk-cli: without one beside the window or on PATH it is refused.
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QByteArray::fromStdString(inst->Path("modules")));
     window->ApplySchedule("a.ini", "");
     window->ApplySchedule("a.ini", "hourly");
+    inst->FakeProgram("wfdesk-cli");
+    window->ApplySchedule("a.ini", "hourly");
+    qputenv("PATH", path);
     QCOMPARE(calls, (std::vector<std::string>{"remove a.ini", "set a.ini hourly"}));
-    QCOMPARE(inst->person().told, (std::vector<std::string>{"removed", "set"}));
+    QCOMPARE(inst->person().told.size(), std::size_t{3});
+    QVERIFY(inst->person().told[1].starts_with("A schedule starts wfdesk-cli, which is neither"));
+    QCOMPARE(inst->person().told[2], std::string("set"));
   }
 
   void lineIndexAndFollowingAGrowingFile() {
