@@ -9,6 +9,7 @@
 #include "textdb/record_rewrite.hpp"
 #include "textdb/records.hpp"
 #include "textdb/transmission_list.hpp"
+#include "textdb/transmission_record.hpp"
 
 namespace wfdesk::textdb {
 
@@ -108,8 +109,9 @@ ActionResult WriteChangesToDB(const core::Context& context, const std::string& w
     }
   }
   const RecordEdit edit = [&change](std::string_view) {
-    return std::vector<FieldValue>{
-        {kField4, change.field4}, {kField6, change.field6}, {kWriteTagField, change.write_tag}};
+    return std::vector<FieldValue>{{kAcknowledgementField, change.field4},
+                                   {kInvoiceDateField, change.field6},
+                                   {kWriteTagField, change.write_tag}};
   };
   return Change(context, workflow_name, element_id, &edit);
 }

@@ -9,7 +9,9 @@
 
 namespace wfdesk::textdb {
 
-// New values of a record: record field 6, record field 4 and the write tag.
+// New values of a record, named by their field numbers as the window and
+// the CLI call them: the invoice date (field 6), the acknowledgement ID
+// (field 4) and the write tag.
 struct RecordChange {
   std::string field6;
   std::string field4;

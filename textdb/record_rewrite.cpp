@@ -4,6 +4,7 @@
 
 #include "core/line_index.hpp"
 #include "textdb/records.hpp"
+#include "textdb/transmission_record.hpp"
 
 namespace wfdesk::textdb {
 
@@ -82,7 +83,7 @@ void RecordRewriter::Rewrite(std::string_view text, const Output& out) {
     if (!piece.empty()) out(piece);
   };
   core::ForEachLine(text, 0, [&](std::string_view record) {
-    if (!MayHaveId(record, id_) || RecordFieldView(record, kElementIdField) != id_) return;
+    if (!MayHaveId(record, id_) || RecordFieldView(record, kInvoiceNumberField) != id_) return;
     found_ = true;
     put(text.substr(copied, offset(record) - copied));
     copied = offset(record) + record.size();  // the line end goes with the rest

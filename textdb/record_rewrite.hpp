@@ -10,14 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "textdb/transmission_record.hpp"
-
 namespace wfdesk::textdb {
-
-// The fields the record actions change, by the names the window gives them.
-inline constexpr int kElementIdField = kInvoiceNumberField;
-inline constexpr int kField4 = kAcknowledgementField;
-inline constexpr int kField6 = kInvoiceDateField;
 
 // A new value for field `field` (from 1) of a record.
 struct FieldValue {

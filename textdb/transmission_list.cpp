@@ -186,7 +186,7 @@ std::string_view TransmissionRows::Record(std::size_t row) const {
 }
 
 std::string_view TransmissionRows::ElementId(std::size_t row) const {
-  return RecordFieldView(Record(row), 1);
+  return RecordFieldView(Record(row), kInvoiceNumberField);
 }
 
 void TransmissionRows::Add(std::string_view record, std::string_view id) {
@@ -222,7 +222,7 @@ class ListedRecordWalk {
   void WalkEvery(std::string_view text, Visit&& visit) {
     KnownId previous_id = Carried();
     core::ForEachLine(text, 0, [&](std::string_view record) {
-      const std::string_view id = RecordFieldView(record, 1);
+      const std::string_view id = RecordFieldView(record, kInvoiceNumberField);
       if (previous_id != id) visit(record, id);
       previous_id = id;
     });
@@ -241,7 +241,7 @@ class ListedRecordWalk {
       const std::size_t begin = LineStart(text, next, hit);
       const std::size_t end = core::LineEndAt(text, hit);
       const std::string_view record = text.substr(begin, end - begin);
-      const std::string_view id = RecordFieldView(record, 1);
+      const std::string_view id = RecordFieldView(record, kInvoiceNumberField);
       // A run of equal IDs is broken by any record, even a hidden one; a
       // record the search passed over does not hold the filter, so its ID
       // differs.

@@ -27,15 +27,15 @@ WorkflowDatabase DatabaseOf(const core::Context& context, const std::string& wor
 
 // The columns of a row, in characters, and the blanks between two of them.
 inline constexpr std::size_t kIdColumn = 20;       // at least: a longer ID stays whole
-inline constexpr std::size_t kDateColumn = 10;     // record field 6
+inline constexpr std::size_t kDateColumn = 10;     // the invoice date
 inline constexpr std::size_t kMarkColumn = 4;      // "W" (one character) or four blanks
-inline constexpr std::size_t kReceiptColumn = 20;  // record field 4
-inline constexpr std::size_t kTextColumn = 100;    // record field 3
+inline constexpr std::size_t kReceiptColumn = 20;  // the acknowledgement ID
+inline constexpr std::size_t kTextColumn = 100;    // the text
 inline constexpr std::size_t kColumnGap = 3;
 
-// A row of the list: element ID (20, never cut), record field 6 (10), the
-// write mark ("W", or four blanks for the tag "0"), record field 4 (20) and
-// record field 3 (100), three blanks between them.
+// A row of the list: element ID (20, never cut), invoice date (10), the
+// write mark ("W", or four blanks for the tag "0"), acknowledgement ID (20)
+// and text (100), three blanks between them.
 std::string FormatRow(std::string_view record);
 // FormatRow added to the end of `out`.
 void AppendRow(std::string& out, std::string_view record);

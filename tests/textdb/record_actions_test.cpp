@@ -16,6 +16,7 @@
 #include "textdb/record_actions.hpp"
 #include "textdb/record_rewrite.hpp"
 #include "textdb/records.hpp"
+#include "textdb/transmission_record.hpp"
 
 namespace wfdesk::textdb {
 namespace {
@@ -177,7 +178,8 @@ const RecordEdit kSetTag = [](std::string_view) {
   return std::vector<FieldValue>{{kWriteTagField, "1"}};
 };
 const RecordEdit kSetAll = [](std::string_view) {
-  return std::vector<FieldValue>{{kField4, "\"q"}, {kField6, "a;b"}, {kWriteTagField, "1"}};
+  return std::vector<FieldValue>{
+      {kAcknowledgementField, "\"q"}, {kInvoiceDateField, "a;b"}, {kWriteTagField, "1"}};
 };
 
 TEST(RecordRewrite, ChangesOnlyTheRecordsWithTheIdByteForByte) {
