@@ -76,9 +76,7 @@ textdb::TransmissionRecord FactsOf(const std::string& file) {
   record.date = TextOf(Path(root, {{kCbc, "IssueDate"}}));
   record.currency = TextOf(Path(root, {{kCbc, "DocumentCurrencyCode"}}));
   record.amount = TextOf(Path(root, {{kCac, "LegalMonetaryTotal"}, {kCbc, "PayableAmount"}}));
-  const std::string buyer = BuyerOf(root);
-  record.description = (credit_note ? "Credit note " : "Invoice ") + record.number;
-  if (!buyer.empty()) record.description += " to " + buyer;
+  record.description = textdb::RecordDescription(credit_note, record.number, BuyerOf(root));
   return record;
 }
 

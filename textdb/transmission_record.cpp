@@ -96,6 +96,12 @@ UpsertResult Replace(const std::string& path, const TransmissionRecord& record,
 
 }  // namespace
 
+std::string RecordDescription(bool credit_note, const std::string& number,
+                              const std::string& buyer) {
+  const std::string text = (credit_note ? "Credit note " : "Invoice ") + number;
+  return buyer.empty() ? text : text + " to " + buyer;
+}
+
 std::string TransmissionLine(const TransmissionRecord& record, bool windows_1252) {
   std::string line;
   for (const std::string* value : Fields(record)) {

@@ -1,8 +1,9 @@
 #pragma once
 
 // The transmission record: one line of the transmission database per
-// invoice, written by the connector after each upload and read by the
-// transmission list. The fields by meaning, numbered from 1:
+// invoice, written by the connector after each upload and by the invoice
+// check for an invoice it put aside, read by the transmission list and
+// changed by the record actions. The fields by meaning, numbered from 1:
 //
 //   1 invoice number (the element ID)   6 invoice date
 //   2 file name                         7 amount payable
@@ -58,6 +59,11 @@ struct TransmissionRecord {
   std::string target_format{kTargetFormat};
   std::string state;
 };
+
+// The text of a record: "Invoice N to BUYER" or "Credit note N to BUYER",
+// without " to BUYER" when the buyer is not known.
+std::string RecordDescription(bool credit_note, const std::string& number,
+                              const std::string& buyer);
 
 // The record as a line of the database, without line end. Each value is
 // made one line of storable text (control characters become blanks) and

@@ -95,9 +95,4 @@ InvoiceFacts ReadInvoiceFacts(xmlDoc* document) {
   return {};
 }
 
-std::string DescriptionOf(const InvoiceFacts& facts) {
-  std::string text = (facts.credit_note ? "Credit note " : "Invoice ") + facts.number;
-  return facts.buyer.empty() ? text : text + " to " + facts.buyer;
-}
-
 }  // namespace wfdesk::tools

@@ -22,7 +22,4 @@ struct InvoiceFacts {
 
 InvoiceFacts ReadInvoiceFacts(xmlDoc* document);
 
-// "Invoice N to BUYER", or "Credit note N to BUYER".
-std::string DescriptionOf(const InvoiceFacts& facts);
-
 }  // namespace wfdesk::tools

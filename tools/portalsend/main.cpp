@@ -187,7 +187,7 @@ bool Sender::Record(const Invoice& invoice, const tools::Verdict& verdict,
   textdb::TransmissionRecord record;
   record.number = facts.number;
   record.file_name = core::FileNameOf(invoice.path);
-  record.description = tools::DescriptionOf(facts);
+  record.description = textdb::RecordDescription(facts.credit_note, facts.number, facts.buyer);
   record.acknowledgement = verdict.acknowledgement;
   record.currency = facts.currency;
   record.date = facts.date;
