@@ -1,5 +1,6 @@
 #include "desk/operators.hpp"
 
+#include <QApplication>
 #include <QGridLayout>
 #include <QMessageBox>
 #include <QSpacerItem>
@@ -18,8 +19,17 @@ QString Title() {
   return QString::fromUtf8(core::kAppTitle.data(), qsizetype(core::kAppTitle.size()));
 }
 
+// A box belongs to the window the person works in: the dialog or editor
+// that asked stays beneath it, and gets the focus back when it closes.
+QWidget* Owner(QWidget* fallback) {
+  if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+  if (QWidget* active = QApplication::activeWindow()) return active;
+  return fallback;
+}
+
 int ShowBox(const std::string& text, QMessageBox::StandardButtons buttons, QWidget* parent) {
-  QMessageBox box(QMessageBox::NoIcon, Title(), QString::fromStdString(text), buttons, parent);
+  QMessageBox box(QMessageBox::NoIcon, Title(), QString::fromStdString(text), buttons,
+                  Owner(parent));
   box.setTextFormat(Qt::PlainText);
   // A message box takes the width of its text; a short text would cut the
   // title. A spacer across the box's grid keeps it wide enough.

@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -27,6 +28,7 @@
 #include "desk/lines_model.hpp"
 #include "desk/main_window.hpp"
 #include "desk/new_installation_dialog.hpp"
+#include "desk/operators.hpp"
 #include "desk/window_timers.hpp"
 #include "tests/support/installation.hpp"
 
@@ -424,6 +426,26 @@ class DeskTest : public QObject {
     QVERIFY(editor->isVisible());
     QCOMPARE(inst->box().Read("data/w.ini"), saved);
     QVERIFY(QString::fromStdString(inst->person().told.back()).contains("Windows-1252"));
+  }
+
+  void aMessageBoxBelongsToTheWindowThatAsked() {
+    wfdesk::desk::MessageBoxOperator person;
+    Open({}, &person);
+    person.set_parent(window.get());
+    window->show();
+    Select(0);
+    window->ShowEditor();
+    auto* editor = window->findChild<wfdesk::desk::FrmEditor*>("frmEditor");
+    QApplication::setActiveWindow(editor);
+    QVERIFY(QTest::qWaitForWindowActive(editor));
+    QWidget* owner = nullptr;
+    QTimer::singleShot(0, [&owner] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      owner = box ? box->parentWidget() : nullptr;
+      if (box) box->done(QMessageBox::No);
+    });
+    QTest::mouseClick(editor->findChild<QPushButton*>("Command1"), Qt::LeftButton);  // asks
+    QCOMPARE(owner, static_cast<QWidget*>(editor));
   }
 
   void theEditorSavesAnUnchangedFileByteForByteAndRefusesWithoutAWorkflow() {
