@@ -1,6 +1,6 @@
 #include "core/environment.hpp"
 
-#include "core/platform.hpp"
+#include "core/platform/platform.hpp"
 #include "core/settings.hpp"
 
 namespace wfdesk::core {

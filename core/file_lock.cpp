@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "core/platform.hpp"
+#include "core/platform/platform.hpp"
 
 namespace wfdesk::core {
 

@@ -7,7 +7,7 @@
 
 #include "core/context.hpp"
 #include "core/language.hpp"
-#include "core/platform.hpp"
+#include "core/platform/platform.hpp"
 
 namespace wfdesk::core {
 

@@ -1,6 +1,6 @@
 #include "core/process.hpp"
 
-#include "core/platform.hpp"
+#include "core/platform/platform.hpp"
 
 namespace wfdesk::core {
 

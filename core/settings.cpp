@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "core/ini.hpp"
-#include "core/platform.hpp"
+#include "core/platform/platform.hpp"
 
 namespace wfdesk::core {
 

@@ -2,7 +2,10 @@
 
 // What the two Windows platform files share: texts crossing the system's
 // door in the ANSI code page, the system's reasons, and owned handles.
-// Included by core/platform_win32*.cpp only.
+// Included by core/platform/win32*.cpp only.
+#ifndef WFDESK_BUILDING_CORE
+#error "core/platform/ is private to wfdesk_core"
+#endif
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif

@@ -1,19 +1,18 @@
 // The platform layer on Windows: the wide-character API throughout. The
 // library's texts are bytes in the ANSI code page, as the files it reads
 // and writes are; they become UTF-16 only at the system's door.
-#include "core/platform_win32_common.hpp"
+#include "core/platform/win32_common.hpp"
 // After windows.h, which they need.
 #include <io.h>
 #include <objbase.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <optional>
 #include <utility>
 
 #include "core/language.hpp"
-#include "core/platform.hpp"
+#include "core/platform/platform.hpp"
 
 namespace wfdesk::core::platform {
 
@@ -104,6 +103,8 @@ bool IsSeparator(char c) {
   return c == '\\' || c == '/';
 }
 
+}  // namespace
+
 std::string FolderOf(const std::string& path) {
   const auto slash = LastSeparator(path);
   if (slash == std::string::npos) return ".";
@@ -116,9 +117,12 @@ std::string NameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string InFolder(const std::string& folder, const std::string& name) {
-  return !folder.empty() && IsSeparator(folder.back()) ? folder + name : folder + "\\" + name;
+std::string InFolder(const std::string& folder, std::string_view name) {
+  const std::string text(name);
+  return !folder.empty() && IsSeparator(folder.back()) ? folder + text : folder + "\\" + text;
 }
+
+namespace {
 
 // Windows counts file times in 100 ns steps since 1601; the library in
 // nanoseconds since 1970.
@@ -170,18 +174,10 @@ bool IsRegularAttribute(DWORD attributes) {
   return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
 }
 
-// Temporary files beside `path` are named TemporaryPrefix + PID "-" N and
-// carry the hidden attribute, so that listings pass over them.
-std::string TemporaryPrefix(const std::string& path) {
-  return "." + NameOf(path).substr(0, 200) + ".tmp-";
-}
-
+// Temporary files carry the hidden attribute, so that listings pass over them.
 HANDLE OpenTemporaryBeside(const std::string& path, std::string& temp_path) {
-  static std::atomic<unsigned> counter{0};
   for (int attempt = 0; attempt < 100; ++attempt) {
-    temp_path =
-        InFolder(FolderOf(path), TemporaryPrefix(path) + std::to_string(::GetCurrentProcessId()) +
-                                     "-" + std::to_string(counter++));
+    temp_path = NewTemporaryPath(path);
     HANDLE file = ::CreateFileW(Wide(temp_path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
     if (file != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS) return file;
@@ -198,26 +194,25 @@ bool SetAttributes(HANDLE file, DWORD attributes) {
   return ::SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic) != 0;
 }
 
-bool AllDigits(std::string_view text) {
-  return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
-}
+}  // namespace
 
-// The process id of a temporary file's name after its prefix ("PID-N"), or
-// 0 when the name is not of that form.
-DWORD TemporaryOwner(std::string_view rest) {
-  const auto dash = rest.find('-');
-  if (dash == std::string_view::npos || dash > 9) return 0;
-  const std::string_view pid = rest.substr(0, dash);
-  if (!AllDigits(pid) || !AllDigits(rest.substr(dash + 1))) return 0;
-  return static_cast<DWORD>(std::stoul(std::string(pid)));
+std::uint32_t CurrentProcessId() {
+  return ::GetCurrentProcessId();
 }
 
 // A process we may not open still runs.
-bool ProcessRuns(DWORD pid) {
+bool ProcessRuns(std::uint32_t pid) {
   Handle process(::OpenProcess(SYNCHRONIZE, FALSE, pid));
   if (!process.valid()) return ::GetLastError() == ERROR_ACCESS_DENIED;
   return ::WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
 }
+
+// The path itself: a replacement on Windows does not follow links.
+std::string ReplacedFile(const std::string& path) {
+  return path;
+}
+
+namespace {
 
 DWORD CopyBytes(HANDLE in, HANDLE out) {
   char buffer[65536];
@@ -553,18 +548,6 @@ FileResult FlushFileSystem(const std::string& path) {
 FileResult RemoveFile(const std::string& path) {
   if (!::DeleteFileW(Wide(path).c_str())) return Failed("lg_mesg_sys008", path, ::GetLastError());
   return FileResult::Ok();
-}
-
-void RemoveStaleTemporaries(const std::string& path) {
-  const std::string folder = FolderOf(path);
-  const std::string prefix = TemporaryPrefix(path);
-  std::vector<FolderEntry> entries;
-  if (!ListFolder(folder, entries)) return;
-  for (const FolderEntry& entry : entries) {
-    if (!entry.is_regular || !entry.name.starts_with(prefix)) continue;
-    const DWORD owner = TemporaryOwner(std::string_view(entry.name).substr(prefix.size()));
-    if (owner > 0 && !ProcessRuns(owner)) ::DeleteFileW(Wide(InFolder(folder, entry.name)).c_str());
-  }
 }
 
 FileResult RenameWithoutReplacing(const std::string& from, const std::string& to,

@@ -1,7 +1,12 @@
 #pragma once
 
 // The operating system as the core library uses it. Every platform call of
-// the library sits behind these functions, in one source file per platform.
+// the library sits behind these functions: in posix.cpp or win32*.cpp, one
+// per system, and what every system does alike in common.cpp. Private to
+// core: its callers outside go through core's own headers.
+#ifndef WFDESK_BUILDING_CORE
+#error "core/platform/ is private to wfdesk_core; include core's public headers instead"
+#endif
 
 #include <cstdint>
 #include <optional>
@@ -115,6 +120,24 @@ FileResult CopyToHiddenFileBeside(const std::string& from, const std::string& be
 // `target_taken` as above. Where the file system has no hard links, `from`
 // is renamed instead.
 FileResult LinkWithoutReplacing(const std::string& from, const std::string& to, bool& target_taken);
+
+// The folder of a path ("." for a bare name), the name in it, and a name
+// joined to a folder, as the system writes paths.
+std::string FolderOf(const std::string& path);
+std::string NameOf(const std::string& path);
+std::string InFolder(const std::string& folder, std::string_view name);
+
+// The file that a replacement of `path` replaces: on POSIX with links
+// followed, so that the link stays.
+std::string ReplacedFile(const std::string& path);
+
+// A new name for a temporary file beside `path`, hidden in listings; it
+// carries this process's id, so that RemoveStaleTemporaries knows its owner.
+std::string NewTemporaryPath(const std::string& path);
+
+std::uint32_t CurrentProcessId();
+// Whether the process still runs; one we may not ask about counts as running.
+bool ProcessRuns(std::uint32_t pid);
 
 // Removes the temporary files a replacement of `path` left beside the
 // file when its process was killed midway: those of processes that no

@@ -25,7 +25,7 @@
 #include <utility>
 
 #include "core/language.hpp"
-#include "core/platform.hpp"
+#include "core/platform/platform.hpp"
 
 extern char** environ;
 
@@ -79,6 +79,8 @@ bool WriteAll(int fd, std::string_view bytes, int& error) {
   return true;
 }
 
+}  // namespace
+
 std::string FolderOf(const std::string& path) {
   const auto slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -91,43 +93,29 @@ std::string NameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The file a path names, links followed, so that replacing it keeps the link.
-std::string ResolvedTarget(const std::string& path);
-
-// Temporary files beside `path` are named TemporaryPrefix + PID "-" N.
-std::string TemporaryPrefix(const std::string& path) {
-  return "." + NameOf(path).substr(0, 200) + ".tmp-";
+std::string InFolder(const std::string& folder, std::string_view name) {
+  return folder.ends_with('/') ? folder + std::string(name) : folder + "/" + std::string(name);
 }
 
+std::uint32_t CurrentProcessId() {
+  return static_cast<std::uint32_t>(::getpid());
+}
+
+// A process we may not signal still runs.
+bool ProcessRuns(std::uint32_t pid) {
+  return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+namespace {
+
 int OpenTemporaryBeside(const std::string& path, std::string& temp_path) {
-  static std::atomic<unsigned> counter{0};
   for (int attempt = 0; attempt < 100; ++attempt) {
-    temp_path = FolderOf(path) + "/" + TemporaryPrefix(path) + std::to_string(::getpid()) + "-" +
-                std::to_string(counter++);
+    temp_path = NewTemporaryPath(path);
     const int fd = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   errno = EEXIST;
   return -1;
-}
-
-bool AllDigits(std::string_view text) {
-  return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
-}
-
-// The process id of a temporary file's name after its prefix ("PID-N"), or
-// 0 when the name is not of that form.
-pid_t TemporaryOwner(std::string_view rest) {
-  const auto dash = rest.find('-');
-  if (dash == std::string_view::npos || dash > 9) return 0;
-  const std::string_view pid = rest.substr(0, dash);
-  if (!AllDigits(pid) || !AllDigits(rest.substr(dash + 1))) return 0;
-  return static_cast<pid_t>(std::stol(std::string(pid)));
-}
-
-// A process we may not signal still runs.
-bool ProcessRuns(pid_t pid) {
-  return ::kill(pid, 0) == 0 || errno == EPERM;
 }
 
 // Copies the bytes of one descriptor to another; 0 or the error.
@@ -169,12 +157,11 @@ FileResult RenameInPlaceOfLink(const std::string& from, const std::string& to, b
 
 }  // namespace
 
-namespace {
-std::string ResolvedTarget(const std::string& path) {
+// Links followed, so that replacing the file keeps the link.
+std::string ReplacedFile(const std::string& path) {
   const std::string real = CanonicalPath(path);
   return real.empty() ? path : real;
 }
-}  // namespace
 
 bool IsHiddenName(std::string_view name) {
   return !name.empty() && name.front() == '.';
@@ -383,7 +370,7 @@ FileResult BeginReplacement(const std::string& path, Replacement& replacement) {
   AbandonReplacement(replacement);
   if (path.empty()) return FileResult::Failed(Reason("lg_mesg_sys006", {}));
   replacement.path = path;
-  replacement.target = ResolvedTarget(path);
+  replacement.target = ReplacedFile(path);
   const int fd = OpenTemporaryBeside(replacement.target, replacement.temp);
   if (fd < 0) return Failed("lg_mesg_sys005", path, errno);
   replacement.handle = fd;
@@ -438,19 +425,6 @@ FileResult FlushFileSystem(const std::string& path) {
 FileResult RemoveFile(const std::string& path) {
   if (::unlink(path.c_str()) != 0) return Failed("lg_mesg_sys008", path, errno);
   return FileResult::Ok();
-}
-
-void RemoveStaleTemporaries(const std::string& path) {
-  const std::string target = ResolvedTarget(path);
-  const std::string folder = FolderOf(target);
-  const std::string prefix = TemporaryPrefix(target);
-  std::vector<FolderEntry> entries;
-  if (!ListFolder(folder, entries)) return;
-  for (const FolderEntry& entry : entries) {
-    if (!entry.is_regular || !entry.name.starts_with(prefix)) continue;
-    const pid_t owner = TemporaryOwner(std::string_view(entry.name).substr(prefix.size()));
-    if (owner > 0 && !ProcessRuns(owner)) ::unlink((folder + "/" + entry.name).c_str());
-  }
 }
 
 FileResult RenameWithoutReplacing(const std::string& from, const std::string& to,

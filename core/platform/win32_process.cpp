@@ -2,7 +2,7 @@
 // line quoted by the C runtime's rules (no shell), a job object around each
 // program so that it ends with everything it started, and waiting in
 // WaitForMultipleObjects.
-#include "core/platform_win32_common.hpp"
+#include "core/platform/win32_common.hpp"
 
 #include <atomic>
 #include <chrono>
@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/language.hpp"
-#include "core/platform.hpp"
+#include "core/platform/platform.hpp"
 
 namespace wfdesk::core::platform {
 
