@@ -442,6 +442,10 @@ constexpr std::array kTexts = {
                  "Ein Zeitplan startet wfdesk-cli, das weder neben wfdesk noch im PATH liegt. "
                  "Es wurde nichts eingeplant."},
     LanguageText{"lg_desk_schedule_none", "No schedule", "Kein Zeitplan"},
+    LanguageText{"lg_desk_workflow_gone", "The workflow file %1 no longer exists.",
+                 "Die Workflow-Datei %1 existiert nicht mehr."},
+    LanguageText{"lg_desk_data_folder_gone", "The data folder %1 no longer exists.",
+                 "Der Datenordner %1 existiert nicht mehr."},
     LanguageText{"lg_desk_schedule_window", "Window timer: every %1 s", "Fenster-Timer: alle %1 s"},
     LanguageText{"lg_desk_schedule_system", "System schedule: %1, next run %2",
                  "Systemzeitplan: %1, nächster Lauf %2"},

@@ -159,7 +159,7 @@ void FrmMain::BuildControls() {
   // The right mouse button opens the editor; the context menu comes from
   // the keyboard (menu key, Shift+F10).
   list_wf_->setContextMenuPolicy(Qt::CustomContextMenu);
-  list_menu_ = new QMenu(this);
+  list_menu_ = Named(new QMenu(this), "mnu_list");
   list_menu_edit_ = list_menu_->addAction(QString(), this, &FrmMain::ShowEditor);
   list_menu_schedule_ = list_menu_->addAction(QString(), this, &FrmMain::ScheduleSelected);
   connect(list_wf_, &QWidget::customContextMenuRequested, this, &FrmMain::ShowListMenu);
@@ -243,7 +243,6 @@ void FrmMain::FormLoad(const QStringList& arguments) {
   setWindowTitle(QString::fromUtf8(core::kAppTitle.data(), qsizetype(core::kAppTitle.size())) +
                  " / " + QString::fromStdString(core::VersionText()));
   FillWorkflowList();
-  WatchDataFolder();
   if (!workflow.empty()) {
     // Before the window is shown, so on this thread and to its end. Without
     // a data folder nothing runs, and the list has told the operator so.
@@ -312,6 +311,8 @@ void FrmMain::FillWorkflowList(bool tell) {
       item->setSelected(true);
     }
   }
+  // A data folder deleted and made again is watched anew.
+  WatchDataFolder();
   std::vector<std::string> listed;
   for (const auto& entry : catalogue.entries) listed.push_back(entry.file_name);
   timers_->Restore(listed);
@@ -361,12 +362,23 @@ void FrmMain::UpdateExecute() {
        {static_cast<QWidget*>(chk_wf_timer_), static_cast<QWidget*>(txt_wf_timer_interval_)}) {
     control->setEnabled(chosen);
   }
-  mnu_file_schedule_->setEnabled(chosen);
-  list_menu_schedule_->setEnabled(chosen);
+  for (QAction* action : {mnu_file101_, list_menu_edit_, mnu_file_schedule_, list_menu_schedule_}) {
+    action->setEnabled(chosen);
+  }
 }
 
 void FrmMain::cmd001_Click() {
-  StartRun(wf_file_);
+  if (wf_file_.empty() || run_.running()) return;
+  if (!core::DirExists(context_.settings.data_dir)) {
+    person_.Tell(
+        Text("lg_desk_data_folder_gone").arg(Decoded(context_.settings.data_dir)).toStdString());
+  } else if (!core::IsPlainFile(current_workflow_file_)) {
+    person_.Tell(Text("lg_desk_workflow_gone").arg(Decoded(wf_file_)).toStdString());
+  } else {
+    StartRun(wf_file_);
+    return;
+  }
+  FillWorkflowList(false);
 }
 
 bool FrmMain::StartRun(const std::string& name) {
@@ -503,7 +515,7 @@ void FrmMain::ShowLogLine(const QModelIndex& index) {
 }
 
 void FrmMain::ShowEditor() {
-  editor_->ShowForCurrentFile();
+  if (!wf_file_.empty()) editor_->ShowForCurrentFile();
 }
 
 void FrmMain::ShowAbout() {
@@ -519,11 +531,14 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
       cmd001_Click();
       return true;
     }
+    if (key == Qt::Key_F10 && static_cast<QKeyEvent*>(event)->modifiers() == Qt::ShiftModifier) {
+      const QListWidgetItem* item = list_wf_->currentItem();
+      ShowListMenu(item ? list_wf_->visualItemRect(item).bottomLeft() : QPoint());
+      return true;
+    }
   }
-  // A right click shows the workflow already selected in the editor; it
-  // does not move the selection.
-  // A right click opens the editor; the menu key and Shift+F10 open the
-  // list's menu.
+  // A right click opens the editor on the workflow already selected; it does
+  // not move the selection. The menu key and Shift+F10 open the list's menu.
   if (watched == list_wf_->viewport() && event->type() == QEvent::ContextMenu &&
       static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Mouse) {
     return true;

@@ -247,6 +247,7 @@ class DeskTest : public QObject {
       QVERIFY2(Text("lblWFfile").isEmpty(), after);
       QVERIFY2(Text("lblMessage") == "OK", after);  // the start-up run's result stays
       QVERIFY2(!execute->isEnabled(), after);
+      QVERIFY2(!window->findChild<QAction*>("mnu_file101")->isEnabled(), after);
     };
     nothing_picked("activation");
     QTest::keyClick(window.get(), Qt::Key_Tab);
@@ -260,6 +261,9 @@ class DeskTest : public QObject {
 
     QTest::keyClick(list, Qt::Key_Down);  // an arrow key picks the first row visibly
     QVERIFY(list->item(0)->isSelected());
+    QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);  // the list's menu
+    QTRY_VERIFY(Child<QMenu>("mnu_list")->isVisible());
+    Child<QMenu>("mnu_list")->close();
     QCOMPARE(Text("lblWFfile"), QString("a.ini"));
     QCOMPARE(Text("lblMessage"), QString("OK"));  // a.ini's own result
     QTest::keyClick(list, Qt::Key_Down);
@@ -448,16 +452,14 @@ class DeskTest : public QObject {
     QCOMPARE(owner, static_cast<QWidget*>(editor));
   }
 
-  void theEditorSavesAnUnchangedFileByteForByteAndRefusesWithoutAWorkflow() {
+  void theEditorSavesAnUnchangedFileByteForByteAndOpensOnlyOnAWorkflow() {
     const std::string mixed = "[FILE]\ntype=qvworkflow\r\n[DEF]\rtitle=x";
     inst->box().Write("data/m.ini", mixed);
     Open();
-    window->ShowEditor();  // nothing selected yet: the missing file, told once
-    QCOMPARE(inst->person().told.size(), std::size_t{1});
+    window->ShowEditor();  // nothing selected yet: no editor, nothing said
     auto* editor = window->findChild<wfdesk::desk::FrmEditor*>("frmEditor");
-    QTest::mouseClick(editor->findChild<QPushButton*>("Command1"), Qt::LeftButton);
-    QVERIFY(inst->person().asked.empty());
-    QVERIFY(QString::fromStdString(inst->person().told.back()).contains("No workflow"));
+    QVERIFY(!editor->isVisible());
+    QVERIFY(inst->person().told.empty());
 
     Select(2);
     window->ShowEditor();
@@ -520,10 +522,21 @@ class DeskTest : public QObject {
     QCOMPARE(Workflows()->selectedItems().size(), 1);
     QCOMPARE(Text("lblWFfile"), QString("b.ini"));
     QCOMPARE(Text("lblMessage"), QString("OK"));
+    // A file gone before the list has noticed: said as such.
     QVERIFY(QFile::remove(QString::fromStdString(inst->Path("data/b.ini"))));
-    QTRY_COMPARE(Workflows()->count(), 3);
+    window->cmd001_Click();
+    QCOMPARE(inst->person().told.back(), std::string("The workflow file b.ini no longer exists."));
+    QCOMPARE(Workflows()->count(), 3);
     QCOMPARE(Text("lblWFfile"), QString());
     QVERIFY(!Child<QPushButton>("cmd001")->isEnabled());
+    // The data folder deleted and made again: F5 lists it and watches it again.
+    QVERIFY(QDir(QString::fromStdString(inst->Path("data"))).removeRecursively());
+    QTRY_COMPARE(Workflows()->count(), 0);
+    inst->Workflow("e.ini", kGood);
+    window->findChild<QAction*>("mnu_file_refresh")->trigger();
+    QCOMPARE(Workflows()->count(), 1);
+    inst->Workflow("f.ini", kGood);
+    QTRY_COMPARE(Workflows()->count(), 2);
   }
 
   void theTransmissionViewListsFiltersAndActsOnTheChosenRecord() {
