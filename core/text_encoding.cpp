@@ -141,6 +141,33 @@ std::string Utf16LeToUtf8(std::string_view bytes) {
   return out;
 }
 
+std::string XmlEscape(std::string_view text) {
+  std::string escaped;
+  escaped.reserve(text.size());
+  for (const char c : text) {
+    switch (c) {
+      case '&':
+        escaped += "&amp;";
+        break;
+      case '<':
+        escaped += "&lt;";
+        break;
+      case '>':
+        escaped += "&gt;";
+        break;
+      case '"':
+        escaped += "&quot;";
+        break;
+      case '\'':
+        escaped += "&apos;";
+        break;
+      default:
+        escaped += c;
+    }
+  }
+  return escaped;
+}
+
 std::string IniTextFromFileBytes(std::string bytes) {
   const std::string_view view = bytes;
   if (view.starts_with(kUtf8Bom)) return bytes.substr(kUtf8Bom.size());

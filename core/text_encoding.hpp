@@ -33,4 +33,8 @@ std::string Utf8ToWindows1252(std::string_view utf8);
 // Windows-1252.
 std::string AsUtf8(std::string_view bytes);
 
+// The text as XML character data or attribute value: "&", "<", ">", '"'
+// and "'" as entities, every other byte as it is.
+std::string XmlEscape(std::string_view text);
+
 }  // namespace wfdesk::core

@@ -65,33 +65,6 @@ std::string MaskUrlCredentials(std::string_view text) {
   return masked;
 }
 
-std::string XmlEscape(const std::string& text) {
-  std::string escaped;
-  escaped.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        escaped += "&amp;";
-        break;
-      case '<':
-        escaped += "&lt;";
-        break;
-      case '>':
-        escaped += "&gt;";
-        break;
-      case '"':
-        escaped += "&quot;";
-        break;
-      case '\'':
-        escaped += "&apos;";
-        break;
-      default:
-        escaped += c;
-    }
-  }
-  return escaped;
-}
-
 std::string SafeFileName(const std::string& text) {
   std::string name = text;
   for (char& c : name) {

@@ -50,9 +50,6 @@ inline constexpr const char* kHiddenText = "********";
 // and "scheme://token@" as "scheme://********@".
 std::string MaskUrlCredentials(std::string_view text);
 
-// A text as XML character data or attribute value.
-std::string XmlEscape(const std::string& text);
-
 // A name that is safe as part of a file name: letters, digits, ".", "-"
 // and "_" stay, anything else becomes "_".
 std::string SafeFileName(const std::string& text);

@@ -23,6 +23,7 @@
 #include <mutex>
 
 #include "core/files.hpp"
+#include "core/text_encoding.hpp"
 #include "tools/common/switches.hpp"
 #include "tools/ledgerconv/file_name.hpp"
 
@@ -42,7 +43,7 @@ std::string Envelope(const std::string& body) {
 std::string Fault(const std::string& code, const std::string& text,
                   const std::string& detail = "") {
   return Envelope("<soapenv:Fault><faultcode>soapenv:" + code + "</faultcode><faultstring>" +
-                  tools::XmlEscape(text) + "</faultstring>" + detail + "</soapenv:Fault>");
+                  core::XmlEscape(text) + "</faultstring>" + detail + "</soapenv:Fault>");
 }
 
 // The first invoice element, searched depth first.
@@ -157,8 +158,8 @@ class Portal {
 
  private:
   static std::string Acknowledgement(const std::string& number, const std::string& ack) {
-    return "<ws:InvoiceNumber>" + tools::XmlEscape(number) +
-           "</ws:InvoiceNumber><ws:AcknowledgementId>" + tools::XmlEscape(ack) +
+    return "<ws:InvoiceNumber>" + core::XmlEscape(number) +
+           "</ws:InvoiceNumber><ws:AcknowledgementId>" + core::XmlEscape(ack) +
            "</ws:AcknowledgementId>";
   }
 
