@@ -52,6 +52,29 @@ inline std::string_view TrimWhitespace(std::string_view text) {
   return text.substr(first, last - first + 1);
 }
 
+// The line without the line ends at its end.
+inline std::string_view StripLineEnd(std::string_view line) {
+  while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
+  return line;
+}
+
+// The text on one line: each run of blanks, tabs and line ends one blank,
+// none at either end.
+inline std::string CollapseWhitespace(std::string_view text) {
+  std::string line;
+  bool blank = false;
+  for (const char c : text) {
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+      blank = !line.empty();
+      continue;
+    }
+    if (blank) line += ' ';
+    blank = false;
+    line += c;
+  }
+  return line;
+}
+
 // Whether the text holds an ASCII control character (DEL included).
 inline bool HasControlCharacter(std::string_view text) {
   for (const char c : text) {

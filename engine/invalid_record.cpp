@@ -8,6 +8,7 @@
 #include <string_view>
 #include <utility>
 
+#include "core/ascii.hpp"
 #include "core/files.hpp"
 #include "engine/xslt_prolog.hpp"
 #include "textdb/transmission_record.hpp"
@@ -47,9 +48,7 @@ std::string TextOf(const xmlNode* node) {
   xmlChar* content = xmlNodeGetContent(node);
   std::string text = content ? reinterpret_cast<const char*>(content) : "";
   xmlFree(content);
-  const auto first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+  return std::string(core::TrimWhitespace(text));
 }
 
 std::string BuyerOf(const xmlNode* root) {

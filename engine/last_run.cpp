@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "core/ascii.hpp"
 #include "core/file_lock.hpp"
 #include "core/files.hpp"
 #include "core/language.hpp"
@@ -28,11 +29,6 @@ std::string LogTail(const std::string& path) {
   return bytes;
 }
 
-std::string_view StripLineEnd(std::string_view line) {
-  while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
-  return line;
-}
-
 // Where the last start line of `label` begins, or npos.
 std::size_t LastStartLine(std::string_view log, const std::string& label) {
   const std::string needle = std::string(kWorkflowStartMark) + label;
@@ -40,7 +36,7 @@ std::size_t LastStartLine(std::string_view log, const std::string& label) {
        at = at == 0 ? std::string_view::npos : log.rfind(needle, at - 1)) {
     const std::size_t end = log.find('\n', at);
     const std::string_view rest =
-        StripLineEnd(log.substr(at + needle.size(), end - at - needle.size()));
+        core::StripLineEnd(log.substr(at + needle.size(), end - at - needle.size()));
     if (rest.empty())
       return log.rfind('\n', at) == std::string_view::npos ? 0 : log.rfind('\n', at) + 1;
   }
@@ -69,7 +65,8 @@ bool FindResult(std::string_view log, std::size_t from, std::string_view run_id,
   if (end == std::string_view::npos) end = log.size();
   run.ended = true;
   run.time = std::string(log.substr(line_start, kStampLength));
-  run.result = std::string(StripLineEnd(log.substr(at + needle.size(), end - at - needle.size())));
+  run.result =
+      std::string(core::StripLineEnd(log.substr(at + needle.size(), end - at - needle.size())));
   return true;
 }
 

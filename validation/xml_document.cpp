@@ -5,6 +5,7 @@
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 
+#include "core/ascii.hpp"
 #include "core/files.hpp"
 
 namespace wfdesk::validation {
@@ -83,18 +84,8 @@ std::string OneLine(const char* message) {
 
 std::string OneLineText(const xmlNode* node) {
   xmlChar* content = xmlNodeGetContent(node);
-  std::string text;
-  bool blank = false;
-  for (const xmlChar* c = content; c != nullptr && *c != 0; ++c) {
-    const bool space = *c == ' ' || *c == '\n' || *c == '\r' || *c == '\t';
-    if (space) {
-      blank = !text.empty();
-      continue;
-    }
-    if (blank) text += ' ';
-    blank = false;
-    text += static_cast<char>(*c);
-  }
+  std::string text =
+      core::CollapseWhitespace(content ? reinterpret_cast<const char*>(content) : "");
   xmlFree(content);
   return text;
 }

@@ -5,6 +5,7 @@
 
 #include <optional>
 
+#include "core/ascii.hpp"
 #include "core/log.hpp"
 #include "tools/common/switches.hpp"
 
@@ -21,24 +22,9 @@ struct AnswerParts {
   std::optional<std::string> acknowledgement, number, state, fault_text;
 };
 
-std::string Trimmed(std::string_view text) {
-  const auto first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string_view::npos) return "";
-  const auto last = text.find_last_not_of(" \t\r\n");
-  return std::string(text.substr(first, last - first + 1));
-}
-
 // Runs of white space as one blank, so that a fault's text reads as one line.
 std::string OneLine(std::string_view text) {
-  std::string line;
-  for (const char c : Trimmed(text)) {
-    const bool space = c == ' ' || c == '\t' || c == '\r' || c == '\n';
-    if (!space) {
-      line += c;
-    } else if (!line.empty() && line.back() != ' ') {
-      line += ' ';
-    }
-  }
+  const std::string line = core::CollapseWhitespace(text);
   return line.size() > kLongestReason ? line.substr(0, kLongestReason) + "..." : line;
 }
 
@@ -46,7 +32,7 @@ std::string TextOf(xmlNode* node) {
   xmlChar* content = xmlNodeGetContent(node);
   std::string text = content ? reinterpret_cast<const char*>(content) : "";
   xmlFree(content);
-  return Trimmed(text);
+  return std::string(core::TrimWhitespace(text));
 }
 
 void TakeFirst(std::optional<std::string>& slot, xmlNode* node) {

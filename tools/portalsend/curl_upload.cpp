@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "core/ascii.hpp"
 #include "core/files.hpp"
 
 extern char** environ;
@@ -208,8 +209,7 @@ std::string Complaint(int error_fd) {
   for (ssize_t n; (n = ::read(error_fd, buffer, sizeof buffer)) > 0;) {
     said.append(buffer, static_cast<std::size_t>(n));
   }
-  while (!said.empty() && (said.back() == '\n' || said.back() == '\r')) said.pop_back();
-  return said;
+  return std::string(core::StripLineEnd(said));
 }
 
 // A file for curl's complaints that has no name: removed as soon as it is

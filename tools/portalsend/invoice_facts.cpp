@@ -3,6 +3,8 @@
 #include <initializer_list>
 #include <string_view>
 
+#include "core/ascii.hpp"
+
 namespace wfdesk::tools {
 
 namespace {
@@ -37,18 +39,12 @@ xmlNode* Path(const xmlNode* node,
   return at;
 }
 
-std::string Trimmed(std::string text) {
-  const auto first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
 std::string TextOf(const xmlNode* node) {
   if (!node) return "";
   xmlChar* content = xmlNodeGetContent(node);
   std::string text = content ? reinterpret_cast<const char*>(content) : "";
   xmlFree(content);
-  return Trimmed(std::move(text));
+  return std::string(core::TrimWhitespace(text));
 }
 
 std::string AttributeOf(const xmlNode* node, const char* name) {
@@ -56,7 +52,7 @@ std::string AttributeOf(const xmlNode* node, const char* name) {
   xmlChar* value = xmlGetProp(node, reinterpret_cast<const xmlChar*>(name));
   std::string text = value ? reinterpret_cast<const char*>(value) : "";
   xmlFree(value);
-  return Trimmed(std::move(text));
+  return std::string(core::TrimWhitespace(text));
 }
 
 InvoiceFacts UploadFormatFacts(const xmlNode* root) {

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "core/ascii.hpp"
+
 namespace wfdesk::tools {
 
 namespace {
@@ -61,9 +63,8 @@ std::string OperationInNames(std::string_view text, const std::string& operation
 
 std::string LastXmlError() {
   const xmlError* error = xmlGetLastError();
-  std::string text = error && error->message ? error->message : "";
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return text.empty() ? "" : " (" + text + ")";
+  const std::string_view text = core::StripLineEnd(error && error->message ? error->message : "");
+  return text.empty() ? "" : " (" + std::string(text) + ")";
 }
 
 XmlDoc Parse(std::string_view bytes, const char* name) {
