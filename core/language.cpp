@@ -429,6 +429,18 @@ constexpr std::array kTexts = {
     LanguageText{"lg_desk_editor_none", "No workflow selected", "Kein Workflow ausgewählt"},
     LanguageText{"lg_desk_editor_changed", "changed", "geändert"},
     LanguageText{"lg_desk_editor_saved", "saved", "gespeichert"},
+    LanguageText{"lg_desk_editor_no_file",
+                 "No workflow is selected, so there is no file to save to.",
+                 "Kein Workflow ist ausgewählt, es gibt also keine Datei zum Speichern."},
+    LanguageText{"lg_desk_editor_encoding",
+                 "The text holds characters that Windows-1252, the encoding of %1, cannot store. "
+                 "Nothing was saved.",
+                 "Der Text enthält Zeichen, die Windows-1252, die Kodierung von %1, nicht "
+                 "speichern kann. Es wurde nichts gespeichert."},
+    LanguageText{"lg_desk_editor_file_gone", "The file %1 no longer exists. Create it again?",
+                 "Die Datei %1 existiert nicht mehr. Neu anlegen?"},
+    LanguageText{"lg_desk_editor_not_saved", "%1. Nothing was saved.",
+                 "%1. Es wurde nichts gespeichert."},
     LanguageText{"lg_desk_menu_schedule", "S&chedule...", "&Zeitplan..."},
     LanguageText{"lg_desk_schedule_title", "Schedule of %1", "Zeitplan von %1"},
     LanguageText{"lg_desk_schedule_prompt",

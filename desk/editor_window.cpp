@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -53,9 +54,9 @@ FrmEditor::FrmEditor(const core::Context& context, std::function<std::string()> 
   text_->setLineWrapMode(QPlainTextEdit::NoWrap);
   text_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  save_ = new QPushButton("Speichern", this);
+  save_ = new QPushButton("&Speichern", this);
   save_->setObjectName("Command1");
-  cancel_ = new QPushButton("Abbrechen", this);
+  cancel_ = new QPushButton("&Abbrechen", this);
   cancel_->setObjectName("Command2");
   connect(save_, &QPushButton::clicked, this, &FrmEditor::Command1_Click);
   connect(cancel_, &QPushButton::clicked, this, &FrmEditor::Command2_Click);
@@ -69,6 +70,10 @@ FrmEditor::FrmEditor(const core::Context& context, std::function<std::string()> 
   });
   auto* save_key = new QShortcut(QKeySequence::Save, this);
   connect(save_key, &QShortcut::activated, this, &FrmEditor::SaveKey);
+  auto* cancel_key = new QShortcut(Qt::Key_Escape, this);
+  connect(cancel_key, &QShortcut::activated, this, &FrmEditor::Command2_Click);
+  // Tab types a tab into the text; Ctrl+Tab leaves it for the buttons.
+  text_->installEventFilter(this);
   resize(Twips(kDesignWidth), Twips(kDesignHeight));
 }
 
@@ -139,19 +144,40 @@ std::optional<std::string> FrmEditor::BytesToSave() const {
   return Encode(with_line_ends, encoding_);
 }
 
+bool FrmEditor::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == text_ && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->modifiers().testFlag(Qt::ControlModifier) &&
+        (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+      return focusNextPrevChild(key->key() == Qt::Key_Tab);
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+QString FrmEditor::Text(const char* key) const {
+  return LanguageText(key, context_.settings.language);
+}
+
 bool FrmEditor::SaveText() {
   if (!NamesAFile(loaded_path_)) {
-    context_.person.Tell("No workflow is selected, so there is no file to save to.");
+    context_.person.Tell(Text("lg_desk_editor_no_file").toStdString());
     return false;
   }
+  const QString path = DecodeAuto(loaded_path_);
   const auto bytes = BytesToSave();
   if (!bytes) {
-    context_.person.Tell("The text holds characters that Windows-1252, the encoding of " +
-                         loaded_path_ + ", cannot store. Nothing was saved.");
+    context_.person.Tell(Text("lg_desk_editor_encoding").arg(path).toStdString());
+    return false;
+  }
+  // Deleted meanwhile: made again only when the person says so.
+  if (!core::IsPlainFile(loaded_path_) &&
+      !context_.person.Ask(Text("lg_desk_editor_file_gone").arg(path).toStdString())) {
     return false;
   }
   if (const auto written = core::WriteTextFile(loaded_path_, *bytes, false); !written) {
-    context_.person.Tell(written.error + ". Nothing was saved.");
+    context_.person.Tell(
+        Text("lg_desk_editor_not_saved").arg(DecodeAuto(written.error)).toStdString());
     return false;
   }
   // What is on disk now is what a later close compares against.

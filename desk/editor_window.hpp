@@ -45,8 +45,10 @@ class FrmEditor : public QWidget {
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  QString Text(const char* key) const;
   // Shown, with text that differs from what was loaded or last saved.
   bool Unsaved() const;
   // Writes the text to the loaded file; tells the person why when it cannot.

@@ -7,6 +7,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "core/language.hpp"
 #include "desk/editor_window.hpp"
 #include "tests/support/installation.hpp"
 
@@ -67,6 +68,27 @@ class EditorTest : public QObject {
     QVERIFY(Status().endsWith("saved"));
     QVERIFY(editor->windowHandle()->close());  // saved: closes without a question
     QVERIFY(inst->person().asked.empty());
+  }
+
+  void theKeyboardReachesTheButtonsAndADeletedFileIsMadeAgainOnlyAfterAsking() {
+    inst->context().settings.language = wfdesk::core::kGerman;
+    Open();
+    QTest::keyClick(Text(), Qt::Key_Tab, Qt::ControlModifier);  // out of the text
+    QCOMPARE(QApplication::focusWidget()->objectName(), QString("Command1"));
+    Type("中");  // the file's Windows-1252 cannot store it: said in German
+    QTest::keySequence(editor.get(), QKeySequence::Save);
+    QVERIFY(QString::fromStdString(inst->person().told.back()).startsWith("Der Text enthält"));
+    Text()->setPlainText("x=1");
+    QVERIFY(QFile::remove(QString::fromStdString(file)));
+    for (const bool answer : {false, true}) {
+      inst->person().answer = answer;
+      QTest::keySequence(editor.get(), QKeySequence::Save);
+      QCOMPARE(inst->person().asked.back(),
+               "Die Datei " + file + " existiert nicht mehr. Neu anlegen?");
+      QCOMPARE(inst->box().Exists("data/w.ini"), answer);
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);  // Cancel
+    QVERIFY(!editor->isVisible());
   }
 
   void closingWithUnsavedChangesAsksFirst_data() {
