@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -86,5 +87,13 @@ void StopRunsOnSignals();
 // Whether a stop was requested, and by which signal (0 for none).
 bool StopRequested();
 int StopSignal();
+
+// One argument of a Windows command line, quoted so that the C runtime's
+// parser gives it back whole: in double quotes when it holds a blank or a
+// quote or is empty, with the backslashes in front of a quote (or of the
+// closing quote) doubled. The launcher quotes with it on Windows, as does
+// the task scheduler's definition of a task.
+std::string QuoteWindowsArgument(std::string_view text);
+std::wstring QuoteWindowsArgument(std::wstring_view text);
 
 }  // namespace wfdesk::core

@@ -144,28 +144,6 @@ std::optional<std::string> UnescapeTaskName(std::string_view text) {
   return out;
 }
 
-std::string QuoteWindowsArgument(std::string_view text) {
-  if (!text.empty() && text.find_first_of(" \t\n\v\"") == std::string_view::npos) {
-    return std::string(text);
-  }
-  std::string out = "\"";
-  std::size_t backslashes = 0;
-  for (const char c : text) {
-    if (c == '\\') {
-      ++backslashes;
-      continue;
-    }
-    // Backslashes count only in front of a quote: doubled there, and one
-    // more makes the quote a character.
-    out.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
-    backslashes = 0;
-    out += c;
-  }
-  // The closing quote follows: the backslashes before it are doubled.
-  out.append(backslashes * 2, '\\');
-  return out + "\"";
-}
-
 std::string Utf16LeWithBom(std::string_view text) {
   const std::string utf8 = core::AsUtf8(text);
   std::string out = "\xFF\xFE";
@@ -220,7 +198,7 @@ std::string TaskDefinitionXml(const TaskSchedulerSetup& setup, const std::string
   const std::string name = core::AsUtf8(workflow);
   // The scheduler form of wfdesk-cli: what tasks written by hand use too.
   const std::string arguments =
-      "--home " + QuoteWindowsArgument(home) + " /f " + QuoteWindowsArgument(name);
+      "--home " + core::QuoteWindowsArgument(home) + " /f " + core::QuoteWindowsArgument(name);
   return "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
          "<Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">"
          "\r\n  <RegistrationInfo>\r\n    <Description>" +
@@ -229,7 +207,7 @@ std::string TaskDefinitionXml(const TaskSchedulerSetup& setup, const std::string
          "</Description>\r\n  </RegistrationInfo>\r\n  <Triggers>\r\n" +
          CalendarTriggerXml(calendar, start) + "  </Triggers>\r\n" + std::string(kPrincipalsXml) +
          std::string(kSettingsXml) + "  <Actions Context=\"Author\">\r\n    <Exec>\r\n" +
-         "      <Command>" + XmlText(QuoteWindowsArgument(core::AsUtf8(setup.program))) +
+         "      <Command>" + XmlText(core::QuoteWindowsArgument(core::AsUtf8(setup.program))) +
          "</Command>\r\n      <Arguments>" + XmlText(arguments) +
          "</Arguments>\r\n    </Exec>\r\n  </Actions>\r\n</Task>\r\n";
 }

@@ -76,11 +76,6 @@ std::string EscapeTaskName(std::string_view text);
 // The reverse; none for a text EscapeTaskName cannot have written.
 std::optional<std::string> UnescapeTaskName(std::string_view text);
 
-// One argument of a Windows command line, quoted as the C runtime splits
-// it back: in double quotes when it holds a blank or quote or is empty, with
-// the backslashes in front of a quote doubled.
-std::string QuoteWindowsArgument(std::string_view text);
-
 // The task definition (Task Scheduler schema 1.2) as UTF-8 text whose
 // declaration says UTF-16, as it is written for schtasks.
 std::string TaskDefinitionXml(const TaskSchedulerSetup& setup, const std::string& workflow,

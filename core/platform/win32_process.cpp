@@ -14,6 +14,7 @@
 
 #include "core/language.hpp"
 #include "core/platform/platform.hpp"
+#include "core/process.hpp"
 
 namespace wfdesk::core::platform {
 
@@ -23,36 +24,12 @@ using win32::Handle;
 using win32::Why;
 using win32::Wide;
 
-// One argument as the C runtime's command-line parser gives it back
-// whole: in double quotes where needed, with backslashes doubled only in
-// front of a quote or the closing quote.
-void AppendQuoted(std::wstring& line, const std::wstring& argument) {
-  if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
-    line += argument;
-    return;
-  }
-  line += L'"';
-  std::size_t backslashes = 0;
-  for (const wchar_t c : argument) {
-    if (c == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    line.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-    backslashes = 0;
-    line += c;
-  }
-  line.append(backslashes * 2, L'\\');
-  line += L'"';
-}
-
 // The program in quotes (its name is read up to the next quote, without
 // escapes, and cannot hold one), then each argument.
 std::wstring CommandLineText(const CommandLine& command) {
   std::wstring line = L"\"" + Wide(command.program) + L"\"";
   for (const auto& argument : command.arguments) {
-    line += L' ';
-    AppendQuoted(line, Wide(argument.text));
+    line += L' ' + QuoteWindowsArgument(Wide(argument.text));
   }
   return line;
 }

@@ -35,18 +35,6 @@ TEST(TaskNameTest, EscapesToNamesTheSchedulerTakesAndBack) {
   for (const char* broken : {"a_4", "a_zz", "a_4G"}) {
     EXPECT_EQ(UnescapeTaskName(broken), std::nullopt) << broken;
   }
-  const struct {
-    std::string text, quoted;
-  } arguments[] = {
-      {"plain", "plain"},
-      {"a\\b", "a\\b"},
-      {"", "\"\""},
-      {"a b", "\"a b\""},
-      {"C:\\Program Files\\", "\"C:\\Program Files\\\\\""},
-      {"say \"hi\"", "\"say \\\"hi\\\"\""},
-      {"a\\\"b", "\"a\\\\\\\"b\""},
-  };
-  for (const auto& c : arguments) EXPECT_EQ(QuoteWindowsArgument(c.text), c.quoted) << c.text;
 }
 
 using Document = std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)>;
