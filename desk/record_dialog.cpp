@@ -2,15 +2,30 @@
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
 
 #include "desk/texts.hpp"
+#include "textdb/records.hpp"
+#include "textdb/transmission_record.hpp"
 
 namespace wfdesk::desk {
 
 namespace {
 
 constexpr int kFieldWidth = 320;
+
+// The fields of the record shown for what they are, not changed here.
+struct ShownField {
+  const char* key;
+  int field;
+};
+constexpr ShownField kShownFields[] = {
+    {"lg_desk_record_file", textdb::kFileNameField},
+    {"lg_desk_record_text", textdb::kDescriptionField},
+    {"lg_desk_record_amount", textdb::kAmountField},
+    {"lg_desk_record_state", textdb::kStateField},
+};
 
 QLineEdit* Field(const char* name, const std::string& value, QWidget* parent) {
   auto* edit = new QLineEdit(DecodeAuto(value), parent);
@@ -21,16 +36,21 @@ QLineEdit* Field(const char* name, const std::string& value, QWidget* parent) {
 
 }  // namespace
 
-RecordDialog::RecordDialog(const QString& element_id, const textdb::RecordChange& current,
+RecordDialog::RecordDialog(const QString& element_id, std::string_view record,
                            TextEncoding encoding, core::LanguageCode language,
                            core::Operator& person, QWidget* parent)
     : QDialog(parent), language_(language), encoding_(encoding), person_(person) {
   setObjectName("dlgRecord");
   setWindowTitle(LanguageText("lg_desk_record_title", language).arg(element_id));
-  field6_ = Field("txtField6", current.field6, this);
-  field4_ = Field("txtField4", current.field4, this);
-  write_tag_ = Field("txtWriteTag", current.write_tag, this);
   auto* form = new QFormLayout(this);
+  for (const ShownField& shown : kShownFields) {
+    auto* value = new QLabel(DecodeAuto(textdb::GetRecordField(record, shown.field)), this);
+    value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    form->addRow(LanguageText(shown.key, language), value);
+  }
+  field6_ = Field("txtField6", textdb::GetRecordField(record, textdb::kInvoiceDateField), this);
+  field4_ = Field("txtField4", textdb::GetRecordField(record, textdb::kAcknowledgementField), this);
+  write_tag_ = Field("txtWriteTag", textdb::GetRecordField(record, textdb::kWriteTagField), this);
   form->addRow(LanguageText("lg_desk_record_field6", language), field6_);
   form->addRow(LanguageText("lg_desk_record_field4", language), field4_);
   form->addRow(LanguageText("lg_desk_record_tag", language), write_tag_);
@@ -51,6 +71,9 @@ void RecordDialog::accept() {
 }
 
 QString RecordDialog::Refusal() {
+  if (write_tag_->text() != "0" && write_tag_->text() != "1") {
+    return LanguageText("lg_desk_record_tag_refused", language_).arg(write_tag_->text());
+  }
   std::string* targets[] = {&change_.field6, &change_.field4, &change_.write_tag};
   const QLineEdit* edits[] = {field6_, field4_, write_tag_};
   for (std::size_t i = 0; i < std::size(edits); ++i) {

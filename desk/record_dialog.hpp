@@ -11,17 +11,17 @@ class QLineEdit;
 
 namespace wfdesk::desk {
 
-// Edit record...: the new date (record field 6), receipt (record field 4)
-// and write tag of the chosen element, prefilled from its record. OK with a
-// value the database cannot store tells the operator why and keeps the
-// dialog open with the input as typed.
+// Edit record...: the new invoice date (record field 6), acknowledgement
+// (field 4) and write tag (0 or 1) of the chosen element, prefilled from its
+// record, below its file, text, amount and state. OK with a value the
+// database cannot store tells the operator why and keeps the dialog open
+// with the input as typed.
 class RecordDialog : public QDialog {
   Q_OBJECT
 
  public:
-  RecordDialog(const QString& element_id, const textdb::RecordChange& current,
-               TextEncoding encoding, core::LanguageCode language, core::Operator& person,
-               QWidget* parent);
+  RecordDialog(const QString& element_id, std::string_view record, TextEncoding encoding,
+               core::LanguageCode language, core::Operator& person, QWidget* parent);
 
   // The values in the database's encoding, once the dialog is accepted.
   const textdb::RecordChange& change() const { return change_; }

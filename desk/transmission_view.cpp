@@ -161,14 +161,12 @@ void TransmissionView::AfterRecordAction(const textdb::ActionResult& result) {
 void TransmissionView::EditRecord() {
   const std::string element = chosen_;
   if (element.empty()) return;
-  textdb::RecordChange current;
+  std::string_view current;
   const textdb::RecordList& records = rows_->records();
   for (std::size_t i = 0; i < records.size(); ++i) {
     if (records.IsSkipped(i)) continue;
-    const std::string_view record = records.Record(i);
-    if (textdb::RecordFieldView(record, 1) != element) continue;
-    current = {textdb::GetRecordField(record, 6), textdb::GetRecordField(record, 4),
-               textdb::GetRecordField(record, 13)};
+    if (textdb::RecordFieldView(records.Record(i), 1) != element) continue;
+    current = records.Record(i);
     break;
   }
   auto* dialog =

@@ -602,13 +602,41 @@ class DeskTest : public QObject {
     window->findChild<QAction*>("mnu_records_edit")->trigger();
     auto* dialog = window->findChild<QDialog*>("dlgRecord");
     QVERIFY(dialog);
-    QCOMPARE(dialog->findChild<QLineEdit*>("txtWriteTag")->text(), QString("1"));
+    auto* tag = dialog->findChild<QLineEdit*>("txtWriteTag");
+    QCOMPARE(tag->text(), QString("1"));
+    QStringList labels;  // every field by its meaning, the state included
+    for (auto* label : dialog->findChildren<QLabel*>()) labels << label->text();
+    QStringList meant{"File",
+                      "f2",
+                      "Text",
+                      "f3",
+                      "Amount payable",
+                      "f7",
+                      "State",
+                      "f10",
+                      "Invoice date (field 6)",
+                      "Acknowledgement (field 4)",
+                      "Write tag (0 or 1)"};
+    labels.sort();
+    meant.sort();
+    QCOMPARE(labels, meant);
     auto* six = dialog->findChild<QLineEdit*>("txtField6");
-    six->setText("a|||b");
-    dialog->accept();
-    QVERIFY(dialog->isVisible());
-    QCOMPARE(six->text(), QString("a|||b"));
-    QVERIFY(QString::fromStdString(inst->person().told.back()).startsWith("The value a|||b was"));
+    // Refused, the dialog keeps the input: a write tag other than 0 or 1, a
+    // value the database cannot store.
+    const struct {
+      QLineEdit* edit;
+      const char* typed;
+      const char* told;
+    } refused[] = {{tag, "2", "The write tag 2 was refused"},
+                   {six, "a|||b", "The value a|||b was"}};
+    for (const auto& r : refused) {
+      r.edit->setText(r.typed);
+      dialog->accept();
+      QVERIFY(dialog->isVisible());
+      QCOMPARE(r.edit->text(), QString(r.typed));
+      QVERIFY(QString::fromStdString(inst->person().told.back()).startsWith(r.told));
+      tag->setText("1");
+    }
     six->setText("new;six");
     dialog->accept();
     QVERIFY(inst->box().Read("trans.csv").find("INV-2;f2;f3;f4;f5;\"new;six\";f7") !=
