@@ -1,19 +1,14 @@
 #include "validation/schema_check.hpp"
 
-#include <cstring>
-
 #include "core/files.hpp"
 #include "core/settings.hpp"
+#include "validation/ubl_facts.hpp"
 #include "validation/validation_data.hpp"
 #include "validation/xml_document.hpp"
 
 namespace wfdesk::validation {
 
 namespace {
-
-constexpr const char* kInvoiceNamespace = "urn:oasis:names:specification:ubl:schema:xsd:Invoice-2";
-constexpr const char* kCreditNoteNamespace =
-    "urn:oasis:names:specification:ubl:schema:xsd:CreditNote-2";
 
 // Schema errors as findings, in the order the validator meets them.
 void KeepSchemaError(void* data, xmlError* error) {
@@ -27,11 +22,6 @@ void KeepSchemaError(void* data, xmlError* error) {
 void KeepFirstMessage(void* data, xmlError* error) {
   auto* message = static_cast<std::string*>(data);
   if (message->empty() && error->level >= XML_ERR_ERROR) *message = OneLine(error->message);
-}
-
-bool Named(const xmlNode& root, const char* ns, const char* name) {
-  return root.ns != nullptr && std::strcmp(reinterpret_cast<const char*>(root.ns->href), ns) == 0 &&
-         std::strcmp(reinterpret_cast<const char*>(root.name), name) == 0;
 }
 
 }  // namespace
@@ -54,8 +44,8 @@ std::string SchemaSet::SchemaFor(const xmlDoc& doc, std::vector<Finding>& findin
   if (!fixed_.empty()) return fixed_;
   const xmlNode* root = xmlDocGetRootElement(&doc);
   const char* shipped = nullptr;
-  if (Named(*root, kInvoiceNamespace, "Invoice")) shipped = kInvoiceSchema;
-  if (Named(*root, kCreditNoteNamespace, "CreditNote")) shipped = kCreditNoteSchema;
+  if (IsElement(root, kUblInvoiceNamespace, "Invoice")) shipped = kInvoiceSchema;
+  if (IsElement(root, kUblCreditNoteNamespace, "CreditNote")) shipped = kCreditNoteSchema;
   if (shipped == nullptr) {
     findings.push_back({"XSD", "fatal",
                         "The root element is neither a UBL 2.1 Invoice nor a CreditNote "

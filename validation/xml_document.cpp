@@ -82,6 +82,21 @@ std::string OneLine(const char* message) {
   return text;
 }
 
+bool IsElement(const xmlNode* node, std::string_view ns, std::string_view name) {
+  return node && node->type == XML_ELEMENT_NODE && node->ns && node->ns->href &&
+         reinterpret_cast<const char*>(node->ns->href) == ns &&
+         reinterpret_cast<const char*>(node->name) == name;
+}
+
+std::string TrimmedText(const xmlNode* node) {
+  if (!node) return "";
+  xmlChar* content = xmlNodeGetContent(node);
+  const std::string text(
+      core::TrimWhitespace(content ? reinterpret_cast<const char*>(content) : ""));
+  xmlFree(content);
+  return text;
+}
+
 std::string OneLineText(const xmlNode* node) {
   xmlChar* content = xmlNodeGetContent(node);
   std::string text =

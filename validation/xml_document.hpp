@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "validation/invoice_check.hpp"
@@ -25,6 +26,12 @@ struct ParsedFile {
   std::vector<Finding> refusal;
 };
 ParsedFile ParseSafely(const std::string& path);
+
+// Whether `node` is the element `name` of the namespace `ns`.
+bool IsElement(const xmlNode* node, std::string_view ns, std::string_view name);
+
+// The text of an element without the white space around it; "" for none.
+std::string TrimmedText(const xmlNode* node);
 
 // The text of an element, blanks and line ends folded into single blanks.
 std::string OneLineText(const xmlNode* node);

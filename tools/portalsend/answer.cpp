@@ -8,6 +8,7 @@
 #include "core/ascii.hpp"
 #include "core/log.hpp"
 #include "tools/common/switches.hpp"
+#include "validation/xml_document.hpp"
 
 namespace wfdesk::tools {
 
@@ -28,15 +29,8 @@ std::string OneLine(std::string_view text) {
   return line.size() > kLongestReason ? line.substr(0, kLongestReason) + "..." : line;
 }
 
-std::string TextOf(xmlNode* node) {
-  xmlChar* content = xmlNodeGetContent(node);
-  std::string text = content ? reinterpret_cast<const char*>(content) : "";
-  xmlFree(content);
-  return std::string(core::TrimWhitespace(text));
-}
-
 void TakeFirst(std::optional<std::string>& slot, xmlNode* node) {
-  if (!slot) slot = TextOf(node);
+  if (!slot) slot = validation::TrimmedText(node);
 }
 
 void Collect(xmlNode* node, AnswerParts& parts) {

@@ -7,18 +7,11 @@
 
 #include <libxml/tree.h>
 
-#include <string>
+#include "validation/ubl_facts.hpp"
 
 namespace wfdesk::tools {
 
-struct InvoiceFacts {
-  std::string number;  // "" when the document is of neither kind
-  std::string date;
-  std::string currency;
-  std::string buyer;
-  std::string amount;
-  bool credit_note = false;
-};
+using validation::InvoiceFacts;
 
 InvoiceFacts ReadInvoiceFacts(xmlDoc* document);
 
