@@ -62,6 +62,26 @@ stop_portal() {
   portal_pid=
 }
 
+# ini_value FILE SECTION KEY: the key's value in that section of an INI
+# file, "" when it has none.
+ini_value() {
+  tr -d '\r' < "$1" | awk -v section="[$2]" -v key="$3" '
+    /^\[/ { inside = ($0 == section) }
+    inside && index($0, key "=") == 1 { print substr($0, length(key) + 2); exit }'
+}
+
+# run_log_of SCRATCH WORKFLOW: the log the workflow's runs write to, as
+# wfdesk takes it: its DEF logfile, else the system log.
+run_log_of() {
+  local file
+  file=$(ini_value "$1/data/$2" DEF logfile)
+  [ -n "$file" ] || file=$(ini_value "$1/settings.ini" SETTINGS logfile)
+  case $file in
+    /*) echo "$file" ;;
+    *) echo "$1/$file" ;;
+  esac
+}
+
 # recorded_acknowledgements SCRATCH WORKFLOW NUMBERS...: how many of the
 # invoice numbers have a record in the workflow's transmission database
 # with the state "accepted" and an acknowledgement id.
@@ -85,8 +105,7 @@ recorded_acknowledgements() {
 # recorded.
 report_run() {
   local scratch=$1 workflow=$2 status=$3 result=$4 log
-  log="$scratch/log/$(basename "$workflow" .ini).log"
-  [ -f "$log" ] || log="$scratch/log/system.log"
+  log=$(run_log_of "$scratch" "$workflow")
   echo
   echo "== $(basename "$log")"
   tr -d '\r' < "$log"
