@@ -1,6 +1,7 @@
 #pragma once
 
-// What a UBL 2.1 Invoice or CreditNote says of itself that its
+// UBL 2.1 as wfdesk writes and reads it: the namespaces the converter
+// writes, and what an Invoice or CreditNote says of itself that its
 // transmission record keeps, read the same way by the connector and by the
 // invoice check.
 

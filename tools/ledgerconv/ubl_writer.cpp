@@ -2,6 +2,8 @@
 
 #include <libxml/xmlwriter.h>
 
+#include "validation/ubl_facts.hpp"
+
 namespace wfdesk::tools {
 
 namespace {
@@ -11,7 +13,7 @@ constexpr const char* kCurrency = "EUR";
 // What tells the XML of a credit note from that of an invoice.
 struct DocumentKind {
   const char* root;
-  const char* name_space;
+  std::string_view name_space;
   const char* type_element;
   const char* type_code;
   const char* line;
@@ -19,13 +21,13 @@ struct DocumentKind {
 };
 
 constexpr DocumentKind kInvoiceKind{"Invoice",
-                                    "urn:oasis:names:specification:ubl:schema:xsd:Invoice-2",
+                                    validation::kUblInvoiceNamespace,
                                     "cbc:InvoiceTypeCode",
                                     "380",
                                     "cac:InvoiceLine",
                                     "cbc:InvoicedQuantity"};
 constexpr DocumentKind kCreditNoteKind{"CreditNote",
-                                       "urn:oasis:names:specification:ubl:schema:xsd:CreditNote-2",
+                                       validation::kUblCreditNoteNamespace,
                                        "cbc:CreditNoteTypeCode",
                                        "381",
                                        "cac:CreditNoteLine",
@@ -150,11 +152,9 @@ void WriteParty(XmlOut& xml, const char* role, const Party& party) {
 
 void WriteHead(XmlOut& xml, const Invoice& invoice, const DocumentKind& kind) {
   xml.Start(kind.root);
-  xml.Attribute("xmlns", kind.name_space);
-  xml.Attribute("xmlns:cac",
-                "urn:oasis:names:specification:ubl:schema:xsd:CommonAggregateComponents-2");
-  xml.Attribute("xmlns:cbc",
-                "urn:oasis:names:specification:ubl:schema:xsd:CommonBasicComponents-2");
+  xml.Attribute("xmlns", std::string(kind.name_space));
+  xml.Attribute("xmlns:cac", std::string(validation::kUblAggregateNamespace));
+  xml.Attribute("xmlns:cbc", std::string(validation::kUblBasicNamespace));
   xml.Element("cbc:UBLVersionID", "2.1");
   xml.Element("cbc:CustomizationID", "urn:cen.eu:en16931:2017");
   xml.Element("cbc:ID", invoice.number);
