@@ -19,6 +19,7 @@ NewInstallationDialog::NewInstallationDialog(const std::string& home, QWidget* p
     : QDialog(parent), home_(home) {
   setObjectName("frmNewInstallation");
   question_ = new QLabel(this);
+  question_->setObjectName("lblQuestion");
   question_->setWordWrap(true);
   language_label_ = new QLabel(this);
   language_ = new QComboBox(this);
@@ -62,6 +63,8 @@ void NewInstallationDialog::ApplyTexts() {
   // Qt's own translation of the button follows the installation's language
   // only once there is one.
   buttons_->button(QDialogButtonBox::Cancel)->setText(LanguageText("lg_desk_init_cancel", code));
+  // A longer question takes more lines: the dialog grows to show them all.
+  adjustSize();
 }
 
 bool ExecDialog(NewInstallationDialog& dialog) {

@@ -157,6 +157,14 @@ class DeskTest : public QObject {
     QCOMPARE(wfdesk::desk::OfferNewInstallation(home, inst->person(), german),
              NewInstallation::kMade);
     QCOMPARE(title, QString("Neue Installation"));
+    // The German question, longer than the English one, is shown whole.
+    NewInstallationDialog dialog("/tmp/new/home");  // breaks between words
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    dialog.findChild<QComboBox*>("cboLanguage")->setCurrentIndex(1);
+    QCoreApplication::processEvents();
+    auto* question = dialog.findChild<QLabel*>("lblQuestion");
+    QVERIFY(question->height() >= question->heightForWidth(question->width()));
     QVERIFY(inst->box().Read("new/home/settings.ini").find("language=1\r\n") != std::string::npos);
     QVERIFY(inst->box().Exists("new/home/data"));
   }
