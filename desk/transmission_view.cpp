@@ -183,8 +183,35 @@ void TransmissionView::ToggleRecordTag() {
   AfterRecordAction(textdb::SwitchWriteTagInDB(context_, workflow_, chosen_));
 }
 
+namespace {
+
+// Passes questions on and notes a No.
+class NoteNo : public core::Operator {
+ public:
+  explicit NoteNo(core::Operator& person) : person_(person) {}
+  void Tell(const std::string& message) override { person_.Tell(message); }
+  bool Ask(const std::string& question) override {
+    const bool yes = person_.Ask(question);
+    said_no = said_no || !yes;
+    return yes;
+  }
+  bool said_no = false;
+
+ private:
+  core::Operator& person_;
+};
+
+}  // namespace
+
 void TransmissionView::DeleteRecord() {
-  AfterRecordAction(textdb::DeleteElementInDB(context_, workflow_, chosen_));
+  NoteNo person(context_.person);
+  const core::Context asking{context_.home,      context_.settings, person,
+                             context_.launcher,  context_.clock,    context_.guids,
+                             context_.ini_files, context_.databases};
+  const textdb::ActionResult result = textdb::DeleteElementInDB(asking, workflow_, chosen_);
+  // The person's No needs no second box saying that nothing was deleted.
+  if (person.said_no) return;
+  AfterRecordAction(result);
 }
 
 }  // namespace wfdesk::desk

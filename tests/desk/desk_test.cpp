@@ -650,6 +650,11 @@ class DeskTest : public QObject {
     QVERIFY(inst->box().Read("trans.csv").find("INV-2;f2;f3;f4;f5;\"new;six\";f7") !=
             std::string::npos);
 
+    inst->person().answer = false;  // No deletes nothing, and says no more
+    const std::size_t told = inst->person().told.size();
+    remove->trigger();
+    QCOMPARE(inst->person().told.size(), told);
+    QCOMPARE(LogRows().size(), 103);
     inst->person().answer = true;
     remove->trigger();
     QCOMPARE(LogRows().size(), 102);
