@@ -403,6 +403,7 @@ constexpr std::array kTexts = {
                  "In das Verzeichnis %1 kann nicht gewechselt werden: %2"},
     // The window's own texts.
     LanguageText{"lg_desk_menu_refresh", "&Refresh", "&Aktualisieren"},
+    LanguageText{"lg_desk_menu_exit", "E&xit", "&Beenden"},
     LanguageText{"lg_desk_menu_records", "&Transmissions", "Ü&bertragungen"},
     LanguageText{"lg_desk_menu_records_show", "Show &transmission list",
                  "Übertragungsliste &anzeigen"},

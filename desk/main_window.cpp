@@ -117,6 +117,10 @@ void FrmMain::BuildMenus() {
   mnu_file_refresh_->setShortcut(QKeySequence::Refresh);
   mnu_file_schedule_ = Named(mnu_file001_->addAction(QString(), this, &FrmMain::ScheduleSelected),
                              "mnu_file_schedule");
+  mnu_file001_->addSeparator();
+  mnu_file_exit_ =
+      Named(mnu_file001_->addAction(QString(), this, &QWidget::close), "mnu_file_exit");
+  mnu_file_exit_->setShortcut(QKeySequence::Quit);
   mnu_help001_ = Named(menuBar()->addMenu(QString()), "mnu_help001");
   mnu_help103_ =
       Named(mnu_help001_->addAction(QString(), this, &FrmMain::ShowAbout), "mnu_help103");
@@ -141,7 +145,6 @@ void FrmMain::BuildControls() {
   lbl_wf_name_out_->setWordWrap(true);
   lbl_wf_name_out_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   lbl_message_ = Named(new QLabel(frame001_), "lblMessage");
-  lbl_message_->setStyleSheet("color: red; font-weight: bold;");
   lbl_message_->setWordWrap(true);
   lbl_message_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   lbl_eid_ = Named(new QLabel(frame001_), "lblEID");
@@ -251,7 +254,7 @@ void FrmMain::FormLoad(const QStringList& arguments) {
                     ? engine::WorkflowRunner().RunWorkflow(context_, workflow).result
                     : core::NoDataFolderMessage(context_));
     results_[workflow] = result;
-    lbl_message_->setText(result);
+    ShowResult(result);
   }
 }
 
@@ -276,6 +279,7 @@ void FrmMain::ApplyLanguageTexts() {
   mnu_file001_->setTitle(Text("lg_menu_file001"));
   mnu_file101_->setText(Text("lg_menu_file101"));
   mnu_file_refresh_->setText(Text("lg_desk_menu_refresh"));
+  mnu_file_exit_->setText(Text("lg_desk_menu_exit"));
   mnu_help001_->setTitle(Text("lg_menu_help001"));
   mnu_help103_->setText(Text("lg_menu_help103"));
   frame001_->setTitle(Text("lg_appl_frlb001"));
@@ -340,7 +344,7 @@ void FrmMain::ListWF_Click() {
   lbl_wf_name_out_->setText(
       name.empty() ? QString() : Decoded(core::ReadWorkflowValue(context_, path, "DEF", "name")));
   const auto result = results_.find(name);
-  lbl_message_->setText(result == results_.end() ? QString() : result->second);
+  ShowResult(result == results_.end() ? QString() : result->second);
   lbl_eid_->clear();
   lbl_pname_->clear();
   const bool was_showing = transmissions_->showing();
@@ -384,7 +388,7 @@ void FrmMain::cmd001_Click() {
 bool FrmMain::StartRun(const std::string& name) {
   if (name.empty() || run_.quitting() || !run_.Start(name)) return false;
   results_.erase(name);
-  if (name == wf_file_) lbl_message_->clear();
+  if (name == wf_file_) ShowResult({});
   status_->setText(Text("lg_desk_status_running").arg(Decoded(name)));
   UpdateExecute();
   if (name == wf_file_) {
@@ -491,12 +495,19 @@ void FrmMain::FollowLog() {
 void FrmMain::OnRunEnded(const QString& result) {
   const std::string& name = run_.name();
   results_[name] = result;
-  if (name == wf_file_) lbl_message_->setText(result);
+  if (name == wf_file_) ShowResult(result);
   status_->setText(Text("lg_desk_status_ended").arg(Decoded(name), result));
   // The run may have added transmission records.
   if (transmissions_->showing()) transmissions_->FillDBlist();
   UpdateExecute();
   emit RunFinished(result);
+}
+
+// A failure in red; "OK" is no alarm.
+void FrmMain::ShowResult(const QString& result) {
+  lbl_message_->setStyleSheet(result == "OK" ? "font-weight: bold;"
+                                             : "color: red; font-weight: bold;");
+  lbl_message_->setText(result);
 }
 
 void FrmMain::ShowLogFile(const std::string& path) {

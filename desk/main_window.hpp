@@ -104,6 +104,7 @@ class FrmMain : public QMainWindow {
   void OnRunEnded(const QString& result);
   std::string LogFileOf(const std::string& workflow_path) const;
   void ShowLogLine(const QModelIndex& index);
+  void ShowResult(const QString& result);
   void ShowAbout();
   QString Text(const char* key) const;
   void BuildTimerControls();
@@ -144,6 +145,7 @@ class FrmMain : public QMainWindow {
   QMenu* mnu_file001_ = nullptr;
   QAction* mnu_file101_ = nullptr;
   QAction* mnu_file_refresh_ = nullptr;
+  QAction* mnu_file_exit_ = nullptr;
   QMenu* mnu_help001_ = nullptr;
   QAction* mnu_help103_ = nullptr;
   TransmissionView* transmissions_ = nullptr;

@@ -330,6 +330,7 @@ class DeskTest : public QObject {
     QCOMPARE(window->CurrentWorkflowFile(), std::string("data/a.ini"));
     QTest::mouseClick(Child<QPushButton>("cmd001"), Qt::LeftButton);
     QTRY_COMPARE(Text("lblMessage"), QString("OK"));
+    QVERIFY(!Child<QLabel>("lblMessage")->styleSheet().contains("red"));  // no alarm
     QVERIFY(LogRows().last().endsWith("---------------------------------------------------------"));
     QCOMPARE(Child<QListView>("logList")->currentIndex().row(), LogRows().size() - 1);
     Select(0);  // the same workflow again keeps its result
@@ -379,6 +380,10 @@ class DeskTest : public QObject {
     QCOMPARE(Text("lblMessage"), QString());
     QTRY_VERIFY(!window->running());
     QVERIFY(!Text("lblMessage").isEmpty() && Text("lblMessage") != "OK");
+    QVERIFY(Child<QLabel>("lblMessage")->styleSheet().contains("red"));
+    window->show();
+    Child<QAction>("mnu_file_exit")->trigger();  // File > Exit
+    QVERIFY(!window->isVisible());
   }
 
   void aRightClickOpensTheEditorOnTheSelectedWorkflow() {
