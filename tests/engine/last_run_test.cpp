@@ -16,8 +16,8 @@ namespace {
 using testing::TestInstallation;
 
 TEST(LastRunTest, ReadsTheResultOfTheWorkflowsOwnLastRun) {
-  const std::string start =
-      "2026-03-07 09:00:00  [ID] WORKFLOW START: daily.ini (data/daily.ini)\r\n";
+  const std::string start = "2026-03-07 09:00:00  " + RunMark("ID", kWorkflowStartMark) +
+                            RunLabel("daily.ini", testing::InData("daily.ini")) + "\r\n";
   const std::string other =
       "2026-03-07 09:00:01  [OTHER] WORKFLOW START: other.ini (data/other.ini)\r\n"
       "2026-03-07 09:00:02  [OTHER] WORKFLOW RESULT: OK\r\n"
