@@ -6,7 +6,9 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
+#include <algorithm>
 
 #include "core/files.hpp"
 #include "core/language.hpp"
@@ -22,6 +24,8 @@ constexpr const char* kSaveQuestion = "Wollen Sie die Änderungen speichern?";
 // The designed client area: the original layout plus one status line.
 constexpr int kDesignWidth = 10995;
 constexpr int kDesignHeight = 6960;
+// Room for the title bar and borders a window manager adds.
+const QMargins kFrameAllowance(8, 32, 8, 8);
 
 // The text box shows "\n" line ends; the file keeps the ones it had.
 std::string DominantLineEnd(std::string_view bytes) {
@@ -99,9 +103,25 @@ bool FrmEditor::Unsaved() const {
   return isVisible() && text_->toPlainText() != loaded_text_;
 }
 
+// The first time over the main window, whole on its screen; later where
+// the person left it.
+void FrmEditor::PlaceOnScreen() {
+  if (placed_ || !parentWidget()) return;
+  placed_ = true;
+  const QWidget* owner = parentWidget()->window();
+  const QRect room = owner->screen()->availableGeometry();
+  resize(size().boundedTo(room.marginsRemoved(kFrameAllowance).size()));
+  QRect frame = QRect(QPoint(), size()).marginsAdded(kFrameAllowance);
+  frame.moveCenter(owner->frameGeometry().center());
+  frame.moveLeft(std::clamp(frame.left(), room.left(), room.right() + 1 - frame.width()));
+  frame.moveTop(std::clamp(frame.top(), room.top(), room.bottom() + 1 - frame.height()));
+  move(frame.topLeft());
+}
+
 void FrmEditor::ShowForCurrentFile() {
   if (!Unsaved()) {
     hide();
+    PlaceOnScreen();
     show();  // shown anew: loads the file
   }
   raise();

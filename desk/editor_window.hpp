@@ -49,6 +49,7 @@ class FrmEditor : public QWidget {
 
  private:
   QString Text(const char* key) const;
+  void PlaceOnScreen();
   // Shown, with text that differs from what was loaded or last saved.
   bool Unsaved() const;
   // Writes the text to the loaded file; tells the person why when it cannot.
@@ -67,6 +68,7 @@ class FrmEditor : public QWidget {
   QPushButton* cancel_ = nullptr;
   QLabel* status_ = nullptr;
   bool saved_by_key_ = false;
+  bool placed_ = false;
 
   // What was loaded, and from where: a save goes back to that file even when
   // the main window has selected another workflow meanwhile.

@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSpinBox>
@@ -388,6 +389,8 @@ class DeskTest : public QObject {
 
   void aRightClickOpensTheEditorOnTheSelectedWorkflow() {
     Open();
+    window->show();
+    window->move(window->screen()->availableGeometry().bottomRight() - QPoint(300, 200));
     Select(0);
     QListWidget* list = Workflows();
     QTest::mousePress(list->viewport(), Qt::RightButton, {},
@@ -396,6 +399,10 @@ class DeskTest : public QObject {
     auto* editor = window->findChild<wfdesk::desk::FrmEditor*>("frmEditor");
     QVERIFY(editor->isVisible());
     QVERIFY(editor->findChild<QPlainTextEdit*>("Text1")->toPlainText().contains("name=Daily"));
+    // Over the main window and whole on the screen, though the main window
+    // is mostly off it.
+    QVERIFY(window->screen()->availableGeometry().contains(editor->frameGeometry()));
+    QVERIFY(editor->frameGeometry().intersects(window->frameGeometry()));
   }
 
   void theEditorKeepsTypedTextAndSavesInTheFilesEncoding() {
