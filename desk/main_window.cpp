@@ -255,6 +255,7 @@ void FrmMain::FormLoad(const QStringList& arguments) {
                     : core::NoDataFolderMessage(context_));
     results_[workflow] = result;
     ShowResult(result);
+    status_->setText(Text("lg_desk_status_ended").arg(Decoded(workflow), result));
   }
 }
 
@@ -379,7 +380,8 @@ void FrmMain::cmd001_Click() {
   } else if (!core::IsPlainFile(current_workflow_file_)) {
     person_.Tell(Text("lg_desk_workflow_gone").arg(Decoded(wf_file_)).toStdString());
   } else {
-    StartRun(wf_file_);
+    // Run from the panel, its log is what the person wants to follow.
+    if (StartRun(wf_file_)) transmissions_->Show(false);
     return;
   }
   FillWorkflowList(false);
@@ -389,10 +391,10 @@ bool FrmMain::StartRun(const std::string& name) {
   if (name.empty() || run_.quitting() || !run_.Start(name)) return false;
   results_.erase(name);
   if (name == wf_file_) ShowResult({});
+  skipped_.clear();
   status_->setText(Text("lg_desk_status_running").arg(Decoded(name)));
   UpdateExecute();
-  if (name == wf_file_) {
-    transmissions_->Show(false);
+  if (name == wf_file_ && !transmissions_->showing()) {
     ShowLogFile(LogFileOf(current_workflow_file_));
   }
   return true;
@@ -434,9 +436,12 @@ void FrmMain::ShowSchedule() {
   lbl_wf_schedule_->setToolTip(text);
 }
 
+// Said beside the run that is going, and logged once per run and workflow,
+// not at every tick of a short interval.
 void FrmMain::OnTimerSkipped(const std::string& name) {
   const QString message = Text("lg_desk_timer_skipped").arg(Decoded(name));
-  status_->setText(message);
+  status_->setText(Text("lg_desk_status_running").arg(Decoded(run_.name())) + "  ·  " + message);
+  if (!skipped_.insert(name).second) return;
   (void)core::WriteLogLine(context_.clock, context_.settings.logfile, message.toStdString());
 }
 

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "core/context.hpp"
@@ -124,6 +125,7 @@ class FrmMain : public QMainWindow {
   std::string current_workflow_file_;       // of the selected workflow; "" for none
   std::string wf_file_;                     // its file name, on show in lblWFfile
   std::map<std::string, QString> results_;  // the last result of each workflow's run
+  std::set<std::string> skipped_;           // the timer runs left out during this run
   int row_before_press_ = -1;
 
   QWidget* central_ = nullptr;
