@@ -30,8 +30,11 @@ TransmissionView::TransmissionView(const core::Context& context, Controls contro
   filter_->setObjectName("text002");
   filter_->setClearButtonEnabled(true);
   filter_->hide();
-  connect(filter_, &QLineEdit::textChanged, this, [this] {
-    if (showing_) FillDBlist();
+  connect(filter_, &QLineEdit::textChanged, this, [this](const QString& text) {
+    filters_[workflow_] = text;
+    if (!showing_) return;
+    FillDBlist();
+    if (chosen_.empty()) controls_.list->scrollToTop();
   });
   // Only a selected row is chosen: a current row without a selection shows
   // nothing, so no action may act on it.
@@ -83,9 +86,12 @@ QString TransmissionView::ColumnHeading() const {
          LanguageText("lg_desk_column_text", context_.settings.language);
 }
 
+// Each workflow keeps the filter last typed for its records.
 void TransmissionView::SetWorkflow(const std::string& name) {
   workflow_ = name;
   Show(false);
+  const QSignalBlocker quiet(filter_);
+  filter_->setText(filters_[name]);
 }
 
 void TransmissionView::Show(bool show) {

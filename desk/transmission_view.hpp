@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -79,7 +80,8 @@ class TransmissionView : public QObject {
 
   std::string workflow_;
   bool showing_ = false;
-  std::string chosen_;  // the element ID in lblEID
+  std::string chosen_;                      // the element ID in lblEID
+  std::map<std::string, QString> filters_;  // by workflow
   // The rows shown, with the database last loaded.
   std::shared_ptr<const textdb::TransmissionRows> rows_ =
       std::make_shared<const textdb::TransmissionRows>();

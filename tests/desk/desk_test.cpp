@@ -688,6 +688,11 @@ class DeskTest : public QObject {
     show->trigger();
     list->setCurrentIndex(list->model()->index(0, 0));
     QVERIFY(!toggle->isEnabled());
+    filter->setText("Z1");  // each workflow keeps its own filter
+    Select(2);
+    QCOMPARE(filter->text(), QString());
+    Select(0);
+    QCOMPARE(filter->text(), QString("Z1"));
   }
 
   void theTransmissionViewShowsWhatARunRecordedAsSoonAsItEnds() {
