@@ -31,6 +31,9 @@ int ShowBox(const std::string& text, QMessageBox::StandardButtons buttons, QWidg
   QMessageBox box(QMessageBox::NoIcon, Title(), QString::fromStdString(text), buttons,
                   Owner(parent));
   box.setTextFormat(Qt::PlainText);
+  // A question's answer by Enter is No: a key pressed in haste deletes,
+  // overwrites or quits nothing.
+  if (buttons.testFlag(QMessageBox::No)) box.setDefaultButton(QMessageBox::No);
   // A message box takes the width of its text; a short text would cut the
   // title. A spacer across the box's grid keeps it wide enough.
   if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {

@@ -15,7 +15,7 @@ namespace wfdesk::desk {
 
 // Message boxes with the application's title, wide enough to show it, and
 // the message as plain text: OK only for what the operator is told, Yes and
-// No for questions. A box is a child of the application's active window (the
+// No for questions, No the default. A box is a child of the application's active window (the
 // editor or dialog that asked), else of `parent`. Call on the UI thread only.
 class MessageBoxOperator : public core::Operator {
  public:

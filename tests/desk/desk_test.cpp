@@ -467,10 +467,13 @@ class DeskTest : public QObject {
     QTimer::singleShot(0, [&owner] {
       auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
       owner = box ? box->parentWidget() : nullptr;
-      if (box) box->done(QMessageBox::No);
+      if (box) QTest::keyClick(box, Qt::Key_Return);  // Enter answers No
     });
+    const std::string file = inst->box().Read("data/a.ini");
+    editor->findChild<QPlainTextEdit*>("Text1")->insertPlainText("x");
     QTest::mouseClick(editor->findChild<QPushButton*>("Command1"), Qt::LeftButton);  // asks
     QCOMPARE(owner, static_cast<QWidget*>(editor));
+    QCOMPARE(inst->box().Read("data/a.ini"), file);
   }
 
   void theEditorSavesAnUnchangedFileByteForByteAndOpensOnlyOnAWorkflow() {
