@@ -1,7 +1,8 @@
 // Programs and stop requests on Windows: CreateProcessW with one command
 // line quoted by the C runtime's rules (no shell), a job object around each
-// program so that it ends with everything it started, and waiting in
-// WaitForMultipleObjects.
+// program so that it ends with everything it started, waiting in
+// WaitForMultipleObjects, and captured output in temporary files that are
+// read after the end and gone once closed.
 #include "core/platform/win32_common.hpp"
 
 #include <atomic>
@@ -137,32 +138,91 @@ std::wstring EnvironmentBlock(const CommandLine& command) {
   return block + L'\0';
 }
 
+// A file that keeps what the program prints, to be read after it ended:
+// inheritable, in the temporary folder, deleted once the last handle
+// closes; nullptr when none can be made.
+HANDLE NewCaptureFile() {
+  wchar_t folder[MAX_PATH + 1];
+  wchar_t path[MAX_PATH + 1];
+  const DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
+  if (length == 0 || length > MAX_PATH || ::GetTempFileNameW(folder, L"wfd", 0, path) == 0) {
+    return nullptr;
+  }
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE file = ::CreateFileW(
+      path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      &inherit, CREATE_ALWAYS,
+      FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (file != INVALID_HANDLE_VALUE) return file;
+  const DWORD error = ::GetLastError();
+  ::DeleteFileW(path);
+  ::SetLastError(error);
+  return nullptr;
+}
+
+// Everything the program wrote to a capture file, from its start.
+std::string ReadCaptured(HANDLE file) {
+  std::string bytes;
+  LARGE_INTEGER start{};
+  if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return bytes;
+  char buffer[65536];
+  DWORD got = 0;
+  while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+    bytes.append(buffer, got);
+  }
+  return bytes;
+}
+
+// The program's standard handles: input from NUL; output and errors to
+// capture files when the command keeps them, else to our standard error,
+// so that standard output stays free for the caller's own results.
+struct StandardHandles {
+  Handle input, output, errors;
+
+  // Why the capture files cannot be made; 0 when all is ready.
+  DWORD Open(bool capture_output) {
+    input.reset(OpenNulForInput());
+    if (!capture_output) {
+      output.reset(InheritableCopy(::GetStdHandle(STD_ERROR_HANDLE)));
+      return 0;
+    }
+    output.reset(NewCaptureFile());
+    if (output.valid()) errors.reset(NewCaptureFile());
+    if (output.valid() && errors.valid()) return 0;
+    const DWORD error = ::GetLastError();
+    return error != 0 ? error : ERROR_CANNOT_MAKE;
+  }
+  HANDLE Errors() const { return errors.valid() ? errors.get() : output.get(); }
+  // Each valid handle once, for the list of those the program inherits.
+  std::vector<HANDLE> Inherited() const {
+    std::vector<HANDLE> handles;
+    for (const Handle* handle : {&input, &output, &errors}) {
+      if (handle->valid()) handles.push_back(handle->get());
+    }
+    return handles;
+  }
+};
+
 // Starts the program suspended in its job, then lets it run: nothing it
 // starts can escape the job. Only the standard handles are inherited.
-DWORD Start(const CommandLine& command, HANDLE job, PROCESS_INFORMATION& process) {
-  Handle input(OpenNulForInput());
-  // What the program prints goes to standard error, so standard output
-  // stays free for the caller's own results.
-  Handle output(InheritableCopy(::GetStdHandle(STD_ERROR_HANDLE)));
-  HANDLE inherited[2] = {input.get(), output.get()};
-  const DWORD inherited_count = (input.valid() ? 1 : 0) + (output.valid() ? 1 : 0);
-  if (!input.valid()) inherited[0] = output.get();
-
+DWORD Start(const CommandLine& command, HANDLE job, const StandardHandles& standard,
+            PROCESS_INFORMATION& process) {
+  std::vector<HANDLE> inherited = standard.Inherited();
   SIZE_T size = 0;
   ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
   std::vector<char> storage(size);
   auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage.data());
   const bool listed =
       ::InitializeProcThreadAttributeList(attributes, 1, 0, &size) &&
-      (inherited_count == 0 ||
-       ::UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
-                                   inherited_count * sizeof(HANDLE), nullptr, nullptr));
+      (inherited.empty() || ::UpdateProcThreadAttribute(
+                                attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited.data(),
+                                inherited.size() * sizeof(HANDLE), nullptr, nullptr));
   STARTUPINFOEXW startup{};
   startup.StartupInfo.cb = sizeof startup;
   startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
-  startup.StartupInfo.hStdInput = input.get();
-  startup.StartupInfo.hStdOutput = output.get();
-  startup.StartupInfo.hStdError = output.get();
+  startup.StartupInfo.hStdInput = standard.input.get();
+  startup.StartupInfo.hStdOutput = standard.output.get();
+  startup.StartupInfo.hStdError = standard.Errors();
   startup.lpAttributeList = listed ? attributes : nullptr;
 
   std::wstring line = CommandLineText(command);
@@ -170,7 +230,7 @@ DWORD Start(const CommandLine& command, HANDLE job, PROCESS_INFORMATION& process
   const DWORD flags =
       CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT | (listed ? EXTENDED_STARTUPINFO_PRESENT : 0);
   const BOOL created = ::CreateProcessW(Wide(command.program).c_str(), line.data(), nullptr,
-                                        nullptr, inherited_count > 0, flags,
+                                        nullptr, !inherited.empty(), flags,
                                         environment.empty() ? nullptr : environment.data(), nullptr,
                                         reinterpret_cast<STARTUPINFOW*>(&startup), &process);
   const DWORD error = created ? 0 : ::GetLastError();
@@ -198,9 +258,14 @@ ProcessResult SpawnAndWait(const CommandLine& command) {
     result.ending = Ending::kStopped;
     return result;
   }
+  StandardHandles standard;
+  if (const DWORD error = standard.Open(command.capture_output); error != 0) {
+    result.error = Why(error);
+    return result;
+  }
   Handle job(NewJob());
   PROCESS_INFORMATION started{};
-  if (const DWORD error = Start(command, job.get(), started); error != 0) {
+  if (const DWORD error = Start(command, job.get(), standard, started); error != 0) {
     result.error = Why(error);
     return result;
   }
@@ -228,6 +293,10 @@ ProcessResult SpawnAndWait(const CommandLine& command) {
   ::GetExitCodeProcess(process.get(), &status);
   result.started = true;
   result.exit_status = static_cast<int>(status);
+  if (command.capture_output) {
+    result.output = ReadCaptured(standard.output.get());
+    result.errors = ReadCaptured(standard.errors.get());
+  }
   return result;
 }
 

@@ -1,11 +1,14 @@
 // Schedules kept by Windows's task scheduler: the task definition read back
-// with libxml2, and the scheduler against a schtasks stand-in.
+// with libxml2, and the scheduler against a schtasks stand-in, a program of
+// its own (schtasks_double.cpp) that runs on every system, so that what the
+// scheduler reads of schtasks' output is tested where it matters.
 #include <libxml/parser.h>
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 
 #include "core/files.hpp"
@@ -116,7 +119,7 @@ class TaskSchedulerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     inst.Workflow("daily.ini", "");
-    inst.SchtasksDouble();
+    std::filesystem::copy_file(WFDESK_SCHTASKS_DOUBLE, inst.ProgramPath("schtasks"));
     inst.box().MakeFolder("tmp");
   }
   TaskScheduler Scheduler(const std::string& home, const std::string& schtasks) {
@@ -125,7 +128,7 @@ class TaskSchedulerTest : public ::testing::Test {
                                             inst.Path("tmp"), core::kEnglish},
                          context.launcher, context.clock, context.guids);
   }
-  TaskScheduler Scheduler() { return Scheduler(inst.Path(""), inst.Path("modules/schtasks")); }
+  TaskScheduler Scheduler() { return Scheduler(inst.Path(""), inst.ProgramPath("schtasks")); }
 
   TestInstallation inst;
 };
@@ -143,7 +146,7 @@ TEST_F(TaskSchedulerTest, CreatesTheTaskFromItsDefinitionAndDeletesIt) {
   ASSERT_EQ(inst.Calls("schtasks").size(), 1u);
   const std::vector<std::string> call = inst.Calls("schtasks")[0];
   EXPECT_EQ(call, (std::vector<std::string>{"/Create", "/XML", call.at(2), "/TN", task, "/F"}));
-  EXPECT_TRUE(call.at(2).starts_with(inst.Path("tmp/wfdesk-task-")));
+  EXPECT_TRUE(call.at(2).starts_with(inst.Path("tmp") + core::kPathSeparator + "wfdesk-task-"));
   EXPECT_TRUE(core::FolderFileNames(inst.Path("tmp")).empty());
 
   const ScheduleChange absent = scheduler.Remove(name);
@@ -166,7 +169,7 @@ TEST_F(TaskSchedulerTest, CreatesTheTaskFromItsDefinitionAndDeletesIt) {
 
 TEST_F(TaskSchedulerTest, RefusesWhatATaskCannotCarryWithoutCallingSchtasks) {
   const std::string home = inst.Path("");
-  const std::string schtasks = inst.Path("modules/schtasks");
+  const std::string schtasks = inst.ProgramPath("schtasks");
   const struct {
     std::string home, schtasks, name, calendar, reason;
   } cases[] = {
