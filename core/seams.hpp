@@ -16,6 +16,9 @@ class Operator {
   virtual void Tell(const std::string& message) = 0;
   // True for Yes.
   virtual bool Ask(const std::string& question) = 0;
+  // A question whose Yes cannot be undone (a deletion): where the person
+  // can answer by a single key, that key answers No.
+  virtual bool Confirm(const std::string& question) { return Ask(question); }
 };
 
 struct LocalTime {

@@ -27,13 +27,12 @@ QWidget* Owner(QWidget* fallback) {
   return fallback;
 }
 
-int ShowBox(const std::string& text, QMessageBox::StandardButtons buttons, QWidget* parent) {
+int ShowBox(const std::string& text, QMessageBox::StandardButtons buttons, QWidget* parent,
+            QMessageBox::StandardButton default_button = QMessageBox::NoButton) {
   QMessageBox box(QMessageBox::NoIcon, Title(), QString::fromStdString(text), buttons,
                   Owner(parent));
   box.setTextFormat(Qt::PlainText);
-  // A question's answer by Enter is No: a key pressed in haste deletes,
-  // overwrites or quits nothing.
-  if (buttons.testFlag(QMessageBox::No)) box.setDefaultButton(QMessageBox::No);
+  if (default_button != QMessageBox::NoButton) box.setDefaultButton(default_button);
   // A message box takes the width of its text; a short text would cut the
   // title. A spacer across the box's grid keeps it wide enough.
   if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
@@ -54,6 +53,12 @@ bool MessageBoxOperator::Ask(const std::string& question) {
   return ShowBox(question, QMessageBox::Yes | QMessageBox::No, parent_) == QMessageBox::Yes;
 }
 
+// Enter answers No: a key pressed in haste deletes nothing.
+bool MessageBoxOperator::Confirm(const std::string& question) {
+  return ShowBox(question, QMessageBox::Yes | QMessageBox::No, parent_, QMessageBox::No) ==
+         QMessageBox::Yes;
+}
+
 struct UiThreadOperator::Pending {
   std::condition_variable answered;
   bool done = false;
@@ -69,6 +74,10 @@ void UiThreadOperator::Tell(const std::string& message) {
 
 bool UiThreadOperator::Ask(const std::string& question) {
   return OnOwnThread([question](core::Operator& person) { return person.Ask(question); });
+}
+
+bool UiThreadOperator::Confirm(const std::string& question) {
+  return OnOwnThread([question](core::Operator& person) { return person.Confirm(question); });
 }
 
 bool UiThreadOperator::OnOwnThread(std::function<bool(core::Operator&)> call) {

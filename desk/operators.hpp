@@ -15,8 +15,9 @@ namespace wfdesk::desk {
 
 // Message boxes with the application's title, wide enough to show it, and
 // the message as plain text: OK only for what the operator is told, Yes and
-// No for questions, No the default. A box is a child of the application's active window (the
-// editor or dialog that asked), else of `parent`. Call on the UI thread only.
+// No for questions (No the default for a confirmation). A box is a child
+// of the application's active window (the editor or dialog that asked),
+// else of `parent`. Call on the UI thread only.
 class MessageBoxOperator : public core::Operator {
  public:
   explicit MessageBoxOperator(QWidget* parent = nullptr) : parent_(parent) {}
@@ -24,6 +25,7 @@ class MessageBoxOperator : public core::Operator {
 
   void Tell(const std::string& message) override;
   bool Ask(const std::string& question) override;
+  bool Confirm(const std::string& question) override;
 
  private:
   QWidget* parent_;
@@ -42,6 +44,7 @@ class UiThreadOperator : public QObject, public core::Operator {
 
   void Tell(const std::string& message) override;
   bool Ask(const std::string& question) override;
+  bool Confirm(const std::string& question) override;
 
   // From now on nothing reaches the person: messages are dropped and
   // questions answered No, and a caller waiting for an answer gets No at

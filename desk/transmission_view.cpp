@@ -196,14 +196,16 @@ class NoteNo : public core::Operator {
  public:
   explicit NoteNo(core::Operator& person) : person_(person) {}
   void Tell(const std::string& message) override { person_.Tell(message); }
-  bool Ask(const std::string& question) override {
-    const bool yes = person_.Ask(question);
-    said_no = said_no || !yes;
-    return yes;
-  }
+  bool Ask(const std::string& question) override { return Noted(person_.Ask(question)); }
+  bool Confirm(const std::string& question) override { return Noted(person_.Confirm(question)); }
   bool said_no = false;
 
  private:
+  bool Noted(bool yes) {
+    said_no = said_no || !yes;
+    return yes;
+  }
+
   core::Operator& person_;
 };
 

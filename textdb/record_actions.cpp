@@ -130,7 +130,9 @@ ActionResult DeleteElementInDB(const core::Context& context, const std::string& 
   if (element_id.empty()) return ActionResult::NotDone(Text(context, "lg_mesg_rec008"));
   const std::string question =
       core::FormatLanguageText("lg_mesg_rec014", context.settings.language, {element_id});
-  if (!context.person.Ask(question)) return ActionResult::NotDone(Text(context, "lg_mesg_rec009"));
+  if (!context.person.Confirm(question)) {
+    return ActionResult::NotDone(Text(context, "lg_mesg_rec009"));
+  }
   return Change(context, workflow_name, element_id, nullptr);
 }
 

@@ -467,13 +467,22 @@ class DeskTest : public QObject {
     QTimer::singleShot(0, [&owner] {
       auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
       owner = box ? box->parentWidget() : nullptr;
-      if (box) QTest::keyClick(box, Qt::Key_Return);  // Enter answers No
+      if (box) box->done(QMessageBox::No);
     });
-    const std::string file = inst->box().Read("data/a.ini");
-    editor->findChild<QPlainTextEdit*>("Text1")->insertPlainText("x");
     QTest::mouseClick(editor->findChild<QPushButton*>("Command1"), Qt::LeftButton);  // asks
     QCOMPARE(owner, static_cast<QWidget*>(editor));
-    QCOMPARE(inst->box().Read("data/a.ini"), file);
+
+    // Enter confirms no deletion; it answers an ordinary question Yes, so
+    // that Enter on "save the changes?" keeps them.
+    const auto enter = [] {
+      QTimer::singleShot(0, [] {
+        if (QWidget* box = QApplication::activeModalWidget()) QTest::keyClick(box, Qt::Key_Return);
+      });
+    };
+    enter();
+    QVERIFY(!person.Confirm("Delete?"));
+    enter();
+    QVERIFY(person.Ask("Save?"));
   }
 
   void theEditorSavesAnUnchangedFileByteForByteAndOpensOnlyOnAWorkflow() {
