@@ -6,24 +6,12 @@
 #include <string_view>
 #include <vector>
 
+#include "core/path_facts.hpp"
 #include "core/result.hpp"
 
 namespace wfdesk::core {
 
 inline constexpr std::string_view kAppTitle = "wfdesk";
-#ifdef _WIN32
-inline constexpr char kPathSeparator = '\\';
-// Windows takes either separator in a path.
-inline constexpr std::string_view kPathSeparators = "\\/";
-// What the names of the outside programs end with.
-inline constexpr std::string_view kProgramSuffix = ".exe";
-inline constexpr char kPathListSeparator = ';';  // between the folders of PATH
-#else
-inline constexpr char kPathSeparator = '/';
-inline constexpr std::string_view kPathSeparators = "/";
-inline constexpr std::string_view kProgramSuffix = "";
-inline constexpr char kPathListSeparator = ':';  // between the folders of PATH
-#endif
 
 // Process-wide settings, read once at start-up from the SETTINGS section of
 // settings.ini in the installation folder.

@@ -7,6 +7,7 @@
 #include "core/environment.hpp"
 #include "core/files.hpp"
 #include "core/log.hpp"
+#include "core/path_facts.hpp"
 #include "core/process.hpp"
 #include "core/text_encoding.hpp"
 

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "core/files.hpp"
+#include "core/path_facts.hpp"
 #include "core/text_encoding.hpp"
 #include "schedule/task_scheduler.hpp"
 #include "tests/support/installation.hpp"
