@@ -333,23 +333,12 @@ Command AddValidateCommand(CLI::App& app, Requests& requests) {
           [&r](const std::optional<std::string>& home) { return ValidateCommand(home, r); }};
 }
 
-#ifdef _WIN32
-constexpr const char* kScheduleHelp =
-    "run a workflow at set times through the system's scheduler (the task scheduler)";
-constexpr const char* kCalendarHelp =
-    "run it at these times: daily, hourly, HH:MM, DAYS HH:MM (DAYS as Mon..Fri or Mon,Wed), "
-    "*:0/N (every N minutes, N divides 60)";
-#else
-constexpr const char* kScheduleHelp =
-    "run a workflow at set times through the system's scheduler (systemd)";
-constexpr const char* kCalendarHelp = "run it at these times, in systemd's calendar syntax";
-#endif
-
 Command AddScheduleCommand(CLI::App& app, Requests& requests) {
   ScheduleRequest& r = requests.schedule;
-  CLI::App* schedule = app.add_subcommand("schedule", kScheduleHelp);
+  const engine::SchedulerHelp help = engine::SystemSchedulerHelp();
+  CLI::App* schedule = app.add_subcommand("schedule", std::string(help.schedule));
   CLI::Option* name = schedule->add_option("NAME", r.name, "file name of the workflow");
-  CLI::Option* on = schedule->add_option("--on", r.calendar, kCalendarHelp);
+  CLI::Option* on = schedule->add_option("--on", r.calendar, std::string(help.calendar));
   CLI::Option* off = schedule->add_flag("--off", r.off, "remove its schedule");
   CLI::Option* list = schedule->add_flag(
       "--list", r.list, "each schedule: workflow, calendar, next run, last result");

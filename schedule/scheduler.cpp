@@ -32,18 +32,30 @@ std::string CommandLineProgramBeside(const std::string& window_program) {
   return core::FindProgramOnPath("wfdesk-cli");
 }
 
-std::unique_ptr<SystemScheduler> MakeSystemScheduler(const core::Context& context,
-                                                     const std::string& program) {
+namespace {
+
+// Whether this system's scheduler is Windows's task scheduler: the one
+// place that asks which system it is built for.
+bool UsesTaskScheduler() {
 #ifdef _WIN32
-  return MakeTaskScheduler(context, program);
+  return true;
 #else
   // WFDESK_SCHEDULER=schtasks: the task scheduler's backend against a
   // stand-in schtasks on PATH, as the tests run it.
-  if (core::EnvironmentValue("WFDESK_SCHEDULER") == "schtasks") {
-    return MakeTaskScheduler(context, program);
-  }
-  return MakeSystemdScheduler(context, program);
+  return core::EnvironmentValue("WFDESK_SCHEDULER") == "schtasks";
 #endif
+}
+
+}  // namespace
+
+std::unique_ptr<SystemScheduler> MakeSystemScheduler(const core::Context& context,
+                                                     const std::string& program) {
+  if (UsesTaskScheduler()) return MakeTaskScheduler(context, program);
+  return MakeSystemdScheduler(context, program);
+}
+
+SchedulerHelp SystemSchedulerHelp() {
+  return UsesTaskScheduler() ? kTaskSchedulerHelp : kSystemdHelp;
 }
 
 ScheduleChange ScheduleWorkflow(const core::Context& context, SystemScheduler& scheduler,

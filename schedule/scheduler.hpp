@@ -44,6 +44,15 @@ class SystemScheduler {
   virtual std::optional<Schedule> Find(const std::string& workflow) = 0;
 };
 
+// How `wfdesk-cli schedule` describes the scheduler and its calendars.
+struct SchedulerHelp {
+  std::string_view schedule;
+  std::string_view calendar;
+};
+
+// The help of the scheduler MakeSystemScheduler makes.
+SchedulerHelp SystemSchedulerHelp();
+
 // The scheduler of this system for the installation of the context, whose
 // runs start `program` (an absolute path to wfdesk-cli). Its programs are
 // started through the context's launcher.

@@ -79,6 +79,10 @@ std::string ServiceUnitText(const SystemdSetup& setup, const std::string& workfl
 std::string TimerUnitText(const SystemdSetup& setup, const std::string& workflow,
                           const std::string& calendar);
 
+inline constexpr SchedulerHelp kSystemdHelp{
+    "run a workflow at set times through the system's scheduler (systemd)",
+    "run it at these times, in systemd's calendar syntax"};
+
 // The systemd scheduler for the installation of the context, whose
 // services start `program` (an absolute path to wfdesk-cli).
 std::unique_ptr<SystemScheduler> MakeSystemdScheduler(const core::Context& context,
