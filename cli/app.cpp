@@ -195,12 +195,12 @@ struct ScheduleRequest {
 };
 
 // One line per schedule: workflow, calendar, next run, last result, with tabs between.
-void PrintSchedules(const core::Context& context, engine::SystemScheduler& scheduler) {
-  const std::vector<engine::Schedule> schedules = scheduler.List();
+void PrintSchedules(const core::Context& context, schedule::SystemScheduler& scheduler) {
+  const std::vector<schedule::Schedule> schedules = scheduler.List();
   if (schedules.empty()) {
     std::cerr << core::GetLanguageText("lg_mesg_sch015", context.settings.language) << '\n';
   }
-  for (const engine::Schedule& schedule : schedules) {
+  for (const schedule::Schedule& schedule : schedules) {
     std::string next = schedule.next_run;
     if (!schedule.active) {
       next += " (" + core::GetLanguageText("lg_mesg_sch014", context.settings.language) + ")";
@@ -217,13 +217,13 @@ int ScheduleCommand(Installation& installation, const ScheduleRequest& request) 
   const auto& context = installation.context();
   const std::string program = core::RunningProgramPath();
   if (program.empty()) return kFailed;  // /proc is not mounted; nothing to point a service at
-  const auto scheduler = engine::MakeSystemScheduler(context, program);
+  const auto scheduler = schedule::MakeSystemScheduler(context, program);
   if (request.list) {
     PrintSchedules(context, *scheduler);
     return kSucceeded;
   }
-  const engine::ScheduleChange change =
-      request.on ? engine::ScheduleWorkflow(context, *scheduler, request.name, request.calendar)
+  const schedule::ScheduleChange change =
+      request.on ? schedule::ScheduleWorkflow(context, *scheduler, request.name, request.calendar)
                  : scheduler->Remove(request.name);
   (change.ok ? std::cout : std::cerr) << change.message << '\n';
   return change.ok ? kSucceeded : kFailed;
@@ -335,7 +335,7 @@ Command AddValidateCommand(CLI::App& app, Requests& requests) {
 
 Command AddScheduleCommand(CLI::App& app, Requests& requests) {
   ScheduleRequest& r = requests.schedule;
-  const engine::SchedulerHelp help = engine::SystemSchedulerHelp();
+  const schedule::SchedulerHelp help = schedule::SystemSchedulerHelp();
   CLI::App* schedule = app.add_subcommand("schedule", std::string(help.schedule));
   CLI::Option* name = schedule->add_option("NAME", r.name, "file name of the workflow");
   CLI::Option* on = schedule->add_option("--on", r.calendar, std::string(help.calendar));

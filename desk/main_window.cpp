@@ -98,10 +98,10 @@ FrmMain::FrmMain(const DeskServices& services, QWidget* parent)
   connect(refresh_timer_, &QTimer::timeout, this, [this] { FillWorkflowList(false); });
   const std::string canonical = core::CanonicalPath(context_.home);
   timers_ = new WindowTimers(
-      engine::InstallationTag(canonical.empty() ? context_.home : canonical),
+      schedule::InstallationTag(canonical.empty() ? context_.home : canonical),
       [this](const std::string& name) { return StartRun(name); },
       [this](const std::string& name) { OnTimerSkipped(name); }, this);
-  scheduler_factory_ = [this] { return engine::MakeSystemScheduler(context_, Runner()); };
+  scheduler_factory_ = [this] { return schedule::MakeSystemScheduler(context_, Runner()); };
 }
 
 // run_ goes first of the members: it releases a worker waiting for the
@@ -462,7 +462,7 @@ void FrmMain::ScheduleSelected() {
 // program, else on PATH; "" when there is none. Looked for at each use, so
 // one installed meanwhile is found.
 std::string FrmMain::Runner() {
-  return engine::CommandLineProgramBeside(core::RunningProgramPath());
+  return schedule::CommandLineProgramBeside(core::RunningProgramPath());
 }
 
 void FrmMain::ApplySchedule(const std::string& name, const std::string& calendar) {
@@ -472,9 +472,9 @@ void FrmMain::ApplySchedule(const std::string& name, const std::string& calendar
     return;
   }
   const auto scheduler = scheduler_factory_();
-  const engine::ScheduleChange change =
+  const schedule::ScheduleChange change =
       calendar.empty() ? scheduler->Remove(name)
-                       : engine::ScheduleWorkflow(context_, *scheduler, name, calendar);
+                       : schedule::ScheduleWorkflow(context_, *scheduler, name, calendar);
   person_.Tell(change.message);
   ShowSchedule();
 }

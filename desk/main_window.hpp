@@ -74,7 +74,7 @@ class FrmMain : public QMainWindow {
   void ScheduleSelected();
   void ApplySchedule(const std::string& name, const std::string& calendar);
   // Where the system's schedules come from; systemd unless a test says otherwise.
-  using SchedulerFactory = std::function<std::unique_ptr<engine::SystemScheduler>()>;
+  using SchedulerFactory = std::function<std::unique_ptr<schedule::SystemScheduler>()>;
   void SetSchedulerFactory(SchedulerFactory factory) { scheduler_factory_ = std::move(factory); }
   WindowTimers& timers() { return *timers_; }
 

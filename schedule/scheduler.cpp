@@ -8,7 +8,7 @@
 #include "schedule/systemd.hpp"
 #include "schedule/task_scheduler.hpp"
 
-namespace wfdesk::engine {
+namespace wfdesk::schedule {
 
 std::string InstallationTag(std::string_view canonical_home) {
   std::uint64_t hash = 14695981039346656037ull;
@@ -68,4 +68,4 @@ ScheduleChange ScheduleWorkflow(const core::Context& context, SystemScheduler& s
   return scheduler.Set(workflow, calendar);
 }
 
-}  // namespace wfdesk::engine
+}  // namespace wfdesk::schedule

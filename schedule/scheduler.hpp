@@ -8,7 +8,7 @@
 
 #include "core/context.hpp"
 
-namespace wfdesk::engine {
+namespace wfdesk::schedule {
 
 // One workflow of the installation that the system's scheduler runs.
 struct Schedule {
@@ -71,4 +71,4 @@ std::string InstallationTag(std::string_view canonical_home);
 ScheduleChange ScheduleWorkflow(const core::Context& context, SystemScheduler& scheduler,
                                 const std::string& workflow, const std::string& calendar);
 
-}  // namespace wfdesk::engine
+}  // namespace wfdesk::schedule

@@ -9,7 +9,7 @@
 #include "core/process.hpp"
 #include "core/text_encoding.hpp"
 
-namespace wfdesk::engine {
+namespace wfdesk::schedule {
 
 namespace {
 
@@ -354,4 +354,4 @@ std::unique_ptr<SystemScheduler> MakeSystemdScheduler(const core::Context& conte
   return std::make_unique<SystemdScheduler>(std::move(setup), context.launcher);
 }
 
-}  // namespace wfdesk::engine
+}  // namespace wfdesk::schedule

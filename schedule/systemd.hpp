@@ -9,7 +9,7 @@
 #include "core/seams.hpp"
 #include "schedule/scheduler.hpp"
 
-namespace wfdesk::engine {
+namespace wfdesk::schedule {
 
 // What the systemd scheduler of one installation works with.
 struct SystemdSetup {
@@ -91,4 +91,4 @@ std::unique_ptr<SystemScheduler> MakeSystemdScheduler(const core::Context& conte
 // $XDG_CONFIG_HOME/systemd/user, else ~/.config/systemd/user.
 std::string UserUnitFolder();
 
-}  // namespace wfdesk::engine
+}  // namespace wfdesk::schedule

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
-namespace wfdesk::engine {
+namespace wfdesk::schedule {
 
 namespace {
 
@@ -163,4 +163,4 @@ std::string CalendarTriggerXml(const TaskCalendar& calendar, const core::LocalTi
   return xml + "    </CalendarTrigger>\r\n";
 }
 
-}  // namespace wfdesk::engine
+}  // namespace wfdesk::schedule

@@ -7,7 +7,7 @@
 
 #include "core/seams.hpp"
 
-namespace wfdesk::engine {
+namespace wfdesk::schedule {
 
 // When a workflow runs under Windows's task scheduler, which knows no
 // systemd calendars. The syntax is wfdesk's own and small, each form one
@@ -42,4 +42,4 @@ std::string TaskTimeText(const core::LocalTime& time);
 // The <CalendarTrigger> element of a task definition that starts at `start`.
 std::string CalendarTriggerXml(const TaskCalendar& calendar, const core::LocalTime& start);
 
-}  // namespace wfdesk::engine
+}  // namespace wfdesk::schedule

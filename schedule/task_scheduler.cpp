@@ -11,7 +11,7 @@
 #include "core/process.hpp"
 #include "core/text_encoding.hpp"
 
-namespace wfdesk::engine {
+namespace wfdesk::schedule {
 
 namespace {
 
@@ -364,4 +364,4 @@ std::unique_ptr<SystemScheduler> MakeTaskScheduler(const core::Context& context,
                                          context.guids);
 }
 
-}  // namespace wfdesk::engine
+}  // namespace wfdesk::schedule

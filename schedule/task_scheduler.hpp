@@ -11,7 +11,7 @@
 #include "schedule/scheduler.hpp"
 #include "schedule/task_calendar.hpp"
 
-namespace wfdesk::engine {
+namespace wfdesk::schedule {
 
 // What the Windows scheduler of one installation works with.
 struct TaskSchedulerSetup {
@@ -93,4 +93,4 @@ std::string Utf16LeWithBom(std::string_view text);
 // The rows of schtasks' CSV output, each split into its fields.
 std::vector<std::vector<std::string>> CsvRows(std::string_view text);
 
-}  // namespace wfdesk::engine
+}  // namespace wfdesk::schedule

@@ -49,9 +49,9 @@ constexpr const char* kGood =
     "[MOD001]\r\nmtype=BMD5INVOICE\r\nmpFile=in\r\nmpFileOutPath=out\r\nmpFileOutExtension=xml\r\n";
 
 // The system's scheduler as the window sees it, without systemd.
-class FakeScheduler : public wfdesk::engine::SystemScheduler {
+class FakeScheduler : public wfdesk::schedule::SystemScheduler {
  public:
-  using Change = wfdesk::engine::ScheduleChange;
+  using Change = wfdesk::schedule::ScheduleChange;
   explicit FakeScheduler(std::vector<std::string>& calls) : calls_(calls) {}
   Change Set(const std::string& workflow, const std::string& calendar) override {
     calls_.push_back("set " + workflow + " " + calendar);
@@ -61,10 +61,10 @@ class FakeScheduler : public wfdesk::engine::SystemScheduler {
     calls_.push_back("remove " + workflow);
     return {true, "removed"};
   }
-  std::vector<wfdesk::engine::Schedule> List() override { return {}; }
-  std::optional<wfdesk::engine::Schedule> Find(const std::string& workflow) override {
+  std::vector<wfdesk::schedule::Schedule> List() override { return {}; }
+  std::optional<wfdesk::schedule::Schedule> Find(const std::string& workflow) override {
     if (workflow != "a.ini") return std::nullopt;
-    return wfdesk::engine::Schedule{workflow, "daily", "Mon 2026-03-09 00:00:00 UTC", true};
+    return wfdesk::schedule::Schedule{workflow, "daily", "Mon 2026-03-09 00:00:00 UTC", true};
   }
 
  private:

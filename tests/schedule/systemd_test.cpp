@@ -10,7 +10,7 @@
 #include "tests/support/installation.hpp"
 #include "tests/support/run_program.hpp"
 
-namespace wfdesk::engine {
+namespace wfdesk::schedule {
 namespace {
 
 using testing::TestInstallation;
@@ -150,4 +150,4 @@ TEST_F(SchedulerTest, RefusesBadCalendarsAndNamesWithoutWritingUnits) {
 }
 
 }  // namespace
-}  // namespace wfdesk::engine
+}  // namespace wfdesk::schedule

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace wfdesk::engine {
+namespace wfdesk::schedule {
 namespace {
 
 TEST(TaskCalendarTest, TakesOurSyntaxAndStartsAfterNow) {
@@ -64,4 +64,4 @@ TEST(TaskCalendarTest, TakesOurSyntaxAndStartsAfterNow) {
 }
 
 }  // namespace
-}  // namespace wfdesk::engine
+}  // namespace wfdesk::schedule

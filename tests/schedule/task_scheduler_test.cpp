@@ -18,7 +18,7 @@
 #include "tests/support/installation.hpp"
 #include "tests/support/sandbox.hpp"
 
-namespace wfdesk::engine {
+namespace wfdesk::schedule {
 namespace {
 
 using testing::TestInstallation;
@@ -231,4 +231,4 @@ TEST_F(TaskSchedulerTest, ListsAndFindsTheTasksOfThisInstallationOnly) {
 }
 
 }  // namespace
-}  // namespace wfdesk::engine
+}  // namespace wfdesk::schedule
