@@ -51,29 +51,11 @@ std::string Trimmed(std::string_view text) {
 // Character data of an element from UTF-8 text. Controls XML cannot hold
 // become "?"; the names that could carry them are refused before.
 std::string XmlText(std::string_view text) {
-  std::string out;
-  for (const char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&apos;";
-        break;
-      default:
-        out += static_cast<unsigned char>(c) < 0x20 && c != '\t' ? '?' : c;
-    }
+  std::string printable(text);
+  for (char& c : printable) {
+    if (static_cast<unsigned char>(c) < 0x20 && c != '\t') c = '?';
   }
-  return out;
+  return core::XmlEscape(printable);
 }
 
 // The code point at `at` of valid UTF-8, and `at` moved behind it.

@@ -132,7 +132,7 @@ TEST_F(SchedulerTest, RefusesBadCalendarsAndNamesWithoutWritingUnits) {
   const struct {
     std::string name, calendar, reason;
   } cases[] = {
-      {"daily.ini", "bogus", "Failed to parse calendar specification 'bogus'"},
+      {"daily.ini", "bogus", "Failed to parse calendar"},
       {"daily.ini", "2001-01-01", "it never comes round again"},
       {"daily.ini", "daily\nExecStart=/bin/sh", "a calendar is one line of text"},
       {"daily.ini", "", "a calendar is one line of text"},

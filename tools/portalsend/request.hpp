@@ -9,16 +9,14 @@
 
 #include <libxml/tree.h>
 
-#include <memory>
 #include <string>
 #include <string_view>
 
+#include "validation/xml_document.hpp"
+
 namespace wfdesk::tools {
 
-struct XmlDocFree {
-  void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
-};
-using XmlDoc = std::unique_ptr<xmlDoc, XmlDocFree>;
+using XmlDoc = validation::Document;
 
 struct RequestValues {
   std::string operation;
