@@ -137,6 +137,10 @@ bool IsPlainFile(const std::string& path) {
   return platform::Inspect(path).is_regular;
 }
 
+bool HeldOpenForWriting(const std::string& path) {
+  return platform::HeldOpenForWriting(path);
+}
+
 bool DirExists(const std::string& path) {
   return platform::Inspect(path).is_folder;
 }

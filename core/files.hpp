@@ -37,6 +37,16 @@ bool MatchesFileMask(std::string_view name, std::string_view pattern);
 // True for an existing regular file, hidden or read-only ones included.
 bool IsPlainFile(const std::string& path);
 
+// Whether another program still has the file open for writing, as far as
+// this program can see: an accounting system that writes an export keeps it
+// open until the export is complete. On Linux the kernel refuses a read
+// lease on a file that any process has open for writing; that asks every
+// process, but only for files this user owns. For other files the open
+// files of this user's processes are looked through (/proc/PID/fd and their
+// access modes). On Windows a read that denies others writing is refused
+// while a writer has the file open.
+bool HeldOpenForWriting(const std::string& path);
+
 bool DirExists(const std::string& path);
 
 // A text that changes whenever the file is written or replaced; "" for a

@@ -175,6 +175,9 @@ bool EntryExists(const std::string& path);
 // Whether the path names a regular file this process may execute.
 bool IsExecutableFile(const std::string& path);
 
+// See core::HeldOpenForWriting.
+bool HeldOpenForWriting(const std::string& path);
+
 std::optional<std::string> GetEnvironment(const char* name);
 std::string ExecutableFolder();
 // The absolute path of the running program; "" when the system cannot say.

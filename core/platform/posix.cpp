@@ -801,6 +801,79 @@ bool EntryExists(const std::string& path) {
   return !path.empty() && ::lstat(path.c_str(), &st) == 0;
 }
 
+namespace {
+
+enum class LeaseAnswer { kNoWriter, kWriter, kCannotTell };
+
+LeaseAnswer AskForReadLease(const std::string& path) {
+  // O_NONBLOCK: a lease someone else holds must not make the open wait.
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (fd.get() < 0) return LeaseAnswer::kCannotTell;
+  if (::fcntl(fd.get(), F_SETLEASE, F_RDLCK) == 0) {
+    (void)::fcntl(fd.get(), F_SETLEASE, F_UNLCK);
+    return LeaseAnswer::kNoWriter;
+  }
+  return errno == EAGAIN ? LeaseAnswer::kWriter : LeaseAnswer::kCannotTell;
+}
+
+// Whether /proc/PID/fdinfo/FD says the descriptor was opened for writing.
+bool OpenedForWriting(const std::string& fdinfo) {
+  Fd fd(::open(fdinfo.c_str(), O_RDONLY | O_CLOEXEC));
+  char info[512];
+  const ssize_t n = fd.get() < 0 ? -1 : ::read(fd.get(), info, sizeof info - 1);
+  if (n <= 0) return false;
+  info[n] = '\0';
+  const char* flags = std::strstr(info, "flags:");
+  if (!flags) return false;
+  const unsigned long mode = std::strtoul(flags + 6, nullptr, 8) & O_ACCMODE;
+  return mode != O_RDONLY;
+}
+
+bool ProcessWrites(const std::string& process, const std::string& file) {
+  DIR* descriptors = ::opendir((process + "/fd").c_str());
+  if (!descriptors) return false;
+  bool writes = false;
+  while (const dirent* entry = ::readdir(descriptors)) {
+    if (entry->d_name[0] == '.') continue;
+    char target[4096];
+    const std::string link = process + "/fd/" + entry->d_name;
+    const ssize_t n = ::readlink(link.c_str(), target, sizeof target);
+    if (n <= 0 || std::string_view(target, static_cast<std::size_t>(n)) != file) continue;
+    if (OpenedForWriting(process + "/fdinfo/" + entry->d_name)) {
+      writes = true;
+      break;
+    }
+  }
+  ::closedir(descriptors);
+  return writes;
+}
+
+bool AnyProcessWrites(const std::string& path) {
+  const std::string file = CanonicalPath(path);
+  DIR* proc = file.empty() ? nullptr : ::opendir("/proc");
+  if (!proc) return false;
+  const std::string self = std::to_string(::getpid());
+  bool writes = false;
+  while (const dirent* entry = ::readdir(proc)) {
+    const std::string_view name = entry->d_name;
+    if (name == self || name.find_first_not_of("0123456789") != std::string_view::npos) continue;
+    if (ProcessWrites("/proc/" + std::string(name), file)) {
+      writes = true;
+      break;
+    }
+  }
+  ::closedir(proc);
+  return writes;
+}
+
+}  // namespace
+
+bool HeldOpenForWriting(const std::string& path) {
+  const LeaseAnswer answer = AskForReadLease(path);
+  if (answer != LeaseAnswer::kCannotTell) return answer == LeaseAnswer::kWriter;
+  return AnyProcessWrites(path);
+}
+
 bool IsExecutableFile(const std::string& path) {
   return Inspect(path).is_regular && ::access(path.c_str(), X_OK) == 0;
 }

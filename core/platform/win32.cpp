@@ -722,6 +722,14 @@ bool IsExecutableFile(const std::string& path) {
   return Inspect(path).is_regular;
 }
 
+bool HeldOpenForWriting(const std::string& path) {
+  HANDLE file = ::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_SHARING_VIOLATION;
+  ::CloseHandle(file);
+  return false;
+}
+
 std::string CurrentFolder() {
   const DWORD n = ::GetCurrentDirectoryW(0, nullptr);
   std::wstring buffer(n, L'\0');

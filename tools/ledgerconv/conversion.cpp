@@ -12,7 +12,6 @@
 #include "tools/ledgerconv/commit_record.hpp"
 #include "tools/ledgerconv/export_reader.hpp"
 #include "tools/ledgerconv/file_name.hpp"
-#include "tools/ledgerconv/open_writers.hpp"
 #include "tools/ledgerconv/ubl_writer.hpp"
 
 namespace wfdesk::tools {
@@ -254,7 +253,7 @@ bool ReadSettledExport(const Candidate& candidate, const ToolLog& log, std::stri
     log.Line("KEPT " + path + ": " + read.error);
     return false;
   }
-  if (now != candidate.version || bytes.size() != now.size || HeldOpenForWriting(path)) {
+  if (now != candidate.version || bytes.size() != now.size || core::HeldOpenForWriting(path)) {
     log.Line(path + " is still being written; it stays for the next run");
     return false;
   }
