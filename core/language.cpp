@@ -479,6 +479,10 @@ constexpr std::array kTexts = {
     LanguageText{"lg_desk_close_running",
                  "The workflow %1 is still running. Close wfdesk as soon as it has finished?",
                  "Der Workflow %1 läuft noch. wfdesk schließen, sobald er beendet ist?"},
+    LanguageText{"lg_desk_panel_mark", "Scheduled", "Geplant"},
+    LanguageText{"lg_desk_panel_mark_tip", "Starts by itself: %1", "Startet von selbst: %1"},
+    LanguageText{"lg_desk_panel_mark_timer", "window timer", "Fenster-Timer"},
+    LanguageText{"lg_desk_panel_mark_system", "system schedule", "Systemzeitplan"},
 };
 
 }  // namespace
