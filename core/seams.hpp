@@ -12,6 +12,8 @@ namespace wfdesk::core {
 // window shows message boxes, the CLI writes to standard error.
 class Operator {
  public:
+  enum class Answer { kYes, kNo, kCancel };
+
   virtual ~Operator() = default;
   virtual void Tell(const std::string& message) = 0;
   // True for Yes.
@@ -19,6 +21,12 @@ class Operator {
   // A question whose Yes cannot be undone (a deletion): where the person
   // can answer by a single key, that key answers No.
   virtual bool Confirm(const std::string& question) { return Ask(question); }
+  // A Yes/No question that may also be left unanswered: Cancel means the
+  // person stays where they were, and nothing is done. Where the person
+  // cannot cancel, it is the Yes or No of Ask.
+  virtual Answer AskOrCancel(const std::string& question) {
+    return Ask(question) ? Answer::kYes : Answer::kNo;
+  }
 };
 
 struct LocalTime {

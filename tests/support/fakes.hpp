@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,10 +17,17 @@ class RecordingOperator : public core::Operator {
     asked.push_back(question);
     return answer;
   }
+  // Answered `three_way` when it is set, else Yes or No as `answer`.
+  Answer AskOrCancel(const std::string& question) override {
+    if (!three_way) return Operator::AskOrCancel(question);
+    asked.push_back(question);
+    return *three_way;
+  }
 
   std::vector<std::string> told;
   std::vector<std::string> asked;
   bool answer = false;
+  std::optional<Answer> three_way;
 };
 
 class FixedClock : public core::Clock {
