@@ -223,11 +223,11 @@ TEST_F(CliTest, AStoppedOrKilledRunnerNeverLeavesItsProgramWorkingAlone) {
   };
 
   for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
-    const pid_t cli = testing::StartProgram({WFDESK_CLI, "--home", home, "run", "good.ini"});
+    testing::BackgroundProgram cli({WFDESK_CLI, "--home", home, "run", "good.ini"});
     const pid_t group = converter_group();
     ASSERT_GT(group, 0);
-    ::kill(cli, signal);
-    EXPECT_EQ(testing::ExitStatusOf(cli), 1);
+    ::kill(cli.pid(), signal);
+    EXPECT_EQ(cli.Wait(), 1);
     EXPECT_TRUE(gone(group));
     const auto log = inst.LogMessages("system.log");
     ASSERT_GE(log.size(), 2u);
@@ -239,11 +239,11 @@ TEST_F(CliTest, AStoppedOrKilledRunnerNeverLeavesItsProgramWorkingAlone) {
 
   // Killed outright, the runner cannot end its program; the program keeps
   // the workflow's lock until it ends, so no second run overlaps it.
-  const pid_t cli = testing::StartProgram({WFDESK_CLI, "--home", home, "run", "good.ini"});
+  testing::BackgroundProgram cli({WFDESK_CLI, "--home", home, "run", "good.ini"});
   const pid_t orphan = converter_group();
   ASSERT_GT(orphan, 0);
-  ::kill(cli, SIGKILL);
-  EXPECT_EQ(testing::ExitStatusOf(cli), 128 + SIGKILL);
+  ::kill(cli.pid(), SIGKILL);
+  EXPECT_EQ(cli.Wait(), 128 + SIGKILL);
   EXPECT_EQ(Home({"run", "./good.ini"}).status, 3);
   ::kill(-orphan, SIGKILL);
   ASSERT_TRUE(gone(orphan));

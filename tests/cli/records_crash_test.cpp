@@ -77,12 +77,12 @@ TEST_F(RecordsCrashTest, AKilledRewriteLeavesTheOldOrTheNewFile) {
   int killed = 0;
   for (int round = 0; round < 30; ++round) {
     const std::size_t k = random() % kRecords;
-    const pid_t pid = testing::StartProgram(Toggle(k));
-    ASSERT_GT(pid, 0);
+    testing::BackgroundProgram toggle(Toggle(k));
+    ASSERT_GT(toggle.pid(), 0);
     // Not a wait for anything: the random moment of the crash.
     std::this_thread::sleep_for(window * (random() % 1000) / 1000);
-    ::kill(pid, SIGKILL);
-    const bool crashed = testing::ExitStatusOf(pid) == 128 + SIGKILL;
+    ::kill(toggle.pid(), SIGKILL);
+    const bool crashed = toggle.Wait() == 128 + SIGKILL;
     killed += crashed;
     window = crashed ? window * 11 / 10 : window * 7 / 10;
     const std::string now = inst.box().Read("trans.csv");

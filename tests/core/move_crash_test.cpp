@@ -4,8 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <map>
@@ -15,8 +14,6 @@
 #include "core/files.hpp"
 #include "tests/support/run_program.hpp"
 #include "tests/support/sandbox.hpp"
-
-extern char** environ;
 
 namespace wfdesk::core {
 namespace {
@@ -34,27 +31,20 @@ std::string Content(int i) {
 }
 
 // Starts the archiving helper and kills it once it has begun `moves` moves
-// (or ended).
+// (or ended). It reports each move into a FIFO, so that the kill follows
+// at once.
 void KillWhileMoving(const std::string& source, const std::string& archive, int moves) {
-  int pipe_fds[2];
-  ASSERT_EQ(::pipe(pipe_fds), 0);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
-  posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
-  const char* argv[] = {WFDESK_MOVE_FILES, source.c_str(), archive.c_str(), nullptr};
-  pid_t pid = 0;
-  const int spawned =
-      ::posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char**>(argv), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(pipe_fds[1]);
-  ASSERT_EQ(spawned, 0);
+  Sandbox box;
+  const std::string progress = box.Path("progress");
+  ASSERT_EQ(::mkfifo(progress.c_str(), 0600), 0);
+  testing::BackgroundProgram helper({WFDESK_MOVE_FILES, source, archive}, {}, progress);
+  const int fd = ::open(progress.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
   char c = 0;
-  for (int begun = 0; begun < moves && ::read(pipe_fds[0], &c, 1) == 1;) begun += c == '\n';
-  ::kill(pid, SIGKILL);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  ::close(pipe_fds[0]);
+  for (int begun = 0; begun < moves && ::read(fd, &c, 1) == 1;) begun += c == '\n';
+  ::kill(helper.pid(), SIGKILL);
+  helper.Wait();
+  ::close(fd);
 }
 
 class ArchivingKilled : public ::testing::TestWithParam<std::string> {

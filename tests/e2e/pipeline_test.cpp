@@ -7,6 +7,7 @@
 #include <signal.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "core/files.hpp"
 #include "tests/support/run_program.hpp"
@@ -34,17 +35,17 @@ class PipelineTest : public ::testing::Test {
     fs::create_symlink("/usr/bin/xsltproc", home + "/modules/xsltproc");
   }
   void TearDown() override {
-    if (portal_ > 0) {
-      ::kill(portal_, SIGTERM);
-      testing::ExitStatusOf(portal_);
+    if (portal_ && portal_->pid() > 0) {
+      ::kill(portal_->pid(), SIGTERM);
+      portal_->Wait();
     }
   }
 
   void StartPortal() {
-    portal_ = testing::StartProgram({WFDESK_PORTAL, "--store", home + "/portal-store", "--user",
-                                     "demo", "--password", "demo-secret", "--port", "0",
-                                     "--port-file", home + "/portal.port"});
-    ASSERT_GT(portal_, 0);
+    portal_.emplace(std::vector<std::string>{WFDESK_PORTAL, "--store", home + "/portal-store",
+                                             "--user", "demo", "--password", "demo-secret",
+                                             "--port", "0", "--port-file", home + "/portal.port"});
+    ASSERT_GT(portal_->pid(), 0);
     ASSERT_TRUE(testing::WaitFor([&] { return !box.Read("inst/portal.port").empty(); }))
         << "the portal did not start";
     const std::string port = box.Read("inst/portal.port");
@@ -69,7 +70,7 @@ class PipelineTest : public ::testing::Test {
 
   Sandbox box;
   std::string home = box.Path("inst");
-  pid_t portal_ = 0;
+  std::optional<testing::BackgroundProgram> portal_;
 };
 
 TEST_F(PipelineTest, EveryInvoiceIsConvertedTransformedUploadedAndAcknowledged) {

@@ -606,14 +606,14 @@ TEST(Connector, StoppingTheConnectorMidUploadEndsCurlAndLeavesNoFileOfIt) {
     box.Write("outbox/INV_1.xml", "<Invoice/>");
     FakePortal portal(200, Envelope(Acknowledged("ACK-9")), std::chrono::seconds(20));
     const std::set<std::string> before = CurlFilesInTmp();
-    const pid_t connector = testing::StartProgram(
-        With(ConnectorArguments(box, portal.port()), "-tto", "30"), {"TMPDIR=" + box.Path("tmp")});
-    ASSERT_GT(connector, 0);
+    testing::BackgroundProgram connector(With(ConnectorArguments(box, portal.port()), "-tto", "30"),
+                                         {"TMPDIR=" + box.Path("tmp")});
+    ASSERT_GT(connector.pid(), 0);
     ASSERT_TRUE(testing::WaitFor([&] { return portal.requests() == 1; }));
-    const std::vector<pid_t> curl = ChildrenOf(connector);
+    const std::vector<pid_t> curl = ChildrenOf(connector.pid());
     ASSERT_EQ(curl.size(), 1u);
-    ::kill(connector, signal);
-    EXPECT_EQ(testing::ExitStatusOf(connector), 128 + signal);
+    ::kill(connector.pid(), signal);
+    EXPECT_EQ(connector.Wait(), 128 + signal);
     EXPECT_TRUE(testing::WaitFor([&] { return !Running(curl[0]); }, std::chrono::seconds(5)));
     EXPECT_TRUE(core::FolderFileNames(box.Path("tmp")).empty());
     EXPECT_TRUE(

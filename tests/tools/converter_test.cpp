@@ -7,7 +7,6 @@
 #include <libxml/xmlschemas.h>
 #ifndef _WIN32
 #include <signal.h>
-#include <sys/wait.h>
 #endif
 
 #include <atomic>
@@ -560,23 +559,22 @@ TEST(ConverterRun, KilledAnywhereItConvertsEveryInvoiceExactlyOnce) {
   std::set<std::string> taken;
   int kills = 0;
   for (int round = 0; round < 8 && f.box.Exists("in/e.csv"); ++round) {
-    pid_t pid = testing::StartProgram(f.Arguments());
-    ASSERT_GT(pid, 0);
+    testing::BackgroundProgram converter(f.Arguments());
+    ASSERT_GT(converter.pid(), 0);
     // The first round kills at the first temporary file, so that at least
     // one kill lands however fast the converter is; the others anywhere.
     const std::size_t target = round == 0 ? 1 : 1 + random() % expected.size();
     const bool placing = round > 0 && random() % 2 == 0;  // else still writing temporaries
     ASSERT_TRUE(testing::WaitFor(
         [&] {
-          if (::waitpid(pid, nullptr, WNOHANG) == pid) return pid = 0, true;
+          if (converter.ended()) return true;
           const std::size_t files = placing ? f.Visible("out").size() : f.Leftovers().size();
           return files >= target;
         },
         std::chrono::seconds(60), std::chrono::microseconds(200)));
-    if (pid > 0) {
-      ::kill(pid, SIGKILL);
-      testing::ExitStatusOf(pid);
-      ++kills;
+    if (!converter.ended()) {
+      ::kill(converter.pid(), SIGKILL);
+      kills += converter.Wait() == 128 + SIGKILL;
     }
     ASSERT_TRUE(TakeInvoices(f, taken)) << "an invoice came twice";
   }

@@ -7,6 +7,8 @@
 #include <httplib.h>
 #include <signal.h>
 
+#include <optional>
+
 #include "core/files.hpp"
 #include "tests/support/run_program.hpp"
 #include "tests/support/sandbox.hpp"
@@ -24,17 +26,17 @@ class PortalTest : public ::testing::Test {
  protected:
   void SetUp() override {
     box_.MakeFolder("store");
-    pid_ = testing::StartProgram({WFDESK_PORTAL, "--store", box_.Path("store"), "--user", "demo",
-                                  "--password", "secret", "--port", "0", "--port-file",
-                                  box_.Path("port")});
-    ASSERT_GT(pid_, 0);
+    portal_.emplace(std::vector<std::string>{WFDESK_PORTAL, "--store", box_.Path("store"), "--user",
+                                             "demo", "--password", "secret", "--port", "0",
+                                             "--port-file", box_.Path("port")});
+    ASSERT_GT(portal_->pid(), 0);
     ASSERT_TRUE(testing::WaitFor([&] { return !box_.Read("port").empty(); }));
     port_ = std::stoi(box_.Read("port"));
   }
   void TearDown() override {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      testing::ExitStatusOf(pid_);
+    if (portal_ && portal_->pid() > 0) {
+      ::kill(portal_->pid(), SIGTERM);
+      portal_->Wait();
     }
   }
 
@@ -66,7 +68,7 @@ class PortalTest : public ::testing::Test {
   }
 
   Sandbox box_;
-  pid_t pid_ = 0;
+  std::optional<testing::BackgroundProgram> portal_;
   int port_ = 0;
 };
 
