@@ -7,6 +7,7 @@
 
 #include "core/environment.hpp"
 #include "core/files.hpp"
+#include "core/path_facts.hpp"
 #include "core/settings.hpp"
 #include "validation/svrl_report.hpp"
 
@@ -16,28 +17,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-#ifdef _WIN32
-constexpr const char* kNoJava =
-    "Java is not set up: name java.exe in java_program of settings.ini (a Java runtime, 11 or "
-    "later, is needed for the rules)";
-constexpr const char* kNoSaxon =
-    "Saxon-HE is not set up: name its jar in saxon_jar of settings.ini (Saxon-HE 9.9 or later "
-    "is needed for the rules)";
-#else
-constexpr const char* kNoJava =
-    "Java was not found (java); install the Debian package default-jre-headless";
-constexpr const char* kSystemSaxon = "/usr/share/java/Saxon-HE.jar";
-#endif
+// Without packages that put Java and Saxon-HE in known places, settings.ini
+// names both.
+constexpr bool kSystemPackages = !core::kSystemSaxonJar.empty();
 
 // The java program, or why there is none.
 bool FindJava(const std::string& configured, std::string& java, std::string& failure) {
-#ifdef _WIN32
-  java = configured;
-#else
-  java = configured.empty() ? core::FindProgramOnPath("java") : configured;
-#endif
+  java = configured.empty() && kSystemPackages ? core::FindProgramOnPath("java") : configured;
   if (java.empty()) {
-    failure = kNoJava;
+    failure = kSystemPackages
+                  ? "Java was not found (java); install the Debian package default-jre-headless"
+                  : "Java is not set up: name java.exe in java_program of settings.ini (a Java "
+                    "runtime, 11 or later, is needed for the rules)";
   } else if (!core::IsPlainFile(java)) {
     failure = "Java was not found at " + java +
               "; install a Java runtime (Debian: default-jre-headless) or correct java_program "
@@ -47,13 +38,12 @@ bool FindJava(const std::string& configured, std::string& java, std::string& fai
 }
 
 bool FindSaxon(const std::string& configured, std::string& saxon, std::string& failure) {
-#ifdef _WIN32
-  saxon = configured;
-  if (saxon.empty()) failure = kNoSaxon;
-#else
-  saxon = configured.empty() ? kSystemSaxon : configured;
-#endif
-  if (failure.empty() && !core::IsPlainFile(saxon)) {
+  saxon = configured.empty() ? std::string(core::kSystemSaxonJar) : configured;
+  if (saxon.empty()) {
+    failure =
+        "Saxon-HE is not set up: name its jar in saxon_jar of settings.ini (Saxon-HE 9.9 or later "
+        "is needed for the rules)";
+  } else if (!core::IsPlainFile(saxon)) {
     failure = "Saxon-HE was not found at " + saxon +
               "; install the Debian package libsaxonhe-java or correct saxon_jar in settings.ini";
   }
