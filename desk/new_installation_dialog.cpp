@@ -78,12 +78,17 @@ NewInstallation OfferNewInstallation(const std::string& home, core::Operator& pe
   const engine::NewInstallationOutcome outcome =
       engine::CreateInstallation({home, dialog.language(), dialog.example(),
                                   engine::LocatePackageFiles(core::ExecutableFolder())});
+  const bool made = engine::HoldsInstallation(home);
   if (!outcome.ok()) {
-    std::string message;
-    for (const std::string& error : outcome.errors) message += error + "\n";
-    person.Tell(message + core::FormatLanguageText("lg_mesg_init007", outcome.language, {home}));
+    // The window's own sentence in the language chosen; below it, as the
+    // detail, what the system said, which may be in its own words.
+    std::string message = core::FormatLanguageText(made ? "lg_mesg_init007" : "lg_desk_init_failed",
+                                                   outcome.language, {home});
+    message += "\n";
+    for (const std::string& error : outcome.errors) message += "\n" + error;
+    person.Tell(message);
   }
-  return engine::HoldsInstallation(home) ? NewInstallation::kMade : NewInstallation::kFailed;
+  return made ? NewInstallation::kMade : NewInstallation::kFailed;
 }
 
 }  // namespace wfdesk::desk

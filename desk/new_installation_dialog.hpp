@@ -43,7 +43,8 @@ bool ExecDialog(NewInstallationDialog& dialog);
 enum class NewInstallation { kDeclined, kMade, kFailed };
 
 // Offers to make an installation in `home` and makes it as the operator
-// chose, telling them what could not be made. kMade when `home` holds an
+// chose, telling them in the installation's language when something could
+// not be made, with the reasons below. kMade when `home` holds an
 // installation afterwards, even one with parts missing.
 NewInstallation OfferNewInstallation(const std::string& home, core::Operator& person,
                                      const AskNewInstallation& ask = ExecDialog);
