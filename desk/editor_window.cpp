@@ -228,11 +228,24 @@ void FrmEditor::SaveKey() {
 
 void FrmEditor::closeEvent(QCloseEvent* event) {
   // Without a workflow file there is nothing the text could be saved to.
-  if (Unsaved() && NamesAFile(loaded_path_) && context_.person.Ask(kSaveQuestion) && !SaveText()) {
-    event->ignore();  // the save failed: the text stays to be dealt with
+  if (!Unsaved() || !NamesAFile(loaded_path_)) {
+    event->accept();
     return;
   }
-  event->accept();
+  const QString question = Text("lg_desk_editor_close_ask")
+                               .arg(DecodeAuto(core::AbsolutePath(loaded_path_, context_.home)));
+  switch (context_.person.AskOrCancel(question.toStdString())) {
+    case core::Operator::Answer::kYes:
+      // A failed save keeps the window open: the text stays to be dealt with.
+      event->setAccepted(SaveText());
+      return;
+    case core::Operator::Answer::kNo:
+      event->accept();
+      return;
+    case core::Operator::Answer::kCancel:
+      event->ignore();
+      return;
+  }
 }
 
 }  // namespace wfdesk::desk

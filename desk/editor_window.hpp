@@ -19,7 +19,8 @@ namespace wfdesk::desk {
 // It loads the file each time it is shown (never on a repaint, so typed text
 // survives), and saves atomically and in the encoding it read: Command1 after
 // a Yes, then hides; Ctrl+S at once, and stays open. Closing the window with
-// changes not yet saved asks whether to save them first.
+// changes not yet saved asks, naming the file, whether to save them first
+// (Yes), drop them (No) or keep the window open (Cancel).
 class FrmEditor : public QWidget {
   Q_OBJECT
 
