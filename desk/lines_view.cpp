@@ -39,6 +39,11 @@ LinesView::LinesView(QWidget* parent) : QListView(parent) {
   setTextElideMode(Qt::ElideNone);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // Focused without a selected row, no row shows the focus: the frame does,
+  // as wide as without the focus, so that nothing moves.
+  setStyleSheet(
+      "QListView { border: 1px solid palette(mid); }"
+      "QListView:focus { border: 1px solid palette(highlight); }");
   heading_box_ = new QWidget(this);
   heading_box_->setObjectName("logHeadingBox");
   heading_box_->hide();

@@ -11,7 +11,7 @@ class LinesModel;
 // The bottom list of the main window: one row per line of a LinesModel,
 // never cut short ("…"): a horizontal scroll bar reaches the end of the
 // longest line. An optional heading row above the rows names their columns
-// and scrolls sideways with them.
+// and scrolls sideways with them. The frame shows the keyboard focus.
 class LinesView : public QListView {
   Q_OBJECT
 
