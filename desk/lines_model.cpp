@@ -5,8 +5,9 @@
 
 namespace wfdesk::desk {
 
-void LinesModel::Reset(std::string text) {
+void LinesModel::Reset(std::string text, bool notice) {
   beginResetModel();
+  notice_ = notice;
   text_ = std::move(text);
   lines_.clear();
   row_ = nullptr;
@@ -84,12 +85,18 @@ void LinesModel::NoteLongest(std::size_t from) {
 void LinesModel::SetRows(std::size_t count, RowBytes row, int longest) {
   path_.clear();
   beginResetModel();
+  notice_ = false;
   text_.clear();
   lines_.clear();
   row_ = std::move(row);
   row_count_ = row_ ? count : 0;
   longest_ = row_count_ > 0 ? longest : -1;
   endResetModel();
+}
+
+void LinesModel::SetNotice(std::string text) {
+  path_.clear();
+  Reset(std::move(text), true);
 }
 
 void LinesModel::Clear() {
@@ -114,6 +121,12 @@ QVariant LinesModel::data(const QModelIndex& index, int role) const {
   if (row_) return DecodeAuto(row_(std::size_t(index.row())));
   const core::LineSpan span = lines_[std::size_t(index.row())];
   return DecodeAuto(std::string_view(text_).substr(span.begin, span.length));
+}
+
+Qt::ItemFlags LinesModel::flags(const QModelIndex& index) const {
+  if (notice_)
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemNeverHasChildren : Qt::NoItemFlags;
+  return QAbstractListModel::flags(index);
 }
 
 }  // namespace wfdesk::desk

@@ -30,6 +30,9 @@ class LinesModel : public QAbstractListModel {
   // Shows `count` rows, each made when needed; `longest` is the row with the
   // most bytes, -1 for none.
   void SetRows(std::size_t count, RowBytes row, int longest);
+  // One line in place of the rows that says why there are none; it cannot
+  // be selected.
+  void SetNotice(std::string text);
   void Clear();
 
   const std::string& path() const { return path_; }
@@ -41,9 +44,10 @@ class LinesModel : public QAbstractListModel {
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
 
  private:
-  void Reset(std::string text);
+  void Reset(std::string text, bool notice = false);
   void NoteLongest(std::size_t from);
 
   std::string path_;
@@ -54,6 +58,7 @@ class LinesModel : public QAbstractListModel {
   RowBytes row_;  // rows made when shown, in place of the lines
   std::size_t row_count_ = 0;
   int longest_ = -1;
+  bool notice_ = false;
 };
 
 }  // namespace wfdesk::desk

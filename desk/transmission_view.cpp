@@ -6,7 +6,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
+#include <array>
 
+#include "core/files.hpp"
 #include "desk/lines_model.hpp"
 #include "desk/lines_view.hpp"
 #include "desk/record_dialog.hpp"
@@ -14,6 +16,7 @@
 #include "desk/texts.hpp"
 #include "textdb/record_actions.hpp"
 #include "textdb/transmission_list.hpp"
+#include "textdb/transmission_record.hpp"
 
 namespace wfdesk::desk {
 
@@ -21,6 +24,53 @@ namespace {
 
 // The blanks between two columns of a row.
 const QString kGap(static_cast<int>(textdb::kColumnGap), ' ');
+
+// The text cut or padded with blanks to `width` characters; with
+// `keep_long` a longer text stays whole.
+QString Column(const QString& text, std::size_t width, bool keep_long = false) {
+  const auto columns = static_cast<qsizetype>(width);
+  if (keep_long || text.size() <= columns) return text.leftJustified(columns, ' ');
+  // A character beyond the first 65536 is not cut in half.
+  return text.first(text.at(columns - 1).isHighSurrogate() ? columns - 1 : columns)
+      .leftJustified(columns, ' ');
+}
+
+// A row as the list shows it: the columns of textdb's rows (FormatRow),
+// counted in characters rather than bytes, and the write mark's column as
+// wide with "W" as with blanks, so that every row lines up under the
+// heading. UTF-8, whatever the database's code page.
+std::string ShownRow(std::string_view record) {
+  std::array<std::string_view, textdb::kRecordFields> fields;
+  textdb::RecordFieldViews(record, fields);
+  const TextEncoding encoding = DetectEncoding(record);
+  const auto field = [&](int number) { return Decode(fields[number - 1], encoding); };
+  const bool untagged = fields[textdb::kWriteTagField - 1] == "0";
+  const QString row = Column(field(textdb::kInvoiceNumberField), textdb::kIdColumn, true) + kGap +
+                      Column(field(textdb::kInvoiceDateField), textdb::kDateColumn) + kGap +
+                      Column(untagged ? "" : "W", textdb::kMarkColumn) + kGap +
+                      Column(field(textdb::kAcknowledgementField), textdb::kReceiptColumn) + kGap +
+                      Column(field(textdb::kDescriptionField), textdb::kTextColumn);
+  return row.toStdString();
+}
+
+// The context with another person to tell and ask.
+core::Context WithPerson(const core::Context& context, core::Operator& person) {
+  return {context.home,  context.settings,  person,           context.launcher, context.clock,
+          context.guids, context.ini_files, context.databases};
+}
+
+// Keeps what it is told; passes questions on.
+class HeldMessages : public core::Operator {
+ public:
+  explicit HeldMessages(core::Operator& person) : person_(person) {}
+  void Tell(const std::string& message) override { told = message; }
+  bool Ask(const std::string& question) override { return person_.Ask(question); }
+  bool Confirm(const std::string& question) override { return person_.Confirm(question); }
+  std::string told;  // the last message
+
+ private:
+  core::Operator& person_;
+};
 
 }  // namespace
 
@@ -117,13 +167,21 @@ void TransmissionView::Show(bool show) {
 
 void TransmissionView::FillDBlist() {
   const std::string filter = filter_->text().toStdString();
+  // The list is filled at each keystroke and after each run: what the
+  // database's loader would tell in a box is said once, in the list.
+  HeldMessages held(context_.person);
   // The model shares the rows, so a row it asks for is always of the rows it shows.
   const auto rows = std::make_shared<const textdb::TransmissionRows>(
-      textdb::FillDBlist(context_, workflow_, filter));
+      textdb::FillDBlist(WithPerson(context_, held), workflow_, filter));
   rows_ = rows;
+  if (rows->status != textdb::LoadStatus::kLoaded) {
+    controls_.rows->SetNotice(DatabaseProblem(rows->status, held.told).toStdString());
+    Choose("");
+    return;
+  }
   const std::string chosen = chosen_;
   controls_.rows->SetRows(
-      rows->size(), [rows](std::size_t row) { return rows->Row(row); },
+      rows->size(), [rows](std::size_t row) { return ShownRow(rows->Record(row)); },
       rows->empty() ? -1 : static_cast<int>(rows->WidestRow()));
   // The chosen element stays chosen while a row shows it.
   const int row = chosen.empty() ? -1 : RowOf(chosen);
@@ -133,6 +191,18 @@ void TransmissionView::FillDBlist() {
   }
   controls_.list->setCurrentIndex(controls_.rows->index(row));
   Choose(chosen);
+}
+
+QString TransmissionView::DatabaseProblem(textdb::LoadStatus status,
+                                          const std::string& reason) const {
+  const core::LanguageCode language = context_.settings.language;
+  const std::string path = textdb::DatabaseOf(context_, workflow_).path;
+  if (path.empty()) return LanguageText("lg_desk_records_none", language);
+  const QString database = DecodeAuto(core::AbsolutePath(path, context_.home));
+  if (status == textdb::LoadStatus::kMissing) {
+    return LanguageText("lg_desk_records_missing", language).arg(database);
+  }
+  return LanguageText("lg_desk_records_unreadable", language).arg(database, DecodeAuto(reason));
 }
 
 int TransmissionView::RowOf(const std::string& element) const {
@@ -213,10 +283,8 @@ class NoteNo : public core::Operator {
 
 void TransmissionView::DeleteRecord() {
   NoteNo person(context_.person);
-  const core::Context asking{context_.home,      context_.settings, person,
-                             context_.launcher,  context_.clock,    context_.guids,
-                             context_.ini_files, context_.databases};
-  const textdb::ActionResult result = textdb::DeleteElementInDB(asking, workflow_, chosen_);
+  const textdb::ActionResult result =
+      textdb::DeleteElementInDB(WithPerson(context_, person), workflow_, chosen_);
   // The person's No needs no second box saying that nothing was deleted.
   if (person.said_no) return;
   AfterRecordAction(result);

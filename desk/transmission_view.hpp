@@ -28,7 +28,9 @@ class LinesView;
 // the selected workflow's database under the filter in text002, a heading
 // row naming the columns, and the record actions (Transmissions menu) on the
 // element chosen from the rows, which lblEID shows. The actions are enabled
-// only while an element is chosen and the workflow allows them.
+// only while an element is chosen and the workflow allows them. A database
+// that is missing or cannot be read is said by a line in the list, not by a
+// message at every refresh.
 class TransmissionView : public QObject {
   Q_OBJECT
 
@@ -67,6 +69,9 @@ class TransmissionView : public QObject {
   int RowOf(const std::string& element) const;
   void UpdateActions();
   QString ColumnHeading() const;
+  // The line the list shows in place of the rows of a database that could
+  // not be loaded; `reason` is what the loader said.
+  QString DatabaseProblem(textdb::LoadStatus status, const std::string& reason) const;
   void AfterRecordAction(const textdb::ActionResult& result);
 
   const core::Context& context_;
