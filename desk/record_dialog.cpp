@@ -1,10 +1,15 @@
 #include "desk/record_dialog.hpp"
 
 #include <QDialogButtonBox>
+#include <QFontDatabase>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
 
+#include "core/files.hpp"
 #include "desk/texts.hpp"
 #include "textdb/records.hpp"
 #include "textdb/transmission_record.hpp"
@@ -14,6 +19,8 @@ namespace wfdesk::desk {
 namespace {
 
 constexpr int kFieldWidth = 320;
+// A report's lines are up to about 100 characters wide.
+constexpr QSize kReportSize(760, 420);
 
 // The fields of the record shown for what they are, not changed here.
 struct ShownField {
@@ -37,9 +44,9 @@ QLineEdit* Field(const char* name, const std::string& value, QWidget* parent) {
 }  // namespace
 
 RecordDialog::RecordDialog(const QString& element_id, std::string_view record,
-                           TextEncoding encoding, core::LanguageCode language,
-                           core::Operator& person, QWidget* parent)
-    : QDialog(parent), language_(language), encoding_(encoding), person_(person) {
+                           TextEncoding encoding, const std::string& report,
+                           core::LanguageCode language, core::Operator& person, QWidget* parent)
+    : QDialog(parent), language_(language), encoding_(encoding), person_(person), report_(report) {
   setObjectName("dlgRecord");
   setWindowTitle(LanguageText("lg_desk_record_title", language).arg(element_id));
   auto* form = new QFormLayout(this);
@@ -56,9 +63,41 @@ RecordDialog::RecordDialog(const QString& element_id, std::string_view record,
   form->addRow(LanguageText("lg_desk_record_tag", language), write_tag_);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   buttons->setObjectName("buttons");
+  if (textdb::GetRecordField(record, textdb::kStateField) == textdb::kStateInvalid &&
+      !report_.empty() && core::IsPlainFile(report_)) {
+    QPushButton* show_report = buttons->addButton(LanguageText("lg_desk_record_report", language),
+                                                  QDialogButtonBox::ActionRole);
+    show_report->setObjectName("cmdReport");
+    connect(show_report, &QPushButton::clicked, this, &RecordDialog::ShowReport);
+  }
   form->addRow(buttons);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
+
+void RecordDialog::ShowReport() {
+  std::string bytes;
+  if (const core::FileResult read = core::ReadFileContent(report_, bytes); !read) {
+    person_.Tell(read.error);
+    return;
+  }
+  auto* dialog = new QDialog(this);
+  dialog->setObjectName("dlgReport");
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->setWindowTitle(
+      LanguageText("lg_desk_report_title", language_).arg(DecodeAuto(core::FileNameOf(report_))));
+  auto* text = new QPlainTextEdit(DecodeAuto(bytes), dialog);
+  text->setObjectName("txtReport");
+  text->setReadOnly(true);
+  text->setLineWrapMode(QPlainTextEdit::NoWrap);
+  text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
+  connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+  auto* layout = new QVBoxLayout(dialog);
+  layout->addWidget(text);
+  layout->addWidget(buttons);
+  dialog->resize(kReportSize);
+  dialog->open();
 }
 
 void RecordDialog::accept() {

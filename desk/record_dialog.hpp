@@ -15,13 +15,16 @@ namespace wfdesk::desk {
 // (field 4) and write tag (0 or 1) of the chosen element, prefilled from its
 // record, below its file, text, amount and state. OK with a value the
 // database cannot store tells the operator why and keeps the dialog open
-// with the input as typed.
+// with the input as typed. For an invoice the check rejected (state
+// "invalid") whose report is at `report`, "Show report" (cmdReport) shows
+// the report, read-only, in a dialog of its own (dlgReport).
 class RecordDialog : public QDialog {
   Q_OBJECT
 
  public:
   RecordDialog(const QString& element_id, std::string_view record, TextEncoding encoding,
-               core::LanguageCode language, core::Operator& person, QWidget* parent);
+               const std::string& report, core::LanguageCode language, core::Operator& person,
+               QWidget* parent);
 
   // The values in the database's encoding, once the dialog is accepted.
   const textdb::RecordChange& change() const { return change_; }
@@ -29,12 +32,15 @@ class RecordDialog : public QDialog {
   void accept() override;
 
  private:
+  void ShowReport();
+
   // Why the input cannot be stored, "" when it can; fills change_.
   QString Refusal();
 
   core::LanguageCode language_;
   TextEncoding encoding_;
   core::Operator& person_;
+  std::string report_;
   QLineEdit* field6_ = nullptr;
   QLineEdit* field4_ = nullptr;
   QLineEdit* write_tag_ = nullptr;
