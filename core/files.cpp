@@ -158,12 +158,6 @@ FileResult WriteTextFile(const std::string& path, std::string_view text, bool ap
   return replacement.Commit();
 }
 
-FileResult WriteTextLine(const std::string& path, std::string_view text, bool append) {
-  std::string line(text);
-  line += "\r\n";
-  return WriteTextFile(path, line, append);
-}
-
 std::string ReadTextFile(const Context& context, const std::string& path, bool quiet) {
   if (!IsPlainFile(path)) {
     if (!quiet) {

@@ -58,9 +58,6 @@ std::string FileStamp(const std::string& path);
 // content whole. A read-only file is refused.
 FileResult WriteTextFile(const std::string& path, std::string_view text, bool append);
 
-// WriteTextFile with CR LF after the text.
-FileResult WriteTextLine(const std::string& path, std::string_view text, bool append);
-
 // The whole file, or "" when it is missing; unless quiet, a missing file is
 // reported to the operator as "The file PATH does not exist." in the
 // language of the settings.

@@ -99,13 +99,4 @@ void RecordRewriter::Rewrite(std::string_view text, const Output& out) {
   put(text.substr(copied));
 }
 
-std::optional<std::string> RewriteRecords(std::string_view text, std::string_view id,
-                                          const RecordEdit* edit) {
-  RecordRewriter rewriter(id, edit);
-  std::string result;
-  rewriter.Rewrite(text, [&result](std::string_view piece) { result += piece; });
-  if (!rewriter.found()) return std::nullopt;
-  return result;
-}
-
 }  // namespace wfdesk::textdb

@@ -5,7 +5,6 @@
 // final line end, and the fields of a record that are not changed.
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,9 +55,5 @@ class RecordRewriter {
   bool found_ = false;
   bool changed_ = false;
 };
-
-// The whole text rewritten; nullopt when no record has the ID.
-std::optional<std::string> RewriteRecords(std::string_view text, std::string_view id,
-                                          const RecordEdit* edit);
 
 }  // namespace wfdesk::textdb

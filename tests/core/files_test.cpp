@@ -115,9 +115,6 @@ TEST(WriteText, WritesReplacesAndAppends) {
   EXPECT_EQ(ReadFile(path), "first more");
   ASSERT_TRUE(WriteTextFile(path, "new", false));
   EXPECT_EQ(ReadFile(path), "new");
-  ASSERT_TRUE(WriteTextLine(path, "one", false));
-  ASSERT_TRUE(WriteTextLine(path, "two", true));
-  EXPECT_EQ(ReadFile(path), "one\r\ntwo\r\n");
   // Replacing leaves no temporary file behind and keeps the permissions.
   fs::permissions(path, fs::perms(0640));
   ASSERT_TRUE(WriteTextFile(path, "again", false));
@@ -139,7 +136,7 @@ TEST(WriteText, RefusalsAreReportedAndLoseNothing) {
   const std::string read_only = box.Write("ro.txt", "precious");
   MakeReadOnly(read_only);
   EXPECT_FALSE(WriteTextFile(read_only, "gone", false));
-  EXPECT_FALSE(WriteTextLine(read_only, "more", true));
+  EXPECT_FALSE(WriteTextFile(read_only, "more", true));
   EXPECT_EQ(ReadFile(read_only), "precious");
 }
 

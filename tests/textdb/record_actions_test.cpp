@@ -182,6 +182,15 @@ const RecordEdit kSetAll = [](std::string_view) {
       {kAcknowledgementField, "\"q"}, {kInvoiceDateField, "a;b"}, {kWriteTagField, "1"}};
 };
 
+// The whole text rewritten; nullopt when no record has the ID.
+std::optional<std::string> Rewritten(std::string_view text, std::string_view id,
+                                     const RecordEdit* edit) {
+  RecordRewriter rewriter(id, edit);
+  std::string result;
+  rewriter.Rewrite(text, [&result](std::string_view piece) { result += piece; });
+  return rewriter.found() ? std::optional(result) : std::nullopt;
+}
+
 TEST(RecordRewrite, ChangesOnlyTheRecordsWithTheIdByteForByte) {
   const std::string tail = ";f4;f5;f6;f7;f8;f9;f10;f11;f12;0";
   const std::string empties(11, ';');
@@ -206,10 +215,10 @@ TEST(RecordRewrite, ChangesOnlyTheRecordsWithTheIdByteForByte) {
       {"A;1\r\n", nullptr, ""},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(RewriteRecords(c.text, "A", c.edit), c.expected) << c.text;
+    EXPECT_EQ(Rewritten(c.text, "A", c.edit), c.expected) << c.text;
   }
-  EXPECT_EQ(RewriteRecords("a;1\r\nAB;2\r\n", "A", &kSetTag), std::nullopt);
-  EXPECT_EQ(RewriteRecords("", "A", nullptr), std::nullopt);
+  EXPECT_EQ(Rewritten("a;1\r\nAB;2\r\n", "A", &kSetTag), std::nullopt);
+  EXPECT_EQ(Rewritten("", "A", nullptr), std::nullopt);
 }
 
 }  // namespace
