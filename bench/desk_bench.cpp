@@ -3,10 +3,6 @@
 // the filter of the transmission list over 1,000,000 records. The start-up is
 // measured as the operator sees it: in fresh processes, from starting the
 // program to its window shown, Qt's platform and fonts included.
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
@@ -17,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "bench/programs.hpp"
 #include "bench/ratio_reporter.hpp"
 #include "core/files.hpp"
 #include "core/seams.hpp"
@@ -119,30 +116,10 @@ int StartOnce(int argc, char** argv, const std::string& home) {
 
 // The stamps a fresh StartOnce process printed, or none if it failed.
 std::vector<std::int64_t> RunStartOnce() {
-  int out[2];
-  if (::pipe(out) != 0) return {};
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addclose(&actions, out[0]);
-  std::string self = fs::read_symlink("/proc/self/exe").string();
-  std::string flag = kStartOnce;
-  std::string home = Installation().home;
-  char* child_argv[] = {self.data(), flag.data(), home.data(), nullptr};
-  pid_t pid = 0;
+  const std::string self = fs::read_symlink("/proc/self/exe").string();
   const std::int64_t started = MonotonicNs();
-  const int spawned = posix_spawn(&pid, self.c_str(), &actions, nullptr, child_argv, environ);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(out[1]);
   std::string text;
-  char buffer[256];
-  for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) text.append(buffer, size_t(n));
-  ::close(out[0]);
-  int status = 0;
-  if (spawned != 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
-      WEXITSTATUS(status) != 0) {
-    return {};
-  }
+  if (!bench::RunOnce({self, kStartOnce, Installation().home}, "", &text)) return {};
   std::vector<std::int64_t> stamps{started};
   long long stamp = 0;
   for (const char* p = text.c_str(); std::sscanf(p, "%lld", &stamp) == 1;) {

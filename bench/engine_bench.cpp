@@ -2,22 +2,15 @@
 // a chain of 1000 converter modules whose program does nothing, and the XSLT
 // module over 1000 small files, also archiving them into an archive that
 // holds 10000 files already, with xsltproc and with the built-in engine.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 
+#include "bench/programs.hpp"
 #include "bench/ratio_reporter.hpp"
 #include "core/context.hpp"
 #include "core/settings.hpp"
 #include "engine/workflow.hpp"
-
-extern char** environ;
 
 namespace {
 
@@ -120,17 +113,9 @@ void RunWorkflow(benchmark::State& state, const std::string& name) {
 }
 
 void Shell(benchmark::State& state, const std::string& script) {
-  const char* argv[] = {"/bin/bash", "-c", script.c_str(), nullptr};
-  pid_t pid = 0;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  if (::posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char**>(argv), environ) != 0) {
+  if (!core::RunAndWait(bench::Command({"/bin/bash", "-c", script})).started) {
     state.SkipWithError("cannot start bash");
   }
-  posix_spawn_file_actions_destroy(&actions);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
 }
 
 void BM_Chain1000Converters(benchmark::State& state) {

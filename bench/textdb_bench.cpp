@@ -3,12 +3,6 @@
 // against `grep -ci TEXT` on the same file, a toggled write tag against
 // `sed -i` making the same edit, the memory each list takes, and one filter
 // keystroke of the window's list, all in the same run.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -16,12 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "bench/programs.hpp"
 #include "bench/ratio_reporter.hpp"
 #include "core/context.hpp"
 #include "textdb/records.hpp"
 #include "textdb/transmission_list.hpp"
-
-extern char** environ;
 
 namespace {
 
@@ -73,29 +66,6 @@ Files& TheFiles() {
   return files;
 }
 
-struct Finished {
-  bool ok = false;
-  long peak_kb = 0;  // the program's largest resident set
-};
-
-// Runs a program with its output to `output` and waits for it.
-Finished Run(const std::vector<std::string>& arguments, const std::string& output) {
-  std::vector<char*> argv;
-  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  pid_t pid = 0;
-  const bool started = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
-  posix_spawn_file_actions_destroy(&actions);
-  if (!started) return {};
-  int status = 0;
-  rusage usage{};
-  ::wait4(pid, &status, 0, &usage);
-  return {WIFEXITED(status) && WEXITSTATUS(status) == 0, usage.ru_maxrss};
-}
-
 std::vector<std::string> Records(const std::vector<std::string>& more) {
   std::vector<std::string> arguments = {WFDESK_CLI, "--home", TheFiles().folder, "records",
                                         "db.ini"};
@@ -108,7 +78,7 @@ std::vector<std::string> Records(const std::vector<std::string>& more) {
 void RunEach(benchmark::State& state, const std::vector<std::string>& arguments,
              const std::string& output) {
   for (auto _ : state) {
-    if (!Run(arguments, output).ok) {
+    if (!bench::RunOnce(arguments, output)) {
       state.SkipWithError(("failed: " + arguments[0]).c_str());
       break;
     }
@@ -188,19 +158,20 @@ void BM_KeystrokeFrequent1M(benchmark::State& state) {
 BENCHMARK(BM_KeystrokeFrequent1M)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(8);
 
 void ReportMemory(const char* what, const char* filter) {
-  const Finished run = Run(Records({"--filter", filter}), "/dev/null");
+  const long peak_kb = bench::PeakKb(Records({"--filter", filter}));
   const double file_kb = static_cast<double>(fs::file_size(TheFiles().big())) / 1024.0;
-  const double ratio = static_cast<double>(run.peak_kb) / file_kb;
+  const double ratio = static_cast<double>(peak_kb) / file_kb;
   std::printf(
       "MEMORY records --filter %-12s (%s) of %.0f MB: peak %.0f MB = %.2f x the file "
       "(limit 1.50) %s\n",
-      filter, what, file_kb / 1024, static_cast<double>(run.peak_kb) / 1024, ratio,
-      run.ok && ratio <= 1.5 ? "ok" : "OVER");
+      filter, what, file_kb / 1024, static_cast<double>(peak_kb) / 1024, ratio,
+      peak_kb > 0 && ratio <= 1.5 ? "ok" : "OVER");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (bench::IsPeakRun(argc, argv)) return bench::PrintPeak(argc, argv);
   benchmark::Initialize(&argc, argv);
   ReportMemory("rare", kRareId);
   ReportMemory("frequent", kFrequentId);

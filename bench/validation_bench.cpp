@@ -4,12 +4,6 @@
 // options, and for comparison without), and against a loop that
 // starts Java once per invoice (measured on 50, scaled to 1000); then the
 // peak memory of wfdesk-cli for 100 and 1000 invoices.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -18,19 +12,17 @@
 #include <string>
 #include <vector>
 
+#include "bench/programs.hpp"
 #include "bench/ratio_reporter.hpp"
 #include "core/environment.hpp"
-#include "core/process.hpp"
-#include "core/seams.hpp"
-
-extern char** environ;
+#include "core/path_facts.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace wfdesk;
 
-constexpr const char* kSaxon = "/usr/share/java/Saxon-HE.jar";
+const std::string kSaxon(core::kSystemSaxonJar);
 
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -74,12 +66,6 @@ Files& TheFiles() {
   return files;
 }
 
-core::CommandLine Command(const std::vector<std::string>& arguments) {
-  core::CommandLine command{arguments[0], {}, 0, true};
-  for (std::size_t i = 1; i < arguments.size(); ++i) command.Add(arguments[i]);
-  return command;
-}
-
 std::vector<std::string> Validate(const std::string& folder, const std::string& rules = "") {
   std::vector<std::string> arguments = {WFDESK_CLI, "--home", TheFiles().folder + "/home",
                                         "validate", folder};
@@ -97,15 +83,9 @@ std::vector<std::string> Saxon(const std::string& in, const std::string& out, bo
   return arguments;
 }
 
-bool RunOnce(core::ProcessLauncher& launcher, const std::vector<std::string>& arguments) {
-  const core::ProcessResult result = launcher.RunAndWait(Command(arguments));
-  return result.started && result.exit_status == 0;
-}
-
 void RunEach(benchmark::State& state, const std::vector<std::string>& arguments) {
-  core::SpawnLauncher launcher;
   for (auto _ : state) {
-    if (!RunOnce(launcher, arguments)) {
+    if (!bench::RunOnce(arguments)) {
       state.SkipWithError(("failed: " + arguments[0]).c_str());
       break;
     }
@@ -132,14 +112,13 @@ BENCHMARK(BM_SaxonPlain1000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iter
 // Java started for each invoice, over 50 of them; the time is reported
 // scaled to 1000.
 void BM_JavaPerInvoiceScaledTo1000(benchmark::State& state) {
-  core::SpawnLauncher launcher;
   const std::string in = TheFiles().folder + "/in1000/";
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
     for (int i = 1; i <= 50; ++i) {
       char name[32];
       std::snprintf(name, sizeof name, "INV_%05d.xml", i);
-      if (!RunOnce(launcher, Saxon(in + name, TheFiles().folder + "/one.svrl", true))) {
+      if (!bench::RunOnce(Saxon(in + name, TheFiles().folder + "/one.svrl", true))) {
         state.SkipWithError("failed: java");
         return;
       }
@@ -153,33 +132,13 @@ BENCHMARK(BM_JavaPerInvoiceScaledTo1000)
     ->UseManualTime()
     ->Iterations(1);
 
-// The largest resident set of a program run, in kB (that of the programs it
-// started and waited for included), or -1 when it failed.
-long PeakKb(const std::vector<std::string>& arguments) {
-  std::vector<char*> argv;
-  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  const bool started = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
-  posix_spawn_file_actions_destroy(&actions);
-  if (!started) return -1;
-  int status = 0;
-  rusage usage{};
-  ::wait4(pid, &status, 0, &usage);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? usage.ru_maxrss : -1;
-}
-
 // wfdesk-cli's own memory is that of the schema check (--rules none); with
 // the rules, Java's is counted too.
 void ReportMemory() {
   const std::string folder = TheFiles().folder;
   for (const char* rules : {"none", ""}) {
-    const long small = PeakKb(Validate(folder + "/in100", rules));
-    const long large = PeakKb(Validate(folder + "/in1000", rules));
+    const long small = bench::PeakKb(Validate(folder + "/in100", rules));
+    const long large = bench::PeakKb(Validate(folder + "/in1000", rules));
     const double ratio = static_cast<double>(large) / static_cast<double>(small);
     std::printf(
         "MEMORY validate %-22s 100 files: peak %6.1f MB, 1000 files: %6.1f MB = %.2f x "
@@ -193,6 +152,7 @@ void ReportMemory() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (bench::IsPeakRun(argc, argv)) return bench::PrintPeak(argc, argv);
   benchmark::Initialize(&argc, argv);
   ReportMemory();
   bench::RatioReporter reporter({
