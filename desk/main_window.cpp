@@ -52,10 +52,16 @@ QString Decoded(const std::string& bytes) {
 
 // A list view that takes the focus without choosing a row: it makes its
 // first row current when focused with no current row, which would put a
-// workflow nobody picked behind the Execute button.
+// workflow nobody picked behind the Execute button. With no row to show the
+// focus, its frame does: one colour and width while it has the focus, and
+// the same room for the rows either way.
 class WorkflowList : public QListWidget {
  public:
-  using QListWidget::QListWidget;
+  explicit WorkflowList(QWidget* parent) : QListWidget(parent) {
+    setStyleSheet(
+        "QListWidget { border: 1px solid palette(mid); padding: 1px; }"
+        "QListWidget:focus { border: 2px solid palette(highlight); padding: 0px; }");
+  }
 
  protected:
   void focusInEvent(QFocusEvent* event) override {

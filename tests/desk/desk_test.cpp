@@ -81,6 +81,11 @@ class ModalOperator : public wfdesk::testing::RecordingOperator {
   }
 };
 
+// The colour of a widget's frame, halfway down its left edge.
+QColor FrameColour(QWidget* widget) {
+  return widget->grab().toImage().pixelColor(0, widget->height() / 2);
+}
+
 }  // namespace
 
 class DeskTest : public QObject {
@@ -262,8 +267,13 @@ class DeskTest : public QObject {
     nothing_picked("activation");
     QTest::keyClick(window.get(), Qt::Key_Tab);
     QTest::keyClick(window.get(), Qt::Key_Tab);
+    Child<QWidget>("logList")->setFocus(Qt::TabFocusReason);
+    const QColor focus_colour = list->palette().color(QPalette::Highlight);
+    QVERIFY(FrameColour(list) != focus_colour);
     list->setFocus(Qt::TabFocusReason);
     nothing_picked("focus by Tab");
+    // No row shows the focus: the list's frame does.
+    QCOMPARE(FrameColour(list), focus_colour);
     QTest::keyClick(list, Qt::Key_Return);
     window->cmd001_Click();
     QVERIFY(!window->running());
