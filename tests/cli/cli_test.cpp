@@ -348,33 +348,28 @@ class RecordsCliTest : public CliTest {
   }
 };
 
-TEST_F(RecordsCliTest, PrintsTheRowsOfTheList) {
+TEST_F(RecordsCliTest, PrintsTheRowsOfTheListInUtf8WhicheverCodePageTheDatabaseIsIn) {
   const ProgramOutput all = Records({});
   EXPECT_EQ(all.status, 0);
   EXPECT_EQ(all.out, textdb::FormatRow(Fields("INV-1", "0")) + "\n" +
                          textdb::FormatRow(Fields("INV-2", "1")) + "\n" +
                          textdb::FormatRow(Fields("x", "0")) + "\n");
-  const ProgramOutput filtered = Records({"--filter", "inv-2"});
-  EXPECT_EQ(filtered.out.substr(0, 5), "INV-2");
-  EXPECT_EQ(std::count(filtered.out.begin(), filtered.out.end(), '\n'), 1);
-  std::remove(inst.Path("trans.csv").c_str());
-  const ProgramOutput missing = Records({});
-  EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.out, "");
-}
-
-TEST_F(RecordsCliTest, PrintsRowsInUtf8WhicheverCodePageTheDatabaseIsIn) {
+  EXPECT_EQ(Records({"--filter", "inv-2"}).out, textdb::FormatRow(Fields("INV-2", "1")) + "\n");
   const std::string name =
       "B\xC3\xA4"
       "ckerei \xE2\x82\xAC";  // "Bäckerei €"
   for (const std::string& id : {std::string("B\xE4"
-                                            "ckerei \x80"),  // Windows-1252
-                                name}) {
+                                            "ckerei \x80"),
+                                name}) {  // Windows-1252, UTF-8
     inst.box().Write("trans.csv", Record(id, "1"));
     std::string expected = textdb::FormatRow(Fields(id, "1"));
     expected.replace(0, id.size(), name);  // the padding stays as the window shows it
     EXPECT_EQ(Records({}).out, expected + "\n");
   }
+  std::remove(inst.Path("trans.csv").c_str());
+  const ProgramOutput missing = Records({});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.out, "");
 }
 
 TEST_F(RecordsCliTest, RunsTheRecordActions) {

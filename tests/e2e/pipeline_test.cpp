@@ -173,42 +173,5 @@ TEST_F(PipelineTest, AMalformedExportLineKeepsThatExport) {
   EXPECT_EQ(Files("exchange/acks"), 4u);  // the other two exports went through
 }
 
-// The same invoice again is not sent again: its transmission record says
-// it was accepted. Another invoice under that number stays.
-TEST_F(PipelineTest, AnInvoiceAcceptedBeforeIsPutAwayAndAChangedOneUnderItsNumberStays) {
-  StartPortal();
-  ASSERT_EQ(Run().status, 0);
-  const std::string quantity = "Flour type 700, 25 kg;4;";
-  std::string again = box.Read("inst/exchange/exports-archive/export-2026-12-01.csv");
-  ASSERT_NE(again.find(quantity), std::string::npos);
-  again.replace(again.find(quantity), quantity.size(), "Flour type 700, 25 kg;5;");
-  box.Write("inst/exchange/exports/export-2026-12-01.csv", again);
-  Run();
-  const std::string earlier = box.Read("inst/portal-store/2026-1001.ack");
-  EXPECT_THAT(Log(), HasSubstr("INV_2026-1001.xml) was accepted before, acknowledgement " +
-                               earlier.substr(0, earlier.find('\n')) + "; not sent again"));
-  EXPECT_THAT(Log(), HasSubstr("KEPT invoice 2026-1002 (" + home +
-                               "/exchange/outbox/INV_2026-1002.xml) was accepted before"));
-  EXPECT_THAT(Log(), HasSubstr("MODULE MOD004 EXIT: 75"));
-  EXPECT_EQ(core::FolderFileNames(home + "/exchange/outbox"),
-            std::vector<std::string>{"INV_2026-1002.xml"});
-  EXPECT_TRUE(box.Exists("inst/exchange/sent/INV_2026-1001.xml.2"));
-  // Nothing went to the portal a second time.
-  EXPECT_EQ(Files("exchange/acks"), 6u);
-  EXPECT_EQ(Files("exchange/responses"), 6u);
-}
-
-TEST_F(PipelineTest, APortalThatIsNotRunningKeepsTheInvoicesForTheNextRun) {
-  SetKey("mpProxy", "http://127.0.0.1:1/ws");
-  Run();
-  EXPECT_THAT(Log(), HasSubstr("the upload to http://127.0.0.1:1/ws failed (curl: (7)"));
-  EXPECT_EQ(Files("exchange/outbox"), 6u);
-  EXPECT_EQ(Files("exchange/requests"), 0u);
-  StartPortal();  // the next run sends them
-  Run();
-  EXPECT_EQ(Files("exchange/outbox"), 0u);
-  EXPECT_EQ(Files("exchange/acks"), 6u);
-}
-
 }  // namespace
 }  // namespace wfdesk
