@@ -2,6 +2,7 @@
 
 #include <QSize>
 #include <QWidget>
+#include <algorithm>
 
 namespace wfdesk::desk {
 
@@ -26,6 +27,14 @@ inline void PlaceTwips(QWidget* widget, int left, int top, int width, int height
                        int extra_width = 0, int extra_height = 0) {
   widget->setGeometry(Twips(left), Twips(top), Twips(width) + extra_width,
                       Twips(height) + extra_height);
+}
+
+// Controls keep the names of the form they come from as objectName, which
+// the window's tests look them up by.
+template <typename T>
+T* Named(T* widget, const char* name) {
+  widget->setObjectName(name);
+  return widget;
 }
 
 }  // namespace wfdesk::desk

@@ -1,11 +1,10 @@
 #include "desk/main_window.hpp"
 
-#include <QCheckBox>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QFileSystemWatcher>
-#include <QGroupBox>
+#include <QIcon>
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
@@ -14,9 +13,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMouseEvent>
-#include <QPushButton>
 #include <QScrollBar>
-#include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -33,6 +30,7 @@
 #include "desk/texts.hpp"
 #include "desk/transmission_view.hpp"
 #include "desk/window_timers.hpp"
+#include "desk/workflow_panel.hpp"
 #include "engine/catalogue.hpp"
 #include "engine/run_log.hpp"
 
@@ -72,12 +70,6 @@ class WorkflowList : public QListWidget {
     }
   }
 };
-
-template <typename T>
-T* Named(T* widget, const char* name) {
-  widget->setObjectName(name);
-  return widget;
-}
 
 }  // namespace
 
@@ -139,32 +131,24 @@ void FrmMain::BuildControls() {
   line1_->setFrameShape(QFrame::HLine);
   line1_->setFrameShadow(QFrame::Sunken);
   lbl002_ = Named(new QLabel(central_), "lbl002");
+  BuildWorkflowList();
+  panel_ = new WorkflowPanel(central_);
+  BuildBottomList();
+  ConnectPanel();
+
+  // Below the designed size the controls would overlap.
+  central_->setMinimumSize(Twips(kClientWidth), Twips(kClientHeight));
+  resize(Twips(kClientWidth),
+         Twips(kClientHeight) + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
+  LayoutControls();
+  UpdateExecute();
+}
+
+void FrmMain::BuildWorkflowList() {
   list_wf_ = Named(new WorkflowList(central_), "ListWF");
   list_wf_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_wf_->installEventFilter(this);
   list_wf_->viewport()->installEventFilter(this);
-  frame001_ = Named(new QGroupBox(central_), "frame001");
-  lbl_wf_file_ = Named(new QLabel(frame001_), "lblWFfile");
-  lbl_wf_name_ = Named(new QLabel(frame001_), "lblWFname");
-  lbl_wf_name_->setStyleSheet("color: grey;");
-  lbl_wf_name_out_ = Named(new QLabel(frame001_), "lblWFnameOut");
-  lbl_wf_name_out_->setWordWrap(true);
-  lbl_wf_name_out_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  lbl_message_ = Named(new QLabel(frame001_), "lblMessage");
-  lbl_message_->setWordWrap(true);
-  lbl_message_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  lbl_eid_ = Named(new QLabel(frame001_), "lblEID");
-  cmd001_ = Named(new QPushButton(frame001_), "cmd001");
-  lbl_pname_ = Named(new QLabel(frame001_), "lblPName");
-  BuildTimerControls();
-  lbl001_ = Named(new QLabel(central_), "lbl001");
-  log_list_ = Named(new LinesView(central_), "logList");
-  log_model_ = new LinesModel(log_list_);
-  log_list_->SetLinesModel(log_model_);
-  transmissions_ =
-      new TransmissionView(context_, {log_list_, log_model_, lbl_eid_, central_}, this);
-  menuBar()->insertMenu(mnu_help001_->menuAction(), transmissions_->menu());
-
   // The right mouse button opens the editor; the context menu comes from
   // the keyboard (menu key, Shift+F10).
   list_wf_->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -178,31 +162,26 @@ void FrmMain::BuildControls() {
     if (list_wf_->currentRow() == row_before_press_) ListWF_Click();
   });
   connect(list_wf_, &QListWidget::itemDoubleClicked, this, &FrmMain::cmd001_Click);
-  connect(cmd001_, &QPushButton::clicked, this, &FrmMain::cmd001_Click);
+}
+
+void FrmMain::BuildBottomList() {
+  lbl001_ = Named(new QLabel(central_), "lbl001");
+  log_list_ = Named(new LinesView(central_), "logList");
+  log_model_ = new LinesModel(log_list_);
+  log_list_->SetLinesModel(log_model_);
+  transmissions_ =
+      new TransmissionView(context_, {log_list_, log_model_, panel_->element(), central_}, this);
+  menuBar()->insertMenu(mnu_help001_->menuAction(), transmissions_->menu());
   connect(log_list_, &QListView::doubleClicked, this, &FrmMain::ShowLogLine);
   connect(transmissions_, &TransmissionView::ShowingChanged, this, [this](bool showing) {
     if (!showing) ShowLogFile(LogFileOf(current_workflow_file_));
     UpdateListHeading();
   });
-
-  // Below the designed size the controls would overlap.
-  central_->setMinimumSize(Twips(kClientWidth), Twips(kClientHeight));
-  resize(Twips(kClientWidth),
-         Twips(kClientHeight) + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
-  LayoutControls();
-  UpdateExecute();
 }
 
-void FrmMain::BuildTimerControls() {
-  chk_wf_timer_ = Named(new QCheckBox(frame001_), "lblWFtimer");
-  lbl_wf_timer_interval_ = Named(new QLabel(frame001_), "lblWFtimerinterval");
-  txt_wf_timer_interval_ = Named(new QSpinBox(frame001_), "txtWFtimerinterval");
-  txt_wf_timer_interval_->setRange(1, WindowTimers::kMaxInterval);
-  lbl_wf_timer_interval_->setBuddy(txt_wf_timer_interval_);
-  lbl_wf_schedule_ = Named(new QLabel(frame001_), "lblWFschedule");
-  lbl_wf_schedule_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  connect(chk_wf_timer_, &QCheckBox::toggled, this, &FrmMain::OnTimerEdited);
-  connect(txt_wf_timer_interval_, &QSpinBox::editingFinished, this, &FrmMain::OnTimerEdited);
+void FrmMain::ConnectPanel() {
+  connect(panel_, &WorkflowPanel::RunRequested, this, &FrmMain::cmd001_Click);
+  connect(panel_, &WorkflowPanel::TimerEdited, this, &FrmMain::OnTimerEdited);
 }
 
 void FrmMain::BuildStatusBar() {
@@ -219,19 +198,8 @@ void FrmMain::LayoutControls() {
   line1_->setGeometry(0, 0, central_->width(), 2);
   PlaceTwips(lbl002_, 120, 240, 6855, 255);
   PlaceTwips(list_wf_, 120, 480, 7095, 4155, grow.width, upper);
-  PlaceTwips(frame001_, 7320, 360, 6975, 4575);
-  frame001_->move(frame001_->x() + grow.width, frame001_->y());
-  PlaceTwips(lbl_wf_file_, 120, 240, 6735, 255);
-  PlaceTwips(lbl_wf_name_, 5520, 240, 1335, 255);
-  PlaceTwips(lbl_wf_name_out_, 120, 720, 6615, 1335);
-  PlaceTwips(lbl_message_, 120, 2040, 6735, 1335);
-  PlaceTwips(lbl_eid_, 1920, 3240, 4815, 255);
-  PlaceTwips(cmd001_, 3240, 3600, 3495, 735);
-  PlaceTwips(lbl_pname_, 1920, 4560, 4815, 255);
-  PlaceTwips(chk_wf_timer_, 120, 3600, 3000, 255);
-  PlaceTwips(lbl_wf_timer_interval_, 120, 3900, 1500, 255);
-  PlaceTwips(txt_wf_timer_interval_, 1680, 3870, 1440, 300);
-  PlaceTwips(lbl_wf_schedule_, 120, 4200, 3060, 360);
+  PlaceTwips(panel_, 7320, 360, 6975, 4575);
+  panel_->move(panel_->x() + grow.width, panel_->y());
   PlaceTwips(lbl001_, 120, 4800 + upper * 15, 2775, 255);
   PlaceTwips(transmissions_->filter(), 3000, 4740 + upper * 15, 4095, 300);
   PlaceTwips(log_list_, 120, 5040 + upper * 15, 14175, 4155, grow.width, lower);
@@ -260,7 +228,7 @@ void FrmMain::FormLoad(const QStringList& arguments) {
                     ? engine::WorkflowRunner().RunWorkflow(context_, workflow).result
                     : core::NoDataFolderMessage(context_));
     results_[workflow] = result;
-    ShowResult(result);
+    panel_->ShowResult(result);
     status_->setText(Text("lg_desk_status_ended").arg(Decoded(workflow), result));
   }
 }
@@ -289,12 +257,8 @@ void FrmMain::ApplyLanguageTexts() {
   mnu_file_exit_->setText(Text("lg_desk_menu_exit"));
   mnu_help001_->setTitle(Text("lg_menu_help001"));
   mnu_help103_->setText(Text("lg_menu_help103"));
-  frame001_->setTitle(Text("lg_appl_frlb001"));
+  panel_->ApplyTexts(context_.settings.language);
   lbl002_->setText(Text("lg_appl_lblb002"));
-  lbl_wf_name_->setText(Text("lg_appl_lblWFname"));
-  cmd001_->setText(Text("lg_appl_butt001"));
-  chk_wf_timer_->setText(Text("lg_appl_lblWFtimer"));
-  lbl_wf_timer_interval_->setText(Text("lg_appl_lblWFtimerinterval"));
   mnu_file_schedule_->setText(Text("lg_desk_menu_schedule"));
   list_menu_edit_->setText(Text("lg_menu_file101"));
   list_menu_schedule_->setText(Text("lg_desk_menu_schedule"));
@@ -327,6 +291,7 @@ void FrmMain::FillWorkflowList(bool tell) {
   std::vector<std::string> listed;
   for (const auto& entry : catalogue.entries) listed.push_back(entry.file_name);
   timers_->Restore(listed);
+  MarkScheduledRows();
   if (list_wf_->selectedItems().isEmpty()) {
     list_wf_->setCurrentRow(-1);
     if (!selected.empty()) ListWF_Click();  // its file has gone
@@ -335,11 +300,53 @@ void FrmMain::FillWorkflowList(bool tell) {
 
 std::string FrmMain::SelectedName() const {
   const QList<QListWidgetItem*> selected = list_wf_->selectedItems();
-  if (selected.isEmpty()) return {};
-  const std::string text = selected.front()->data(kRawTextRole).toByteArray().toStdString();
+  return selected.isEmpty() ? std::string() : NameOf(*selected.front());
+}
+
+// The file name from the row's text as the catalogue made it, whatever the
+// row shows.
+std::string FrmMain::NameOf(const QListWidgetItem& item) const {
+  const std::string text = item.data(kRawTextRole).toByteArray().toStdString();
   const auto separator = text.find(context_.settings.ListSeparator);
   if (separator == std::string::npos) return {};
   return text.substr(separator + context_.settings.ListSeparator.size(), kMaxFileName);
+}
+
+QListWidgetItem* FrmMain::ItemOf(const std::string& name) const {
+  if (name.empty()) return nullptr;
+  for (int row = 0; row < list_wf_->count(); ++row) {
+    if (NameOf(*list_wf_->item(row)) == name) return list_wf_->item(row);
+  }
+  return nullptr;
+}
+
+// The system's schedules come in one list for the whole catalogue.
+void FrmMain::MarkScheduledRows() {
+  std::set<std::string> system;
+  if (const auto scheduler = scheduler_factory_()) {
+    for (const schedule::Schedule& found : scheduler->List()) system.insert(found.workflow);
+  }
+  for (int row = 0; row < list_wf_->count(); ++row) {
+    QListWidgetItem* item = list_wf_->item(row);
+    const std::string name = NameOf(*item);
+    MarkRow(item, {timers_->Get(name).on, system.count(name) > 0});
+  }
+}
+
+void FrmMain::MarkRow(QListWidgetItem* item, ScheduleMark mark) {
+  const QPalette& colours = list_wf_->palette();
+  QIcon icon(ScheduleMarkPixmap(mark, colours.color(QPalette::Text)));
+  icon.addPixmap(ScheduleMarkPixmap(mark, colours.color(QPalette::HighlightedText)),
+                 QIcon::Selected);
+  item->setIcon(icon);
+  const QString starters = ScheduleMarkText(mark, context_.settings.language);
+  item->setToolTip(starters);
+  item->setData(Qt::AccessibleDescriptionRole, starters);
+}
+
+void FrmMain::SetSchedulerFactory(SchedulerFactory factory) {
+  scheduler_factory_ = std::move(factory);
+  MarkScheduledRows();
 }
 
 void FrmMain::ListWF_Click() {
@@ -347,17 +354,15 @@ void FrmMain::ListWF_Click() {
   const std::string path = name.empty() ? std::string() : core::WorkflowPath(context_, name);
   current_workflow_file_ = path;
   wf_file_ = name;
-  lbl_wf_file_->setText(Decoded(name));
-  lbl_wf_name_out_->setText(
+  panel_->ShowWorkflow(
+      Decoded(name),
       name.empty() ? QString() : Decoded(core::ReadWorkflowValue(context_, path, "DEF", "name")));
   const auto result = results_.find(name);
-  ShowResult(result == results_.end() ? QString() : result->second);
-  lbl_eid_->clear();
-  lbl_pname_->clear();
+  panel_->ShowResult(result == results_.end() ? QString() : result->second);
   const bool was_showing = transmissions_->showing();
   transmissions_->SetWorkflow(name);  // leaving the transmission view shows the log
   if (!was_showing) ShowLogFile(name.empty() ? std::string() : LogFileOf(path));
-  ShowTimer();
+  panel_->ShowTimer(timers_->Get(name));
   ShowSchedule();
   UpdateExecute();
 }
@@ -367,12 +372,8 @@ std::string FrmMain::LogFileOf(const std::string& workflow_path) const {
 }
 
 void FrmMain::UpdateExecute() {
-  cmd001_->setEnabled(!run_.running() && !wf_file_.empty());
+  panel_->AllowRun(!run_.running());
   const bool chosen = !wf_file_.empty();
-  for (QWidget* control :
-       {static_cast<QWidget*>(chk_wf_timer_), static_cast<QWidget*>(txt_wf_timer_interval_)}) {
-    control->setEnabled(chosen);
-  }
   for (QAction* action : {mnu_file101_, list_menu_edit_, mnu_file_schedule_, list_menu_schedule_}) {
     action->setEnabled(chosen);
   }
@@ -396,7 +397,7 @@ void FrmMain::cmd001_Click() {
 bool FrmMain::StartRun(const std::string& name) {
   if (name.empty() || run_.quitting() || !run_.Start(name)) return false;
   results_.erase(name);
-  if (name == wf_file_) ShowResult({});
+  if (name == wf_file_) panel_->ShowResult({});
   skipped_.clear();
   status_->setText(Text("lg_desk_status_running").arg(Decoded(name)));
   UpdateExecute();
@@ -406,40 +407,20 @@ bool FrmMain::StartRun(const std::string& name) {
   return true;
 }
 
-void FrmMain::ShowTimer() {
-  const WindowTimers::Setting setting = timers_->Get(wf_file_);
-  const QSignalBlocker quiet_check(chk_wf_timer_);
-  const QSignalBlocker quiet_interval(txt_wf_timer_interval_);
-  chk_wf_timer_->setChecked(!wf_file_.empty() && setting.on);
-  txt_wf_timer_interval_->setValue(setting.interval);
-}
-
-void FrmMain::OnTimerEdited() {
+void FrmMain::OnTimerEdited(WindowTimers::Setting setting) {
   if (wf_file_.empty()) return;
-  timers_->Set(wf_file_, {chk_wf_timer_->isChecked(), txt_wf_timer_interval_->value()});
+  timers_->Set(wf_file_, setting);
   ShowSchedule();
 }
 
-// Which of the two schedules apply to the selected workflow: the window's
-// timer, the system's schedule, both or none.
 void FrmMain::ShowSchedule() {
-  QStringList parts;
-  if (!wf_file_.empty() && chk_wf_timer_->isChecked()) {
-    parts << Text("lg_desk_schedule_window").arg(txt_wf_timer_interval_->value());
-  }
-  const auto scheduler = wf_file_.empty() ? nullptr : scheduler_factory_();
-  if (const auto system = scheduler ? scheduler->Find(wf_file_) : std::nullopt) {
-    const QString calendar = QString::fromStdString(system->calendar);
-    parts << (system->active ? Text("lg_desk_schedule_system")
-                                   .arg(calendar, QString::fromStdString(system->next_run))
-                             : Text("lg_desk_schedule_system_off").arg(calendar));
-  }
-  if (parts.isEmpty() && !wf_file_.empty()) parts << Text("lg_desk_schedule_none");
-  // One line fits below the timer: the whole text is in the tooltip.
-  const QString text = parts.join("; ");
-  lbl_wf_schedule_->setText(
-      lbl_wf_schedule_->fontMetrics().elidedText(text, Qt::ElideRight, lbl_wf_schedule_->width()));
-  lbl_wf_schedule_->setToolTip(text);
+  panel_->ShowSchedule(SystemScheduleOf(wf_file_));
+  if (QListWidgetItem* item = ItemOf(wf_file_)) MarkRow(item, panel_->mark());
+}
+
+std::optional<schedule::Schedule> FrmMain::SystemScheduleOf(const std::string& name) const {
+  const auto scheduler = name.empty() ? nullptr : scheduler_factory_();
+  return scheduler ? scheduler->Find(name) : std::nullopt;
 }
 
 // Said beside the run that is going, and logged once per run and workflow,
@@ -482,6 +463,7 @@ void FrmMain::ApplySchedule(const std::string& name, const std::string& calendar
       calendar.empty() ? scheduler->Remove(name)
                        : schedule::ScheduleWorkflow(context_, *scheduler, name, calendar);
   person_.Tell(change.message);
+  MarkScheduledRows();
   ShowSchedule();
 }
 
@@ -506,19 +488,12 @@ void FrmMain::FollowLog() {
 void FrmMain::OnRunEnded(const QString& result) {
   const std::string& name = run_.name();
   results_[name] = result;
-  if (name == wf_file_) ShowResult(result);
+  if (name == wf_file_) panel_->ShowResult(result);
   status_->setText(Text("lg_desk_status_ended").arg(Decoded(name), result));
   // The run may have added transmission records.
   if (transmissions_->showing()) transmissions_->FillDBlist();
   UpdateExecute();
   emit RunFinished(result);
-}
-
-// A failure in red; "OK" is no alarm.
-void FrmMain::ShowResult(const QString& result) {
-  lbl_message_->setStyleSheet(result == "OK" ? "font-weight: bold;"
-                                             : "color: red; font-weight: bold;");
-  lbl_message_->setText(result);
 }
 
 void FrmMain::ShowLogFile(const std::string& path) {

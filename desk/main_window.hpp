@@ -6,22 +6,21 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
 #include "core/context.hpp"
 #include "desk/operators.hpp"
+#include "desk/window_timers.hpp"
 #include "desk/workflow_run.hpp"
 #include "schedule/scheduler.hpp"
 
-class QCheckBox;
 class QFileSystemWatcher;
 class QFrame;
-class QGroupBox;
 class QLabel;
 class QListWidget;
-class QPushButton;
-class QSpinBox;
+class QListWidgetItem;
 class QTimer;
 
 namespace wfdesk::desk {
@@ -30,7 +29,8 @@ class FrmEditor;
 class LinesModel;
 class LinesView;
 class TransmissionView;
-class WindowTimers;
+class WorkflowPanel;
+struct ScheduleMark;
 
 // What the window needs from outside. `person` is called on the UI thread.
 struct DeskServices {
@@ -44,7 +44,9 @@ struct DeskServices {
 // frmMain: the workflow catalogue, the workflow panel and the bottom list,
 // which shows the selected workflow's log or its transmission view. No
 // workflow is selected until the operator picks one; the panel shows the
-// selected workflow with the last result of its own run.
+// selected workflow with the last result of its own run. A workflow that
+// starts by itself (window timer, system schedule) carries a mark in the
+// catalogue as in the panel.
 class FrmMain : public QMainWindow {
   Q_OBJECT
 
@@ -75,7 +77,8 @@ class FrmMain : public QMainWindow {
   void ApplySchedule(const std::string& name, const std::string& calendar);
   // Where the system's schedules come from; systemd unless a test says otherwise.
   using SchedulerFactory = std::function<std::unique_ptr<schedule::SystemScheduler>()>;
-  void SetSchedulerFactory(SchedulerFactory factory) { scheduler_factory_ = std::move(factory); }
+  // Marks the catalogue anew from the schedules of the new factory.
+  void SetSchedulerFactory(SchedulerFactory factory);
   WindowTimers& timers() { return *timers_; }
 
   const std::string& CurrentWorkflowFile() const { return current_workflow_file_; }
@@ -94,10 +97,17 @@ class FrmMain : public QMainWindow {
  private:
   void BuildMenus();
   void BuildControls();
+  void BuildWorkflowList();
+  void BuildBottomList();
+  void ConnectPanel();
   void BuildStatusBar();
   void LayoutControls();
   void WatchDataFolder();
   std::string SelectedName() const;
+  std::string NameOf(const QListWidgetItem& item) const;
+  QListWidgetItem* ItemOf(const std::string& name) const;
+  void MarkScheduledRows();
+  void MarkRow(QListWidgetItem* item, ScheduleMark mark);
   void UpdateExecute();
   void UpdateListHeading();
   void FollowLog();
@@ -105,13 +115,12 @@ class FrmMain : public QMainWindow {
   void OnRunEnded(const QString& result);
   std::string LogFileOf(const std::string& workflow_path) const;
   void ShowLogLine(const QModelIndex& index);
-  void ShowResult(const QString& result);
   void ShowAbout();
   QString Text(const char* key) const;
-  void BuildTimerControls();
-  void ShowTimer();
-  void OnTimerEdited();
+  void OnTimerEdited(WindowTimers::Setting setting);
+  // The panel's schedule line and mark, and the selected row's mark.
   void ShowSchedule();
+  std::optional<schedule::Schedule> SystemScheduleOf(const std::string& name) const;
   void OnTimerSkipped(const std::string& name);
   void ShowListMenu(const QPoint& where);
   static std::string Runner();
@@ -132,14 +141,7 @@ class FrmMain : public QMainWindow {
   QFrame* line1_ = nullptr;
   QLabel* lbl002_ = nullptr;
   QListWidget* list_wf_ = nullptr;
-  QGroupBox* frame001_ = nullptr;
-  QLabel* lbl_wf_file_ = nullptr;
-  QLabel* lbl_wf_name_ = nullptr;
-  QLabel* lbl_wf_name_out_ = nullptr;
-  QLabel* lbl_message_ = nullptr;
-  QLabel* lbl_eid_ = nullptr;
-  QPushButton* cmd001_ = nullptr;
-  QLabel* lbl_pname_ = nullptr;
+  WorkflowPanel* panel_ = nullptr;
   QLabel* lbl001_ = nullptr;
   LinesView* log_list_ = nullptr;
   LinesModel* log_model_ = nullptr;
@@ -152,10 +154,6 @@ class FrmMain : public QMainWindow {
   QAction* mnu_help103_ = nullptr;
   TransmissionView* transmissions_ = nullptr;
   FrmEditor* editor_ = nullptr;
-  QCheckBox* chk_wf_timer_ = nullptr;
-  QLabel* lbl_wf_timer_interval_ = nullptr;
-  QSpinBox* txt_wf_timer_interval_ = nullptr;
-  QLabel* lbl_wf_schedule_ = nullptr;
   QAction* mnu_file_schedule_ = nullptr;
   QMenu* list_menu_ = nullptr;
   QAction* list_menu_edit_ = nullptr;

@@ -1,7 +1,8 @@
 // The window driven by objectName: start-up, selection and results, runs on
 // the worker thread, closing during a run, the editor, the log view and the
 // transmission view, the window's timer and the system schedule in the panel,
-// and the offer of a new installation.
+// the mark of a workflow that starts by itself, and the offer of a new
+// installation.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -61,10 +62,13 @@ class FakeScheduler : public wfdesk::schedule::SystemScheduler {
     calls_.push_back("remove " + workflow);
     return {true, "removed"};
   }
-  std::vector<wfdesk::schedule::Schedule> List() override { return {}; }
+  // a.ini alone has a schedule.
+  std::vector<wfdesk::schedule::Schedule> List() override {
+    return {{"a.ini", "daily", "Mon 2026-03-09 00:00:00 UTC", true}};
+  }
   std::optional<wfdesk::schedule::Schedule> Find(const std::string& workflow) override {
     if (workflow != "a.ini") return std::nullopt;
-    return wfdesk::schedule::Schedule{workflow, "daily", "Mon 2026-03-09 00:00:00 UTC", true};
+    return List().front();
   }
 
  private:
@@ -80,6 +84,17 @@ class ModalOperator : public wfdesk::testing::RecordingOperator {
     return RecordingOperator::Ask(question);
   }
 };
+
+// Whether anything is drawn: a pixel not wholly clear.
+bool Inked(const QPixmap& pixmap) {
+  const QImage image = pixmap.toImage();
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      if (qAlpha(image.pixel(x, y)) > 0) return true;
+    }
+  }
+  return false;
+}
 
 // The colour of a widget's frame, halfway down its left edge.
 QColor FrameColour(QWidget* widget) {
@@ -784,6 +799,48 @@ class DeskTest : public QObject {
     QCOMPARE(inst->person().told.size(), std::size_t{3});
     QVERIFY(inst->person().told[1].starts_with("A schedule starts wfdesk-cli, which is neither"));
     QCOMPARE(inst->person().told[2], std::string("set"));
+  }
+
+  // A workflow that starts by itself carries a clock in its row and in the
+  // panel, with what starts it in the tooltip; the row's words, which the
+  // selection reads its file name from, stay as they are.
+  void aWorkflowThatStartsByItselfIsMarkedInTheListAndThePanel() {
+    std::vector<std::string> calls;
+    Open().SetSchedulerFactory([&calls] { return std::make_unique<FakeScheduler>(calls); });
+    const QString timer = "Starts by itself: window timer";
+    const QString system = "Starts by itself: system schedule";
+    const QString both = "Starts by itself: window timer, system schedule";
+    const struct {
+      int row;  // a.ini has a system schedule, b.ini none
+      bool timer;
+      QString said;
+      QString other;  // the other row's tooltip
+    } cases[] = {{1, false, "", system},
+                 {1, true, timer, system},
+                 {0, false, system, timer},
+                 {0, true, both, timer},
+                 {1, false, "", both}};
+    for (const auto& c : cases) {
+      Select(c.row);
+      Child<QCheckBox>("lblWFtimer")->setChecked(c.timer);
+      const QListWidgetItem* item = Workflows()->item(c.row);
+      const QString file = c.row == 0 ? "a.ini" : "b.ini";
+      QCOMPARE(item->text(), "Title of " + file + "  ->  " + file);
+      QCOMPARE(Text("lblWFfile"), file);
+      QCOMPARE(item->toolTip(), c.said);
+      QCOMPARE(Inked(item->icon().pixmap(16)), !c.said.isEmpty());
+      QCOMPARE(Workflows()->item(1 - c.row)->toolTip(), c.other);
+      QCOMPARE(Child<QLabel>("lblWFmark")->isVisibleTo(window.get()), !c.said.isEmpty());
+      QCOMPARE(Child<QLabel>("lblWFmark")->toolTip(), c.said);
+      QCOMPARE(Inked(Child<QLabel>("lblWFmarkIcon")->pixmap()), !c.said.isEmpty());
+    }
+    // A new window marks its list from the start, in its language.
+    inst->box().Write("settings.ini", "[SETTINGS]\r\nlanguage=1\r\ndata_dir=data\r\n");
+    Open();
+    QCOMPARE(Workflows()->item(0)->toolTip(), QString("Startet von selbst: Fenster-Timer"));
+    QCOMPARE(Workflows()->item(1)->toolTip(), QString());
+    Select(0);
+    QCOMPARE(Text("lblWFmark"), QString("Geplant"));
   }
 
   void lineIndexAndFollowingAGrowingFile() {
