@@ -547,12 +547,12 @@ class DeskTest : public QObject {
     inst->box().Write("grow.log", "first\r");
     model.LoadFile(inst->Path("grow.log"));
     QCOMPARE(model.rowCount(), 1);
-    for (const char* grown : {"first\r\nsecond par", "first\r\nsecond part\r\nthird\r\n"}) {
+    for (const char* grown : {"first\r\nsecond li", "first\r\nsecond line\r\nthird\r\n"}) {
       inst->box().Write("grow.log", grown);
       QVERIFY(model.FollowFile());
     }
     QCOMPARE(model.rowCount(), 3);
-    QCOMPARE(model.LineBytes(1), std::string("second part"));
+    QCOMPARE(model.LineBytes(1), std::string("second line"));
     QVERIFY(!model.FollowFile());
   }
 
