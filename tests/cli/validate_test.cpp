@@ -27,16 +27,6 @@ ProgramOutput Validate(const Sandbox& box, std::vector<std::string> arguments) {
   return testing::RunProgram(arguments);
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  for (std::size_t start = 0; start < text.size();) {
-    const std::size_t end = text.find('\n', start);
-    lines.push_back(text.substr(start, end - start));
-    start = end == std::string::npos ? text.size() : end + 1;
-  }
-  return lines;
-}
-
 TEST(ValidateCommand, PrintsAVerdictPerFileWithDetailsAndWritesReports) {
 #ifdef _WIN32
   GTEST_SKIP() << "Java and Saxon are not set up under Wine";
@@ -53,7 +43,7 @@ TEST(ValidateCommand, PrintsAVerdictPerFileWithDetailsAndWritesReports) {
 
   EXPECT_EQ(out.status, 1) << out.err;
   std::vector<std::string> verdicts, details;
-  for (const std::string& line : Lines(out.out)) {
+  for (const std::string& line : testing::Lines(out.out)) {
     (line.starts_with("  ") ? details : verdicts).push_back(line);
   }
   EXPECT_EQ(verdicts, (std::vector<std::string>{in + "a.xml: valid",

@@ -49,16 +49,21 @@ void TestInstallation::Script(const std::string& name, const std::string& body) 
   std::filesystem::permissions(path, std::filesystem::perms(0755));
 }
 
+// The shell line that records a call of the program `name`: "CALL" and
+// then every argument, one per line.
+std::string TestInstallation::RecordCall(const std::string& name) const {
+  return "{ printf 'CALL\\n'; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } >> '" +
+         box_.Path("calls/" + name) + "'\n";
+}
+
 void TestInstallation::FakeProgram(const std::string& name, int status) {
-  Script(name, "{ printf 'CALL\\n'; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } >> '" +
-                   box_.Path("calls/" + name) + "'\nexit " + std::to_string(status));
+  Script(name, RecordCall(name) + "exit " + std::to_string(status));
 }
 
 void TestInstallation::SystemctlDouble(const std::string& state) {
-  Script("systemctl",
-         "{ printf 'CALL\\n'; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } >> '" +
-             box_.Path("calls/systemctl") + "'\ncase \"$2\" in\n  is-system-running) echo " +
-             state + "; [ " + state + " = running ];;\n  is-active) echo active;;\nesac");
+  Script("systemctl", RecordCall("systemctl") + "case \"$2\" in\n  is-system-running) echo " +
+                          state + "; [ " + state +
+                          " = running ];;\n  is-active) echo active;;\nesac");
 }
 
 void TestInstallation::SchtasksDouble() {
@@ -66,8 +71,7 @@ void TestInstallation::SchtasksDouble() {
   const std::string missing =
       "{ echo 'ERROR: The system cannot find the file specified.' >&2; exit 1; }";
   Script("schtasks",
-         "{ printf 'CALL\\n'; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } >> " +
-             at("calls/schtasks") + "\ncase \"$1\" in\n  /Create) cp \"$3\" " + at("schtasks.xml") +
+         RecordCall("schtasks") + "case \"$1\" in\n  /Create) cp \"$3\" " + at("schtasks.xml") +
              " || exit 1\n    [ -f " + at("schtasks.refuses") +
              " ] && { echo 'ERROR: Access is denied.' >&2; exit 1; };;\n  /Query|/Delete) [ -f " +
              at("schtasks.csv") + " ] || " + missing + "\n    [ \"$1\" = /Query ] && cat " +
@@ -88,18 +92,7 @@ std::vector<std::vector<std::string>> TestInstallation::Calls(const std::string&
 }
 
 std::vector<std::string> TestInstallation::LogLines(std::string_view relative) const {
-  const std::string text = box_.Read(relative);
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-    start = end + 1;
-  }
-  return lines;
+  return Lines(box_.Read(relative));
 }
 
 std::vector<std::string> TestInstallation::LogMessages(std::string_view relative) const {

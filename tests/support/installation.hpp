@@ -70,6 +70,10 @@ class TestInstallation {
   std::vector<std::string> FirstModuleLines(std::string_view relative) const;
 
  private:
+#ifndef _WIN32
+  std::string RecordCall(const std::string& name) const;
+#endif
+
   Sandbox box_;
   TestContext test_;
   std::string previous_folder_;

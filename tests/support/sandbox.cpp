@@ -83,6 +83,18 @@ std::string ReadFile(const std::string& path) {
   return content.str();
 }
 
+std::vector<std::string> Lines(std::string_view text) {
+  std::vector<std::string> lines;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    std::string line(text.substr(start, end - start));
+    if (line.ends_with('\r')) line.pop_back();
+    lines.push_back(line);
+    start = end + 1;
+  }
+  return lines;
+}
+
 std::vector<std::string> DumpedArguments(const std::string& path) {
   const std::string bytes = ReadFile(path);
   std::vector<std::string> arguments;

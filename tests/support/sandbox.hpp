@@ -33,6 +33,9 @@ class Sandbox {
 // Reads a whole file; "" when it is missing.
 std::string ReadFile(const std::string& path);
 
+// The lines of a text, without their line ends (LF or CR LF).
+std::vector<std::string> Lines(std::string_view text);
+
 // The arguments argdump wrote to the file at `path`.
 std::vector<std::string> DumpedArguments(const std::string& path);
 
