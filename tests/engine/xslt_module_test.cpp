@@ -257,29 +257,22 @@ TEST_P(XsltModuleTest, AnOutputFolderThatIsTheInputFolderIsRefusedWhenOutputsWou
 }
 
 // An invoice that declares an external entity would carry the file it names
-// to the portal; xsltproc would read it in.
+// to the portal; xsltproc would read it in. Which prologs are refused is
+// XsltPrologTest's; here, what becomes of the file either way.
 TEST_P(XsltModuleTest, InputsDeclaringExternalEntitiesAreKeptUnread) {
   const std::string secret = inst.box().Write("secret.txt", "TOPSECRET");
-  const std::string dtd = inst.box().Write("secret.dtd", "<!ENTITY s SYSTEM \"" + secret + "\">");
   inst.box().Write("etc/text-of.xsl", TextOf("/invoice"));
   const std::string entity = "<!DOCTYPE invoice [<!ENTITY s SYSTEM \"file://" + secret + "\">]>";
-  const std::string external = "it declares the external entity s";
   const struct {
     std::string invoice;
     std::string why;          // why it is kept; "" for transformed
     std::string output = "";  // when transformed
   } kCases[] = {
-      {entity + "<invoice>&s;</invoice>", external},
-      {"<!DOCTYPE invoice SYSTEM \"" + dtd + "\"><invoice>&s;</invoice>",
-       "it names an external DTD"},
-      {"<!DOCTYPE invoice [<!ENTITY % p SYSTEM \"" + dtd + "\"> %p;]><invoice>&s;</invoice>",
-       "it declares a parameter entity"},
       {Utf16("<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + entity + "<invoice>&s;</invoice>"),
-       external},
+       "it declares the external entity s"},
       {"<!DOCTYPE invoice [<!ENTITY s \"SYSTEM text\"><!ATTLIST invoice v CDATA \"&s;>\">]>"
        "<invoice>&s;</invoice>",
        "", "[SYSTEM text]"},
-      {"<!DOCTYPE invoice>\n<invoice>plain</invoice>", "", "[plain]"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.invoice);
