@@ -34,19 +34,6 @@ const std::string kModules =
     "[MOD001]\r\nmtype=XSLTproc\r\nmpRejectPath=elsewhere\r\n"
     "[MOD002]\r\nmtype=XMLvalidate\r\nmpRejectPath=rejected\r\n";
 
-const std::string kInvoice =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<Invoice xmlns=\"urn:oasis:names:specification:ubl:schema:xsd:Invoice-2\" "
-    "xmlns:cac=\"urn:oasis:names:specification:ubl:schema:xsd:CommonAggregateComponents-2\" "
-    "xmlns:cbc=\"urn:oasis:names:specification:ubl:schema:xsd:CommonBasicComponents-2\">\n"
-    "<cbc:ID>2026-2001</cbc:ID><cbc:IssueDate>2026-12-03</cbc:IssueDate>\n"
-    "<cbc:DocumentCurrencyCode>EUR</cbc:DocumentCurrencyCode>\n"
-    "<cac:AccountingCustomerParty><cac:Party><cac:PartyName><cbc:Name>Bäckerei Huber</cbc:Name>"
-    "</cac:PartyName></cac:Party></cac:AccountingCustomerParty>\n"
-    "<cac:LegalMonetaryTotal><cbc:PayableAmount currencyID=\"EUR\">49.90</cbc:PayableAmount>"
-    "</cac:LegalMonetaryTotal>\n"
-    "</Invoice>\n";
-
 // A record as the connector writes it after an upload.
 TransmissionRecord Uploaded(const std::string& state) {
   TransmissionRecord record;
@@ -198,7 +185,9 @@ class TransmissionViewTest : public QObject {
   // The record the invoice check writes for an invoice it put aside: its
   // date and text, no receipt; its report is one step away.
   void aRejectedInvoiceIsListedAndItsReportIsOneStepAway() {
-    inst->box().Write("rejected/INV_2026-2001.xml", kInvoice);
+    // An invoice of 2026-12-03 to Apotheke am Markt.
+    inst->box().Write("rejected/INV_2026-2001.xml",
+                      wfdesk::testing::ReadFile(WFDESK_VALIDATION_TEST_DATA "/invoice.xml"));
     inst->box().Write("rejected/INV_2026-2001.xml.report.txt", "BR-CO-15 [fatal] totals\n");
     QCOMPARE(wfdesk::engine::RecordInvalidInvoice(inst->Path("trans.csv"),
                                                   inst->Path("rejected/INV_2026-2001.xml")),
@@ -209,7 +198,7 @@ class TransmissionViewTest : public QObject {
     QCOMPARE(row.mid(heading.indexOf("Date"), 10), QString("2026-12-03"));
     QCOMPARE(row.mid(heading.indexOf("Receipt"), 20).trimmed(), QString());
     QCOMPARE(row.mid(heading.indexOf("Description")).trimmed(),
-             QString("Invoice 2026-2001 to Bäckerei Huber"));
+             QString("Invoice 2026-2001 to Apotheke am Markt"));
 
     QDialog* record = OpenRecord();
     QVERIFY(record);
