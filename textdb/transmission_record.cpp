@@ -1,6 +1,8 @@
 #include "textdb/transmission_record.hpp"
 
 #include <array>
+#include <functional>
+#include <set>
 
 #include "core/file_lock.hpp"
 #include "core/files.hpp"
@@ -41,21 +43,45 @@ std::array<const std::string*, kWrittenFields> Fields(const TransmissionRecord& 
           &r.date,   &r.amount,    &r.source_format, &r.target_format,   &r.state};
 }
 
-// What an upsert must know of the file before it rewrites it.
+// The stored form of each record's number, in UTF-8 and in Windows-1252:
+// which one the file uses is known only once it has been read.
+struct Keys {
+  std::set<std::string, std::less<>> utf8, windows_1252;
+
+  explicit Keys(const std::vector<TransmissionRecord>& records) {
+    for (const TransmissionRecord& record : records) {
+      utf8.insert(Storable(record.number, false));
+      windows_1252.insert(Storable(record.number, true));
+    }
+  }
+};
+
+// What an update must know of the file before it writes: its code page,
+// its last line end and whether any of the numbers has a record.
 struct FileShape {
   bool exists = false;
   bool utf8 = true;
   bool ends_with_line_end = true;
+  bool utf8_number_found = false;
+  bool windows_1252_number_found = false;
+
+  bool NumberFound() const { return utf8 ? utf8_number_found : windows_1252_number_found; }
 };
 
-core::FileResult Inspect(const std::string& path, FileShape& shape) {
+core::FileResult Inspect(const std::string& path, const Keys& keys, FileShape& shape) {
   shape.exists = core::IsPlainFile(path);
   if (!shape.exists) return core::FileResult::Ok();
   // Parts are whole lines, so no character is split between two of them.
-  return core::ReadLineParts(path, [&shape](std::string_view part) {
+  return core::ReadLineParts(path, [&](std::string_view part) {
     if (part.empty()) return;
     shape.utf8 = shape.utf8 && core::IsValidUtf8(part);
     shape.ends_with_line_end = part.back() == '\n' || part.back() == '\r';
+    core::ForEachLine(part, 0, [&](std::string_view line) {
+      const std::string_view number = RecordFieldView(line, kInvoiceNumberField);
+      shape.utf8_number_found = shape.utf8_number_found || keys.utf8.contains(number);
+      shape.windows_1252_number_found =
+          shape.windows_1252_number_found || keys.windows_1252.contains(number);
+    });
   });
 }
 
@@ -63,33 +89,94 @@ UpsertResult Failed(std::string why) {
   return {UpsertResult::Status::kFailed, std::move(why)};
 }
 
-UpsertResult Replace(const std::string& path, const TransmissionRecord& record,
-                     const FileShape& shape) {
-  const bool windows_1252 = !shape.utf8;
-  const RecordEdit edit = [&](std::string_view) {
+// The records to write, each number once with the values given last, in
+// the order in which the numbers first came; by stored number, fields 2
+// to 10 as a record takes them.
+class Update {
+ public:
+  Update(const std::vector<TransmissionRecord>& records, bool windows_1252) {
+    for (const TransmissionRecord& record : records) {
+      const std::string number = Storable(record.number, windows_1252);
+      const auto [at, added] = edits_.try_emplace(number);
+      if (added) order_.push_back(number);
+      at->second = {&record, Values(record, windows_1252), false};
+    }
+  }
+
+  // The database text given in consecutive parts of whole lines, with the
+  // records of the numbers edited; the bytes around them go out as they are.
+  void Rewrite(std::string_view text, const std::function<void(std::string_view)>& out) {
+    std::size_t copied = 0;  // text before this offset has gone out
+    core::ForEachLine(text, 0, [&](std::string_view record) {
+      const auto found = edits_.find(RecordFieldView(record, kInvoiceNumberField));
+      if (found == edits_.end()) return;
+      found->second.has_record = true;
+      const auto at = static_cast<std::size_t>(record.data() - text.data());
+      out(text.substr(copied, at - copied));
+      copied = at + record.size();  // the line end goes with the rest
+      const std::string line = EditRecord(record, found->second.values);
+      changed_ = changed_ || line != record;
+      out(line);
+    });
+    out(text.substr(copied));
+  }
+
+  // The lines of the numbers without a record, each with its line end.
+  std::string NewLines(bool windows_1252) const {
+    std::string lines;
+    for (const std::string& number : order_) {
+      const Edit& edit = edits_.at(number);
+      if (edit.has_record) continue;
+      lines += TransmissionLine(*edit.record, windows_1252);
+      lines += kLineEnd;
+    }
+    return lines;
+  }
+
+  bool changed() const { return changed_; }
+
+ private:
+  struct Edit {
+    const TransmissionRecord* record = nullptr;
+    std::vector<FieldValue> values;
+    bool has_record = false;
+  };
+
+  static std::vector<FieldValue> Values(const TransmissionRecord& record, bool windows_1252) {
     std::vector<FieldValue> values;
     const auto fields = Fields(record);
     for (int field = kFileNameField; field <= kWrittenFields; ++field) {
       values.push_back({field, Storable(*fields[std::size_t(field - 1)], windows_1252)});
     }
     return values;
-  };
-  const std::string number = Storable(record.number, windows_1252);
+  }
+
+  std::map<std::string, Edit, std::less<>> edits_;
+  std::vector<std::string> order_;
+  bool changed_ = false;
+};
+
+// The new lines added at the end of the file, which is not rewritten.
+core::FileResult Append(const std::string& path, const FileShape& shape, const Update& update) {
+  std::string text = shape.exists && !shape.ends_with_line_end ? std::string(kLineEnd) : "";
+  text += update.NewLines(!shape.utf8);
+  return core::WriteTextFile(path, text, true);
+}
+
+UpsertResult Replace(const std::string& path, const FileShape& shape, Update& update) {
   core::FileReplacement replacement(path);
-  RecordRewriter rewriter(number, &edit);
-  const auto write = [&replacement](std::string_view piece) { replacement.Write(piece); };
+  const auto write = [&replacement](std::string_view piece) {
+    if (!piece.empty()) replacement.Write(piece);
+  };
   if (shape.exists) {
     const core::FileResult read =
-        core::ReadLineParts(path, [&](std::string_view part) { rewriter.Rewrite(part, write); });
+        core::ReadLineParts(path, [&](std::string_view part) { update.Rewrite(part, write); });
     if (!read) return Failed(read.error);
   }
-  if (!rewriter.found()) {
-    if (!shape.ends_with_line_end) replacement.Write(kLineEnd);
-    replacement.Write(TransmissionLine(record, windows_1252));
-    replacement.Write(kLineEnd);
-  } else if (!rewriter.changed()) {
-    return {};
-  }
+  const std::string new_lines = update.NewLines(!shape.utf8);
+  if (new_lines.empty() && !update.changed()) return {};
+  if (!new_lines.empty() && !shape.ends_with_line_end) replacement.Write(kLineEnd);
+  replacement.Write(new_lines);
   const core::FileResult stored = replacement.Commit();
   return stored ? UpsertResult{} : Failed(stored.error);
 }
@@ -136,7 +223,9 @@ void TransmissionIndex::Remember(const TransmissionRecord& record) {
                              record.amount};
 }
 
-UpsertResult UpsertTransmissionRecord(const std::string& path, const TransmissionRecord& record) {
+UpsertResult UpsertTransmissionRecords(const std::string& path,
+                                       const std::vector<TransmissionRecord>& records) {
+  if (records.empty()) return {};
   core::FileLock lock(DatabaseLockPath(path), kLockPatience);
   if (lock.state() == core::FileLock::State::kBusy) {
     return {UpsertResult::Status::kBusy, "another program kept " + path + " locked too long"};
@@ -144,10 +233,19 @@ UpsertResult UpsertTransmissionRecord(const std::string& path, const Transmissio
   if (lock.state() == core::FileLock::State::kFailed) return Failed(lock.error());
   core::RemoveStaleTemporaries(path);
   FileShape shape;
-  if (const core::FileResult inspected = Inspect(path, shape); !inspected) {
+  if (const core::FileResult inspected = Inspect(path, Keys(records), shape); !inspected) {
     return Failed(inspected.error);
   }
-  return Replace(path, record, shape);
+  Update update(records, !shape.utf8);
+  // Where appending fails (a read-only file, say), the rewrite may not; an
+  // append that failed took back what it wrote.
+  if (shape.NumberFound() || !Append(path, shape, update)) return Replace(path, shape, update);
+  const core::FileResult flushed = core::FlushFileSystem(path);
+  return flushed ? UpsertResult{} : Failed(flushed.error);
+}
+
+UpsertResult UpsertTransmissionRecord(const std::string& path, const TransmissionRecord& record) {
+  return UpsertTransmissionRecords(path, {record});
 }
 
 }  // namespace wfdesk::textdb

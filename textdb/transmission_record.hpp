@@ -16,6 +16,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/result.hpp"
 
@@ -103,13 +104,27 @@ struct UpsertResult {
   explicit operator bool() const { return status == Status::kWritten; }
 };
 
-// Writes the record into the database at `path` under the record actions'
-// lock, waiting for it as long as they do (busy after that). Records with
-// its number get fields 2 to 10 in place, every other byte staying as it
-// was; without one the record is appended with CR LF (after a line end of
-// its own where the file lacks its last one), a missing file is created.
-// The file is replaced atomically. A database that is not valid UTF-8 is
-// taken for Windows-1252, and the record is written in that code page.
+// Writes the records into the database at `path` as one update, as if each
+// were written in turn: a number given twice keeps the values given last.
+// The update holds the record actions' lock, waiting for it as long as they
+// do (busy after that). Records with a number get fields 2 to 10 in place,
+// every other byte staying as it was; without one the record is added at
+// the end with CR LF (after a line end of its own where the file lacks its
+// last one), a missing file is created. A database that is not valid UTF-8
+// is taken for Windows-1252, and the records are written in that code page.
+// The records are on the disk when the update returns.
+//
+// When no number has a record yet, the new lines are appended: the file is
+// read once to learn that and never written whole, so a large database
+// costs no more to add to than a small one. A crash in the middle of
+// appending can leave the last new line cut short: a record whose last
+// fields are missing (or whose number is), which a later update of its
+// number fills in; a state that reads whole follows whole fields. Otherwise the
+// file is rewritten and replaced atomically: a crash leaves it old or new.
+UpsertResult UpsertTransmissionRecords(const std::string& path,
+                                       const std::vector<TransmissionRecord>& records);
+
+// UpsertTransmissionRecords for one record.
 UpsertResult UpsertTransmissionRecord(const std::string& path, const TransmissionRecord& record);
 
 }  // namespace wfdesk::textdb

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "core/file_lock.hpp"
+#include "core/files.hpp"
 #include "tests/support/sandbox.hpp"
 #include "textdb/record_actions.hpp"
 #include "textdb/records.hpp"
@@ -122,6 +123,65 @@ TEST(TransmissionRecord, TheIndexKnowsTheLastRecordOfEachNumberInUtf8) {
   EXPECT_EQ(index.Find(utf8 + "9")->state, kStateKept);
   index.Remember(Accepted());
   EXPECT_EQ(index.Find("9")->state, kStateAccepted);
+}
+
+// A record of `number` in `state`, as the connector writes it.
+TransmissionRecord Numbered(const std::string& number, std::string_view state) {
+  TransmissionRecord record = Accepted("Invoice " + number);
+  record.number = number;
+  record.state = std::string(state);
+  return record;
+}
+
+std::string Line(const std::string& number, std::string_view state) {
+  return TransmissionLine(Numbered(number, state), false) + "\r\n";
+}
+
+std::uint64_t Inode(const std::string& path) {
+  core::FileVersion version;
+  std::string bytes;
+  EXPECT_TRUE(core::ReadFileVersion(
+      path, version, [](const core::FileVersion&) { return false; }, bytes));
+  return version.inode;
+}
+
+TEST(TransmissionRecord, ABatchIsOneUpdateAsIfEachRecordWereWrittenInTurn) {
+  struct Case {
+    const char* name;
+    std::string before;
+    std::vector<TransmissionRecord> records;
+    std::string after;
+    bool rewritten;  // else appended to, the file staying the same file
+  };
+  const std::string refused_9 = "9;old.xml;old;;USD;2025-01-01;1;x;y;refused;note;;1\r\n";
+  const std::vector<Case> cases = {
+      {"new numbers only",
+       kOther + "\r\n",
+       {Numbered("10", kStateAccepted), Numbered("11", kStateRefused)},
+       kOther + "\r\n" + Line("10", kStateAccepted) + Line("11", kStateRefused),
+       false},
+      {"one number with a record",
+       kOther + "\r\n" + refused_9,
+       {Numbered("10", kStateAccepted), Numbered("9", kStateAccepted)},
+       kOther + "\r\n" +
+           "9;INV_9.xml;Invoice 9;ACK-1;EUR;2026-02-01;10.00;UBL 2.1;ebi40;accepted;note;;1\r\n" +
+           Line("10", kStateAccepted),
+       true},
+      {"a number given twice",
+       kOther,
+       {Numbered("12", kStateRefused), Numbered("13", kStateKept), Numbered("12", kStateAccepted)},
+       kOther + "\r\n" + Line("12", kStateAccepted) + Line("13", kStateKept),
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Sandbox box;
+    box.Write("db.csv", c.before);
+    const std::uint64_t before = Inode(box.Path("db.csv"));
+    ASSERT_TRUE(UpsertTransmissionRecords(box.Path("db.csv"), c.records));
+    EXPECT_EQ(box.Read("db.csv"), c.after);
+    EXPECT_EQ(Inode(box.Path("db.csv")) != before, c.rewritten);
+  }
 }
 
 TEST(TransmissionRecord, AWriterThatCannotGetTheLockWritesNothing) {
