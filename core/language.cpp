@@ -444,7 +444,7 @@ constexpr std::array kTexts = {
                  "kann."},
     LanguageText{"lg_desk_record_refused", "The value %1 was refused: %2",
                  "Der Wert %1 wurde abgelehnt: %2"},
-    LanguageText{"lg_desk_record_report", "Show report", "Bericht anzeigen"},
+    LanguageText{"lg_desk_record_report", "Show &report", "&Bericht anzeigen"},
     LanguageText{"lg_desk_report_title", "Report %1", "Bericht %1"},
     LanguageText{"lg_desk_editor_none", "No workflow selected", "Kein Workflow ausgewählt"},
     LanguageText{"lg_desk_editor_changed", "changed", "geändert"},

@@ -89,7 +89,8 @@ void RecordDialog::ShowReport() {
   auto* text = new QPlainTextEdit(DecodeAuto(bytes), dialog);
   text->setObjectName("txtReport");
   text->setReadOnly(true);
-  text->setLineWrapMode(QPlainTextEdit::NoWrap);
+  // A rule's text is a sentence: wrapped, it is read without scrolling.
+  text->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
   connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);

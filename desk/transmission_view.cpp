@@ -7,7 +7,6 @@
 #include <QMenu>
 #include <QScrollBar>
 #include <array>
-#include <cstdio>
 
 #include "core/files.hpp"
 #include "core/text_encoding.hpp"
@@ -17,7 +16,7 @@
 #include "desk/record_dialog.hpp"
 #include "desk/text_codec.hpp"
 #include "desk/texts.hpp"
-#include "engine/workflow.hpp"
+#include "engine/invalid_record.hpp"
 #include "textdb/record_actions.hpp"
 #include "textdb/transmission_list.hpp"
 #include "textdb/transmission_record.hpp"
@@ -28,11 +27,6 @@ namespace {
 
 // The blanks between two columns of a row.
 const QString kGap(static_cast<int>(textdb::kColumnGap), ' ');
-
-// The module that puts invalid invoices aside, and the name its report
-// takes beside a rejected file (see engine/validate_module.cpp).
-constexpr const char* kCheckModule = "XMLvalidate";
-constexpr const char* kReportSuffix = ".report.txt";
 
 // The text cut or padded with blanks to `width` characters; with
 // `keep_long` a longer text stays whole.
@@ -80,38 +74,6 @@ class HeldMessages : public core::Operator {
  private:
   core::Operator& person_;
 };
-
-// A plain file's name, not a path: a record names a file, never a folder
-// elsewhere.
-bool IsFileName(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." && core::FileNameOf(name) == name;
-}
-
-// The report the invoice check wrote beside the rejected file a record
-// names: in the reject folder of one of the workflow's check modules; ""
-// when there is none. The name is tried as stored and as UTF-8, for a
-// database kept in Windows-1252.
-std::string RejectionReport(const core::Context& context, const std::string& workflow,
-                            std::string_view file_name) {
-  if (workflow.empty()) return "";
-  const std::string workflow_file = core::WorkflowPath(context, workflow);
-  for (int number = 1; number <= engine::kMaxModules; ++number) {
-    char section[16];
-    std::snprintf(section, sizeof section, "MOD%03d", number);
-    const std::string mtype = core::ReadWorkflowValue(context, workflow_file, section, "mtype");
-    if (mtype.empty()) break;
-    if (mtype != kCheckModule) continue;
-    const std::string rejects =
-        core::ReadWorkflowValue(context, workflow_file, section, "mpRejectPath");
-    if (rejects.empty()) continue;
-    const std::string folder = core::AbsolutePath(rejects, context.home) + core::kPathSeparator;
-    for (const std::string& name : {std::string(file_name), core::AsUtf8(file_name)}) {
-      const std::string report = folder + name + kReportSuffix;
-      if (IsFileName(name) && core::IsPlainFile(report)) return report;
-    }
-  }
-  return "";
-}
 
 }  // namespace
 
@@ -286,8 +248,11 @@ void TransmissionView::EditRecord() {
     current = records.Record(i);
     break;
   }
-  const std::string report = RejectionReport(
-      context_, workflow_, textdb::RecordFieldView(current, textdb::kFileNameField));
+  const std::string report =
+      workflow_.empty()
+          ? std::string()
+          : engine::RejectionReport(context_, core::WorkflowPath(context_, workflow_),
+                                    textdb::RecordFieldView(current, textdb::kFileNameField));
   auto* dialog =
       new RecordDialog(DecodeAuto(element), current, DetectEncoding(records.text()), report,
                        context_.settings.language, context_.person, controls_.list->window());

@@ -6,6 +6,10 @@
 #include <memory>
 
 #include "core/files.hpp"
+#include "core/path_facts.hpp"
+#include "core/text_encoding.hpp"
+#include "core/workflow_file.hpp"
+#include "engine/workflow.hpp"
 #include "engine/xslt_prolog.hpp"
 #include "textdb/transmission_record.hpp"
 #include "validation/ubl_facts.hpp"
@@ -30,7 +34,8 @@ textdb::TransmissionRecord FactsOf(const std::string& file) {
   record.date = facts.date;
   record.currency = facts.currency;
   record.amount = facts.amount;
-  record.description = textdb::RecordDescription(facts.credit_note, facts.number, facts.buyer);
+  record.description = std::string(kInvalidMark) +
+                       textdb::RecordDescription(facts.credit_note, facts.number, facts.buyer);
   return record;
 }
 
@@ -52,6 +57,29 @@ std::string RecordInvalidInvoice(const std::string& database, const std::string&
   record.state = textdb::kStateInvalid;
   const textdb::UpsertResult written = textdb::UpsertTransmissionRecord(database, record);
   return written ? "" : written.error;
+}
+
+std::string RejectionReport(const core::Context& context, const std::string& workflow_file,
+                            std::string_view file_name) {
+  const std::vector<std::string> names = {std::string(file_name), core::AsUtf8(file_name)};
+  for (int number = 1; number <= kMaxModules; ++number) {
+    const std::string section = ModuleSectionName(number);
+    const std::string mtype = core::ReadWorkflowValue(context, workflow_file, section, "mtype");
+    if (mtype.empty()) break;
+    const std::string rejects =
+        mtype == kCheckModuleType
+            ? core::ReadWorkflowValue(context, workflow_file, section, "mpRejectPath")
+            : std::string();
+    if (rejects.empty()) continue;
+    const std::string folder = core::AbsolutePath(rejects, context.home) + core::kPathSeparator;
+    for (const std::string& name : names) {
+      // A record names a file, never a folder elsewhere.
+      if (name.empty() || name == "." || name == ".." || core::FileNameOf(name) != name) continue;
+      const std::string report = folder + name + std::string(kReportSuffix);
+      if (core::IsPlainFile(report)) return report;
+    }
+  }
+  return "";
 }
 
 }  // namespace wfdesk::engine

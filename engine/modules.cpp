@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "engine/invalid_record.hpp"
+
 namespace wfdesk::engine {
 
 const ModuleType* FindModuleType(std::string_view mtype) {
@@ -9,7 +11,7 @@ const ModuleType* FindModuleType(std::string_view mtype) {
       ModuleType{"ebiUpload", RunEbiUpload, CheckEbiUpload},
       ModuleType{"XSLTproc", RunXSLTproc, CheckXSLTproc},
       ModuleType{"BMD5INVOICE", RunBMD5INVOICE, CheckBMD5INVOICE},
-      ModuleType{"XMLvalidate", RunXMLvalidate, CheckXMLvalidate},
+      ModuleType{kCheckModuleType, RunXMLvalidate, CheckXMLvalidate},
   };
   for (const auto& type : kTypes) {
     if (type.mtype == mtype) return &type;

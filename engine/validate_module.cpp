@@ -136,7 +136,7 @@ void LogWarnings(ModuleRun& run, const validation::FileVerdict& verdict) {
 // failed is logged, the file stays rejected.
 void DocumentRejection(ModuleRun& run, const ModuleSection& where,
                        const validation::FileVerdict& verdict, const std::string& target) {
-  const std::string report = target + ".report.txt";
+  const std::string report = target + std::string(kReportSuffix);
   if (const core::FileResult written =
           core::WriteTextFile(report, validation::ReportText(verdict), false);
       !written) {

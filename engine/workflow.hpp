@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,13 @@
 namespace wfdesk::engine {
 
 inline constexpr int kMaxModules = 1000;
+
+// The section of the module numbered `number`: MOD001, MOD002, ...
+inline std::string ModuleSectionName(int number) {
+  char name[16];
+  std::snprintf(name, sizeof name, "MOD%03d", number);
+  return name;
+}
 
 struct RunOutcome {
   std::string result;  // "OK", the message that stopped the run, or "" for no name

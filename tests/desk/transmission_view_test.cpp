@@ -183,7 +183,8 @@ class TransmissionViewTest : public QObject {
   }
 
   // The record the invoice check writes for an invoice it put aside: its
-  // date and text, no receipt; its report is one step away.
+  // date and a text that says it was not sent, no receipt; its report is
+  // one step away, wrapped to the dialog's width.
   void aRejectedInvoiceIsListedAndItsReportIsOneStepAway() {
     // An invoice of 2026-12-03 to Apotheke am Markt.
     inst->box().Write("rejected/INV_2026-2001.xml",
@@ -198,7 +199,7 @@ class TransmissionViewTest : public QObject {
     QCOMPARE(row.mid(heading.indexOf("Date"), 10), QString("2026-12-03"));
     QCOMPARE(row.mid(heading.indexOf("Receipt"), 20).trimmed(), QString());
     QCOMPARE(row.mid(heading.indexOf("Description")).trimmed(),
-             QString("Invoice 2026-2001 to Apotheke am Markt"));
+             QString("Invalid, not sent: Invoice 2026-2001 to Apotheke am Markt"));
 
     QDialog* record = OpenRecord();
     QVERIFY(record);
@@ -207,7 +208,7 @@ class TransmissionViewTest : public QObject {
     QVERIFY2(labels.contains("State") && labels.contains("invalid"), qPrintable(labels.join('|')));
     auto* show_report = record->findChild<QPushButton*>("cmdReport");
     QVERIFY(show_report);
-    QCOMPARE(show_report->text(), QString("Show report"));
+    QCOMPARE(show_report->text(), QString("Show &report"));
     show_report->click();
     auto* report = record->findChild<QDialog*>("dlgReport");
     QVERIFY(report);
@@ -215,6 +216,7 @@ class TransmissionViewTest : public QObject {
     QCOMPARE(report->windowTitle(), QString("Report INV_2026-2001.xml.report.txt"));
     auto* text = report->findChild<QPlainTextEdit*>("txtReport");
     QVERIFY(text->isReadOnly());
+    QCOMPARE(text->lineWrapMode(), QPlainTextEdit::WidgetWidth);
     QCOMPARE(text->toPlainText(), QString("BR-CO-15 [fatal] totals\n"));
     QVERIFY(inst->person().told.empty());
   }
@@ -225,9 +227,9 @@ class TransmissionViewTest : public QObject {
     QTest::addColumn<int>("language");
     QTest::addColumn<QString>("button");  // "" for none
     QTest::newRow("rejected") << "invalid"
-                              << "rejected" << 0 << "Show report";
+                              << "rejected" << 0 << "Show &report";
     QTest::newRow("German") << "invalid"
-                            << "rejected" << 1 << "Bericht anzeigen";
+                            << "rejected" << 1 << "&Bericht anzeigen";
     QTest::newRow("report gone") << "invalid"
                                  << "" << 0 << "";
     QTest::newRow("not a check's folder") << "invalid"

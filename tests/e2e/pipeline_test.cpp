@@ -139,7 +139,8 @@ TEST_F(PipelineTest, AnInvalidInvoiceIsRejectedWhileTheOthersAreUploaded) {
   EXPECT_EQ(Files("exchange/acks"), 6u);
   EXPECT_EQ(Files("exchange/ubl"), 0u);
   EXPECT_THAT(box.Read("inst/db/transmissions.csv"),
-              HasSubstr("\n2026-2001;INV_2026-0101.xml;Invoice 2026-2001 to Alpenblick Hotel KG;;"
+              HasSubstr("\n2026-2001;INV_2026-0101.xml;Invalid, not sent: "
+                        "Invoice 2026-2001 to Alpenblick Hotel KG;;"
                         "EUR;2026-12-01;999.00;UBL 2.1;ebi40;invalid;;;0\r\n"));
 }
 

@@ -96,7 +96,7 @@ TEST_F(ValidateModuleTest, AnInvalidInvoiceIsPutAsideWithItsReportAndRecord) {
 
   const std::string database = inst.box().Read("db.csv");
   EXPECT_EQ(database.rfind(accepted, 0), 0u);
-  EXPECT_THAT(database, HasSubstr("2026-0101;bad.xml.2;Invoice 2026-0101 to "));
+  EXPECT_THAT(database, HasSubstr("2026-0101;bad.xml.2;Invalid, not sent: Invoice 2026-0101 to "));
   EXPECT_THAT(database, HasSubstr(";EUR;2026-12-01;"));
   EXPECT_THAT(database, HasSubstr(";invalid;"));
   EXPECT_THAT(database, Not(HasSubstr("again.xml")));
