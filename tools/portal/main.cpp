@@ -10,17 +10,23 @@
 // acknowledgement id, so that the sender can count it as delivered; an
 // invoice that differs from the one accepted under its number gets no id.
 //
+// It keeps a client's connection open for many uploads, as a sender of
+// batches wants. With --delay it answers each upload that many milliseconds
+// late, as a slow portal would (stored or not when the client gives up).
+//
 //   wfdesk-portal --store DIR --user NAME --password WORD
-//                 [--port N (0: any free port)] [--port-file FILE]
+//                 [--port N (0: any free port)] [--port-file FILE] [--delay MS]
 #include <httplib.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
 #include <CLI/CLI.hpp>
 #include <atomic>
+#include <chrono>
 #include <fstream>
 #include <iostream>
 #include <mutex>
+#include <thread>
 
 #include "core/files.hpp"
 #include "core/text_encoding.hpp"
@@ -32,6 +38,7 @@ namespace {
 using namespace wfdesk;
 
 constexpr const char* kInvoiceNamespace = "urn:wfdesk:portal:invoice:1";
+constexpr std::size_t kRequestsPerConnection = 1000;
 
 std::string Envelope(const std::string& body) {
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -114,10 +121,14 @@ bool ReadRequest(const std::string& body, Invoice& invoice, std::string& why) {
 
 class Portal {
  public:
-  Portal(std::string store, std::string user, std::string password)
-      : store_(std::move(store)), user_(std::move(user)), password_(std::move(password)) {}
+  Portal(std::string store, std::string user, std::string password, int delay_ms)
+      : store_(std::move(store)),
+        user_(std::move(user)),
+        password_(std::move(password)),
+        delay_(delay_ms) {}
 
   void Handle(const httplib::Request& request, httplib::Response& response) {
+    std::this_thread::sleep_for(delay_);
     response.set_header("Content-Type", "text/xml; charset=utf-8");
     if (!Authorised(request)) {
       response.status = 401;
@@ -188,6 +199,7 @@ class Portal {
   }
 
   std::string store_, user_, password_;
+  std::chrono::milliseconds delay_;
   std::mutex mutex_;
   std::atomic<long> counter_{0};
 };
@@ -197,20 +209,27 @@ class Portal {
 int main(int argc, char** argv) {
   CLI::App app{"A local e-invoicing portal for the demo and the tests (127.0.0.1 only)."};
   std::string store, user, password, port_file;
-  int port = 0;
+  int port = 0, delay_ms = 0;
   app.add_option("--store", store, "folder that keeps the accepted invoices")->required();
   app.add_option("--user", user, "user name")->required();
   app.add_option("--password", password, "password")->required();
   app.add_option("--port", port, "port on 127.0.0.1; 0 picks a free one");
   app.add_option("--port-file", port_file, "file to write the port into once listening");
+  app.add_option("--delay", delay_ms, "milliseconds to wait before answering each upload")
+      ->check(CLI::Range(0, 60000));
   CLI11_PARSE(app, argc, argv);
   if (!core::DirExists(store)) {
     std::cerr << "portal: the store folder " << store << " does not exist\n";
     return 2;
   }
   LIBXML_TEST_VERSION;
-  Portal portal(store, user, password);
+  Portal portal(store, user, password, delay_ms);
   httplib::Server server;
+  // A client that sends a batch of invoices keeps one connection for it:
+  // the server's default closes it after five requests. Each answer goes
+  // out at once, not held back until the client acknowledges the last one.
+  server.set_keep_alive_max_count(kRequestsPerConnection);
+  server.set_tcp_nodelay(true);
   server.Post(".*", [&](const httplib::Request& request, httplib::Response& response) {
     portal.Handle(request, response);
   });
