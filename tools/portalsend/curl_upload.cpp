@@ -14,6 +14,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <string_view>
+#include <utility>
 
 #include "core/ascii.hpp"
 #include "core/files.hpp"
@@ -24,7 +26,8 @@ namespace wfdesk::tools {
 
 namespace {
 
-// How long curl may outlive its own total time-out before it is killed.
+// How long curl may go without reporting an upload beyond the total
+// time-out of one before it is killed.
 constexpr int kGraceSeconds = 5;
 
 // A value in curl's config syntax: in double quotes, with backslash,
@@ -59,48 +62,93 @@ std::string Quoted(const std::string& value) {
   return quoted + "\"";
 }
 
-std::string Config(const Upload& upload) {
-  return "url = " + Quoted(upload.url) + "\n" +
+// One upload's block of the config. curl reports the upload in a line of
+// its own, "INDEX HTTP-STATUS EXIT-STATUS MESSAGE". No globbing, so that
+// braces or brackets in the address never make one block two uploads.
+std::string Block(const Upload& upload, const Transfer& transfer, std::size_t index) {
+  return "url = " + Quoted(upload.url) + "\ngloboff\n" +
          "user = " + Quoted(upload.user + ":" + upload.password) + "\n" +
-         "data-binary = " + Quoted("@" + upload.request_file) + "\n" +
+         "data-binary = " + Quoted("@" + transfer.request_file) + "\n" +
          "header = " + Quoted("Content-Type: text/xml; charset=utf-8") + "\n" +
          "header = " + Quoted("SOAPAction: \"" + upload.soap_action + "\"") + "\n" +
-         "output = " + Quoted(upload.response_file) + "\n" +
-         "write-out = \"%{http_code}\"\n"
-         "connect-timeout = " +
-         std::to_string(upload.connect_seconds) + "\n" +
-         "max-time = " + std::to_string(upload.total_seconds) + "\n" + "silent\nshow-error\n";
+         "output = " + Quoted(transfer.response_file) + "\n" + "write-out = \"" +
+         std::to_string(index) + " %{http_code} %{exitcode} %{errormsg}\\n\"\n" +
+         "connect-timeout = " + std::to_string(upload.connect_seconds) + "\n" +
+         "max-time = " + std::to_string(upload.total_seconds) + "\n";
 }
 
-void WriteAll(int fd, const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<std::size_t>(n);
+std::string Config(const Upload& upload, const std::vector<Transfer>& transfers) {
+  // curl ends at the first upload that fails, so that none is made after
+  // the portal has dropped the connection.
+  std::string config = "silent\nshow-error\nfail-early\n";
+  for (std::size_t i = 0; i < transfers.size(); ++i) {
+    if (i > 0) config += "next\n";
+    config += Block(upload, transfers[i], i);
+  }
+  return config;
+}
+
+// curl's exit statuses for a proxy or host that cannot be found, a
+// connection that cannot be made, a time-out, and a connection the portal
+// dropped (no answer at all, or one broken off while sending or receiving).
+bool Unreachable(int curl_status) {
+  switch (curl_status) {
+    case 5:
+    case 6:
+    case 7:
+    case 28:
+    case 52:
+    case 55:
+    case 56:
+      return true;
+    default:
+      return false;
   }
 }
 
-using Deadline = std::chrono::steady_clock::time_point;
+// A number of one to `digits` digits at the start of `text`, taken off it
+// with the blank after it; false when there is none.
+bool TakeNumber(std::string_view& text, std::size_t digits, int& number) {
+  std::size_t length = 0;
+  while (length < text.size() && text[length] >= '0' && text[length] <= '9') ++length;
+  if (length == 0 || length > digits) return false;
+  number = std::stoi(std::string(text.substr(0, length)));
+  text.remove_prefix(std::min(length + 1, text.size()));
+  return true;
+}
 
-// Reads until the writer closes its end; false when the deadline came first.
-bool ReadUntil(int fd, Deadline deadline, std::string& text) {
-  char buffer[4096];
-  for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return false;
-    pollfd wanted{fd, POLLIN, 0};
-    const int ready = ::poll(&wanted, 1, static_cast<int>(left.count()));
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready < 0) return false;
-    if (ready == 0) continue;
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return true;
-    text.append(buffer, static_cast<std::size_t>(n));
+// One upload as curl reported it.
+struct UploadReport {
+  std::size_t index = 0;
+  UploadResult result;
+};
+
+// A report line, or false for a line that is none.
+bool ReadReport(std::string_view line, UploadReport& report) {
+  int index = 0, http_status = 0, status = 0;
+  if (!TakeNumber(line, 9, index) || !TakeNumber(line, 3, http_status)) return false;
+  report.index = static_cast<std::size_t>(index);
+  UploadResult& result = report.result;
+  result.ran = true;
+  result.http_status = http_status;
+  if (!TakeNumber(line, 4, status)) {
+    // A curl before 7.75 writes nothing for the exit status: an answer
+    // tells that the upload was made, no answer that the portal was not
+    // reached.
+    if (http_status == 0) {
+      result.status = 7;
+      result.unreachable = true;
+      result.error = "curl: no answer from the portal";
+    }
+    return true;
   }
+  result.status = status;
+  result.unreachable = Unreachable(status);
+  if (status != 0) {
+    result.error =
+        "curl: (" + std::to_string(status) + ") " + std::string(core::StripLineEnd(line));
+  }
+  return true;
 }
 
 int WaitForEnd(pid_t pid) {
@@ -108,12 +156,6 @@ int WaitForEnd(pid_t pid) {
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-// curl's exit codes for a proxy or host that cannot be found, a connection
-// that cannot be made, and a time-out.
-bool Unreachable(int curl_status) {
-  return curl_status == 5 || curl_status == 6 || curl_status == 7 || curl_status == 28;
 }
 
 struct Pipes {
@@ -147,7 +189,7 @@ using Arguments = std::array<const char*, 4>;
   ::_exit(127);
 }
 
-// Starts curl reading its config from the pipe, writing the HTTP status to
+// Starts curl reading its config from the pipe, writing its reports to
 // the other pipe and its complaints to error_fd. curl stays in our process
 // group, so that whoever ends the group ends curl too.
 bool StartCurl(const Upload& upload, const Pipes& pipes, int error_fd, pid_t& pid) {
@@ -179,29 +221,117 @@ bool StartCurl(const Upload& upload, const Pipes& pipes, int error_fd, pid_t& pi
 }
 #endif
 
-// Hands curl its config and waits for its end, killing it when it outlives
-// the total time-out by the grace period.
-void Converse(const Upload& upload, Pipes& pipes, pid_t pid, UploadResult& result) {
+using Clock = std::chrono::steady_clock;
+
+// The conversation with a running curl: its config handed over, its
+// reports passed on as they come, and curl killed when it keeps silent too
+// long or the caller stops the batch.
+class Conversation {
+ public:
+  Conversation(const Upload& upload, std::size_t count, const UploadEnded& ended, pid_t pid)
+      : ended_(ended),
+        pid_(pid),
+        patience_(upload.total_seconds + kGraceSeconds),
+        reported_(count, false) {}
+
+  // Talks with curl until it ends or is killed; returns its exit status.
+  int Run(const std::string& config, int config_fd, int out_fd);
+
+  bool stopped() const { return stopped_; }
+  bool silent() const { return silent_; }
+  bool all_reported() const { return reports_ == reported_.size(); }
+  bool last_failed() const { return last_failed_; }
+  int patience() const { return patience_; }
+
+ private:
+  bool Wait(pollfd* fds, nfds_t count);
+  bool Read(int out_fd);
+  void Take(std::string_view line);
+
+  const UploadEnded& ended_;
+  pid_t pid_;
+  int patience_;  // seconds curl may take for one report
+  Clock::time_point deadline_;
+  std::string unread_;
+  std::vector<bool> reported_;
+  std::size_t reports_ = 0;
+  bool stopped_ = false;  // by the caller
+  bool silent_ = false;   // curl reported nothing in time
+  bool last_failed_ = false;
+};
+
+int Conversation::Run(const std::string& config, int config_fd, int out_fd) {
   // curl may end before reading its config; a broken pipe must not end us.
   ::signal(SIGPIPE, SIG_IGN);
-  WriteAll(pipes.config[1], Config(upload));
-  ::close(pipes.config[1]);
-  pipes.config[1] = -1;
-  const Deadline deadline =
-      std::chrono::steady_clock::now() + std::chrono::seconds(upload.total_seconds + kGraceSeconds);
-  std::string out;
-  const bool ended = ReadUntil(pipes.out[0], deadline, out);
-  if (!ended) ::kill(pid, SIGKILL);
-  result.status = WaitForEnd(pid);
-  result.ran = ended && result.status < 128;
-  result.http_status = std::atoi(out.c_str());
-  result.unreachable = !ended || Unreachable(result.status);
-  if (!ended) {
-    result.error = "curl did not end within " +
-                   std::to_string(upload.total_seconds + kGraceSeconds) + " s and was stopped";
+  ::fcntl(config_fd, F_SETFL, O_NONBLOCK);
+  deadline_ = Clock::now() + std::chrono::seconds(patience_);
+  std::size_t written = 0;
+  // curl reads its whole config before its first upload: the config's end
+  // lets it begin.
+  const auto close_config = [&config_fd] {
+    if (config_fd >= 0) ::close(std::exchange(config_fd, -1));
+  };
+  while (!stopped_) {
+    pollfd fds[2] = {{out_fd, POLLIN, 0}, {config_fd, POLLOUT, 0}};
+    if (!Wait(fds, config_fd >= 0 ? 2 : 1)) break;
+    if (config_fd >= 0 && fds[1].revents != 0) {
+      const ssize_t n = ::write(config_fd, config.data() + written, config.size() - written);
+      if (n > 0) written += static_cast<std::size_t>(n);
+      if (written == config.size() || (n < 0 && errno != EAGAIN && errno != EINTR)) close_config();
+    }
+    if (fds[0].revents != 0 && !Read(out_fd)) break;
+  }
+  close_config();
+  if (stopped_ || silent_) ::kill(pid_, SIGKILL);
+  return WaitForEnd(pid_);
+}
+
+// Waits for curl's next step; false when it kept silent past the deadline.
+bool Conversation::Wait(pollfd* fds, nfds_t count) {
+  for (;;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now()).count();
+    const int ready = left > 0 ? ::poll(fds, count, static_cast<int>(left)) : 0;
+    if (ready > 0) return true;
+    if (ready == 0 || errno != EINTR) {
+      silent_ = true;
+      return false;
+    }
   }
 }
 
+// Reads what curl wrote and takes its reports; false at its end.
+bool Conversation::Read(int out_fd) {
+  char buffer[4096];
+  ssize_t n;
+  while ((n = ::read(out_fd, buffer, sizeof buffer)) < 0 && errno == EINTR) {
+  }
+  if (n <= 0) return false;
+  unread_.append(buffer, static_cast<std::size_t>(n));
+  std::size_t end;
+  while (!stopped_ && (end = unread_.find('\n')) != std::string::npos) {
+    const std::string line = unread_.substr(0, end);
+    unread_.erase(0, end + 1);
+    Take(line);
+  }
+  return true;
+}
+
+// Passes a report on, once for each upload; anything else curl wrote is
+// passed over.
+void Conversation::Take(std::string_view line) {
+  UploadReport report;
+  if (!ReadReport(line, report) || report.index >= reported_.size() || reported_[report.index]) {
+    return;
+  }
+  reported_[report.index] = true;
+  ++reports_;
+  last_failed_ = !report.result.ran || report.result.status != 0;
+  deadline_ = Clock::now() + std::chrono::seconds(patience_);
+  if (!ended_(report.index, report.result)) stopped_ = true;
+}
+
+// The last thing curl said on its standard error.
 std::string Complaint(int error_fd) {
   std::string said;
   char buffer[4096];
@@ -209,7 +339,9 @@ std::string Complaint(int error_fd) {
   for (ssize_t n; (n = ::read(error_fd, buffer, sizeof buffer)) > 0;) {
     said.append(buffer, static_cast<std::size_t>(n));
   }
-  return std::string(core::StripLineEnd(said));
+  const std::string_view text = core::StripLineEnd(said);
+  const std::size_t last = text.find_last_of('\n');
+  return std::string(last == std::string_view::npos ? text : text.substr(last + 1));
 }
 
 // A file for curl's complaints that has no name: removed as soon as it is
@@ -222,15 +354,32 @@ int NamelessFile() {
   return fd;
 }
 
+// Why curl left uploads without a report, once it has ended.
+BatchEnd Ending(const Conversation& conversation, int status, int error_fd) {
+  BatchEnd end;
+  if (conversation.stopped() || conversation.all_reported() || conversation.last_failed()) {
+    return end;
+  }
+  if (conversation.silent()) {
+    end.error = "curl reported no upload for " + std::to_string(conversation.patience()) +
+                " s and was stopped";
+    end.unreachable = true;
+    return end;
+  }
+  end.error = error_fd >= 0 ? Complaint(error_fd) : "";
+  if (end.error.empty()) end.error = "curl exit " + std::to_string(status);
+  return end;
+}
+
 }  // namespace
 
-UploadResult PostUpload(const Upload& upload) {
-  UploadResult result;
+BatchEnd PostUploads(const Upload& upload, const std::vector<Transfer>& transfers,
+                     const UploadEnded& ended) {
+  if (transfers.empty()) return {};
   Pipes pipes;
   if (!pipes.Open()) {
     pipes.CloseAll();
-    result.error = "cannot make a pipe for curl";
-    return result;
+    return {"cannot make a pipe for curl", false};
   }
   const int error_fd = NamelessFile();
   pid_t pid = 0;
@@ -238,17 +387,16 @@ UploadResult PostUpload(const Upload& upload) {
   ::close(pipes.config[0]);
   ::close(pipes.out[1]);
   pipes.config[0] = pipes.out[1] = -1;
+  BatchEnd end{"cannot start " + upload.curl, false};
   if (started) {
-    Converse(upload, pipes, pid, result);
-  } else {
-    result.error = "cannot start " + upload.curl;
+    Conversation conversation(upload, transfers.size(), ended, pid);
+    const int status = conversation.Run(Config(upload, transfers),
+                                        std::exchange(pipes.config[1], -1), pipes.out[0]);
+    end = Ending(conversation, status, error_fd);
   }
   pipes.CloseAll();
-  if (error_fd >= 0) {
-    if (result.error.empty()) result.error = Complaint(error_fd);
-    ::close(error_fd);
-  }
-  return result;
+  if (error_fd >= 0) ::close(error_fd);
+  return end;
 }
 
 }  // namespace wfdesk::tools

@@ -28,16 +28,25 @@
 // transmission database records as accepted is not sent again: the same
 // invoice is put away as an accepted one, a changed one under its number
 // stays.
+// Invoices go out in batches of up to kBatchSize, one after the other over
+// one connection (see upload.hpp); each answer is judged, and its
+// acknowledgement written, as it comes. Then one update of the transmission
+// database records the batch, and only then are its accepted invoices put
+// away: acknowledgements reach the disk before the records that vouch for
+// them, and records before the invoices leave.
 // One connector at a time works on an input folder; another one keeps
 // everything for its next run.
-// Once the portal cannot be reached, the remaining invoices stay without
-// being tried, so a portal that is down costs one time-out, not one per
-// invoice. Requests, answers and acknowledgements never overwrite earlier
+// Once the portal cannot be reached, or drops the connection, the remaining
+// invoices stay without being tried, so a portal that is down costs one
+// time-out, not one per invoice. Requests, answers and acknowledgements never overwrite earlier
 // ones: a taken name gets a number. The password and the credentials of a
 // web address never reach the log. Exit status: 0 when every invoice was
 // accepted, 75 when some stay for the next run, 2 for a wrong command line.
+#include <algorithm>
 #include <iostream>
+#include <set>
 
+#include "core/ascii.hpp"
 #include "core/file_lock.hpp"
 #include "core/files.hpp"
 #include "core/log.hpp"
@@ -57,19 +66,70 @@ constexpr const char* kProgram = "portalsend";
 constexpr int kLongestTimeOut = 86400;
 // Held on the input folder while a connector works on it.
 constexpr const char* kLockName = ".portalsend-lock";
+// Invoices uploaded through one curl and recorded in one update: enough to
+// spread the cost of starting curl and of writing the database thin, few
+// enough to keep little undone when a run is killed midway.
+constexpr std::size_t kBatchSize = 100;
 
 std::string BaseOf(const std::string& name) {
   return name.substr(0, name.find('.'));
 }
 
-// What became of one invoice.
-enum class Sent { kAccepted, kSentBefore, kKept, kPortalUnreachable };
+// What became of one invoice; one on its way is counted once its batch is
+// settled.
+enum class Sent { kAccepted, kSentBefore, kKept, kOnItsWay };
 
-// One invoice on its way: read, parsed and known by its facts.
+struct Tally {
+  std::size_t uploaded = 0, before = 0, kept = 0;
+  std::size_t untried = 0;  // kept without trying, the portal being out of reach
+
+  void Add(Sent sent) {
+    if (sent == Sent::kAccepted) ++uploaded;
+    if (sent == Sent::kSentBefore) ++before;
+    if (sent == Sent::kKept) ++kept;
+  }
+};
+
+// An invoice known by its facts.
 struct Invoice {
   std::string path;
-  tools::XmlDoc document;
   tools::InvoiceFacts facts;
+};
+
+// An invoice whose request waits for the portal's answer.
+struct Posting {
+  Invoice invoice;
+  std::string output;       // where the request goes once the portal answered
+  std::string pending;      // the request until then
+  std::string answer_file;  // the answer until it is judged
+  bool ended = false;       // its upload ended, well or not
+};
+
+// An invoice with a verdict, waiting for its record.
+struct Judged {
+  Invoice invoice;
+  tools::Verdict verdict;
+  bool acknowledged = false;
+};
+
+// Invoices on their way together. No two share an invoice number, so that
+// an invoice is checked against the records of the ones before it, nor a
+// request name, under which they wait.
+struct Batch {
+  std::vector<Posting> postings;
+  std::vector<Judged> judged;
+  std::set<std::string> numbers, requests;
+  std::size_t taken = 0;
+
+  bool Fits(const Invoice& invoice, const std::string& request) const {
+    return taken == 0 || (!numbers.contains(invoice.facts.number) &&
+                          !requests.contains(core::LowerAscii(request)));
+  }
+  void Take(const Invoice& invoice, const std::string& request) {
+    if (!invoice.facts.number.empty()) numbers.insert(invoice.facts.number);
+    requests.insert(core::LowerAscii(request));
+    ++taken;
+  }
 };
 
 struct Sender {
@@ -77,37 +137,29 @@ struct Sender {
   const tools::ToolLog& log;
   tools::TransmissionBook& book;
   std::string template_text;  // prepared, see PrepareTemplate
-  int connect_seconds = 10;
-  int total_seconds = 60;
+  tools::Upload upload;
 
-  Sent Send(const std::string& path) const;
-  Sent Upload(const Invoice& invoice) const;
-  std::string Request(const Invoice& invoice, std::string& error) const;
-  tools::UploadResult Post(const std::string& request_file, const std::string& answer_file) const;
+  std::size_t Gather(const std::vector<std::string>& paths, std::size_t next, Batch& batch,
+                     Tally& tally) const;
+  bool Post(Batch& batch, Tally& tally) const;
+  void Settle(Batch& batch, Tally& tally) const;
+
+ private:
+  bool Take(const std::string& path, Batch& batch, Tally& tally) const;
+  bool Load(const std::string& path, Invoice& invoice, tools::XmlDoc& document) const;
+  Sent Prepare(const Invoice& invoice, xmlDoc* document, Batch& batch) const;
+  std::string Output(const std::string& path) const;
+  Sent Repeat(const Invoice& invoice, const textdb::EarlierUpload& earlier, Batch& batch) const;
+  bool PostRound(std::vector<Posting*>& waiting, Batch& batch, Tally& tally,
+                 tools::BatchEnd& end) const;
+  Sent Judge(Posting& posting, const tools::UploadResult& result, Batch& batch) const;
   void KeepAnswer(const std::string& base, const std::string& answer_file) const;
-  Sent Accept(const Invoice& invoice, const std::string& pending, const std::string& output,
-              const tools::Verdict& verdict) const;
-  Sent Finish(const Invoice& invoice, const tools::Verdict& verdict) const;
-  Sent Refuse(const Invoice& invoice, const tools::Verdict& verdict) const;
-  Sent Repeat(const Invoice& invoice, const textdb::EarlierUpload& earlier) const;
-  bool Record(const Invoice& invoice, const tools::Verdict& verdict, std::string_view state) const;
-  bool PutAway(const std::string& path) const;
   bool Acknowledge(const std::string& path, const tools::Verdict& verdict) const;
+  void FlushAcknowledgements(Batch& batch) const;
+  textdb::TransmissionRecord Record(const Judged& judged) const;
+  Sent Conclude(const Judged& judged, bool recorded) const;
+  bool PutAway(const std::string& path) const;
 };
-
-std::string Sender::Request(const Invoice& invoice, std::string& error) const {
-  const tools::RequestValues values{s.Get("-m"), s.Get("-sf"), core::FileNameOf(invoice.path)};
-  return tools::BuildRequest(template_text, values, invoice.document.get(), error);
-}
-
-tools::UploadResult Sender::Post(const std::string& request_file,
-                                 const std::string& answer_file) const {
-  tools::Upload upload{s.Get("-exp", "curl"), s.Get("-cp"), s.Get("-cun"), s.Get("-cpw"),
-                       request_file,          answer_file,  s.Get("-m")};
-  upload.connect_seconds = connect_seconds;
-  upload.total_seconds = total_seconds;
-  return tools::PostUpload(upload);
-}
 
 // Moves a finished file to its place; a name that is taken gets a number,
 // so an earlier record is never overwritten. False when it could not.
@@ -118,6 +170,13 @@ bool Place(const std::string& file, const std::string& target, const tools::Tool
     std::remove(file.c_str());
   }
   return moved.moved;
+}
+
+// Writes a file that is flushed later, with others, in place of what a
+// killed run left under its name.
+core::FileResult WriteUnflushed(const std::string& path, const std::string& text) {
+  (void)core::RemoveOneFile(path);
+  return core::WriteNewFile(path, text);
 }
 
 void Sender::KeepAnswer(const std::string& base, const std::string& answer_file) const {
@@ -131,7 +190,8 @@ void Sender::KeepAnswer(const std::string& base, const std::string& answer_file)
 
 // One field a line: every value is one line of text, so no value (a file
 // name with a line break, say) can add a field of its own. False when the
-// acknowledgement could not be kept.
+// acknowledgement could not be kept. It reaches the disk with the batch's
+// others (FlushAcknowledgements).
 bool Sender::Acknowledge(const std::string& path, const tools::Verdict& verdict) const {
   if (!s.Has("-kp")) return true;
   const std::string file = s.Get("-kp") + "/" + s.Get("-kx") + BaseOf(core::FileNameOf(path)) +
@@ -144,12 +204,24 @@ bool Sender::Acknowledge(const std::string& path, const tools::Verdict& verdict)
                            "\r\nfile=" + core::EscapeControlCharacters(core::FileNameOf(path)) +
                            "\r\ntime=" + core::FormatTimestamp(core::SystemClock().Now()) + "\r\n";
   const std::string pending = file + ".sending";
-  if (const auto saved = core::WriteTextFile(pending, text, false); !saved) {
+  if (const auto saved = WriteUnflushed(pending, text); !saved) {
     log.Line("could not write the acknowledgement " + file + ": " + saved.error);
     std::remove(pending.c_str());
     return false;
   }
   return Place(pending, file, log);
+}
+
+// The batch's acknowledgements on the disk, at once, before any record
+// says they were written; those that may not be count as not written.
+void Sender::FlushAcknowledgements(Batch& batch) const {
+  const bool any = std::any_of(batch.judged.begin(), batch.judged.end(),
+                               [](const Judged& judged) { return judged.acknowledged; });
+  if (!any || !s.Has("-kp")) return;
+  if (const core::FileResult flushed = core::FlushFileSystem(s.Get("-kp")); !flushed) {
+    log.Line("could not flush the acknowledgements in " + s.Get("-kp") + ": " + flushed.error);
+    for (Judged& judged : batch.judged) judged.acknowledged = false;
+  }
 }
 
 // An uploaded invoice leaves the input folder, so it is sent once: to the
@@ -180,40 +252,34 @@ bool Sender::PutAway(const std::string& path) const {
 
 // The record of this upload; the invoice number as the portal named it
 // when the document names none.
-bool Sender::Record(const Invoice& invoice, const tools::Verdict& verdict,
-                    std::string_view state) const {
-  tools::InvoiceFacts facts = invoice.facts;
-  if (facts.number.empty()) facts.number = verdict.invoice_number;
+textdb::TransmissionRecord Sender::Record(const Judged& judged) const {
+  tools::InvoiceFacts facts = judged.invoice.facts;
+  if (facts.number.empty()) facts.number = judged.verdict.invoice_number;
   textdb::TransmissionRecord record;
   record.number = facts.number;
-  record.file_name = core::FileNameOf(invoice.path);
+  record.file_name = core::FileNameOf(judged.invoice.path);
   record.description = textdb::RecordDescription(facts.credit_note, facts.number, facts.buyer);
-  record.acknowledgement = verdict.acknowledgement;
+  record.acknowledgement = judged.verdict.acknowledgement;
   record.currency = facts.currency;
   record.date = facts.date;
   record.amount = facts.amount;
-  record.state = std::string(state);
-  return book.Write(record);
-}
-
-Sent Sender::Accept(const Invoice& invoice, const std::string& pending, const std::string& output,
-                    const tools::Verdict& verdict) const {
-  Place(pending, output, log);
-  return Finish(invoice, verdict);
+  record.state = judged.verdict.outcome == tools::Outcome::kRefused ? textdb::kStateRefused
+                 : judged.acknowledged                              ? textdb::kStateAccepted
+                                                                    : textdb::kStateKept;
+  return record;
 }
 
 // An accepted invoice is done once its acknowledgement and its record are
 // written; then it is put away.
-Sent Sender::Finish(const Invoice& invoice, const tools::Verdict& verdict) const {
-  const std::string& path = invoice.path;
-  const bool acknowledged = Acknowledge(path, verdict);
-  const bool recorded =
-      Record(invoice, verdict, acknowledged ? textdb::kStateAccepted : textdb::kStateKept);
+Sent Sender::Conclude(const Judged& judged, bool recorded) const {
+  const std::string& path = judged.invoice.path;
+  const tools::Verdict& verdict = judged.verdict;
+  if (verdict.outcome == tools::Outcome::kRefused) return Sent::kKept;
   const std::string as =
       " as invoice " + verdict.invoice_number + ", acknowledgement " + verdict.acknowledgement;
-  if (!acknowledged || !recorded) {
+  if (!judged.acknowledged || !recorded) {
     log.Line("the portal accepted " + path + as + ", but it is kept for the next run until its " +
-             (acknowledged ? "transmission record" : "acknowledgement") + " is written");
+             (judged.acknowledged ? "transmission record" : "acknowledgement") + " is written");
     return Sent::kKept;
   }
   if (verdict.outcome == tools::Outcome::kUploadedBefore) {
@@ -222,12 +288,6 @@ Sent Sender::Finish(const Invoice& invoice, const tools::Verdict& verdict) const
     log.Line("uploaded " + path + as);
   }
   return PutAway(path) ? Sent::kAccepted : Sent::kKept;
-}
-
-Sent Sender::Refuse(const Invoice& invoice, const tools::Verdict& verdict) const {
-  log.Line("REFUSED " + invoice.path + ": " + verdict.reason + "; kept for the next run");
-  Record(invoice, verdict, textdb::kStateRefused);
-  return Sent::kKept;
 }
 
 // Whether the portal accepted the number before: the record says so with
@@ -251,34 +311,62 @@ std::string Summary(const std::string& amount, const std::string& currency,
   return amount + " " + currency + " of " + date;
 }
 
-Sent Sender::Send(const std::string& path) const {
+bool Sender::Load(const std::string& path, Invoice& invoice, tools::XmlDoc& document) const {
   std::string bytes, error;
-  Invoice invoice{path, nullptr, {}};
+  invoice.path = path;
   if (const auto read = core::ReadFileContent(path, bytes); !read) {
     error = read.error;
-  } else if ((invoice.document = tools::ParseInvoice(bytes, error))) {
-    invoice.facts = tools::ReadInvoiceFacts(invoice.document.get());
+  } else if ((document = tools::ParseInvoice(bytes, error))) {
+    invoice.facts = tools::ReadInvoiceFacts(document.get());
   }
-  if (!error.empty()) {
-    log.Line("FAILED " + path + ": " + error + "; kept for the next run");
-    return Sent::kKept;
+  if (!error.empty()) log.Line("FAILED " + path + ": " + error + "; kept for the next run");
+  return error.empty();
+}
+
+// Where the request of the invoice is kept once sent.
+std::string Sender::Output(const std::string& path) const {
+  return s.Get("-fp") + "/" + BaseOf(core::FileNameOf(path)) + "." + s.Get("-fe");
+}
+
+// Takes the invoice into the batch, or returns false when it does not fit
+// there and must wait for the next one.
+bool Sender::Take(const std::string& path, Batch& batch, Tally& tally) const {
+  Invoice invoice;
+  tools::XmlDoc document;
+  if (!Load(path, invoice, document)) {
+    tally.Add(Sent::kKept);
+    return true;
   }
+  const std::string output = Output(path);
+  if (!batch.Fits(invoice, output)) return false;
+  batch.Take(invoice, output);
   const textdb::EarlierUpload* earlier = book.Earlier(invoice.facts.number);
-  if (earlier && Accepted(*earlier)) return Repeat(invoice, *earlier);
-  return Upload(invoice);
+  tally.Add(earlier && Accepted(*earlier) ? Repeat(invoice, *earlier, batch)
+                                          : Prepare(invoice, document.get(), batch));
+  return true;
+}
+
+std::size_t Sender::Gather(const std::vector<std::string>& paths, std::size_t next, Batch& batch,
+                           Tally& tally) const {
+  while (next < paths.size() && batch.taken < kBatchSize && Take(paths[next], batch, tally)) {
+    ++next;
+  }
+  return next;
 }
 
 // An invoice whose number the database records as accepted is not sent
 // again: the same one is put away as uploaded (acknowledged first when
-// that was left undone), a changed one stays.
-Sent Sender::Repeat(const Invoice& invoice, const textdb::EarlierUpload& earlier) const {
+// that was left undone, and recorded with the batch), a changed one stays.
+Sent Sender::Repeat(const Invoice& invoice, const textdb::EarlierUpload& earlier,
+                    Batch& batch) const {
   const std::string as = "invoice " + invoice.facts.number + " (" + invoice.path +
                          ") was accepted before, acknowledgement " + earlier.acknowledgement;
   if (SameInvoice(earlier, invoice.facts) && earlier.state == textdb::kStateKept) {
     log.Line(as + ", but was not acknowledged here; it is now, without sending it again");
     const tools::Verdict verdict{tools::Outcome::kUploadedBefore, earlier.acknowledgement,
                                  core::EscapeControlCharacters(invoice.facts.number), ""};
-    return Finish(invoice, verdict);
+    batch.judged.push_back({invoice, verdict, Acknowledge(invoice.path, verdict)});
+    return Sent::kOnItsWay;
   }
   if (SameInvoice(earlier, invoice.facts)) {
     log.Line(as + "; not sent again");
@@ -292,42 +380,145 @@ Sent Sender::Repeat(const Invoice& invoice, const textdb::EarlierUpload& earlier
   return Sent::kKept;
 }
 
-Sent Sender::Upload(const Invoice& invoice) const {
+// The request written under its waiting name, and the invoice into the
+// batch's uploads; kKept when it cannot go.
+Sent Sender::Prepare(const Invoice& invoice, xmlDoc* document, Batch& batch) const {
   const std::string& path = invoice.path;
   std::string error;
-  const std::string request = Request(invoice, error);
+  const tools::RequestValues values{s.Get("-m"), s.Get("-sf"), core::FileNameOf(path)};
+  const std::string request = tools::BuildRequest(template_text, values, document, error);
   if (!error.empty()) {
     log.Line("FAILED " + path + ": " + error + "; kept for the next run");
     return Sent::kKept;
   }
   // The request and the answer wait under names of their own until the
   // portal has answered; only then do they take their places.
-  const std::string base = BaseOf(core::FileNameOf(path));
-  const std::string output = s.Get("-fp") + "/" + base + "." + s.Get("-fe");
-  const std::string pending = output + ".sending";
-  const std::string answer_file = output + ".answer";
-  if (const auto saved = core::WriteTextFile(pending, request, false); !saved) {
+  const std::string output = Output(path);
+  Posting posting{invoice, output, output + ".sending", output + ".answer"};
+  if (const auto saved = WriteUnflushed(posting.pending, request); !saved) {
     log.Line("FAILED " + path + ": " + saved.error + "; kept for the next run");
     return Sent::kKept;
   }
-  const tools::UploadResult result = Post(pending, answer_file);
+  (void)core::RemoveOneFile(posting.answer_file);
+  batch.postings.push_back(std::move(posting));
+  return Sent::kOnItsWay;
+}
+
+// An upload that ended: the answer judged and kept, the request put in its
+// place and the acknowledgement written; recorded later, with the batch.
+// kKept for an upload that failed.
+Sent Sender::Judge(Posting& posting, const tools::UploadResult& result, Batch& batch) const {
+  const std::string& path = posting.invoice.path;
   if (!result.ran || result.status != 0) {
     log.Line("FAILED " + path + ": the upload to " + s.Get("-cp") + " failed (" +
              (result.error.empty() ? "curl exit " + std::to_string(result.status) : result.error) +
              "); kept for the next run");
-    std::remove(pending.c_str());
-    std::remove(answer_file.c_str());
-    return result.unreachable ? Sent::kPortalUnreachable : Sent::kKept;
+    std::remove(posting.pending.c_str());
+    std::remove(posting.answer_file.c_str());
+    return Sent::kKept;
   }
   std::string answer;
-  (void)core::ReadFileContent(answer_file, answer);
-  KeepAnswer(base, answer_file);
+  (void)core::ReadFileContent(posting.answer_file, answer);
+  KeepAnswer(BaseOf(core::FileNameOf(path)), posting.answer_file);
   const tools::Verdict verdict = tools::JudgeAnswer(result.http_status, answer);
   if (verdict.outcome == tools::Outcome::kRefused) {
-    std::remove(pending.c_str());
-    return Refuse(invoice, verdict);
+    std::remove(posting.pending.c_str());
+    log.Line("REFUSED " + path + ": " + verdict.reason + "; kept for the next run");
+    batch.judged.push_back({posting.invoice, verdict, false});
+    return Sent::kOnItsWay;
   }
-  return Accept(invoice, pending, output, verdict);
+  Place(posting.pending, posting.output, log);
+  batch.judged.push_back({posting.invoice, verdict, Acknowledge(path, verdict)});
+  return Sent::kOnItsWay;
+}
+
+// Uploads the waiting invoices, judging each answer as it comes. The
+// uploads behind one that failed go in a round of their own; false once
+// the portal cannot be reached.
+bool Sender::PostRound(std::vector<Posting*>& waiting, Batch& batch, Tally& tally,
+                       tools::BatchEnd& end) const {
+  std::vector<tools::Transfer> transfers;
+  for (const Posting* posting : waiting) {
+    transfers.push_back({posting->pending, posting->answer_file});
+  }
+  bool reachable = true;
+  end = tools::PostUploads(upload, transfers,
+                           [&](std::size_t index, const tools::UploadResult& result) {
+                             Posting& posting = *waiting[index];
+                             posting.ended = true;
+                             tally.Add(Judge(posting, result, batch));
+                             reachable = reachable && !result.unreachable;
+                             return reachable;
+                           });
+  const std::size_t before = waiting.size();
+  std::erase_if(waiting, [](const Posting* posting) { return posting->ended; });
+  if (waiting.size() == before && end.error.empty()) end.error = "no upload was made";
+  return reachable && !end.unreachable;
+}
+
+// Uploads the batch. False once the portal cannot be reached: the uploads
+// not made then count as untried.
+bool Sender::Post(Batch& batch, Tally& tally) const {
+  std::vector<Posting*> waiting;
+  for (Posting& posting : batch.postings) waiting.push_back(&posting);
+  tools::BatchEnd end;
+  bool reachable = true;
+  while (reachable && end.error.empty() && !waiting.empty()) {
+    reachable = PostRound(waiting, batch, tally, end);
+  }
+  // Uploads left without a result when curl failed: the first failed with
+  // it; the others did too, unless the portal is out of reach, when they
+  // were never tried.
+  bool first = true;
+  for (const Posting* posting : waiting) {
+    std::remove(posting->pending.c_str());
+    std::remove(posting->answer_file.c_str());
+    if (!end.error.empty() && (first || !end.unreachable)) {
+      log.Line("FAILED " + posting->invoice.path + ": the upload to " + s.Get("-cp") + " failed (" +
+               end.error + "); kept for the next run");
+      tally.Add(Sent::kKept);
+    } else {
+      ++tally.untried;
+    }
+    first = false;
+  }
+  return reachable;
+}
+
+// Records the batch's verdicts in one update of the database, once their
+// acknowledgements are on the disk, and then puts the accepted invoices
+// away.
+void Sender::Settle(Batch& batch, Tally& tally) const {
+  FlushAcknowledgements(batch);
+  std::vector<textdb::TransmissionRecord> records;
+  for (const Judged& judged : batch.judged) records.push_back(Record(judged));
+  const bool recorded = book.Write(records);
+  for (const Judged& judged : batch.judged) tally.Add(Conclude(judged, recorded));
+}
+
+int SendAll(const Sender& sender, const std::vector<std::string>& paths) {
+  Tally tally;
+  std::size_t next = 0;
+  bool reachable = true;
+  while (reachable && next < paths.size()) {
+    Batch batch;
+    next = sender.Gather(paths, next, batch, tally);
+    reachable = sender.Post(batch, tally);
+    sender.Settle(batch, tally);
+  }
+  tally.untried += paths.size() - next;
+  if (tally.untried > 0) {
+    sender.log.Line("the portal cannot be reached; " + std::to_string(tally.untried) +
+                    " more invoice(s) kept for the next run without trying");
+    tally.kept += tally.untried;
+  }
+  sender.log.Line("uploaded " + std::to_string(tally.uploaded) + " invoice(s); " +
+                  std::to_string(tally.kept) + " kept for the next run" +
+                  (tally.before
+                       ? "; " + std::to_string(tally.before) + " accepted before, not sent again"
+                       : ""));
+  // Success only when every invoice is accounted for as sent.
+  return tally.uploaded + tally.before == paths.size() ? 0 : core::kExitKeptForNextRun;
 }
 
 // A time-out in whole seconds from 1 to a day; curl reads 0 as "no limit".
@@ -340,26 +531,6 @@ bool ReadSeconds(const tools::Switches& switches, const char* name, int& seconds
   }
   seconds = std::stoi(text);
   return seconds >= 1 && seconds <= kLongestTimeOut;
-}
-
-int SendAll(const Sender& sender, const std::vector<std::string>& paths) {
-  int uploaded = 0, before = 0, kept = 0;
-  for (std::size_t i = 0; i < paths.size(); ++i) {
-    const Sent sent = sender.Send(paths[i]);
-    sent == Sent::kAccepted ? ++uploaded : sent == Sent::kSentBefore ? ++before : ++kept;
-    if (sent == Sent::kPortalUnreachable && i + 1 < paths.size()) {
-      const std::size_t left = paths.size() - i - 1;
-      sender.log.Line("the portal cannot be reached; " + std::to_string(left) +
-                      " more invoice(s) kept for the next run without trying");
-      kept += static_cast<int>(left);
-      break;
-    }
-  }
-  sender.log.Line(
-      "uploaded " + std::to_string(uploaded) + " invoice(s); " + std::to_string(kept) +
-      " kept for the next run" +
-      (before ? "; " + std::to_string(before) + " accepted before, not sent again" : ""));
-  return kept == 0 ? 0 : core::kExitKeptForNextRun;
 }
 
 // Everything stays for the next run, for the reason given.
@@ -416,7 +587,11 @@ int Run(const tools::Switches& s, const tools::ToolLog& log) {
   if (lock.state() == core::FileLock::State::kFailed) return KeepAll(log, lock.error());
   tools::TransmissionBook book(log);
   if (!book.readable()) return KeepAll(log, "earlier uploads cannot be looked up");
-  const Sender sender{s, log, book, prepared, limits.connect_seconds, limits.total_seconds};
+  tools::Upload upload{s.Get("-exp", "curl"), s.Get("-cp"), s.Get("-cun"), s.Get("-cpw"),
+                       s.Get("-m")};
+  upload.connect_seconds = limits.connect_seconds;
+  upload.total_seconds = limits.total_seconds;
+  const Sender sender{s, log, book, prepared, upload};
   return SendAll(sender, InvoicePaths(s));
 }
 

@@ -22,18 +22,27 @@ const textdb::EarlierUpload* TransmissionBook::Earlier(const std::string& number
   return keeps_records() && !number.empty() ? index_.Find(number) : nullptr;
 }
 
-bool TransmissionBook::Write(const textdb::TransmissionRecord& record) {
+bool TransmissionBook::Write(const std::vector<textdb::TransmissionRecord>& records) {
   if (!keeps_records()) return true;
-  if (record.number.empty()) {
-    log_.Line("no invoice number in " + record.file_name + ": no transmission record");
-    return true;
+  std::vector<textdb::TransmissionRecord> numbered;
+  for (const textdb::TransmissionRecord& record : records) {
+    if (record.number.empty()) {
+      log_.Line("no invoice number in " + record.file_name + ": no transmission record");
+    } else {
+      numbered.push_back(record);
+    }
   }
-  const textdb::UpsertResult written = textdb::UpsertTransmissionRecord(path_, record);
+  if (numbered.empty()) return true;
+  const textdb::UpsertResult written = textdb::UpsertTransmissionRecords(path_, numbered);
   if (!written) {
-    log_.Line("could not record invoice " + record.number + " in " + path_ + ": " + written.error);
+    const std::string which = numbered.size() == 1 ? "invoice " + numbered.front().number
+                                                   : std::to_string(numbered.size()) +
+                                                         " invoices (" + numbered.front().number +
+                                                         " to " + numbered.back().number + ")";
+    log_.Line("could not record " + which + " in " + path_ + ": " + written.error);
     return false;
   }
-  index_.Remember(record);
+  for (const textdb::TransmissionRecord& record : numbered) index_.Remember(record);
   return true;
 }
 

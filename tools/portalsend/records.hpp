@@ -1,11 +1,12 @@
 #pragma once
 
 // The workflow's transmission database as the connector keeps it: read
-// once per run into an index of earlier uploads, and written a record per
-// upload. The module hands the path over in core::kTransmissionDbVariable;
+// once per run into an index of earlier uploads, and written a batch of
+// uploads' records at a time. The module hands the path over in core::kTransmissionDbVariable;
 // a connector started without it keeps no records.
 
 #include <string>
+#include <vector>
 
 #include "textdb/transmission_record.hpp"
 #include "tools/common/switches.hpp"
@@ -24,9 +25,10 @@ class TransmissionBook {
   bool readable() const { return readable_; }
   // The last record of the number, or null.
   const textdb::EarlierUpload* Earlier(const std::string& number) const;
-  // Writes the record (nothing without a database); false, said in the
-  // log, when it could not be written.
-  bool Write(const textdb::TransmissionRecord& record);
+  // Writes the records in one update of the database (nothing without a
+  // database, nothing for a record without a number, said in the log);
+  // false, said in the log, when they could not be written.
+  bool Write(const std::vector<textdb::TransmissionRecord>& records);
 
  private:
   const ToolLog& log_;

@@ -1,19 +1,27 @@
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace wfdesk::tools {
 
+// The portal and how to reach it: what every upload of a run shares.
 struct Upload {
   std::string curl;  // the curl program: a path, or "curl" on the PATH (not on Windows)
   std::string url;
   std::string user;
   std::string password;
-  std::string request_file;   // the body to post
-  std::string response_file;  // where the portal's answer goes
   std::string soap_action;
   int connect_seconds = 10;  // to wait for the connection
-  int total_seconds = 60;    // for the whole upload, the connection included
+  int total_seconds = 60;    // for one whole upload, the connection included
+};
+
+// One invoice's upload.
+struct Transfer {
+  std::string request_file;   // the body to post
+  std::string response_file;  // where the portal's answer goes
 };
 
 struct UploadResult {
@@ -21,24 +29,46 @@ struct UploadResult {
   int status = 0;       // curl's exit status; on Windows the WinHTTP error, 0 when none
   int http_status = 0;  // 0 when no answer came
   std::string error;    // what curl (or WinHTTP) said on failure
-  // The portal could not be reached in time (or at all): later uploads of
-  // the same run would fare no better.
+  // The portal could not be reached in time (or at all), or dropped the
+  // connection: later uploads of the same run would fare no better.
   bool unreachable = false;
 };
 
-// Posts the request with HTTP basic authentication, without following
-// redirects, and writes a non-empty answer to the response file.
+// Why uploads of a batch were left without a result although none failed:
+// curl could not be started, ended early or stopped reporting. "" when
+// every upload ended, or the batch ended early as PostUploads says.
+struct BatchEnd {
+  std::string error;
+  bool unreachable = false;  // as UploadResult::unreachable
+};
+
+// Called as each upload of a batch ends, with its place in the batch and
+// its result, on the thread that called PostUploads; returns false to stop
+// the batch.
+using UploadEnded = std::function<bool(std::size_t index, const UploadResult& result)>;
+
+// Posts each transfer's request with HTTP basic authentication, without
+// following redirects, one after the other, and writes a non-empty answer
+// to its response file. The batch ends early at the first upload that
+// fails (one without an answer, whatever its HTTP status) and when `ended`
+// returns false: the uploads after it are not made. An upload for which
+// `ended` was not called otherwise may have reached the portal without its
+// answer reaching us.
 //
-// On POSIX it runs curl. The user name and password reach curl through its
+// On POSIX one curl makes the whole batch, over one connection while the
+// portal keeps it open. The user name and password reach curl through its
 // standard input, never on its command line. curl keeps to the time-outs
-// itself; a curl that outlives the total time-out by a few seconds all the
-// same is killed, so the call always ends. curl ends with this process,
-// even when it is killed (on Linux; elsewhere with its process group), and
-// leaves no file behind.
+// itself; a curl that reports no upload for the total time-out and a few
+// seconds more is killed, so the call always ends. curl ends with this
+// process, even when it is killed (on Linux; elsewhere with its process
+// group), and leaves no file behind. A curl older than 7.75 cannot tell
+// each upload's exit status: an upload that got an answer then counts as
+// made, one that got none as one that could not reach the portal.
 //
-// On Windows it posts through WinHTTP in this process (HTTPS through the
-// system's TLS and certificate store), so no other program is started and
-// the credentials go nowhere but into the request.
-UploadResult PostUpload(const Upload& upload);
+// On Windows each upload goes through WinHTTP in this process (HTTPS
+// through the system's TLS and certificate store), so no other program is
+// started and the credentials go nowhere but into the request.
+BatchEnd PostUploads(const Upload& upload, const std::vector<Transfer>& transfers,
+                     const UploadEnded& ended);
 
 }  // namespace wfdesk::tools

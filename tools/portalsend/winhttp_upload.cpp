@@ -53,11 +53,12 @@ std::string Base64(const std::string& bytes) {
   return out;
 }
 
-// The errors that say the portal cannot be reached (or not in time), as
-// curl's exit statuses 5, 6, 7 and 28 do.
+// The errors that say the portal cannot be reached (or not in time), or
+// dropped the connection, as curl's exit statuses 5, 6, 7, 28, 52, 55 and
+// 56 do.
 bool Unreachable(DWORD error) {
   return error == ERROR_WINHTTP_TIMEOUT || error == ERROR_WINHTTP_NAME_NOT_RESOLVED ||
-         error == ERROR_WINHTTP_CANNOT_CONNECT;
+         error == ERROR_WINHTTP_CANNOT_CONNECT || error == ERROR_WINHTTP_CONNECTION_ERROR;
 }
 
 std::string Describe(DWORD error) {
@@ -215,13 +216,11 @@ bool Exchanged(const std::shared_ptr<Exchange>& exchange) {
                                     [&] { return exchange->done; });
 }
 
-}  // namespace
-
-UploadResult PostUpload(const Upload& upload) {
+UploadResult PostOne(const Upload& upload, const Transfer& transfer) {
   const auto exchange =
       std::make_shared<Exchange>(upload, Clock::now() + std::chrono::seconds(upload.total_seconds));
   UploadResult& result = exchange->post.result;
-  if (const auto read = core::ReadFileContent(upload.request_file, exchange->body); !read) {
+  if (const auto read = core::ReadFileContent(transfer.request_file, exchange->body); !read) {
     result.error = read.error;
     return result;
   }
@@ -232,7 +231,7 @@ UploadResult PostUpload(const Upload& upload) {
   }
   // As curl, no file for an empty answer.
   if (result.ran && !exchange->answer.empty()) {
-    if (const auto saved = core::WriteTextFile(upload.response_file, exchange->answer, false);
+    if (const auto saved = core::WriteTextFile(transfer.response_file, exchange->answer, false);
         !saved) {
       result.ran = false;
       result.error = saved.error;
@@ -240,6 +239,18 @@ UploadResult PostUpload(const Upload& upload) {
     }
   }
   return result;
+}
+
+}  // namespace
+
+// One request at a time, each in a WinHTTP session of its own.
+BatchEnd PostUploads(const Upload& upload, const std::vector<Transfer>& transfers,
+                     const UploadEnded& ended) {
+  for (std::size_t i = 0; i < transfers.size(); ++i) {
+    const UploadResult result = PostOne(upload, transfers[i]);
+    if (!ended(i, result) || !result.ran || result.status != 0) break;
+  }
+  return {};
 }
 
 }  // namespace wfdesk::tools
