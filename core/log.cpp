@@ -2,7 +2,8 @@
 
 #include <cstdio>
 
-#include "core/files.hpp"
+#include "core/language.hpp"
+#include "core/platform/platform.hpp"
 
 namespace wfdesk::core {
 
@@ -52,12 +53,61 @@ std::string MaskAddressPassword(std::string_view address) {
   return masked;
 }
 
-FileResult WriteLogLine(const Clock& clock, const std::string& log_file, std::string_view message) {
+namespace {
+
+std::string LogLine(const Clock& clock, std::string_view message) {
   std::string line = FormatTimestamp(clock.Now());
   line += "  ";
   line += EscapeControlCharacters(message);
   line += "\r\n";
-  return WriteTextFile(log_file, line, true);
+  return line;
+}
+
+}  // namespace
+
+FileResult WriteLogLine(const Clock& clock, const std::string& log_file, std::string_view message) {
+  return LogWriter().Write(clock, log_file, message);
+}
+
+struct LogWriter::Held {
+  platform::AppendingFile file;
+  ~Held() { platform::CloseAppending(file); }
+};
+
+LogWriter::LogWriter() = default;
+LogWriter::~LogWriter() = default;
+
+void LogWriter::Release() {
+  held_.reset();
+}
+
+FileResult LogWriter::Open(const std::string& log_file) {
+  auto held = std::make_unique<Held>();
+  FileResult opened = platform::OpenForAppending(log_file, held->file);
+  if (opened) held_ = std::move(held);
+  return opened;
+}
+
+FileResult LogWriter::Write(const Clock& clock, const std::string& log_file,
+                            std::string_view message) {
+  if (held_ && held_->file.path != log_file) Release();
+  if (held_) {
+    switch (platform::CheckAppending(held_->file)) {
+      case platform::AppendingState::kHeld:
+        break;
+      case platform::AppendingState::kReadOnly:
+        return FileResult::Failed(FormatLanguageText("lg_mesg_file003", kEnglish, {log_file}));
+      case platform::AppendingState::kElsewhere:
+        Release();
+        break;
+    }
+  }
+  if (!held_) {
+    if (FileResult opened = Open(log_file); !opened) return opened;
+  }
+  FileResult written = platform::AppendRecord(held_->file, LogLine(clock, message));
+  if (!written) Release();
+  return written;
 }
 
 std::string FormatRunId(const GuidBytes& bytes) {

@@ -93,6 +93,29 @@ void AbandonReplacement(Replacement& replacement);
 // is taken back, so the file keeps its earlier content.
 FileResult AppendFileBytes(const std::string& path, std::string_view bytes);
 
+// A file held open for appending records (log lines) to its end, for a
+// writer that adds many: each record is one write at the end of the file,
+// so other writers of the file interleave whole records only. While it is
+// held, others may read, append to, rename and delete the file.
+struct AppendingFile {
+  std::intptr_t handle = -1;
+  std::string path;
+  std::uint64_t device = 0;  // which file the handle holds
+  std::uint64_t index = 0;
+};
+// Opens the file for appending, creating it when missing. A read-only file
+// is refused, as WriteTextFile refuses it.
+FileResult OpenForAppending(const std::string& path, AppendingFile& file);
+// What the path names now, with one status call: the held file, the held
+// file made read-only, or something else (nothing, or a new file after the
+// held one was deleted or moved away).
+enum class AppendingState { kHeld, kReadOnly, kElsewhere };
+AppendingState CheckAppending(const AppendingFile& file);
+// Appends the record with a single write. A write that lands only in part
+// is taken back, so the file never keeps part of a record.
+FileResult AppendRecord(const AppendingFile& file, std::string_view record);
+void CloseAppending(AppendingFile& file);
+
 FileResult RemoveFile(const std::string& path);
 
 // Creates a file that must not exist yet and writes it, without waiting for

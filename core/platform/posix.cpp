@@ -336,6 +336,56 @@ FileResult AppendFileBytes(const std::string& path, std::string_view bytes) {
   return FileResult::Ok();
 }
 
+FileResult OpenForAppending(const std::string& path, AppendingFile& file) {
+  CloseAppending(file);
+  if (path.empty()) return FileResult::Failed(Reason("lg_mesg_sys006", {}));
+  Fd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
+  struct stat st {};
+  if (fd.get() < 0) {
+    const int error = errno;
+    const bool read_only = ::stat(path.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) == 0;
+    if (read_only) return FileResult::Failed(Reason("lg_mesg_file003", {path}));
+    return Failed("lg_mesg_sys005", path, error);
+  }
+  if (::fstat(fd.get(), &st) != 0) return Failed("lg_mesg_sys005", path, errno);
+  // Open to its owner or not, as WriteTextFile sees it.
+  if ((st.st_mode & S_IWUSR) == 0) return FileResult::Failed(Reason("lg_mesg_file003", {path}));
+  file.handle = fd.release();
+  file.path = path;
+  file.device = st.st_dev;
+  file.index = st.st_ino;
+  return FileResult::Ok();
+}
+
+AppendingState CheckAppending(const AppendingFile& file) {
+  struct stat st {};
+  if (::stat(file.path.c_str(), &st) != 0 || st.st_dev != file.device || st.st_ino != file.index) {
+    return AppendingState::kElsewhere;
+  }
+  return (st.st_mode & S_IWUSR) == 0 ? AppendingState::kReadOnly : AppendingState::kHeld;
+}
+
+FileResult AppendRecord(const AppendingFile& file, std::string_view record) {
+  const int fd = static_cast<int>(file.handle);
+  ssize_t n = 0;
+  do {
+    n = ::write(fd, record.data(), record.size());
+  } while (n < 0 && errno == EINTR);
+  if (n == static_cast<ssize_t>(record.size())) return FileResult::Ok();
+  if (n < 0) return Failed("lg_mesg_sys005", file.path, errno);
+  // A regular file takes part of a write only when it is full. O_APPEND
+  // left the offset behind the part, which the next writer's record would
+  // otherwise continue.
+  const off_t end = ::lseek(fd, 0, SEEK_CUR);
+  if (end >= n) (void)!::ftruncate(fd, end - n);
+  return Failed("lg_mesg_sys005", file.path, ENOSPC);
+}
+
+void CloseAppending(AppendingFile& file) {
+  if (file.handle >= 0) ::close(static_cast<int>(file.handle));
+  file = {};
+}
+
 FileResult OpenForReading(const std::string& path, OpenFile& file) {
   CloseFile(file);
   file.path = path;

@@ -466,6 +466,76 @@ void CloseFile(OpenFile& file) {
   if (file.handle != -1) ::CloseHandle(HandleOf(std::exchange(file.handle, -1)));
 }
 
+FileResult OpenForAppending(const std::string& path, AppendingFile& file) {
+  CloseAppending(file);
+  if (path.empty()) return FileResult::Failed(Reason("lg_mesg_sys006", {}));
+  // Append-only access, as AppendFileBytes; sharing everything lets others
+  // read, append to, rename and delete the file while it is held.
+  Handle held(::CreateFileW(Wide(path).c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, kShareAll,
+                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!held.valid()) {
+    const DWORD error = ::GetLastError();
+    const PathInfo info = Inspect(path);
+    if (info.exists && info.read_only) {
+      return FileResult::Failed(Reason("lg_mesg_file003", {path}));
+    }
+    return Failed("lg_mesg_sys005", path, error);
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(held.get(), &info)) {
+    return Failed("lg_mesg_sys005", path, ::GetLastError());
+  }
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
+    return FileResult::Failed(Reason("lg_mesg_file003", {path}));
+  }
+  file.handle = NumberOf(held.release());
+  file.path = path;
+  file.device = info.dwVolumeSerialNumber;
+  file.index = IndexOf(info);
+  return FileResult::Ok();
+}
+
+AppendingState CheckAppending(const AppendingFile& file) {
+  // No retries: a file whose deletion waits for its last handle refuses
+  // every opener, and ours may be that handle.
+  Handle query(::CreateFileW(Wide(file.path).c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!query.valid() || !::GetFileInformationByHandle(query.get(), &info) ||
+      info.dwVolumeSerialNumber != file.device || IndexOf(info) != file.index) {
+    return AppendingState::kElsewhere;
+  }
+  return (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? AppendingState::kReadOnly
+                                                                : AppendingState::kHeld;
+}
+
+FileResult AppendRecord(const AppendingFile& file, std::string_view record) {
+  const HANDLE handle = HandleOf(file.handle);
+  if (record.size() > MAXDWORD) return Failed("lg_mesg_sys005", file.path, ERROR_INVALID_PARAMETER);
+  DWORD written = 0;
+  const BOOL done =
+      ::WriteFile(handle, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
+  if (done && written == record.size()) return FileResult::Ok();
+  const DWORD error = done ? ERROR_DISK_FULL : ::GetLastError();
+  LARGE_INTEGER end{};
+  if (written > 0 && ::GetFileSizeEx(handle, &end)) {
+    // The part would join the next writer's record: taken back through a
+    // handle that may set the end, as the append-only one may not.
+    Handle again(::CreateFileW(Wide(file.path).c_str(), GENERIC_WRITE, kShareAll, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    end.QuadPart -= written;
+    if (again.valid() && ::SetFilePointerEx(again.get(), end, nullptr, FILE_BEGIN)) {
+      ::SetEndOfFile(again.get());
+    }
+  }
+  return Failed("lg_mesg_sys005", file.path, error);
+}
+
+void CloseAppending(AppendingFile& file) {
+  if (file.handle != -1) ::CloseHandle(HandleOf(file.handle));
+  file = {};
+}
+
 FileResult BeginReplacement(const std::string& path, Replacement& replacement) {
   AbandonReplacement(replacement);
   if (path.empty()) return FileResult::Failed(Reason("lg_mesg_sys006", {}));
