@@ -110,6 +110,7 @@ void ModuleRun::End() {
 
 std::string ModuleRun::Fail(const std::string& text) {
   const std::string message = call_.where.section + text;
+  call_.log.Release();
   call_.where.context.person.Tell(message);
   Line(" ERROR: " + message);
   return message;

@@ -20,9 +20,10 @@ std::string RunLogFile(const core::Context& context, const std::string& workflow
 }
 
 void RunLog::Write(const std::string& log_file, std::string_view message) {
-  const core::FileResult written = core::WriteLogLine(context_.clock, log_file, message);
+  const core::FileResult written = writer_.Write(context_.clock, log_file, message);
   if (written || operator_told_) return;
   operator_told_ = true;
+  writer_.Release();
   context_.person.Tell(
       core::FormatLanguageText("lg_mesg_run004", context_.settings.language, {written.error}));
 }

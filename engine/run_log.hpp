@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "core/context.hpp"
+#include "core/log.hpp"
 
 namespace wfdesk::engine {
 
@@ -33,14 +34,20 @@ std::string RunLogFile(const core::Context& context, const std::string& workflow
 
 // Writes the log lines of one run. A line that cannot be written does not
 // stop the run; the operator is told once per run, at the first failure.
+// The log a run writes to stays open from line to line (see
+// core::LogWriter) until the run ends, or until the operator is told
+// something: a run waiting for an answer holds no file.
 class RunLog {
  public:
   explicit RunLog(const core::Context& context) : context_(context) {}
 
   void Write(const std::string& log_file, std::string_view message);
+  // Closes the log file; the next line opens it again.
+  void Release() { writer_.Release(); }
 
  private:
   const core::Context& context_;
+  core::LogWriter writer_;
   bool operator_told_ = false;
 };
 

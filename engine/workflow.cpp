@@ -104,6 +104,7 @@ RunOutcome WorkflowRunner::RunWorkflow(const core::Context& context, const std::
                                 : WorkflowTypeMessage(context, type)};
   log.Write(context.settings.logfile, std::string(kRunnerEndMark) + outcome.result);
   log.Write(context.settings.logfile, kClosingLine);
+  log.Release();
   if (!core::IsSilent(context.settings)) context.person.Tell(outcome.result);
   return outcome;
 }
