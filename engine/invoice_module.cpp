@@ -7,7 +7,6 @@ namespace wfdesk::engine {
 namespace {
 
 struct InvoiceParams {
-  std::string mtype;
   std::string file;
   std::string file_mask;
   std::string out_path;
@@ -18,7 +17,6 @@ struct InvoiceParams {
 
 InvoiceParams ReadParams(const ModuleSection& where) {
   InvoiceParams p;
-  p.mtype = where.Read("mtype");
   p.file = where.Read("mpFile");
   p.file_mask = where.Read("mpFileMask");
   p.out_path = where.Read("mpFileOutPath");
@@ -28,12 +26,13 @@ InvoiceParams ReadParams(const ModuleSection& where) {
   return p;
 }
 
+// The checks of the module's own keys; the program rules' check is the
+// caller's, as a run has read them already.
 Problems Check(const ModuleSection& where, InvoiceParams& p) {
   Problems problems;
   if (p.file_mask.empty()) p.file_mask = "*";
   CheckInputAndOutput(where, p.file, p.out_path, p.out_extension, problems);
   CheckArchive(where, p.archive_path, problems);
-  CheckProgramRules(where, problems);
   return problems;
 }
 
@@ -53,14 +52,18 @@ std::vector<Switch> Switches(const ModuleCall& call, const InvoiceParams& p) {
 
 Problems CheckBMD5INVOICE(const ModuleSection& where) {
   InvoiceParams p = ReadParams(where);
-  return Check(where, p);
+  Problems problems = Check(where, p);
+  CheckProgramRules(where, problems);
+  return problems;
 }
 
 ModuleOutcome RunBMD5INVOICE(const ModuleCall& call) {
   InvoiceParams p = ReadParams(call.where);
-  ModuleRun run(call, p.mtype);
+  ModuleRun run(call, call.mtype);
   run.Start();
-  if (const Problems problems = Check(call.where, p); !problems.empty()) {
+  Problems problems = Check(call.where, p);
+  CheckProgramRules(call.where, run.rules(), problems);
+  if (!problems.empty()) {
     return ModuleOutcome::Failed(run.Fail(problems.front()));
   }
   const ModuleOutcome called = run.CallProgram(kConverterProgram, Switches(call, p));

@@ -26,7 +26,9 @@ void CheckInputAndOutput(const ModuleSection& where, const std::string& file,
                          Problems& problems) {
   if (file.empty()) {
     problems.push_back(where.Text("lg_mesg_mod001"));
-  } else if (!core::FileListed(where.Absolute(file)) && !core::DirExists(where.Absolute(file))) {
+  } else if (const std::string input = where.Absolute(file);
+             // A folder first: the input is one far more often than a file.
+             !core::DirExists(input) && !core::FileListed(input)) {
     problems.push_back(where.Text("lg_mesg_mod002"));
   }
   if (out_path.empty()) {
@@ -43,11 +45,20 @@ void CheckArchive(const ModuleSection& where, const std::string& archive_path, P
   }
 }
 
+namespace {
+
+bool ValidTimeLimit(const std::string& timeout) {
+  return timeout.empty() || core::PositiveSeconds(timeout) != 0;
+}
+
+}  // namespace
+
 void CheckProgramRules(const ModuleSection& where, Problems& problems) {
-  const std::string timeout = where.Read("mpTimeout");
-  if (!timeout.empty() && core::PositiveSeconds(timeout) == 0) {
-    problems.push_back(where.Text("lg_mesg_mod006"));
-  }
+  if (!ValidTimeLimit(where.Read("mpTimeout"))) problems.push_back(where.Text("lg_mesg_mod006"));
+}
+
+void CheckProgramRules(const ModuleSection& where, const ProgramRules& rules, Problems& problems) {
+  if (!rules.time_limit_valid) problems.push_back(where.Text("lg_mesg_mod006"));
 }
 
 namespace {
@@ -60,7 +71,9 @@ bool KeptInputsForNextRun(const core::ProcessResult& result, const ProgramRules&
 }  // namespace
 
 ProgramRules ProgramRules::Of(const ModuleSection& where) {
-  return {core::PositiveSeconds(where.Read("mpTimeout")), where.Read("mpIgnoreExitStatus") == "1"};
+  const std::string timeout = where.Read("mpTimeout");
+  return {core::PositiveSeconds(timeout), where.Read("mpIgnoreExitStatus") == "1",
+          ValidTimeLimit(timeout)};
 }
 
 std::string ProgramFailureText(const std::string& program, const core::ProcessResult& result,

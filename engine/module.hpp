@@ -49,6 +49,7 @@ struct ModuleOutcome {
 // What the chain hands a module for one run.
 struct ModuleCall {
   ModuleSection where;
+  std::string mtype;  // as the chain read it to find the module
   std::string log_file;
   std::string run_id;
   RunLog& log;
@@ -63,9 +64,6 @@ void CheckInputAndOutput(const ModuleSection& where, const std::string& file,
                          Problems& problems);
 // mpArchivePath set and not an existing folder.
 void CheckArchive(const ModuleSection& where, const std::string& archive_path, Problems& problems);
-// The keys every module reads for its outside programs: mpTimeout set and
-// not a whole number of seconds above 0.
-void CheckProgramRules(const ModuleSection& where, Problems& problems);
 
 // How a module treats its outside programs: mpTimeout (seconds a program
 // may run, 0 = no limit) and mpIgnoreExitStatus (1: a program's exit
@@ -73,9 +71,16 @@ void CheckProgramRules(const ModuleSection& where, Problems& problems);
 struct ProgramRules {
   int time_limit_seconds = 0;
   bool ignore_exit_status = false;
+  bool time_limit_valid = true;  // mpTimeout unset, or a whole number of seconds above 0
 
   static ProgramRules Of(const ModuleSection& where);
 };
+
+// The keys every module reads for its outside programs: mpTimeout set and
+// not a whole number of seconds above 0.
+void CheckProgramRules(const ModuleSection& where, Problems& problems);
+// The same check of rules a module run has read already.
+void CheckProgramRules(const ModuleSection& where, const ProgramRules& rules, Problems& problems);
 
 // The module's failure text for a program that ended without success, or
 // "" when it succeeded under the rules. A program that kept inputs for the

@@ -12,7 +12,6 @@ namespace {
 constexpr const char* kOperation = "UploadInvoice_ebi40";
 
 struct UploadParams {
-  std::string mtype;
   std::string proxy;
   std::string username;
   std::string password;
@@ -37,7 +36,6 @@ struct UploadParams {
 
 UploadParams ReadParams(const ModuleSection& where) {
   UploadParams p;
-  p.mtype = where.Read("mtype");
   p.proxy = where.Read("mpProxy");
   p.username = where.Read("mpUsername");
   p.password = where.Read("mpPassword");
@@ -68,6 +66,8 @@ std::string ChooseTemplate(const ModuleSection& where, const UploadParams& p) {
   return core::IsPlainFile(candidate) ? candidate : "";
 }
 
+// The checks of the module's own keys; the program rules' check is the
+// caller's, as a run has read them already.
 Problems Check(const ModuleSection& where, UploadParams& p) {
   Problems problems;
   if (p.proxy.empty()) problems.push_back(where.Text("lg_mesg_mod010"));
@@ -86,7 +86,6 @@ Problems Check(const ModuleSection& where, UploadParams& p) {
   if (!p.curl_path.empty() && !core::FileListed(where.Absolute(p.curl_path))) {
     problems.push_back(where.Text("lg_mesg_mod016"));
   }
-  CheckProgramRules(where, problems);
   return problems;
 }
 
@@ -132,14 +131,18 @@ ProgramEnvironment DatabaseVariable(const ModuleSection& where) {
 
 Problems CheckEbiUpload(const ModuleSection& where) {
   UploadParams p = ReadParams(where);
-  return Check(where, p);
+  Problems problems = Check(where, p);
+  CheckProgramRules(where, problems);
+  return problems;
 }
 
 ModuleOutcome RunEbiUpload(const ModuleCall& call) {
   UploadParams p = ReadParams(call.where);
-  ModuleRun run(call, p.mtype);
+  ModuleRun run(call, call.mtype);
   run.Start();
-  if (const Problems problems = Check(call.where, p); !problems.empty()) {
+  Problems problems = Check(call.where, p);
+  CheckProgramRules(call.where, run.rules(), problems);
+  if (!problems.empty()) {
     return ModuleOutcome::Failed(run.Fail(problems.front()));
   }
   const ModuleOutcome called =

@@ -115,17 +115,16 @@ std::string RunChain(const ModuleCall& first, const std::string& label, RunObser
   const core::Context& context = first.where.context;
   std::string kept;  // what modules kept for the next run
   for (int number = 1; number <= kMaxModules; ++number) {
-    const ModuleCall call{{context, first.where.workflow_file, SectionName(number)},
-                          first.log_file,
-                          first.run_id,
-                          first.log};
-    const std::string mtype = call.where.Read("mtype");
+    ModuleSection where{context, first.where.workflow_file, SectionName(number)};
+    std::string mtype = where.Read("mtype");
     if (mtype.empty()) break;
-    if (core::StopRequested()) return StoppedMessage(context, call.where.section);
-    if (observer) observer->ModuleStarting(call.where.section, mtype);
+    if (core::StopRequested()) return StoppedMessage(context, where.section);
+    if (observer) observer->ModuleStarting(where.section, mtype);
     const ModuleType* type = FindModuleType(mtype);
-    const ModuleOutcome outcome =
-        type ? type->run(call) : ModuleOutcome::Failed(ModuleTypeMessage(context, mtype));
+    if (!type) return ModuleTypeMessage(context, mtype);
+    const ModuleCall call{std::move(where), std::move(mtype), first.log_file, first.run_id,
+                          first.log};
+    const ModuleOutcome outcome = type->run(call);
     if (outcome.stops_chain()) return outcome.message;
     if (outcome.status == ModuleOutcome::Status::kDoneWithKeptFailures) {
       kept += (kept.empty() ? "" : " ") + outcome.message;
@@ -144,7 +143,7 @@ std::string ExecuteGenWorkflow(const core::Context& context, RunLog& log, const 
   const std::string run_id = core::CreateGUID(context.guids);
   const std::string label = RunLabel(name, workflow_file);
   log.Write(log_file, RunMark(run_id, kWorkflowStartMark) + label);
-  const ModuleCall first{{context, workflow_file, ""}, log_file, run_id, log};
+  const ModuleCall first{{context, workflow_file, ""}, "", log_file, run_id, log};
   const std::string result = RunChain(first, label, observer);
   log.Write(log_file, RunMark(run_id, kWorkflowResultMark) + result);
   return result;

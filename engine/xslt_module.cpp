@@ -23,7 +23,6 @@ namespace wfdesk::engine {
 namespace {
 
 struct XsltParams {
-  std::string mtype;
   std::string file;
   std::string file_mask;
   std::string out_path;
@@ -39,7 +38,6 @@ std::string EtcFolder(const core::Context& context) {
 
 XsltParams ReadParams(const ModuleSection& where) {
   XsltParams p;
-  p.mtype = where.Read("mtype");
   p.file = where.Read("mpFile");
   p.file_mask = where.Read("mpFileMask");
   p.out_path = where.Read("mpFileOutPath");
@@ -95,6 +93,8 @@ bool OutputsAreInputs(const ModuleSection& where, const XsltParams& p) {
          MaskSelectsOutputNames(mask, p.out_extension);
 }
 
+// The checks of the module's own keys; the program rules' check is the
+// caller's, as a run has read them already.
 Problems Check(const ModuleSection& where, XsltParams& p) {
   Problems problems;
   if (p.file_mask.empty()) p.file_mask = "*";
@@ -112,7 +112,6 @@ Problems Check(const ModuleSection& where, XsltParams& p) {
     problems.push_back(where.Text("lg_mesg_mod017"));
   }
   CheckArchive(where, p.archive_path, problems);
-  CheckProgramRules(where, problems);
   return problems;
 }
 
@@ -420,15 +419,19 @@ XsltOutcome XSLTransform(const core::Context& context, RunLog& log, const std::s
 
 Problems CheckXSLTproc(const ModuleSection& where) {
   XsltParams p = ReadParams(where);
-  return Check(where, p);
+  Problems problems = Check(where, p);
+  CheckProgramRules(where, problems);
+  return problems;
 }
 
 ModuleOutcome RunXSLTproc(const ModuleCall& call) {
   const ModuleSection& where = call.where;
   XsltParams p = ReadParams(where);
-  ModuleRun run(call, p.mtype);
+  ModuleRun run(call, call.mtype);
   run.Start();
-  if (const Problems problems = Check(where, p); !problems.empty()) {
+  Problems problems = Check(where, p);
+  CheckProgramRules(where, run.rules(), problems);
+  if (!problems.empty()) {
     return ModuleOutcome::Failed(run.Fail(problems.front()));
   }
   const std::vector<BuiltinXsltJob> all = Jobs(where, p);
