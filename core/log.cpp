@@ -18,15 +18,19 @@ std::string EscapeControlCharacters(std::string_view text) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string escaped;
   escaped.reserve(text.size());
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte != 0x7F) {
-      escaped += c;
-    } else if (c == '\r') {
+  // Runs without control characters, nearly every message whole, are
+  // copied at once.
+  std::size_t run = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte >= 0x20 && byte != 0x7F) continue;
+    escaped.append(text, run, i - run);
+    run = i + 1;
+    if (byte == '\r') {
       escaped += "\\r";
-    } else if (c == '\n') {
+    } else if (byte == '\n') {
       escaped += "\\n";
-    } else if (c == '\t') {
+    } else if (byte == '\t') {
       escaped += "\\t";
     } else {
       escaped += "\\x";
@@ -34,6 +38,7 @@ std::string EscapeControlCharacters(std::string_view text) {
       escaped += kHex[byte & 0x0F];
     }
   }
+  escaped.append(text, run);
   return escaped;
 }
 
