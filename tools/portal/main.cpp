@@ -144,15 +144,16 @@ class Portal {
       return;
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    const std::string base = store_ + "/" + tools::EscapedFileName(invoice.number);
+    const std::string name = tools::EscapedFileName(invoice.number);
+    const std::string base = store_ + "/" + name;
     if (core::IsPlainFile(base + ".ack")) {
       AnswerUploadedBefore(base, invoice, response);
       return;
     }
     const std::string ack =
         "ACK-" + std::to_string(std::time(nullptr)) + "-" + std::to_string(++counter_);
-    if (!core::WriteTextFile(base + ".xml", request.body, false) ||
-        !core::WriteTextFile(base + ".ack", ack + "\n", false)) {
+    // The acknowledgement last: it says that the invoice is in the store.
+    if (!Store(name + ".xml", request.body) || !Store(name + ".ack", ack + "\n")) {
       response.status = 500;
       response.set_content(Fault("Server", "the portal could not store the invoice"), "text/xml");
       return;
@@ -191,6 +192,19 @@ class Portal {
                                     : "";
     response.status = 409;
     response.set_content(Fault("Client", text, detail), "text/xml");
+  }
+
+  // A file of the store, written whole: under a hidden name first, then
+  // renamed. It is not flushed: a loopback portal's store need not outlive
+  // a power cut, and a flush per upload would cost more than all the rest
+  // of the portal's work.
+  bool Store(const std::string& name, const std::string& bytes) const {
+    const std::string path = store_ + "/" + name, temporary = store_ + "/." + name + ".part";
+    (void)core::RemoveOneFile(temporary);
+    (void)core::RemoveOneFile(path);  // left by a portal that ended midway
+    bool taken = false;
+    return core::WriteNewFile(temporary, bytes) &&
+           core::RenameWithoutReplacing(temporary, path, taken);
   }
 
   bool Authorised(const httplib::Request& request) const {
