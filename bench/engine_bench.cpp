@@ -1,10 +1,13 @@
 // A workflow run against a shell loop that starts the same programs:
-// a chain of 1000 converter modules whose program does nothing, and the XSLT
+// a chain of 1000 converter modules whose program does nothing (and the
+// same 1000 starts through core's launcher alone), and the XSLT
 // module over 1000 small files, also archiving them into an archive that
 // holds 10000 files already, with xsltproc and with the built-in engine.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 #include "bench/programs.hpp"
 #include "bench/ratio_reporter.hpp"
@@ -118,10 +121,23 @@ void Shell(benchmark::State& state, const std::string& script) {
   }
 }
 
+// The chain, the shell loop and the launcher alone are measured in turns
+// (see main), one run per turn, and compared by their medians: a change in
+// the machine's load during the benchmark falls on all of them alike.
+constexpr int kTurns = 7;
+
+void InTurns(benchmark::internal::Benchmark* b) {
+  b->Unit(benchmark::kMillisecond)
+      ->UseRealTime()
+      ->Iterations(1)
+      ->Repetitions(kTurns)
+      ->ReportAggregatesOnly(true);
+}
+
 void BM_Chain1000Converters(benchmark::State& state) {
   for (auto _ : state) RunWorkflow(state, "chain.ini");
 }
-BENCHMARK(BM_Chain1000Converters)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_Chain1000Converters)->Apply(InTurns);
 
 void BM_Chain1000ConvertersNoProgram(benchmark::State& state) {
   for (auto _ : state) RunWorkflow<NoProgramLauncher>(state, "chain.ini");
@@ -154,7 +170,23 @@ void BM_ShellLoop1000Converters(benchmark::State& state) {
                              "/log/system.log'; done";
   for (auto _ : state) Shell(state, script);
 }
-BENCHMARK(BM_ShellLoop1000Converters)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_ShellLoop1000Converters)->Apply(InTurns);
+
+// The converter started by core's launcher alone, with the command line the
+// chain gives it: what the chain costs beyond its programs is the
+// difference.
+void BM_Launch1000Converters(benchmark::State& state) {
+  const std::string home = Installation().home;
+  core::CommandLine command{home + "/modules/mod_ledgerconv001_x86_32", {}};
+  command.Add("-f").Add(home + "/in").Add("-ifm").Add("*").Add("-fp").Add(home + "/out");
+  command.Add("-fe").Add("xml").Add("-lf").Add(home + "/log/system.log");
+  for (auto _ : state) {
+    for (int i = 0; i < kCount; ++i) {
+      if (!core::RunAndWait(command).started) state.SkipWithError("cannot start the converter");
+    }
+  }
+}
+BENCHMARK(BM_Launch1000Converters)->Apply(InTurns);
 
 void BM_Xslt1000Files(benchmark::State& state) {
   for (auto _ : state) {
@@ -224,15 +256,26 @@ BENCHMARK(BM_ShellLoop1000XsltprocAndMv)
     ->UseRealTime()
     ->Iterations(3);
 
+// The name of the median of a benchmark measured in turns.
+std::string Turns(const std::string& name) {
+  return name + "/iterations:1/repeats:" + std::to_string(kTurns) + "/real_time_median";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
+  // Turns in random order, unless the command line says otherwise.
+  std::vector<char*> args(argv, argv + argc);
+  std::string interleaving = "--benchmark_enable_random_interleaving=true";
+  args.insert(args.begin() + 1, interleaving.data());
+  int count = static_cast<int>(args.size());
+  benchmark::Initialize(&count, args.data());
   bench::RatioReporter reporter({
-      {"BM_Chain1000Converters/iterations:5/real_time",
-       "BM_ShellLoop1000Converters/iterations:5/real_time", 1.1},
+      {Turns("BM_Chain1000Converters"), Turns("BM_ShellLoop1000Converters"), 1.1},
       {"BM_Chain1000ConvertersNoProgram/iterations:5/real_time",
-       "BM_ShellLoop1000Converters/iterations:5/real_time", 0},
+       Turns("BM_ShellLoop1000Converters"), 0},
+      {Turns("BM_Launch1000Converters"), Turns("BM_ShellLoop1000Converters"), 0},
+      {Turns("BM_Chain1000Converters"), Turns("BM_Launch1000Converters"), 0},
       {"BM_Xslt1000Files/iterations:3/real_time", "BM_ShellLoop1000Xsltproc/iterations:3/real_time",
        1.2},
       {"BM_Xslt1000FilesIntoFullArchive/iterations:3/real_time",
