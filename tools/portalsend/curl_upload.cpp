@@ -10,15 +10,16 @@
 #include <sys/prctl.h>
 #endif
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
+#include <cstdio>
+#include <optional>
 #include <string_view>
 #include <utility>
 
 #include "core/ascii.hpp"
-#include "core/files.hpp"
 
 extern char** environ;
 
@@ -63,27 +64,34 @@ std::string Quoted(const std::string& value) {
 }
 
 // One upload's block of the config. curl reports the upload in a line of
-// its own, "INDEX HTTP-STATUS EXIT-STATUS MESSAGE". No globbing, so that
-// braces or brackets in the address never make one block two uploads.
-std::string Block(const Upload& upload, const Transfer& transfer, std::size_t index) {
+// its own, "INDEX HTTP-STATUS EXIT-STATUS MESSAGE" on its standard error,
+// which it writes at once; a curl that cannot tell the exit status and the
+// message writes "INDEX HTTP-STATUS" on its standard output. No globbing,
+// so that braces or brackets in the address never make one block two
+// uploads.
+std::string Block(const Upload& upload, const Transfer& transfer, std::size_t index,
+                  bool reports_each) {
+  const std::string report =
+      reports_each ? "%{stderr}" + std::to_string(index) + " %{http_code} %{exitcode} %{errormsg}"
+                   : std::to_string(index) + " %{http_code}";
   return "url = " + Quoted(upload.url) + "\ngloboff\n" +
          "user = " + Quoted(upload.user + ":" + upload.password) + "\n" +
          "data-binary = " + Quoted("@" + transfer.request_file) + "\n" +
          "header = " + Quoted("Content-Type: text/xml; charset=utf-8") + "\n" +
          "header = " + Quoted("SOAPAction: \"" + upload.soap_action + "\"") + "\n" +
-         "output = " + Quoted(transfer.response_file) + "\n" + "write-out = \"" +
-         std::to_string(index) + " %{http_code} %{exitcode} %{errormsg}\\n\"\n" +
-         "connect-timeout = " + std::to_string(upload.connect_seconds) + "\n" +
+         "output = " + Quoted(transfer.response_file) + "\n" + "write-out = \"" + report +
+         "\\n\"\n" + "connect-timeout = " + std::to_string(upload.connect_seconds) + "\n" +
          "max-time = " + std::to_string(upload.total_seconds) + "\n";
 }
 
-std::string Config(const Upload& upload, const std::vector<Transfer>& transfers) {
+std::string Config(const Upload& upload, const std::vector<Transfer>& transfers,
+                   bool reports_each) {
   // curl ends at the first upload that fails, so that none is made after
   // the portal has dropped the connection.
   std::string config = "silent\nshow-error\nfail-early\n";
   for (std::size_t i = 0; i < transfers.size(); ++i) {
     if (i > 0) config += "next\n";
-    config += Block(upload, transfers[i], i);
+    config += Block(upload, transfers[i], i, reports_each);
   }
   return config;
 }
@@ -106,6 +114,13 @@ bool Unreachable(int curl_status) {
   }
 }
 
+// The upload's exit status and what curl said of a failure.
+void Complete(UploadResult& result, int status, const std::string& message) {
+  result.status = status;
+  result.unreachable = Unreachable(status);
+  if (status != 0) result.error = "curl: (" + std::to_string(status) + ") " + message;
+}
+
 // A number of one to `digits` digits at the start of `text`, taken off it
 // with the blank after it; false when there is none.
 bool TakeNumber(std::string_view& text, std::size_t digits, int& number) {
@@ -123,31 +138,18 @@ struct UploadReport {
   UploadResult result;
 };
 
-// A report line, or false for a line that is none.
-bool ReadReport(std::string_view line, UploadReport& report) {
+// A report line, or false for a line that is none. Without
+// `with_status`, the report has no exit status yet.
+bool ReadReport(std::string_view line, bool with_status, UploadReport& report) {
   int index = 0, http_status = 0, status = 0;
-  if (!TakeNumber(line, 9, index) || !TakeNumber(line, 3, http_status)) return false;
+  if (!TakeNumber(line, 9, index) || !TakeNumber(line, 3, http_status) ||
+      (with_status && !TakeNumber(line, 4, status))) {
+    return false;
+  }
   report.index = static_cast<std::size_t>(index);
-  UploadResult& result = report.result;
-  result.ran = true;
-  result.http_status = http_status;
-  if (!TakeNumber(line, 4, status)) {
-    // A curl before 7.75 writes nothing for the exit status: an answer
-    // tells that the upload was made, no answer that the portal was not
-    // reached.
-    if (http_status == 0) {
-      result.status = 7;
-      result.unreachable = true;
-      result.error = "curl: no answer from the portal";
-    }
-    return true;
-  }
-  result.status = status;
-  result.unreachable = Unreachable(status);
-  if (status != 0) {
-    result.error =
-        "curl: (" + std::to_string(status) + ") " + std::string(core::StripLineEnd(line));
-  }
+  report.result.ran = true;
+  report.result.http_status = http_status;
+  if (with_status) Complete(report.result, status, std::string(line));
   return true;
 }
 
@@ -175,30 +177,29 @@ using Arguments = std::array<const char*, 4>;
 // Runs in the child between fork and exec: only async-signal-safe calls.
 // curl is killed when this process ends, however it ends (kill -9
 // included), so that no upload goes on after the run said it stopped.
-[[noreturn]] void BecomeCurl(const Arguments& argv, const Pipes& pipes, int error_fd, pid_t parent,
+[[noreturn]] void BecomeCurl(const Arguments& argv, const Pipes& pipes, pid_t parent,
                              int report_fd) {
   ::prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (::getppid() != parent) ::_exit(127);  // we ended before prctl took hold
   ::signal(SIGPIPE, SIG_DFL);
   ::dup2(pipes.config[0], 0);
   ::dup2(pipes.out[1], 1);
-  if (error_fd >= 0) ::dup2(error_fd, 2);
+  ::dup2(pipes.out[1], 2);
   ::execvp(argv[0], const_cast<char**>(argv.data()));
   const int error = errno;
   (void)!::write(report_fd, &error, sizeof error);
   ::_exit(127);
 }
 
-// Starts curl reading its config from the pipe, writing its reports to
-// the other pipe and its complaints to error_fd. curl stays in our process
+// Starts curl reading the one pipe and writing everything it says, its
+// reports and its complaints, to the other. curl stays in our process
 // group, so that whoever ends the group ends curl too.
-bool StartCurl(const Upload& upload, const Pipes& pipes, int error_fd, pid_t& pid) {
-  const Arguments argv = {upload.curl.c_str(), "--config", "-", nullptr};
+bool StartCurl(const Arguments& argv, const Pipes& pipes, pid_t& pid) {
   int report[2];  // tells why exec failed; closed by a successful exec
   if (::pipe2(report, O_CLOEXEC) != 0) return false;
   const pid_t parent = ::getpid();
   pid = ::fork();
-  if (pid == 0) BecomeCurl(argv, pipes, error_fd, parent, report[1]);
+  if (pid == 0) BecomeCurl(argv, pipes, parent, report[1]);
   ::close(report[1]);
   int error = 0;
   const bool failed = pid < 0 || ::read(report[0], &error, sizeof error) > 0;
@@ -207,15 +208,14 @@ bool StartCurl(const Upload& upload, const Pipes& pipes, int error_fd, pid_t& pi
   return !failed;
 }
 #else
-bool StartCurl(const Upload& upload, const Pipes& pipes, int error_fd, pid_t& pid) {
+bool StartCurl(const Arguments& argv, const Pipes& pipes, pid_t& pid) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipes.config[0], 0);
   posix_spawn_file_actions_adddup2(&actions, pipes.out[1], 1);
-  if (error_fd >= 0) posix_spawn_file_actions_adddup2(&actions, error_fd, 2);
-  const Arguments argv = {upload.curl.c_str(), "--config", "-", nullptr};
-  const int spawned = ::posix_spawnp(&pid, upload.curl.c_str(), &actions, nullptr,
-                                     const_cast<char**>(argv.data()), environ);
+  posix_spawn_file_actions_adddup2(&actions, pipes.out[1], 2);
+  const int spawned =
+      ::posix_spawnp(&pid, argv[0], &actions, nullptr, const_cast<char**>(argv.data()), environ);
   posix_spawn_file_actions_destroy(&actions);
   return spawned == 0;
 }
@@ -223,46 +223,76 @@ bool StartCurl(const Upload& upload, const Pipes& pipes, int error_fd, pid_t& pi
 
 using Clock = std::chrono::steady_clock;
 
+// A running curl: the pipes to it and its process.
+class RunningCurl {
+ public:
+  RunningCurl(const std::string& curl, const char* option, const char* value) {
+    const Arguments argv = {curl.c_str(), option, value, nullptr};
+    if (!pipes_.Open()) return;
+    started_ = StartCurl(argv, pipes_, pid_);
+    ::close(std::exchange(pipes_.config[0], -1));
+    ::close(std::exchange(pipes_.out[1], -1));
+  }
+  ~RunningCurl() { pipes_.CloseAll(); }
+  RunningCurl(const RunningCurl&) = delete;
+  RunningCurl& operator=(const RunningCurl&) = delete;
+
+  bool started() const { return started_; }
+  pid_t pid() const { return pid_; }
+  int TakeConfigEnd() { return std::exchange(pipes_.config[1], -1); }
+  int out() const { return pipes_.out[0]; }
+
+ private:
+  Pipes pipes_;
+  pid_t pid_ = 0;
+  bool started_ = false;
+};
+
 // The conversation with a running curl: its config handed over, its
 // reports passed on as they come, and curl killed when it keeps silent too
 // long or the caller stops the batch.
 class Conversation {
  public:
-  Conversation(const Upload& upload, std::size_t count, const UploadEnded& ended, pid_t pid)
+  Conversation(const Upload& upload, std::size_t count, bool reports_each, const UploadEnded& ended)
       : ended_(ended),
-        pid_(pid),
         patience_(upload.total_seconds + kGraceSeconds),
+        reports_each_(reports_each),
         reported_(count, false) {}
 
   // Talks with curl until it ends or is killed; returns its exit status.
-  int Run(const std::string& config, int config_fd, int out_fd);
+  int Run(const std::string& config, RunningCurl& curl);
 
   bool stopped() const { return stopped_; }
   bool silent() const { return silent_; }
   bool all_reported() const { return reports_ == reported_.size(); }
   bool last_failed() const { return last_failed_; }
   int patience() const { return patience_; }
+  const std::string& complaint() const { return complaint_; }
 
  private:
   bool Wait(pollfd* fds, nfds_t count);
   bool Read(int out_fd);
   void Take(std::string_view line);
+  void Pass(const UploadReport& report);
 
   const UploadEnded& ended_;
-  pid_t pid_;
   int patience_;  // seconds curl may take for one report
+  bool reports_each_;
   Clock::time_point deadline_;
   std::string unread_;
+  std::string complaint_;  // the last line that was no report
   std::vector<bool> reported_;
+  std::optional<UploadReport> unfinished_;  // waiting for curl's exit status
   std::size_t reports_ = 0;
   bool stopped_ = false;  // by the caller
   bool silent_ = false;   // curl reported nothing in time
   bool last_failed_ = false;
 };
 
-int Conversation::Run(const std::string& config, int config_fd, int out_fd) {
+int Conversation::Run(const std::string& config, RunningCurl& curl) {
   // curl may end before reading its config; a broken pipe must not end us.
   ::signal(SIGPIPE, SIG_IGN);
+  int config_fd = curl.TakeConfigEnd();
   ::fcntl(config_fd, F_SETFL, O_NONBLOCK);
   deadline_ = Clock::now() + std::chrono::seconds(patience_);
   std::size_t written = 0;
@@ -272,18 +302,24 @@ int Conversation::Run(const std::string& config, int config_fd, int out_fd) {
     if (config_fd >= 0) ::close(std::exchange(config_fd, -1));
   };
   while (!stopped_) {
-    pollfd fds[2] = {{out_fd, POLLIN, 0}, {config_fd, POLLOUT, 0}};
+    pollfd fds[2] = {{curl.out(), POLLIN, 0}, {config_fd, POLLOUT, 0}};
     if (!Wait(fds, config_fd >= 0 ? 2 : 1)) break;
     if (config_fd >= 0 && fds[1].revents != 0) {
       const ssize_t n = ::write(config_fd, config.data() + written, config.size() - written);
       if (n > 0) written += static_cast<std::size_t>(n);
       if (written == config.size() || (n < 0 && errno != EAGAIN && errno != EINTR)) close_config();
     }
-    if (fds[0].revents != 0 && !Read(out_fd)) break;
+    if (fds[0].revents != 0 && !Read(curl.out())) break;
   }
   close_config();
-  if (stopped_ || silent_) ::kill(pid_, SIGKILL);
-  return WaitForEnd(pid_);
+  if (stopped_ || silent_) ::kill(curl.pid(), SIGKILL);
+  const int status = WaitForEnd(curl.pid());
+  if (unfinished_ && !stopped_ && !silent_) {
+    Complete(unfinished_->result, status, "");
+    if (status != 0 && !complaint_.empty()) unfinished_->result.error = complaint_;
+    Pass(*unfinished_);
+  }
+  return status;
 }
 
 // Waits for curl's next step; false when it kept silent past the deadline.
@@ -317,13 +353,20 @@ bool Conversation::Read(int out_fd) {
   return true;
 }
 
-// Passes a report on, once for each upload; anything else curl wrote is
-// passed over.
+// A report is passed on once for each upload; any other line is kept as
+// what curl complains of.
 void Conversation::Take(std::string_view line) {
   UploadReport report;
-  if (!ReadReport(line, report) || report.index >= reported_.size() || reported_[report.index]) {
+  if (!ReadReport(line, reports_each_, report)) {
+    if (!core::StripLineEnd(line).empty()) complaint_ = std::string(core::StripLineEnd(line));
     return;
   }
+  if (report.index >= reported_.size() || reported_[report.index]) return;
+  if (reports_each_) return Pass(report);
+  unfinished_ = report;
+}
+
+void Conversation::Pass(const UploadReport& report) {
   reported_[report.index] = true;
   ++reports_;
   last_failed_ = !report.result.ran || report.result.status != 0;
@@ -331,31 +374,8 @@ void Conversation::Take(std::string_view line) {
   if (!ended_(report.index, report.result)) stopped_ = true;
 }
 
-// The last thing curl said on its standard error.
-std::string Complaint(int error_fd) {
-  std::string said;
-  char buffer[4096];
-  ::lseek(error_fd, 0, SEEK_SET);
-  for (ssize_t n; (n = ::read(error_fd, buffer, sizeof buffer)) > 0;) {
-    said.append(buffer, static_cast<std::size_t>(n));
-  }
-  const std::string_view text = core::StripLineEnd(said);
-  const std::size_t last = text.find_last_of('\n');
-  return std::string(last == std::string_view::npos ? text : text.substr(last + 1));
-}
-
-// A file for curl's complaints that has no name: removed as soon as it is
-// made, so that it goes with its last descriptor, even when we are killed.
-int NamelessFile() {
-  const char* folder = std::getenv("TMPDIR");
-  std::string path = std::string(folder && *folder ? folder : "/tmp") + "/portalsend-curl-XXXXXX";
-  const int fd = ::mkostemp(path.data(), O_CLOEXEC);
-  if (fd >= 0) ::unlink(path.c_str());
-  return fd;
-}
-
 // Why curl left uploads without a report, once it has ended.
-BatchEnd Ending(const Conversation& conversation, int status, int error_fd) {
+BatchEnd Ending(const Conversation& conversation, int status) {
   BatchEnd end;
   if (conversation.stopped() || conversation.all_reported() || conversation.last_failed()) {
     return end;
@@ -366,37 +386,63 @@ BatchEnd Ending(const Conversation& conversation, int status, int error_fd) {
     end.unreachable = true;
     return end;
   }
-  end.error = error_fd >= 0 ? Complaint(error_fd) : "";
+  end.error = conversation.complaint();
   if (end.error.empty()) end.error = "curl exit " + std::to_string(status);
   return end;
 }
 
+// Makes the uploads through one curl.
+BatchEnd PostBatch(const Upload& upload, const std::vector<Transfer>& transfers, bool reports_each,
+                   const UploadEnded& ended) {
+  RunningCurl curl(upload.curl, "--config", "-");
+  if (!curl.started()) return {"cannot start " + upload.curl, false};
+  Conversation conversation(upload, transfers.size(), reports_each, ended);
+  const int status = conversation.Run(Config(upload, transfers, reports_each), curl);
+  return Ending(conversation, status);
+}
+
+// Whether the curl reports each upload of a batch on its own, with its
+// exit status and message, on its standard error (7.75 and later); asked
+// of `curl --version`.
+bool ReportsEachUpload(const Upload& upload) {
+  RunningCurl curl(upload.curl, "--version", nullptr);
+  if (!curl.started()) return false;
+  ::close(curl.TakeConfigEnd());
+  std::string said;
+  char buffer[4096];
+  pollfd wanted{curl.out(), POLLIN, 0};
+  const auto deadline = Clock::now() + std::chrono::seconds(kGraceSeconds);
+  for (ssize_t n = 1; n > 0 && Clock::now() < deadline;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (::poll(&wanted, 1, static_cast<int>(std::max<long long>(left, 1))) <= 0) continue;
+    if ((n = ::read(curl.out(), buffer, sizeof buffer)) > 0) said.append(buffer, std::size_t(n));
+  }
+  ::kill(curl.pid(), SIGKILL);
+  WaitForEnd(curl.pid());
+  int major = 0, minor = 0;
+  return std::sscanf(said.c_str(), "curl %d.%d", &major, &minor) == 2 &&
+         (major > 7 || (major == 7 && minor >= 75));
+}
+
 }  // namespace
 
+// A curl that cannot report each upload makes one upload, and ends: its
+// exit status is the upload's.
 BatchEnd PostUploads(const Upload& upload, const std::vector<Transfer>& transfers,
                      const UploadEnded& ended) {
   if (transfers.empty()) return {};
-  Pipes pipes;
-  if (!pipes.Open()) {
-    pipes.CloseAll();
-    return {"cannot make a pipe for curl", false};
+  if (ReportsEachUpload(upload)) return PostBatch(upload, transfers, true, ended);
+  for (std::size_t i = 0; i < transfers.size(); ++i) {
+    bool go_on = true;
+    const BatchEnd end =
+        PostBatch(upload, {transfers[i]}, false, [&](std::size_t, const UploadResult& result) {
+          go_on = ended(i, result) && result.ran && result.status == 0;
+          return go_on;
+        });
+    if (!end.error.empty() || !go_on) return end;
   }
-  const int error_fd = NamelessFile();
-  pid_t pid = 0;
-  const bool started = StartCurl(upload, pipes, error_fd, pid);
-  ::close(pipes.config[0]);
-  ::close(pipes.out[1]);
-  pipes.config[0] = pipes.out[1] = -1;
-  BatchEnd end{"cannot start " + upload.curl, false};
-  if (started) {
-    Conversation conversation(upload, transfers.size(), ended, pid);
-    const int status = conversation.Run(Config(upload, transfers),
-                                        std::exchange(pipes.config[1], -1), pipes.out[0]);
-    end = Ending(conversation, status, error_fd);
-  }
-  pipes.CloseAll();
-  if (error_fd >= 0) ::close(error_fd);
-  return end;
+  return {};
 }
 
 }  // namespace wfdesk::tools

@@ -61,9 +61,9 @@ using UploadEnded = std::function<bool(std::size_t index, const UploadResult& re
 // itself; a curl that reports no upload for the total time-out and a few
 // seconds more is killed, so the call always ends. curl ends with this
 // process, even when it is killed (on Linux; elsewhere with its process
-// group), and leaves no file behind. A curl older than 7.75 cannot tell
-// each upload's exit status: an upload that got an answer then counts as
-// made, one that got none as one that could not reach the portal.
+// group), and leaves no file behind. A curl older than 7.75 cannot report
+// each upload of a batch on its own (its exit status and message, at once):
+// it makes one upload at a time, as many curls as uploads.
 //
 // On Windows each upload goes through WinHTTP in this process (HTTPS
 // through the system's TLS and certificate store), so no other program is
