@@ -340,7 +340,7 @@ TEST(BatchUpload, MoreInvoicesThanABatchGoThroughOneCurlAndOneConnectionPerBatch
   BatchBox box(count);
   // curl through a script that counts its starts.
   const std::string curl = box.Write("curl-counting",
-                                     "#!/bin/sh\necho >> \"$0.starts\"\n"
+                                     "#!/bin/sh\n[ \"$1\" = --config ] && echo >> \"$0.starts\"\n"
                                      "exec curl \"$@\"\n");
   std::filesystem::permissions(curl, std::filesystem::perms::owner_all);
   ScriptedPortal portal(count);
@@ -354,31 +354,37 @@ TEST(BatchUpload, MoreInvoicesThanABatchGoThroughOneCurlAndOneConnectionPerBatch
   EXPECT_EQ(portal.requests(), count);
 }
 
-TEST(BatchUpload, ACurlThatTellsNoExitStatusStillCountsOnlyAnsweredUploads) {
+TEST(BatchUpload, ACurlBefore775SendsEachInvoiceThroughACurlOfItsOwn) {
   struct Case {
     const char* name;
-    bool portal_up;
+    std::optional<std::set<std::string>> refused;  // nullopt: no portal
     int status;
     std::size_t sent;
+    std::string starts;
     std::string logged;
   };
   const std::vector<Case> cases = {
-      {"portal up", true, 0, 3, "uploaded 3 invoice(s); 0 kept"},
-      {"portal down", false, core::kExitKeptForNextRun, 0,
-       "failed (curl: no answer from the portal); kept for the next run"},
+      {"all accepted", std::set<std::string>{}, 0, 3, "\n\n\n", "uploaded 3 invoice(s); 0 kept"},
+      {"one refused", std::set<std::string>{Number(2)}, core::kExitKeptForNextRun, 2, "\n\n\n",
+       "INV_2026-0002.xml: HTTP 500, no such buyer; kept for the next run"},
+      {"portal down", std::nullopt, core::kExitKeptForNextRun, 0, "\n",
+       "failed (curl: (7) Failed to connect to 127.0.0.1 port 1"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     BatchBox box(3);
-    // curl before 7.75 writes nothing for %{exitcode} and %{errormsg}.
+    // It cannot report the exit status of each of many uploads.
     const std::string curl = box.Write(
-        "curl-7.74", "#!/bin/sh\nsed 's/ %{exitcode} %{errormsg}//' | exec curl \"$@\"\n");
+        "curl-7.74",
+        "#!/bin/sh\nif [ \"$1\" = --version ]; then echo 'curl 7.74.0 (x86_64)'; exit; fi\n"
+        "echo >> \"$0.starts\"\nexec curl \"$@\"\n");
     std::filesystem::permissions(curl, std::filesystem::perms::owner_all);
     std::optional<ScriptedPortal> portal;
-    if (c.portal_up) portal.emplace(1000);
+    if (c.refused) portal.emplace(1000, *c.refused);
     const ProgramOutput run = box.Run(portal ? portal->port() : 1, curl);
     EXPECT_EQ(run.status, c.status) << box.Read("connector.log");
     EXPECT_EQ(box.Files("sent").size(), c.sent);
+    EXPECT_EQ(box.Read("curl-7.74.starts"), c.starts);
     EXPECT_THAT(box.Read("connector.log"), HasSubstr(c.logged));
   }
 }
@@ -398,6 +404,18 @@ TEST(BatchUpload, ACurlThatKeepsSilentIsStoppedAndEveryInvoiceKept) {
   EXPECT_THAT(log, HasSubstr("failed (curl reported no upload for 6 s and was stopped)"));
   EXPECT_THAT(log, HasSubstr("1 more invoice(s) kept for the next run without trying"));
   EXPECT_TRUE(box.Files("requests").empty());
+}
+
+TEST(BatchUpload, ABatchLongerThanOneUploadsTimeOutGoesOnWhileUploadsKeepEnding) {
+  // Each upload ends within its 2 s; the eight of them take longer than
+  // curl may keep silent (2 s and 5 s of grace) without reporting one.
+  BatchBox box(8);
+  LocalPortal slow(box, 1000);
+  std::vector<std::string> argv = box.Arguments(slow.port());
+  *(std::find(argv.begin(), argv.end(), "-tto") + 1) = "2";
+  const ProgramOutput run = testing::RunProgram(argv, box.Environment());
+  EXPECT_EQ(run.status, 0) << box.Read("connector.log");
+  EXPECT_EQ(box.Files("sent"), InvoiceNames(1, 8));
 }
 
 // The running children of a process.
