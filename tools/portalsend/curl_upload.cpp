@@ -429,14 +429,14 @@ bool ReportsEachUpload(const Upload& upload) {
 
 // A curl that cannot report each upload makes one upload, and ends: its
 // exit status is the upload's.
-BatchEnd PostUploads(const Upload& upload, const std::vector<Transfer>& transfers,
-                     const UploadEnded& ended) {
+BatchEnd Uploader::Post(const std::vector<Transfer>& transfers, const UploadEnded& ended) {
   if (transfers.empty()) return {};
-  if (ReportsEachUpload(upload)) return PostBatch(upload, transfers, true, ended);
+  if (!reports_each_) reports_each_ = ReportsEachUpload(upload_);
+  if (*reports_each_) return PostBatch(upload_, transfers, true, ended);
   for (std::size_t i = 0; i < transfers.size(); ++i) {
     bool go_on = true;
     const BatchEnd end =
-        PostBatch(upload, {transfers[i]}, false, [&](std::size_t, const UploadResult& result) {
+        PostBatch(upload_, {transfers[i]}, false, [&](std::size_t, const UploadResult& result) {
           go_on = ended(i, result) && result.ran && result.status == 0;
           return go_on;
         });

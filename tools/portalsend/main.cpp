@@ -137,7 +137,7 @@ struct Sender {
   const tools::ToolLog& log;
   tools::TransmissionBook& book;
   std::string template_text;  // prepared, see PrepareTemplate
-  tools::Upload upload;
+  tools::Uploader& uploader;
 
   std::size_t Gather(const std::vector<std::string>& paths, std::size_t next, Batch& batch,
                      Tally& tally) const;
@@ -442,14 +442,13 @@ bool Sender::PostRound(std::vector<Posting*>& waiting, Batch& batch, Tally& tall
     transfers.push_back({posting->pending, posting->answer_file});
   }
   bool reachable = true;
-  end = tools::PostUploads(upload, transfers,
-                           [&](std::size_t index, const tools::UploadResult& result) {
-                             Posting& posting = *waiting[index];
-                             posting.ended = true;
-                             tally.Add(Judge(posting, result, batch));
-                             reachable = reachable && !result.unreachable;
-                             return reachable;
-                           });
+  end = uploader.Post(transfers, [&](std::size_t index, const tools::UploadResult& result) {
+    Posting& posting = *waiting[index];
+    posting.ended = true;
+    tally.Add(Judge(posting, result, batch));
+    reachable = reachable && !result.unreachable;
+    return reachable;
+  });
   const std::size_t before = waiting.size();
   std::erase_if(waiting, [](const Posting* posting) { return posting->ended; });
   if (waiting.size() == before && end.error.empty()) end.error = "no upload was made";
@@ -591,7 +590,8 @@ int Run(const tools::Switches& s, const tools::ToolLog& log) {
                        s.Get("-m")};
   upload.connect_seconds = limits.connect_seconds;
   upload.total_seconds = limits.total_seconds;
-  const Sender sender{s, log, book, prepared, upload};
+  tools::Uploader uploader(upload);
+  const Sender sender{s, log, book, prepared, uploader};
   return SendAll(sender, InvoicePaths(s));
 }
 

@@ -244,10 +244,9 @@ UploadResult PostOne(const Upload& upload, const Transfer& transfer) {
 }  // namespace
 
 // One request at a time, each in a WinHTTP session of its own.
-BatchEnd PostUploads(const Upload& upload, const std::vector<Transfer>& transfers,
-                     const UploadEnded& ended) {
+BatchEnd Uploader::Post(const std::vector<Transfer>& transfers, const UploadEnded& ended) {
   for (std::size_t i = 0; i < transfers.size(); ++i) {
-    const UploadResult result = PostOne(upload, transfers[i]);
+    const UploadResult result = PostOne(upload_, transfers[i]);
     if (!ended(i, result) || !result.ran || result.status != 0) break;
   }
   return {};
