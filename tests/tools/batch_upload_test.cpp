@@ -453,7 +453,7 @@ TEST(BatchUpload, AConnectorKilledBetweenUploadsLeavesTheNextRunToSendEachInvoic
   const int count = kBatchSize + 50;
   BatchBox box(count);
   {
-    LocalPortal slow(box, 5);
+    LocalPortal slow(box, 20);
     testing::BackgroundProgram connector(box.Arguments(slow.port()), box.Environment());
     ASSERT_GT(connector.pid(), 0);
     // Past the first batch, which is recorded and put away, into the second.
