@@ -15,12 +15,6 @@ namespace wfdesk::engine {
 
 namespace {
 
-std::string SectionName(int number) {
-  char name[16];
-  std::snprintf(name, sizeof name, "MOD%03d", number);
-  return name;
-}
-
 std::string ModuleTypeMessage(const core::Context& context, const std::string& mtype) {
   return core::GetLanguageText("lg_appl_err_MODnotexists", context.settings.language) + " (" +
          mtype + ")";
@@ -115,7 +109,7 @@ std::string RunChain(const ModuleCall& first, const std::string& label, RunObser
   const core::Context& context = first.where.context;
   std::string kept;  // what modules kept for the next run
   for (int number = 1; number <= kMaxModules; ++number) {
-    ModuleSection where{context, first.where.workflow_file, SectionName(number)};
+    ModuleSection where{context, first.where.workflow_file, ModuleSectionName(number)};
     std::string mtype = where.Read("mtype");
     if (mtype.empty()) break;
     if (core::StopRequested()) return StoppedMessage(context, where.section);
@@ -156,7 +150,7 @@ std::vector<std::string> CheckWorkflow(const core::Context& context, const std::
   if (type != core::kGenWorkflow) return {WorkflowTypeMessage(context, type)};
   std::vector<std::string> problems;
   for (int number = 1; number <= kMaxModules; ++number) {
-    const ModuleSection where{context, workflow_file, SectionName(number)};
+    const ModuleSection where{context, workflow_file, ModuleSectionName(number)};
     const std::string mtype = where.Read("mtype");
     if (mtype.empty()) break;
     const ModuleType* module_type = FindModuleType(mtype);
