@@ -1,5 +1,6 @@
 #include "core/log.hpp"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "core/language.hpp"
@@ -42,19 +43,57 @@ std::string EscapeControlCharacters(std::string_view text) {
   return escaped;
 }
 
-std::string MaskAddressPassword(std::string_view address) {
-  const auto scheme = address.find("://");
-  const std::size_t authority = scheme == std::string_view::npos ? 0 : scheme + 3;
-  const auto authority_end = address.find_first_of("/?#", authority);
-  const std::string_view host_part = address.substr(authority, authority_end - authority);
-  const auto at = host_part.rfind('@');
-  if (at == std::string_view::npos) return std::string(address);
-  // The user name stays; the password, or a lone token, does not.
-  const auto colon = host_part.find(':');
+namespace {
+
+// One authority, "user:password@host:port": the password, or a lone token,
+// goes; the user name stays. The last "@" ends the user part, as a
+// password may hold one.
+void AppendMaskedAuthority(std::string_view authority, std::string& masked) {
+  const auto at = authority.rfind('@');
+  if (at == std::string_view::npos) {
+    masked.append(authority);
+    return;
+  }
+  const auto colon = authority.find(':');
   const std::size_t keep = colon < at ? colon + 1 : 0;
-  std::string masked(address.substr(0, authority + keep));
+  masked.append(authority.substr(0, keep));
   masked += "********";
-  masked += address.substr(authority + at);
+  masked.append(authority.substr(at));
+}
+
+// Each "://" in a word begins an authority; a word without one begins with
+// its authority, as a proxy is given ("user:password@proxy:3128").
+void AppendMaskedWord(std::string_view word, std::string& masked) {
+  auto scheme = word.find("://");
+  std::size_t authority = scheme == std::string_view::npos ? 0 : scheme + 3;
+  masked.append(word.substr(0, authority));
+  for (;;) {
+    const std::size_t end = std::min(word.find_first_of("/?#", authority), word.size());
+    AppendMaskedAuthority(word.substr(authority, end - authority), masked);
+    scheme = word.find("://", end);
+    if (scheme == std::string_view::npos) {
+      masked.append(word.substr(end));
+      return;
+    }
+    masked.append(word.substr(end, scheme + 3 - end));
+    authority = scheme + 3;
+  }
+}
+
+}  // namespace
+
+std::string MaskAddressPassword(std::string_view text) {
+  // A blank or a quote ends an address.
+  constexpr std::string_view kBetweenWords = "\"' \t\r\n";
+  std::string masked;
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const std::size_t word = std::min(text.find_first_not_of(kBetweenWords, done), text.size());
+    const std::size_t end = std::min(text.find_first_of(kBetweenWords, word), text.size());
+    masked.append(text.substr(done, word - done));
+    AppendMaskedWord(text.substr(word, end - word), masked);
+    done = end;
+  }
   return masked;
 }
 

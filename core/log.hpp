@@ -54,10 +54,11 @@ class LogWriter {
 // as "\r", "\n", "\t" or "\xHH"; other bytes stay as they are.
 std::string EscapeControlCharacters(std::string_view text);
 
-// A web address with the password of its user part ("user:password@"), or
-// a lone token ("token@"), replaced by ********; an address without one
-// comes back unchanged.
-std::string MaskAddressPassword(std::string_view address);
+// The text with the password of every web address in it ("user:password@"
+// after "scheme://", or at the start of a word, as a proxy is given), or a
+// lone token ("token@"), replaced by ********; the user name and the rest
+// of the text stay. A single address is such a text too.
+std::string MaskAddressPassword(std::string_view text);
 
 // 8-4-4-4-12 upper-case hex digits of the bytes in the order they are given.
 std::string FormatRunId(const GuidBytes& bytes);

@@ -1,6 +1,5 @@
 #include "tools/common/switches.hpp"
 
-#include <algorithm>
 #include <iostream>
 
 #include "core/log.hpp"
@@ -44,25 +43,10 @@ void ToolLog::Line(const std::string& message) const {
     }
   }
   // The log writer escapes control characters itself.
-  const std::string line = program_ + ": " + MaskUrlCredentials(text);
+  const std::string line = program_ + ": " + core::MaskAddressPassword(text);
   if (path_.empty() || !core::WriteLogLine(core::SystemClock(), path_, line)) {
     std::cerr << core::EscapeControlCharacters(line) << '\n';
   }
-}
-
-std::string MaskUrlCredentials(std::string_view text) {
-  // Each web address ends where its authority ends, or at a blank or quote.
-  std::string masked;
-  std::size_t done = 0;
-  for (auto scheme = text.find("://"); scheme != std::string_view::npos;
-       scheme = text.find("://", done)) {
-    const std::size_t end = std::min(text.find_first_of("/?#\"\' \t\r\n", scheme + 3), text.size());
-    masked.append(text.substr(done, scheme - done));
-    masked += core::MaskAddressPassword(text.substr(scheme, end - scheme));
-    done = end;
-  }
-  masked.append(text.substr(done));
-  return masked;
 }
 
 std::string SafeFileName(const std::string& text) {

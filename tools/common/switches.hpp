@@ -46,10 +46,6 @@ class ToolLog {
 
 inline constexpr const char* kHiddenText = "********";
 
-// Every "scheme://user:password@" in the text as "scheme://user:********@",
-// and "scheme://token@" as "scheme://********@".
-std::string MaskUrlCredentials(std::string_view text);
-
 // A name that is safe as part of a file name: letters, digits, ".", "-"
 // and "_" stay, anything else becomes "_".
 std::string SafeFileName(const std::string& text);
