@@ -27,16 +27,19 @@
 #include "tests/support/run_program.hpp"
 #include "tests/support/sandbox.hpp"
 #include "tests/support/wait_for.hpp"
+#include "tests/tools/connector_testing.hpp"
 #include "textdb/records.hpp"
 #include "textdb/transmission_record.hpp"
 
 namespace wfdesk {
 namespace {
 
+using testing::Envelope;
 using ::testing::HasSubstr;
 using ::testing::Not;
 using testing::ProgramOutput;
 using testing::Sandbox;
+using testing::With;
 
 // As many as the connector sends through one curl.
 constexpr int kBatchSize = 100;
@@ -57,12 +60,6 @@ std::string Invoice(int i) {
          Number(i) +
          "\" issued=\"2026-01-07\" currency=\"EUR\"><inv:Recipient name=\"Stadtwerke Linz\"/>"
          "<inv:Totals net=\"10.00\" payable=\"12.00\"/></inv:Invoice>\n";
-}
-
-std::string Envelope(const std::string& body) {
-  return "<?xml version=\"1.0\"?><s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
-         "xmlns:ws=\"urn:wfdesk:portal:ws:1\"><s:Body>" +
-         body + "</s:Body></s:Envelope>";
 }
 
 // A portal on 127.0.0.1 on bare sockets, to do what no HTTP library lets a
@@ -182,7 +179,7 @@ class LocalPortal {
     const std::string port_file = box.Path("portal.port");
     std::filesystem::remove(port_file);
     program_ = std::make_unique<testing::BackgroundProgram>(std::vector<std::string>{
-        WFDESK_PORTAL, "--store", box.Path("store"), "--user", "demo", "--password", "pw",
+        WFDESK_PORTAL, "--store", box.Path("store"), "--user", "demo", "--password", "cpw-secret",
         "--port-file", port_file, "--delay", std::to_string(delay_ms)});
     EXPECT_TRUE(testing::WaitFor([&] { return !testing::ReadFile(port_file).empty(); }));
     port_ = std::atoi(testing::ReadFile(port_file).c_str());
@@ -194,59 +191,20 @@ class LocalPortal {
   int port_ = 0;
 };
 
-// A sandbox with the connector's folders, a template and `count` invoices.
-struct BatchBox : Sandbox {
+// The connector's folders with `count` invoices, run through one curl or
+// another against a portal without credentials in its address.
+struct BatchBox : testing::ConnectorBox {
   explicit BatchBox(int count) {
-    for (const char* folder :
-         {"outbox", "requests", "responses", "acks", "sent", "db", "store", "tmp"}) {
-      MakeFolder(folder);
-    }
-    Write("template.xml", "<r><f>{{FILENAME}}</f>{{INVOICE}}</r>");
     for (int i = 1; i <= count; ++i) Write("outbox/" + InvoiceName(i), Invoice(i));
   }
 
   std::vector<std::string> Arguments(int port, const std::string& curl = "curl") const {
-    std::vector<std::string> argv = {WFDESK_CONNECTOR,
-                                     "-cp",
-                                     "http://127.0.0.1:" + std::to_string(port) + "/ws",
-                                     "-cun",
-                                     "demo",
-                                     "-cpw",
-                                     "pw",
-                                     "-m",
-                                     "UploadInvoice",
-                                     "-fe",
-                                     "xml",
-                                     "-kx",
-                                     "ACK_",
-                                     "-tto",
-                                     "10",
-                                     "-exp",
-                                     curl};
-    for (const char* switch_and_folder :
-         {"-f outbox", "-coa template.xml", "-fp requests", "-lp responses", "-kp acks", "-ap sent",
-          "-lf connector.log"}) {
-      const std::string pair = switch_and_folder;
-      const std::size_t blank = pair.find(' ');
-      argv.insert(argv.end(), {pair.substr(0, blank), Path(pair.substr(blank + 1))});
-    }
-    return argv;
-  }
-
-  std::vector<std::string> Environment() const {
-    return {"WFDESK_TRANSMISSION_DB=" + Path("db/transmissions.csv"), "TMPDIR=" + Path("tmp")};
+    const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/ws";
+    return With(With(With(ConnectorBox::Arguments(port), "-cp", url), "-tto", "10"), "-exp", curl);
   }
 
   ProgramOutput Run(int port, const std::string& curl = "curl") const {
     return testing::RunProgram(Arguments(port, curl), Environment());
-  }
-
-  // The names of a folder's files, the connector's lock left out.
-  std::set<std::string> Files(const std::string& folder) const {
-    const std::vector<std::string> names = core::FolderFileNames(Path(folder));
-    std::set<std::string> files(names.begin(), names.end());
-    files.erase(".portalsend-lock");
-    return files;
   }
 
   // The states each invoice number's records give, in their order.
@@ -418,29 +376,6 @@ TEST(BatchUpload, ABatchLongerThanOneUploadsTimeOutGoesOnWhileUploadsKeepEnding)
   EXPECT_EQ(box.Files("sent"), InvoiceNames(1, 8));
 }
 
-// The running children of a process.
-std::vector<pid_t> ChildrenOf(pid_t parent) {
-  std::vector<pid_t> children;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-    const std::string stat = testing::ReadFile(entry.path().string() + "/stat");
-    const auto end = stat.rfind(')');
-    char state = 0;
-    int ppid = 0;
-    if (end != std::string::npos &&
-        std::sscanf(stat.c_str() + end + 1, " %c %d", &state, &ppid) == 2 && ppid == parent &&
-        state != 'Z') {
-      children.push_back(std::stoi(entry.path().filename().string()));
-    }
-  }
-  return children;
-}
-
-bool Running(pid_t pid) {
-  const std::string stat = testing::ReadFile("/proc/" + std::to_string(pid) + "/stat");
-  const auto end = stat.rfind(')');
-  return end != std::string::npos && end + 2 < stat.size() && stat[end + 2] != 'Z';
-}
-
 std::size_t Stored(const Sandbox& box) {
   std::size_t acks = 0;
   for (const std::string& name : core::FolderFileNames(box.Path("store"))) {
@@ -459,11 +394,11 @@ TEST(BatchUpload, AConnectorKilledBetweenUploadsLeavesTheNextRunToSendEachInvoic
     // Past the first batch, which is recorded and put away, into the second.
     ASSERT_TRUE(
         testing::WaitFor([&] { return Stored(box) >= kBatchSize + 20; }, std::chrono::seconds(60)));
-    const std::vector<pid_t> curl = ChildrenOf(connector.pid());
+    const std::vector<pid_t> curl = testing::ChildrenOf(connector.pid());
     ::kill(connector.pid(), SIGKILL);
     EXPECT_EQ(connector.Wait(), 128 + SIGKILL);
     ASSERT_EQ(curl.size(), 1u);
-    EXPECT_TRUE(testing::WaitFor([&] { return !Running(curl[0]); }));
+    EXPECT_TRUE(testing::WaitFor([&] { return !testing::Running(curl[0]); }));
   }
   const std::size_t left = box.Files("outbox").size();
   EXPECT_GT(left, 0u);
