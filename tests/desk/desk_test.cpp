@@ -1,18 +1,15 @@
 // The window driven by objectName: start-up, selection and results, runs on
-// the worker thread, closing during a run, the editor, the log view and the
-// transmission view, the window's timer and the system schedule in the panel,
-// the mark of a workflow that starts by itself, and the offer of a new
-// installation.
+// the worker thread, closing during a run, the editor opened on a workflow,
+// the log view and the switch to the transmission view, the window's timer
+// and the system schedule in the panel, and the mark of a workflow that
+// starts by itself.
 #include <QCheckBox>
-#include <QComboBox>
-#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -28,13 +25,14 @@
 #include "desk/editor_window.hpp"
 #include "desk/lines_model.hpp"
 #include "desk/main_window.hpp"
-#include "desk/new_installation_dialog.hpp"
-#include "desk/operators.hpp"
 #include "desk/window_timers.hpp"
+#include "tests/desk/desk_testing.hpp"
 #include "tests/support/installation.hpp"
 
 using wfdesk::desk::DeskServices;
 using wfdesk::desk::FrmMain;
+using wfdesk::testing::Activate;
+using wfdesk::testing::FrameColour;
 using wfdesk::testing::TestInstallation;
 
 namespace {
@@ -95,11 +93,6 @@ bool Inked(const QPixmap& pixmap) {
   return false;
 }
 
-// The colour of a widget's frame, halfway down its left edge.
-QColor FrameColour(QWidget* widget) {
-  return widget->grab().toImage().pixelColor(0, widget->height() / 2);
-}
-
 }  // namespace
 
 class DeskTest : public QObject {
@@ -118,20 +111,11 @@ class DeskTest : public QObject {
   }
   template <typename T>
   T* Child(const char* name) {
-    T* child = window->findChild<T*>(name);
-    if (!child) qFatal("no control %s", name);
-    return child;
+    return wfdesk::testing::Child<T>(window.get(), name);
   }
   QString Text(const char* label) { return Child<QLabel>(label)->text(); }
   QListWidget* Workflows() { return Child<QListWidget>("ListWF"); }
-  QStringList LogRows() {
-    QStringList rows;
-    auto* model = Child<QListView>("logList")->model();
-    for (int row = 0; row < model->rowCount(); ++row) {
-      rows << model->index(row, 0).data().toString();
-    }
-    return rows;
-  }
+  QStringList LogRows() { return wfdesk::testing::RowsOf(Child<QListView>("logList")->model()); }
   QStringList Menus() {
     QStringList titles;
     for (QAction* action : window->menuBar()->actions()) titles << action->text();
@@ -169,42 +153,10 @@ class DeskTest : public QObject {
     inst.reset();
   }
 
-  void whereThereIsNoInstallationOneIsOfferedInTheLanguageChosen() {
-    using wfdesk::desk::NewInstallation;
-    using wfdesk::desk::NewInstallationDialog;
-    const std::string home = inst->Path("new/home");
-    const auto declined = [](NewInstallationDialog&) { return false; };
-    QCOMPARE(wfdesk::desk::OfferNewInstallation(home, inst->person(), declined),
-             NewInstallation::kDeclined);
-    QVERIFY(!inst->box().Exists("new"));
-    QString title;
-    const auto german = [&title](NewInstallationDialog& dialog) {
-      dialog.findChild<QComboBox*>("cboLanguage")->setCurrentIndex(1);
-      title = dialog.windowTitle();
-      return true;
-    };
-    QCOMPARE(wfdesk::desk::OfferNewInstallation(home, inst->person(), german),
-             NewInstallation::kMade);
-    QCOMPARE(title, QString("Neue Installation"));
-    // The German question, longer than the English one, is shown whole.
-    NewInstallationDialog dialog("/tmp/new/home");  // breaks between words
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    dialog.findChild<QComboBox*>("cboLanguage")->setCurrentIndex(1);
-    QCoreApplication::processEvents();
-    auto* question = dialog.findChild<QLabel*>("lblQuestion");
-    QVERIFY(question->height() >= question->heightForWidth(question->width()));
-    QVERIFY(inst->box().Read("new/home/settings.ini").find("language=1\r\n") != std::string::npos);
-    QVERIFY(inst->box().Exists("new/home/data"));
-  }
-
   void startUpPutsTextsCaptionAndCatalogueOnTheWindow() {
     inst->box().Write("data/readme.txt", "no workflow");
     Open();
     QCOMPARE(window->windowTitle(), QString("wfdesk / v." WFDESK_TEST_VERSION));
-    QCOMPARE(Child<QPushButton>("cmd001")->text(), QString("Execute Workflow"));
-    QCOMPARE(Child<QMenu>("mnu_file001")->title(), QString("&File"));
-    QCOMPARE(Text("lbl002"), QString("Workflows"));
     QCOMPARE(Workflows()->count(), 2);
     QCOMPARE(Workflows()->item(0)->text(), QString("Title of a.ini  ->  a.ini"));
     QCOMPARE(Workflows()->currentRow(), -1);
@@ -222,9 +174,7 @@ class DeskTest : public QObject {
     inst->box().Write("settings.ini", "[SETTINGS]\r\nlanguage=1\r\ndata_dir=data\r\n");
     Open();
     QCOMPARE(Child<QPushButton>("cmd001")->text(), QString("Workflow ausführen"));
-    QCOMPARE(Child<QMenu>("mnu_help001")->actions().at(0)->text(), QString("I&nfo"));
     QCOMPARE(Menus(), QStringList({"&Datei", "Ü&bertragungen", "&?"}));
-    QCOMPARE(Child<QLineEdit>("text002")->placeholderText(), QString("Filter nach Element-ID"));
     // Qt's own buttons speak the same language.
     QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&No"), QString("&Nein"));
   }
@@ -275,9 +225,7 @@ class DeskTest : public QObject {
   void nothingIsCurrentUntilTheOperatorPicksAWorkflow() {
     Open({"/f", "a.ini"});
     QCOMPARE(Text("lblMessage"), QString("OK"));
-    window->show();
-    QApplication::setActiveWindow(window.get());
-    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QVERIFY(Activate(window.get()));
     QListWidget* list = Workflows();
     QPushButton* execute = Child<QPushButton>("cmd001");
     const auto nothing_picked = [&](const char* after) {
@@ -433,76 +381,6 @@ class DeskTest : public QObject {
     QCOMPARE(inst->box().Read("data/b.ini"), b);
   }
 
-  void theEditorKeepsTypedTextAndSavesInTheFilesEncoding() {
-    // Windows-1252 bytes with CR LF line ends, as written on Windows.
-    const std::string original =
-        "[FILE]\r\ntype=qvworkflow\r\n[DEF]\r\ntitle=Gr\xF6\xDF"
-        "e\r\n";
-    inst->box().Write("data/w.ini", original);
-    Open();
-    Select(2);
-    window->ShowEditor();
-    auto* editor = window->findChild<wfdesk::desk::FrmEditor*>("frmEditor");
-    auto* text = editor->findChild<QPlainTextEdit*>("Text1");
-    QCOMPARE(text->toPlainText(), QString("[FILE]\ntype=qvworkflow\n[DEF]\ntitle=Größe\n"));
-    text->moveCursor(QTextCursor::End);
-    QTest::keyClicks(text, "name=typed");
-    editor->repaint();
-    QCoreApplication::processEvents();
-    QVERIFY(text->toPlainText().endsWith("name=typed"));
-    window->ShowEditor();  // asked for again while open: the typing stays
-    QVERIFY(text->toPlainText().endsWith("name=typed"));
-
-    inst->person().answer = false;
-    QTest::mouseClick(editor->findChild<QPushButton*>("Command1"), Qt::LeftButton);
-    QVERIFY(!editor->isVisible());
-    QCOMPARE(inst->box().Read("data/w.ini"), original);
-
-    window->ShowEditor();  // shown again: the file's text, the typing gone
-    QVERIFY(!text->toPlainText().contains("typed"));
-    text->moveCursor(QTextCursor::End);
-    text->insertPlainText("name=Bäcker €");
-    inst->person().answer = true;
-    QTest::mouseClick(editor->findChild<QPushButton*>("Command1"), Qt::LeftButton);
-    QCOMPARE(inst->person().asked.back(), std::string("Wollen Sie die Änderungen speichern?"));
-    const std::string saved = original +
-                              "name=B\xE4"
-                              "cker \x80";
-    QCOMPARE(inst->box().Read("data/w.ini"), saved);
-  }
-
-  void aMessageBoxBelongsToTheWindowThatAsked() {
-    wfdesk::desk::MessageBoxOperator person;
-    Open({}, &person);
-    person.set_parent(window.get());
-    window->show();
-    Select(0);
-    window->ShowEditor();
-    auto* editor = window->findChild<wfdesk::desk::FrmEditor*>("frmEditor");
-    QApplication::setActiveWindow(editor);
-    QVERIFY(QTest::qWaitForWindowActive(editor));
-    QWidget* owner = nullptr;
-    QTimer::singleShot(0, [&owner] {
-      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-      owner = box ? box->parentWidget() : nullptr;
-      if (box) box->done(QMessageBox::No);
-    });
-    QTest::mouseClick(editor->findChild<QPushButton*>("Command1"), Qt::LeftButton);  // asks
-    QCOMPARE(owner, static_cast<QWidget*>(editor));
-
-    // Enter confirms no deletion; it answers an ordinary question Yes, so
-    // that Enter on "save the changes?" keeps them.
-    const auto enter = [] {
-      QTimer::singleShot(0, [] {
-        if (QWidget* box = QApplication::activeModalWidget()) QTest::keyClick(box, Qt::Key_Return);
-      });
-    };
-    enter();
-    QVERIFY(!person.Confirm("Delete?"));
-    enter();
-    QVERIFY(person.Ask("Save?"));
-  }
-
   void destroyingTheWindowReleasesARunWaitingForTheOperatorAndJoinsIt() {
     inst->Settings("silentmode=0\r\n");  // the run ends by telling its result
     Open();
@@ -584,145 +462,40 @@ class DeskTest : public QObject {
     QTRY_COMPARE(Workflows()->count(), 2);
   }
 
-  void theTransmissionViewListsFiltersAndActsOnTheChosenRecord() {
-    inst->Workflow("t.ini", "[WORKFLOW]\r\ndbfile=trans.csv\r\nlistaction=dbelement\r\n");
-    const auto record = [](const std::string& id, const std::string& tag) {
-      return id + ";f2;f3;f4;f5;f6;f7;f8;f9;f10;f11;f12;" + tag + "\r\n";
-    };
-    std::string many;
-    for (int i = 0; i < 100; ++i) many += record("Z" + std::to_string(i), "0");
-    inst->box().Write("trans.csv",
-                      record("INV-1", "0") + record("INV-2", "0") + record("X", "1") + many);
+  // The Transmissions menu turns the bottom list into the selected
+  // workflow's records, which show what a run adds as soon as it ends, and
+  // back into its log.
+  void theTransmissionsMenuSwitchesTheBottomListBetweenRecordsAndLog() {
+    const std::string record = ";f2;f3;f4;f5;f6;f7;f8;f9;f10;f11;f12;0";
+    inst->box().Write("trans.csv", "OLD" + record + "\r\n");
+    inst->box().Write(
+        "modules/mod_ledgerconv001_x86_32",
+        "#!/bin/sh\nprintf 'NEW" + record + "\\r\\n' >> '" + inst->Path("trans.csv") + "'\n");
+    inst->Workflow(
+        "t.ini", "[WORKFLOW]\r\ndbfile=trans.csv\r\nlistaction=dbelement\r\n" + std::string(kGood));
     Open();
-    window->show();
     Select(2);
     auto* show = window->findChild<QAction*>("mnu_records_show");
-    auto* toggle = window->findChild<QAction*>("mnu_records_toggle");
-    auto* remove = window->findChild<QAction*>("mnu_records_delete");
-    QListView* list = Child<QListView>("logList");
-    list->verticalScrollBar()->setValue(5);
     show->trigger();
     auto* filter = Child<QLineEdit>("text002");
     QVERIFY(filter->isVisibleTo(window.get()));
     QCOMPARE(Text("lbl001"), QString("Transmissions"));
-    QCOMPARE(list->verticalScrollBar()->value(), 0);  // at the top and at the left
-    QCOMPARE(list->horizontalScrollBar()->value(), 0);
-    QCOMPARE(LogRows().size(), 103);
-    QVERIFY(LogRows()[0].startsWith("INV-1 "));
+    QCOMPARE(LogRows().size(), 1);
     // Shift+Tab from the filter focuses the rows: no row is chosen by that.
-    QApplication::setActiveWindow(window.get());
-    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QVERIFY(Activate(window.get()));
     QCOMPARE(QApplication::focusWidget(), filter);
     QTest::keyClick(filter, Qt::Key_Backtab);
-    QCOMPARE(QApplication::focusWidget(), list);
+    QCOMPARE(QApplication::focusWidget(), Child<QListView>("logList"));
     QCOMPARE(Text("lblEID"), QString());
-    QVERIFY(!toggle->isEnabled());
-
-    // The chosen element goes when a filter hides its row, and with it the actions.
-    const struct {
-      const char* filter;
-      int rows;
-      QString chosen;
-    } filters[] = {{"", 103, "INV-2"}, {"inv-", 2, "INV-2"}, {"inv-1", 1, ""}, {"", 103, ""}};
-    list->setCurrentIndex(list->model()->index(1, 0));
-    for (const auto& f : filters) {
-      filter->setText(f.filter);
-      QCOMPARE(LogRows().size(), f.rows);
-      QCOMPARE(Text("lblEID"), f.chosen);
-      QCOMPARE(toggle->isEnabled(), !f.chosen.isEmpty());
-      QCOMPARE(remove->isEnabled(), !f.chosen.isEmpty());
-    }
-    list->setCurrentIndex(list->model()->index(1, 0));
-    QCOMPARE(Text("lblEID"), QString("INV-2"));
-    toggle->trigger();
-    QVERIFY(inst->box().Read("trans.csv").find("INV-2;f2;f3;f4;f5;f6;f7;f8;f9;f10;f11;f12;1") !=
-            std::string::npos);
-    QVERIFY(LogRows()[1].contains(" W "));  // filled again after the action
-    QCOMPARE(Text("lblEID"), QString("INV-2"));
-
-    // A value the database cannot store is refused; the dialog keeps the input.
-    window->findChild<QAction*>("mnu_records_edit")->trigger();
-    auto* dialog = window->findChild<QDialog*>("dlgRecord");
-    QVERIFY(dialog);
-    auto* tag = dialog->findChild<QLineEdit*>("txtWriteTag");
-    QCOMPARE(tag->text(), QString("1"));
-    QStringList labels;  // every field by its meaning, the state included
-    for (auto* label : dialog->findChildren<QLabel*>()) labels << label->text();
-    QStringList meant = QString(
-                            "File|f2|Text|f3|Amount payable|f7|State|f10|Invoice date "
-                            "(field 6)|Acknowledgement (field 4)|Write tag (0 or 1)")
-                            .split('|');
-    labels.sort();
-    meant.sort();
-    QCOMPARE(labels, meant);
-    auto* six = dialog->findChild<QLineEdit*>("txtField6");
-    // Refused, the dialog keeps the input: a write tag other than 0 or 1, a
-    // value the database cannot store.
-    const struct {
-      QLineEdit* edit;
-      const char* typed;
-      const char* told;
-    } refused[] = {{tag, "2", "The write tag 2 was refused"},
-                   {six, "a|||b", "The value a|||b was"}};
-    for (const auto& r : refused) {
-      r.edit->setText(r.typed);
-      dialog->accept();
-      QVERIFY(dialog->isVisible());
-      QCOMPARE(r.edit->text(), QString(r.typed));
-      QVERIFY(QString::fromStdString(inst->person().told.back()).startsWith(r.told));
-      tag->setText("1");
-    }
-    six->setText("new;six");
-    dialog->accept();
-    QVERIFY(inst->box().Read("trans.csv").find("INV-2;f2;f3;f4;f5;\"new;six\";f7") !=
-            std::string::npos);
-
-    inst->person().answer = false;  // No deletes nothing, and says no more
-    const std::size_t told = inst->person().told.size();
-    remove->trigger();
-    QCOMPARE(inst->person().told.size(), told);
-    QCOMPARE(LogRows().size(), 103);
-    inst->person().answer = true;
-    remove->trigger();
-    QCOMPARE(LogRows().size(), 102);
-    QCOMPARE(Text("lblEID"), QString());
-    // Another writer removed the chosen record meanwhile: the window says so.
-    list->setCurrentIndex(list->model()->index(0, 0));
-    inst->box().Write("trans.csv", record("X", "1"));
-    toggle->trigger();
-    QCOMPARE(inst->person().told.back(),
-             std::string("The element ID INV-1 was not found in trans.csv. Nothing was changed."));
-    QCOMPARE(LogRows().size(), 1);
-
-    show->trigger();  // back to the log
-    QVERIFY(!filter->isVisibleTo(window.get()));
-    QCOMPARE(Text("lbl001"), QString("Log"));
-    QVERIFY(!Child<QWidget>("logHeadingBox")->isVisible());
-    Select(0);  // a workflow whose records may not be changed
-    show->trigger();
-    list->setCurrentIndex(list->model()->index(0, 0));
-    QVERIFY(!toggle->isEnabled());
-    filter->setText("Z1");  // each workflow keeps its own filter
-    Select(2);
-    QCOMPARE(filter->text(), QString());
-    Select(0);
-    QCOMPARE(filter->text(), QString("Z1"));
-  }
-
-  void theTransmissionViewShowsWhatARunRecordedAsSoonAsItEnds() {
-    inst->box().Write("trans.csv", "OLD;f2;f3;f4;f5;f6;f7;f8;f9;f10;f11;f12;0\r\n");
-    inst->box().Write("modules/mod_ledgerconv001_x86_32",
-                      "#!/bin/sh\nprintf 'NEW;f2;f3;f4;f5;f6;f7;f8;f9;f10;f11;f12;0\\r\\n' >> '" +
-                          inst->Path("trans.csv") + "'\n");
-    inst->Workflow("t.ini", std::string("[WORKFLOW]\r\ndbfile=trans.csv\r\n") + kGood);
-    Open();
-    Select(2);
-    window->findChild<QAction*>("mnu_records_show")->trigger();
-    QCOMPARE(LogRows().size(), 1);
     window->timers().Due("t.ini");  // the one shown: the view stays
     QTRY_VERIFY(!window->running());
     QCOMPARE(LogRows().size(), 2);
     QVERIFY(LogRows()[1].startsWith("NEW "));
+
+    show->trigger();
+    QVERIFY(!filter->isVisibleTo(window.get()));
+    QCOMPARE(Text("lbl001"), QString("Log"));
+    QVERIFY(!Child<QWidget>("logHeadingBox")->isVisible());
   }
 
   void theWindowTimerRunsItsWorkflowAndSkipsARunThatWouldOverlap() {

@@ -1,11 +1,12 @@
-// The desk's windows beside the main one: the workflow editor (the status
-// line, Ctrl+S, closing it with changes not yet saved), the box that asks
-// its three-way question, and the offer of a new installation.
+// The desk's windows beside the main one: the workflow editor (its save
+// button, the status line, Ctrl+S, closing it with changes not yet saved),
+// the boxes that ask the person, and the offer of a new installation.
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QWindow>
 #include <QtTest>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "desk/editor_window.hpp"
 #include "desk/new_installation_dialog.hpp"
 #include "desk/operators.hpp"
+#include "tests/desk/desk_testing.hpp"
 #include "tests/support/installation.hpp"
 
 using wfdesk::desk::FrmEditor;
@@ -44,10 +46,10 @@ class EditorTest : public QObject {
     Text()->moveCursor(QTextCursor::End);
     Text()->insertPlainText(typed);
   }
-  void Open() {
-    editor->show();
-    editor->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(editor.get()));
+  void Open() { QVERIFY(wfdesk::testing::Activate(editor.get())); }
+  void ClickSave() {
+    QTest::mouseClick(wfdesk::testing::Child<QPushButton>(editor.get(), "Command1"),
+                      Qt::LeftButton);
   }
 
  private slots:
@@ -62,16 +64,40 @@ class EditorTest : public QObject {
     inst.reset();
   }
 
+  // The save button asks first; a No closes without saving. Typing stays
+  // while the editor is asked for again, and goes when it is shown anew.
+  void theSaveButtonAsksAndSavesInTheFilesEncoding() {
+    editor->ShowForCurrentFile();
+    QCOMPARE(Text()->toPlainText(), QString("[DEF]\ntitle=Größe\n"));
+    Text()->moveCursor(QTextCursor::End);
+    QTest::keyClicks(Text(), "name=typed");
+    editor->repaint();
+    QCoreApplication::processEvents();
+    editor->ShowForCurrentFile();
+    QVERIFY(Text()->toPlainText().endsWith("name=typed"));
+    inst->person().answer = false;
+    ClickSave();
+    QVERIFY(!editor->isVisible());
+    QCOMPARE(inst->box().Read("data/w.ini"), kOriginal);
+    editor->ShowForCurrentFile();
+    QVERIFY(!Text()->toPlainText().contains("typed"));
+    Type("name=Bäcker €");
+    inst->person().answer = true;
+    ClickSave();
+    QCOMPARE(inst->person().asked.back(), std::string("Wollen Sie die Änderungen speichern?"));
+    QCOMPARE(inst->box().Read("data/w.ini"), kOriginal +
+                                                 "name=B\xE4"
+                                                 "cker \x80");
+  }
+
   void theStatusLineNamesTheFileAndCtrlSSavesWithoutClosing() {
     Open();
     QCOMPARE(Text()->font(), QFontDatabase::systemFont(QFontDatabase::FixedFont));
     QCOMPARE(Status(), QString::fromStdString(file) + "  ·  Windows-1252");
-    Type("name=Bäcker");
+    Type("name=x");
     QVERIFY(Status().endsWith("changed"));
     QTest::keySequence(editor.get(), QKeySequence::Save);
-    QCOMPARE(inst->box().Read("data/w.ini"), kOriginal +
-                                                 "name=B\xE4"
-                                                 "cker");
+    QCOMPARE(inst->box().Read("data/w.ini"), kOriginal + "name=x");
     QVERIFY(Status().endsWith("saved"));
     QVERIFY(editor->windowHandle()->close());  // saved: closes without a question
     QVERIFY(inst->person().asked.empty());
@@ -102,17 +128,21 @@ class EditorTest : public QObject {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<int>("answer");
     QTest::addColumn<bool>("workflow");  // a file is loaded, not the data folder
-    QTest::addColumn<bool>("asked");
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("asked");  // "" for no question
     QTest::addColumn<bool>("closed");
     QTest::addColumn<bool>("written");
     const int yes = int(Answer::kYes), no = int(Answer::kNo), cancel = int(Answer::kCancel);
-    QTest::newRow("unchanged") << "" << yes << true << false << true << false;
-    QTest::newRow("No drops the text") << "x=1" << no << true << true << true << false;
-    QTest::newRow("Yes saves") << "x=1" << yes << true << true << true << true;
+    const QString save = "Save the changes to %1?";
+    QTest::newRow("unchanged") << "" << yes << true << 0 << "" << true << false;
+    QTest::newRow("No drops the text") << "x=1" << no << true << 0 << save << true << false;
+    QTest::newRow("Yes saves") << "x=1" << yes << true << 0 << save << true << true;
     QTest::newRow("Cancel stays with the text")
-        << "x=1" << cancel << true << true << false << false;
-    QTest::newRow("a failed save stays open") << "中" << yes << true << true << false << false;
-    QTest::newRow("no workflow") << "x=1" << yes << false << false << true << false;
+        << "x=1" << cancel << true << 0 << save << false << false;
+    QTest::newRow("asked in German")
+        << "x=1" << cancel << true << 1 << "Die Änderungen an %1 speichern?" << false << false;
+    QTest::newRow("a failed save stays open") << "中" << yes << true << 0 << save << false << false;
+    QTest::newRow("no workflow") << "x=1" << yes << false << 0 << "" << true << false;
   }
   void closingWithUnsavedChangesAsksFirst() {
     QFETCH(QString, typed);
@@ -120,14 +150,17 @@ class EditorTest : public QObject {
     if (!workflow) file = inst->Path("data/");
     QFETCH(int, answer);
     inst->person().three_way = Answer(answer);
+    QFETCH(int, language);
+    inst->context().settings.language = static_cast<wfdesk::core::LanguageCode>(language);
     Open();
     Type(typed);
     // Through the window system, as the title bar's close button does.
     const bool closed = editor->windowHandle()->close();
-    QTEST(!inst->person().asked.empty(), "asked");
-    if (!inst->person().asked.empty()) {
-      QCOMPARE(inst->person().asked.back(), "Save the changes to " + file + "?");
-    }
+    QFETCH(QString, asked);
+    std::vector<std::string> questions;
+    if (!asked.isEmpty())
+      questions.push_back(asked.arg(QString::fromStdString(file)).toStdString());
+    QCOMPARE(inst->person().asked, questions);
     QTEST(closed, "closed");
     QTEST(!editor->isVisible(), "closed");
     QTEST(inst->box().Read("data/w.ini") != kOriginal, "written");
@@ -135,39 +168,41 @@ class EditorTest : public QObject {
     if (!workflow) QCOMPARE(Status(), QString("No workflow selected  ·  changed"));
   }
 
-  void theCloseQuestionNamesTheFileInGerman() {
-    inst->context().settings.language = wfdesk::core::kGerman;
-    inst->person().three_way = Answer::kCancel;
-    Open();
-    Type("x=1");
-    QVERIFY(!editor->windowHandle()->close());
-    QCOMPARE(inst->person().asked,
-             std::vector<std::string>{"Die Änderungen an " + file + " speichern?"});
-  }
-
-  // The real box, answered by a key as the person would.
-  void theThreeWayBoxBelongsToTheAskingWindowAndEscapeCancels_data() {
+  // The real box, answered by a key as the person would. It belongs to the
+  // window the person works in, not to the one the operator was made for.
+  void aBoxBelongsToTheActiveWindowAndEnterAnswersAsAsked_data() {
+    QTest::addColumn<QString>("question");
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("answer");
-    QTest::newRow("Escape cancels") << int(Qt::Key_Escape) << int(Answer::kCancel);
-    QTest::newRow("Enter keeps the changes") << int(Qt::Key_Return) << int(Answer::kYes);
+    const int yes = int(Answer::kYes), no = int(Answer::kNo);
+    QTest::newRow("Escape cancels") << "AskOrCancel" << int(Qt::Key_Escape) << int(Answer::kCancel);
+    QTest::newRow("Enter keeps the changes") << "AskOrCancel" << int(Qt::Key_Return) << yes;
+    QTest::newRow("Enter answers a question Yes") << "Ask" << int(Qt::Key_Return) << yes;
+    QTest::newRow("Enter confirms no deletion") << "Confirm" << int(Qt::Key_Return) << no;
   }
-  void theThreeWayBoxBelongsToTheAskingWindowAndEscapeCancels() {
+  void aBoxBelongsToTheActiveWindowAndEnterAnswersAsAsked() {
+    QFETCH(QString, question);
     QFETCH(int, key);
+    QWidget main_window;
     wfdesk::desk::MessageBoxOperator person;
+    person.set_parent(&main_window);
     Open();
     QWidget* owner = nullptr;
     QMessageBox::StandardButtons buttons;
-    QTimer::singleShot(0, [&owner, &buttons, key] {
-      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-      if (!box) return;
-      owner = box->parentWidget();
-      buttons = box->standardButtons();
-      QTest::keyClick(box, Qt::Key(key));
+    wfdesk::testing::WhenTheBoxOpens([&owner, &buttons, key](QMessageBox& box) {
+      owner = box.parentWidget();
+      buttons = box.standardButtons();
+      QTest::keyClick(&box, Qt::Key(key));
     });
-    QTEST(int(person.AskOrCancel("Save?")), "answer");
+    const auto yes_no = [](bool yes) { return yes ? Answer::kYes : Answer::kNo; };
+    const Answer answer = question == "Ask"       ? yes_no(person.Ask("Save?"))
+                          : question == "Confirm" ? yes_no(person.Confirm("Delete?"))
+                                                  : person.AskOrCancel("Save?");
+    QTEST(int(answer), "answer");
     QCOMPARE(owner, static_cast<QWidget*>(editor.get()));
-    QCOMPARE(buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    QCOMPARE(buttons,
+             QMessageBox::Yes | QMessageBox::No |
+                 (question == "AskOrCancel" ? QMessageBox::Cancel : QMessageBox::NoButton));
   }
 
   // A run asks from its worker thread; the answer comes from the UI thread,
@@ -190,31 +225,70 @@ class EditorTest : public QObject {
     QCOMPARE(inner.asked.size(), std::size_t{2});
   }
 
-  // A folder that cannot be made: the sentence in the language chosen, the
-  // system's reason below it.
-  void aNewInstallationThatCannotBeMadeIsSaidInTheLanguageChosen_data() {
+  // Made in the language chosen, or told in it why not, with the system's
+  // reason below the sentence.
+  void aNewInstallationIsOfferedInTheLanguageChosen_data() {
+    QTest::addColumn<bool>("accepted");
     QTest::addColumn<int>("language");
-    QTest::addColumn<QString>("sentence");
-    QTest::newRow("English") << 0 << "The installation in %1 could not be created.\n\n";
-    QTest::newRow("German") << 1 << "Die Installation in %1 konnte nicht angelegt werden.\n\n";
+    QTest::addColumn<QString>("where");  // a file named "taken" is in the way
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("said");
+    using wfdesk::desk::NewInstallation;
+    QTest::newRow("declined") << false << 0 << "new/home" << int(NewInstallation::kDeclined)
+                              << "New installation"
+                              << "";
+    QTest::newRow("made in German")
+        << true << 1 << "new/home" << int(NewInstallation::kMade) << "Neue Installation"
+        << "";
+    QTest::newRow("failed") << true << 0 << "taken/home" << int(NewInstallation::kFailed)
+                            << "New installation"
+                            << "The installation in %1 could not be created.\n\n";
+    QTest::newRow("failed in German")
+        << true << 1 << "taken/home" << int(NewInstallation::kFailed) << "Neue Installation"
+        << "Die Installation in %1 konnte nicht angelegt werden.\n\n";
   }
-  void aNewInstallationThatCannotBeMadeIsSaidInTheLanguageChosen() {
+  void aNewInstallationIsOfferedInTheLanguageChosen() {
+    QFETCH(bool, accepted);
     QFETCH(int, language);
+    QFETCH(QString, where);
     inst->box().Write("taken", "a file, not a folder");
-    const std::string home = inst->Path("taken/home");
-    const auto choose = [language](wfdesk::desk::NewInstallationDialog& dialog) {
+    const std::string home = inst->Path(where.toStdString());
+    QString title;
+    const auto choose = [&](wfdesk::desk::NewInstallationDialog& dialog) {
       dialog.findChild<QComboBox*>("cboLanguage")->setCurrentIndex(language);
-      return true;
+      title = dialog.windowTitle();
+      return accepted;
     };
-    QCOMPARE(wfdesk::desk::OfferNewInstallation(home, inst->person(), choose),
-             wfdesk::desk::NewInstallation::kFailed);
-    QCOMPARE(inst->person().told.size(), std::size_t{1});
+    QTEST(int(wfdesk::desk::OfferNewInstallation(home, inst->person(), choose)), "result");
+    QTEST(title, "title");
+    const bool made = where == "new/home" && accepted;
+    QCOMPARE(inst->box().Exists("new"), made);
+    if (made) {  // whole or not, as the package's programs are found
+      QVERIFY(inst->box().Read("new/home/settings.ini").find("language=1\r\n") !=
+              std::string::npos);
+      QVERIFY(inst->box().Exists("new/home/data"));
+      return;
+    }
+    QFETCH(QString, said);
+    QCOMPARE(inst->person().told.size(), std::size_t(said.isEmpty() ? 0 : 1));
+    if (said.isEmpty()) return;
+    const QString own = said.arg(QString::fromStdString(home));
     const QString told = QString::fromStdString(inst->person().told[0]);
-    QFETCH(QString, sentence);
-    const QString own = sentence.arg(QString::fromStdString(home));
     QVERIFY2(told.startsWith(own), qPrintable(told));
-    QVERIFY2(told.mid(own.size()).contains(QString::fromStdString(inst->Path("taken"))),
-             qPrintable(told));  // the detail names what could not be made
+    // The detail names what could not be made.
+    QVERIFY(told.mid(own.size()).contains(QString::fromStdString(inst->Path("taken"))));
+  }
+
+  // The German question, longer than the English one, is shown whole.
+  void theNewInstallationsQuestionIsShownWholeInEitherLanguage() {
+    wfdesk::desk::NewInstallationDialog dialog("/tmp/new/home");  // breaks between words
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    dialog.findChild<QComboBox*>("cboLanguage")->setCurrentIndex(1);
+    QCoreApplication::processEvents();
+    auto* question = dialog.findChild<QLabel*>("lblQuestion");
+    QVERIFY(question->height() >= question->heightForWidth(question->width()));
   }
 };
 

@@ -1,6 +1,7 @@
 // The transmission view of the bottom list on its own: rows under the
-// heading, the records the connector and the invoice check write, a missing
-// database, the list's focus, and a rejected invoice's report.
+// heading, the records the connector and the invoice check write, the
+// filter and the record actions on the chosen element, a missing database,
+// the list's focus, and a rejected invoice's report.
 #include <QAction>
 #include <QDialog>
 #include <QLabel>
@@ -8,6 +9,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QtTest>
 #include <memory>
 
@@ -16,6 +18,7 @@
 #include "desk/lines_view.hpp"
 #include "desk/transmission_view.hpp"
 #include "engine/invalid_record.hpp"
+#include "tests/desk/desk_testing.hpp"
 #include "tests/support/installation.hpp"
 #include "textdb/transmission_record.hpp"
 
@@ -61,11 +64,7 @@ class TransmissionViewTest : public QObject {
   QLabel* element = nullptr;
   TransmissionView* view = nullptr;
 
-  QStringList Rows() const {
-    QStringList shown;
-    for (int row = 0; row < rows->rowCount(); ++row) shown << rows->index(row).data().toString();
-    return shown;
-  }
+  QStringList Rows() const { return wfdesk::testing::RowsOf(rows); }
   QAction* Action(const char* name) const { return view->menu()->findChild<QAction*>(name); }
   void ChooseFirstRow() {
     list->selectionModel()->select(rows->index(0), QItemSelectionModel::ClearAndSelect);
@@ -104,60 +103,41 @@ class TransmissionViewTest : public QObject {
   void everyRowLinesUpUnderTheHeading_data() {
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<QString>("id");
-    QTest::addColumn<QString>("date");
     QTest::addColumn<QString>("mark");
     QTest::addColumn<QString>("receipt");
     QTest::addColumn<QString>("text");
+    const auto written = [](const char* state, bool windows_1252) {
+      return QByteArray::fromStdString(
+          wfdesk::textdb::TransmissionLine(Uploaded(state), windows_1252));
+    };
     const QByteArray plain =
         "A-1;a.xml;Invoice A-1 to X;ACK-1;EUR;2026-01-04;1.00;UBL 2.1;ebi40;;;;";
-    QTest::newRow("untagged") << plain + "0"
-                              << "A-1"
-                              << "2026-01-04"
-                              << " "
-                              << "ACK-1"
-                              << "Invoice A-1 to X";
-    QTest::newRow("tagged") << plain + "1"
-                            << "A-1"
-                            << "2026-01-04"
-                            << "W"
-                            << "ACK-1"
-                            << "Invoice A-1 to X";
-    QTest::newRow("UTF-8") << QByteArray("Ä-1;a.xml;Rechnung an Bäcker;Ä;EUR;2026-01-04;;;;;;;1")
-                           << "Ä-1"
-                           << "2026-01-04"
-                           << "W"
-                           << "Ä"
-                           << "Rechnung an Bäcker";
-    QTest::newRow("Windows-1252") << QByteArray(
-                                         "\xC4-1;a.xml;Rechnung an B\xE4"
-                                         "cker;\xC4;EUR;2026-01-04;;;;;;;1")
-                                  << "Ä-1"
-                                  << "2026-01-04"
-                                  << "W"
-                                  << "Ä"
-                                  << "Rechnung an Bäcker";
-    QTest::newRow("a receipt cut to its column")
-        << QByteArray("A-1;a.xml;T;0123456789abcdefghijKLMNO;EUR;2026-01-04;;;;;;;1") << "A-1"
-        << "2026-01-04"
-        << "W"
-        << "0123456789abcdefghij"
-        << "T";
-    const auto written = [](const TransmissionRecord& record, bool windows_1252) {
-      return QByteArray::fromStdString(wfdesk::textdb::TransmissionLine(record, windows_1252));
+    const QString uploaded = "Invoice 2026-0001 to Bäckerei Huber";
+    const struct {
+      const char* name;
+      QByteArray line;
+      QString id, mark, receipt, text;
+    } table[] = {
+        {"untagged", plain + "0", "A-1", " ", "ACK-1", "Invoice A-1 to X"},
+        {"tagged", plain + "1", "A-1", "W", "ACK-1", "Invoice A-1 to X"},
+        {"UTF-8", "Ä-1;a.xml;Rechnung an Bäcker;Ä;EUR;2026-01-04;;;;;;;1", "Ä-1", "W", "Ä",
+         "Rechnung an Bäcker"},
+        {"Windows-1252",
+         "\xC4-1;a.xml;Rechnung an B\xE4"
+         "cker;\xC4;EUR;2026-01-04;;;;;;;1",
+         "Ä-1", "W", "Ä", "Rechnung an Bäcker"},
+        {"a receipt cut to its column",
+         "A-1;a.xml;T;0123456789abcdefghijKLMNO;EUR;2026-01-04;;;;;;;1", "A-1", "W",
+         "0123456789abcdefghij", "T"},
+        {"uploaded, UTF-8", written("accepted", false), "2026-0001", " ", "ACK-1767225600-1",
+         uploaded},
+        {"uploaded, Windows-1252", written("accepted", true), "2026-0001", " ", "ACK-1767225600-1",
+         uploaded},
+        {"refused by the portal", written("refused", false), "2026-0001", " ", "", uploaded},
     };
-    for (const bool windows_1252 : {false, true}) {
-      QTest::addRow("uploaded, %s", windows_1252 ? "Windows-1252" : "UTF-8")
-          << written(Uploaded("accepted"), windows_1252) << "2026-0001"
-          << "2026-01-04"
-          << " "
-          << "ACK-1767225600-1"
-          << "Invoice 2026-0001 to Bäckerei Huber";
+    for (const auto& r : table) {
+      QTest::newRow(r.name) << r.line << r.id << r.mark << r.receipt << r.text;
     }
-    QTest::newRow("refused by the portal") << written(Uploaded("refused"), false) << "2026-0001"
-                                           << "2026-01-04"
-                                           << " "
-                                           << ""
-                                           << "Invoice 2026-0001 to Bäckerei Huber";
   }
   void everyRowLinesUpUnderTheHeading() {
     QFETCH(QByteArray, line);
@@ -175,7 +155,7 @@ class TransmissionViewTest : public QObject {
     const qsizetype receipt = heading.indexOf("Receipt");
     const qsizetype text = heading.indexOf("Description");
     QTEST(column(0, date), "id");
-    QTEST(column(date, mark), "date");
+    QCOMPARE(column(date, mark), QString("2026-01-04"));
     QTEST(row.mid(mark, 1), "mark");
     QCOMPARE(column(mark, receipt), row.mid(mark, 1).trimmed());
     QTEST(column(receipt, text), "receipt");
@@ -255,6 +235,109 @@ class TransmissionViewTest : public QObject {
     QCOMPARE(show_report ? show_report->text() : QString(), button);
   }
 
+  // The actions act on the element chosen from the rows; it goes when a
+  // filter hides its row, and the actions with it. Each workflow keeps its
+  // own filter.
+  void theRecordActionsActOnTheChosenElementWhileARowShowsIt() {
+    const auto record = [](const std::string& id, const std::string& tag) {
+      return id + ";f2;f3;f4;f5;f6;f7;f8;f9;f10;f11;f12;" + tag + "\r\n";
+    };
+    std::string many;
+    for (int i = 0; i < 100; ++i) many += record("Z" + std::to_string(i), "0");
+    inst->box().Write("trans.csv",
+                      record("INV-1", "0") + record("INV-2", "0") + record("X", "1") + many);
+    view->Show(true);
+    list->verticalScrollBar()->setValue(5);
+    list->horizontalScrollBar()->setValue(5);
+    view->Show(false);
+    view->Show(true);  // at the top and at the left
+    QCOMPARE(list->verticalScrollBar()->value(), 0);
+    QCOMPARE(list->horizontalScrollBar()->value(), 0);
+    QCOMPARE(Rows().size(), 103);
+    QVERIFY(Rows()[0].startsWith("INV-1 "));
+    QAction* toggle = Action("mnu_records_toggle");
+    const struct {
+      const char* filter;
+      int rows;
+      QString chosen;
+    } filters[] = {{"", 103, "INV-2"}, {"inv-", 2, "INV-2"}, {"inv-1", 1, ""}, {"", 103, ""}};
+    list->setCurrentIndex(rows->index(1));
+    for (const auto& f : filters) {
+      view->filter()->setText(f.filter);
+      QCOMPARE(Rows().size(), f.rows);
+      QCOMPARE(element->text(), f.chosen);
+      QCOMPARE(toggle->isEnabled(), !f.chosen.isEmpty());
+      QCOMPARE(Action("mnu_records_delete")->isEnabled(), !f.chosen.isEmpty());
+    }
+    list->setCurrentIndex(rows->index(1));
+    toggle->trigger();
+    QVERIFY(inst->box().Read("trans.csv").find("INV-2;f2;f3;f4;f5;f6;f7;f8;f9;f10;f11;f12;1") !=
+            std::string::npos);
+    QVERIFY(Rows()[1].contains(" W "));  // filled again after the action
+    QCOMPARE(element->text(), QString("INV-2"));
+
+    Action("mnu_records_edit")->trigger();
+    auto* dialog = window->findChild<QDialog*>("dlgRecord");
+    QVERIFY(dialog);
+    QStringList labels;  // every field by its meaning, the state included
+    for (auto* label : dialog->findChildren<QLabel*>()) labels << label->text();
+    labels.sort();
+    QCOMPARE(labels.join('|'), QString("Acknowledgement (field 4)|Amount payable|File|Invoice date "
+                                       "(field 6)|State|Text|Write tag (0 or 1)|f10|f2|f3|f7"));
+    auto* tag = dialog->findChild<QLineEdit*>("txtWriteTag");
+    QCOMPARE(tag->text(), QString("1"));
+    auto* six = dialog->findChild<QLineEdit*>("txtField6");
+    // Refused, the dialog keeps the input: a write tag other than 0 or 1, a
+    // value the database cannot store.
+    const struct {
+      QLineEdit* edit;
+      const char* typed;
+      const char* told;
+    } refused[] = {{tag, "2", "The write tag 2 was refused"},
+                   {six, "a|||b", "The value a|||b was"}};
+    for (const auto& r : refused) {
+      r.edit->setText(r.typed);
+      dialog->accept();
+      QVERIFY(dialog->isVisible());
+      QCOMPARE(r.edit->text(), QString(r.typed));
+      QVERIFY(QString::fromStdString(inst->person().told.back()).startsWith(r.told));
+      tag->setText("1");
+    }
+    six->setText("new;six");
+    dialog->accept();
+    QVERIFY(inst->box().Read("trans.csv").find("INV-2;f2;f3;f4;f5;\"new;six\";f7") !=
+            std::string::npos);
+
+    inst->person().answer = false;  // No deletes nothing, and says no more
+    const std::size_t told = inst->person().told.size();
+    Action("mnu_records_delete")->trigger();
+    QCOMPARE(inst->person().told.size(), told);
+    QCOMPARE(Rows().size(), 103);
+    inst->person().answer = true;
+    Action("mnu_records_delete")->trigger();
+    QCOMPARE(Rows().size(), 102);
+    QCOMPARE(element->text(), QString());
+    // Another writer removed the chosen record meanwhile: said so, and listed anew.
+    list->setCurrentIndex(rows->index(0));
+    inst->box().Write("trans.csv", record("X", "1"));
+    toggle->trigger();
+    QCOMPARE(inst->person().told.back(),
+             std::string("The element ID INV-1 was not found in trans.csv. Nothing was changed."));
+    QCOMPARE(Rows().size(), 1);
+
+    inst->Workflow("ro.ini", "[WORKFLOW]\r\ndbfile=trans.csv\r\n");  // records not to be changed
+    view->SetWorkflow("ro.ini");
+    view->Show(true);
+    list->setCurrentIndex(rows->index(0));
+    QCOMPARE(element->text(), QString("X"));
+    QVERIFY(!toggle->isEnabled());
+    view->filter()->setText("Z1");
+    view->SetWorkflow("t.ini");
+    QCOMPARE(view->filter()->text(), QString());
+    view->SetWorkflow("ro.ini");
+    QCOMPARE(view->filter()->text(), QString("Z1"));
+  }
+
   // Said in the list, not by a box at every refresh, and no row to choose.
   void aMissingDatabaseIsOneLineInTheList_data() {
     QTest::addColumn<int>("language");
@@ -305,20 +388,15 @@ class TransmissionViewTest : public QObject {
   void theListShowsItsFocusWithoutASelection() {
     inst->box().Write("trans.csv", wfdesk::textdb::TransmissionLine(Uploaded("accepted"), false));
     QFETCH(bool, transmissions);
-    window->show();
-    QApplication::setActiveWindow(window.get());
-    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QVERIFY(wfdesk::testing::Activate(window.get()));
     view->Show(transmissions);
     view->filter()->setVisible(true);
     view->filter()->setFocus();
-    const auto left_edge = [this] {
-      return list->grab().toImage().pixelColor(0, list->height() / 2);
-    };
-    const QColor unfocused = left_edge();
+    const QColor unfocused = wfdesk::testing::FrameColour(list);
     list->setFocus(Qt::TabFocusReason);
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(list));
     QVERIFY(!list->selectionModel()->hasSelection());
-    const QColor focused = left_edge();
+    const QColor focused = wfdesk::testing::FrameColour(list);
     QCOMPARE(focused, list->palette().color(QPalette::Highlight));
     QVERIFY(focused != unfocused);
   }
