@@ -1,14 +1,11 @@
 #pragma once
 
 // What the desk's test programs share: controls found by objectName, the
-// rows a list shows, the frame a focused list draws, a window made active
-// and the next message box answered as the person would.
+// rows a list shows, the frame a focused list draws, and a window made
+// active.
 #include <QAbstractItemModel>
 #include <QApplication>
-#include <QMessageBox>
-#include <QTimer>
 #include <QtTest>
-#include <functional>
 
 namespace wfdesk::testing {
 
@@ -38,14 +35,6 @@ inline bool Activate(QWidget* window) {
   window->show();
   QApplication::setActiveWindow(window);
   return QTest::qWaitForWindowActive(window);
-}
-
-// Hands the message box that opens next to `answer` once its own event loop
-// runs; a question asked without a box leaves `answer` uncalled.
-inline void WhenTheBoxOpens(std::function<void(QMessageBox&)> answer) {
-  QTimer::singleShot(0, [answer = std::move(answer)] {
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) answer(*box);
-  });
 }
 
 }  // namespace wfdesk::testing

@@ -189,10 +189,12 @@ class EditorTest : public QObject {
     Open();
     QWidget* owner = nullptr;
     QMessageBox::StandardButtons buttons;
-    wfdesk::testing::WhenTheBoxOpens([&owner, &buttons, key](QMessageBox& box) {
-      owner = box.parentWidget();
-      buttons = box.standardButtons();
-      QTest::keyClick(&box, Qt::Key(key));
+    QTimer::singleShot(0, [&owner, &buttons, key] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      owner = box->parentWidget();
+      buttons = box->standardButtons();
+      QTest::keyClick(box, Qt::Key(key));
     });
     const auto yes_no = [](bool yes) { return yes ? Answer::kYes : Answer::kNo; };
     const Answer answer = question == "Ask"       ? yes_no(person.Ask("Save?"))
