@@ -46,7 +46,7 @@ std::string EscapeControlCharacters(std::string_view text) {
 namespace {
 
 // One authority, "user:password@host:port": the password, or a lone token,
-// goes; the user name stays. The last "@" ends the user part, as a
+// goes; the user name stays. The last "@" ends the user information, as a
 // password may hold one.
 void AppendMaskedAuthority(std::string_view authority, std::string& masked) {
   const auto at = authority.rfind('@');
