@@ -1,7 +1,7 @@
 # A thin driver over CMake presets. `make test` is all a newcomer needs.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: deps build test test-asan test-tsan test-windows fuzz bench format demo gui package check-package
+.PHONY: deps build test test-asan test-tsan test-windows desk-windows fuzz bench format demo gui package check-package
 
 deps:
 	scripts/install-deps
@@ -74,6 +74,26 @@ test-windows: deps
 	  cmake --build --preset windows -j $(JOBS); \
 	  ctest --preset windows -j $(JOBS); \
 	  scripts/e2e-windows
+
+# The window as a Windows program: Qt's base module cross-built from
+# Debian's source once (build/windows-deps/qt, about 30 minutes with two
+# jobs), then wfdesk.exe and the desk's tests, which run under Wine on the
+# offscreen platform; last, wfdesk.exe on a copy of the example
+# installation under Wine on a virtual display, with screenshots in
+# English and German in build/windows/shots.
+desk-windows: deps
+	scripts/install-deps-windows
+	scripts/build-windows-xml
+	scripts/build-windows-qt
+	cmake --preset windows -DWFDESK_BUILD_DESK=ON
+	@set -e; export $(WINE_ENV); \
+	  trap '$(WINESERVER) -k 2>/dev/null || true' EXIT; \
+	  $(WINESERVER) -p >/dev/null 2>&1 </dev/null || true; \
+	  /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 </dev/null; \
+	  cmake --build --preset windows -j $(JOBS) --target wfdesk desk_tests editor_tests \
+	    transmission_view_tests; \
+	  ctest --preset windows -j $(JOBS) -R '^(desk|editor|transmission_view)_tests$$'; \
+	  scripts/desk-windows
 
 # Every fuzz target for FUZZ_SECONDS, each on a scratch copy of its seed
 # corpus in build/fuzz/run/TARGET/, where a failing input is kept.
