@@ -1,7 +1,7 @@
 # A thin driver over CMake presets. `make test` is all a newcomer needs.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: deps build test test-asan test-tsan test-windows desk-windows fuzz bench format demo gui package check-package
+.PHONY: deps build test test-asan test-tsan test-windows desk-windows package-windows fuzz bench format demo gui package check-package
 
 deps:
 	scripts/install-deps
@@ -94,6 +94,16 @@ desk-windows: deps
 	    transmission_view_tests; \
 	  ctest --preset windows -j $(JOBS) -R '^(desk|editor|transmission_view)_tests$$'; \
 	  scripts/desk-windows
+
+# The Windows programs in a zip, build/package/wfdesk-VERSION-windows-x64.zip:
+# wfdesk.exe with its Qt libraries when Qt for Windows is there (make
+# desk-windows builds it; without it the zip has no window, and says so),
+# wfdesk-cli.exe, the module programs, the example installation, the
+# schemas and rules, README.txt and the licences.
+package-windows: deps
+	scripts/install-deps-windows
+	scripts/build-windows-xml
+	scripts/package-windows
 
 # Every fuzz target for FUZZ_SECONDS, each on a scratch copy of its seed
 # corpus in build/fuzz/run/TARGET/, where a failing input is kept.
