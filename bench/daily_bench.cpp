@@ -22,6 +22,7 @@
 // was acknowledged.
 #include <signal.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -29,10 +30,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "bench/programs.hpp"
@@ -317,6 +320,10 @@ class Scratch {
     return home;
   }
 
+  // What a run's setup wrote goes to the disk before the run: the connector
+  // flushes the file system once per batch, and the copy is not its work.
+  static void Settle() { ::sync(); }
+
  private:
   bool Prepare() {
     if (!MakeInstallation("daily", kDailyFirst, kDailyInvoices)) return false;
@@ -429,6 +436,7 @@ struct DailyRun {
     for (const char* workflow : {"daily.ini", "mod4.ini"}) {
       SetValue(home + "/data/" + workflow, "mpProxy", portal.url());
     }
+    Scratch::Settle();
   }
 
   // Every invoice acknowledged by the portal and recorded as accepted.
@@ -442,16 +450,34 @@ struct DailyRun {
   Portal portal;
 };
 
-// Invoices per second, and per second of one core's time for every program
-// of the run.
-void CountInvoices(benchmark::State& state, int invoices, double seconds, double cpu_seconds) {
-  state.counters["invoices_per_s"] = invoices / seconds;
-  state.counters["invoices_per_cpu_s"] = invoices / cpu_seconds;
+// Every benchmark runs one run a turn, in turns taken in random order with
+// the others (see main), and is compared by its median: a change in the
+// machine's load during the benchmark falls on all of them alike.
+constexpr int kTurns = 5;
+
+void InTurns(benchmark::internal::Benchmark* b) {
+  b->Unit(benchmark::kMillisecond)
+      ->UseManualTime()
+      ->Iterations(1)
+      ->Repetitions(kTurns)
+      ->ReportAggregatesOnly(true);
+}
+
+// The name of the median of a benchmark measured in turns.
+std::string Median(const std::string& name) {
+  return name + "/iterations:1/repeats:" + std::to_string(kTurns) + "/manual_time_median";
+}
+
+// The CPU seconds of the run's programs, invoices per second, and
+// invoices per second of one core's time.
+void CountInvoices(benchmark::State& state, const Timing& timing) {
+  state.counters["cpu_s"] = timing.cpu_seconds;
+  state.counters["invoices_per_s"] = kDailyInvoices / timing.seconds;
+  state.counters["invoices_per_cpu_s"] = kDailyInvoices / timing.cpu_seconds;
 }
 
 void BM_Daily1000(benchmark::State& state, bool builtin) {
   if (!Ready(state)) return;
-  double seconds = 0, cpu_seconds = 0;
   for (auto _ : state) {
     const DailyRun run(builtin);
     if (!run.portal.up()) {
@@ -464,26 +490,16 @@ void BM_Daily1000(benchmark::State& state, bool builtin) {
       return;
     }
     state.SetIterationTime(timing.seconds);
-    seconds += timing.seconds;
-    cpu_seconds += timing.cpu_seconds;
+    CountInvoices(state, timing);
   }
-  CountInvoices(state, kDailyInvoices, seconds / static_cast<double>(state.iterations()),
-                cpu_seconds / static_cast<double>(state.iterations()));
 }
-BENCHMARK_CAPTURE(BM_Daily1000, xsltproc, false)
-    ->Unit(benchmark::kMillisecond)
-    ->UseManualTime()
-    ->Iterations(2);
-BENCHMARK_CAPTURE(BM_Daily1000, builtin, true)
-    ->Unit(benchmark::kMillisecond)
-    ->UseManualTime()
-    ->Iterations(2);
+BENCHMARK_CAPTURE(BM_Daily1000, xsltproc, false)->Apply(InTurns);
+BENCHMARK_CAPTURE(BM_Daily1000, builtin, true)->Apply(InTurns);
 
 // The chain's modules one by one, each as its own workflow; the time
 // reported is their sum, each module's in a counter of its own.
 void BM_Daily1000ByModule(benchmark::State& state, bool builtin) {
   if (!Ready(state)) return;
-  double module_seconds[4] = {};
   for (auto _ : state) {
     const DailyRun run(builtin);
     if (!run.portal.up()) {
@@ -497,7 +513,7 @@ void BM_Daily1000ByModule(benchmark::State& state, bool builtin) {
         state.SkipWithError(("module " + std::to_string(n) + " failed: " + timing.said).c_str());
         return;
       }
-      module_seconds[n - 1] += timing.seconds;
+      state.counters[std::string(kModuleNames[n - 1]) + "_s"] = timing.seconds;
       total += timing.seconds;
     }
     if (!run.AllAcknowledged()) {
@@ -506,25 +522,14 @@ void BM_Daily1000ByModule(benchmark::State& state, bool builtin) {
     }
     state.SetIterationTime(total);
   }
-  for (int n = 0; n < 4; ++n) {
-    state.counters[std::string(kModuleNames[n]) + "_s"] =
-        module_seconds[n] / static_cast<double>(state.iterations());
-  }
 }
-BENCHMARK_CAPTURE(BM_Daily1000ByModule, xsltproc, false)
-    ->Unit(benchmark::kMillisecond)
-    ->UseManualTime()
-    ->Iterations(1);
-BENCHMARK_CAPTURE(BM_Daily1000ByModule, builtin, true)
-    ->Unit(benchmark::kMillisecond)
-    ->UseManualTime()
-    ->Iterations(1);
+BENCHMARK_CAPTURE(BM_Daily1000ByModule, xsltproc, false)->Apply(InTurns);
+BENCHMARK_CAPTURE(BM_Daily1000ByModule, builtin, true)->Apply(InTurns);
 
 void BM_Daily1000ShellPeer(benchmark::State& state) {
   if (!Ready(state)) return;
   const std::string root = TheScratch().root();
   const std::string folder = root + "/peer";
-  double seconds = 0, cpu_seconds = 0;
   for (auto _ : state) {
     fs::remove_all(folder);
     fs::copy(root + "/peer-template", folder, fs::copy_options::recursive);
@@ -533,6 +538,7 @@ void BM_Daily1000ShellPeer(benchmark::State& state) {
       state.SkipWithError("the portal did not start");
       return;
     }
+    Scratch::Settle();
     const std::string script = "cd \"$0\" && USER_PASSWORD=" + std::string(kUser) + ":" +
                                kPassword + " OPERATION=" + kOperation +
                                " exec bash daily.sh \"$@\"";
@@ -544,13 +550,10 @@ void BM_Daily1000ShellPeer(benchmark::State& state) {
       return;
     }
     state.SetIterationTime(timing.seconds);
-    seconds += timing.seconds;
-    cpu_seconds += timing.cpu_seconds;
+    CountInvoices(state, timing);
   }
-  CountInvoices(state, kDailyInvoices, seconds / static_cast<double>(state.iterations()),
-                cpu_seconds / static_cast<double>(state.iterations()));
 }
-BENCHMARK(BM_Daily1000ShellPeer)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(2);
+BENCHMARK(BM_Daily1000ShellPeer)->Apply(InTurns);
 
 // The connector (MOD004 alone) on 100 invoices waiting in the outbox, the
 // transmission database holding `records` earlier uploads.
@@ -567,6 +570,7 @@ void BM_Upload100(benchmark::State& state) {
       return;
     }
     SetValue(home + "/data/mod4.ini", "mpProxy", portal.url());
+    Scratch::Settle();
     const Timing timing = RunWorkflow(home, "mod4.ini");
     const Ledger ledger = ReadLedger(database, kLedgerFirst, kLedgerInvoices);
     if (!timing.ok || ledger.acknowledged != kLedgerInvoices ||
@@ -575,32 +579,55 @@ void BM_Upload100(benchmark::State& state) {
       return;
     }
     state.SetIterationTime(timing.seconds);
+    state.counters["cpu_s"] = timing.cpu_seconds;
   }
 }
-BENCHMARK(BM_Upload100)
-    ->Arg(0)
-    ->Arg(kLedgerRecords)
-    ->ArgName("records")
-    ->Unit(benchmark::kMillisecond)
-    ->UseManualTime()
-    ->Iterations(5);
+BENCHMARK(BM_Upload100)->Arg(0)->Arg(kLedgerRecords)->ArgName("records")->Apply(InTurns);
 
-// Ratios only of runs that ended well: a failed run has no time.
+// Ratios only of runs that ended well: a failed run has no time. Then the
+// same ratios of the CPU time of the runs' programs, which a busy machine
+// changes less than the time on the clock.
 class Reporter : public bench::RatioReporter {
  public:
-  using RatioReporter::RatioReporter;
+  Reporter(std::vector<Pair> pairs, std::vector<Pair> cpu_pairs)
+      : RatioReporter(std::move(pairs)), cpu_pairs_(std::move(cpu_pairs)) {}
+
   void ReportRuns(const std::vector<Run>& runs) override {
     std::vector<Run> good, failed;
     for (const Run& run : runs) (run.error_occurred ? failed : good).push_back(run);
     if (!failed.empty()) benchmark::ConsoleReporter::ReportRuns(failed);
-    if (!good.empty()) RatioReporter::ReportRuns(good);
+    if (good.empty()) return;
+    RatioReporter::ReportRuns(good);
+    for (const Run& run : good) {
+      if (const auto cpu = run.counters.find("cpu_s"); cpu != run.counters.end()) {
+        cpu_seconds_[run.benchmark_name()] = cpu->second.value;
+      }
+    }
   }
+
+  void Finalize() override {
+    RatioReporter::Finalize();
+    for (const auto& pair : cpu_pairs_) {
+      if (!cpu_seconds_.count(pair.measured) || !cpu_seconds_.count(pair.peer)) continue;
+      std::printf("CPU   %-40s / %-28s = %6.3f\n", pair.measured.c_str(), pair.peer.c_str(),
+                  cpu_seconds_[pair.measured] / cpu_seconds_[pair.peer]);
+    }
+  }
+
+ private:
+  std::vector<Pair> cpu_pairs_;
+  std::map<std::string, double> cpu_seconds_;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
+  // Turns in random order, unless the command line says otherwise.
+  std::vector<char*> args(argv, argv + argc);
+  std::string interleaving = "--benchmark_enable_random_interleaving=true";
+  args.insert(args.begin() + 1, interleaving.data());
+  int count = static_cast<int>(args.size());
+  benchmark::Initialize(&count, args.data());
   std::string only;
   if (const std::string missing = MissingPrograms(true); !missing.empty()) {
     std::printf(
@@ -610,13 +637,18 @@ int main(int argc, char** argv) {
     if (!MissingPrograms(false).empty()) return 0;
     only = "BM_Upload100";
   }
-  const std::string peer = "BM_Daily1000ShellPeer/iterations:2/manual_time";
-  Reporter reporter({
-      {"BM_Daily1000/xsltproc/iterations:2/manual_time", peer, 0.4},
-      {"BM_Daily1000/builtin/iterations:2/manual_time", peer, 0.15},
-      {"BM_Upload100/records:100000/iterations:5/manual_time",
-       "BM_Upload100/records:0/iterations:5/manual_time", 1.2},
-  });
+  const std::string peer = Median("BM_Daily1000ShellPeer");
+  const std::string xsltproc = Median("BM_Daily1000/xsltproc");
+  const std::string builtin = Median("BM_Daily1000/builtin");
+  Reporter reporter(
+      {
+          {xsltproc, peer, 0.4},
+          {builtin, peer, 0.15},
+          {Median("BM_Upload100/records:100000"), Median("BM_Upload100/records:0"), 1.2},
+      },
+      {{xsltproc, peer, 0},
+       {builtin, peer, 0},
+       {Median("BM_Upload100/records:100000"), Median("BM_Upload100/records:0"), 0}});
   if (only.empty()) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
   } else {
