@@ -294,6 +294,7 @@ class DeskTest : public QObject {
   }
 
   void aRunGoesOnAWorkerAndItsResultBelongsToTheWorkflowThatRan() {
+    WFDESK_NEEDS_SHELL_SCRIPTS();
     inst->box().Write("modules/mod_ledgerconv001_x86_32",
                       "#!/bin/sh\necho started >> calls/started\n" + kWaitForRelease);
     Open();
@@ -464,6 +465,7 @@ class DeskTest : public QObject {
   // workflow's records, which show what a run adds as soon as it ends, and
   // back into its log.
   void theTransmissionsMenuSwitchesTheBottomListBetweenRecordsAndLog() {
+    WFDESK_NEEDS_SHELL_SCRIPTS();
     const std::string record = ";f2;f3;f4;f5;f6;f7;f8;f9;f10;f11;f12;0";
     inst->box().Write("trans.csv", "OLD" + record + "\r\n");
     inst->box().Write(
@@ -497,6 +499,7 @@ class DeskTest : public QObject {
   }
 
   void theWindowTimerRunsItsWorkflowAndSkipsARunThatWouldOverlap() {
+    WFDESK_NEEDS_SHELL_SCRIPTS();
     inst->box().Write("modules/mod_ledgerconv001_x86_32",
                       "#!/bin/sh\necho started >> calls/started\n" + kWaitForRelease);
     const std::string workflow_file = inst->box().Read("data/a.ini");

@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QtTest>
 
+#include "core/path_facts.hpp"
+
 namespace wfdesk::testing {
 
 // The control of that objectName; a test without it cannot go on.
@@ -36,5 +38,12 @@ inline bool Activate(QWidget* window) {
   QApplication::setActiveWindow(window);
   return QTest::qWaitForWindowActive(window);
 }
+
+// The fake module programs of some tests are shell scripts, which a
+// Windows build cannot start.
+#define WFDESK_NEEDS_SHELL_SCRIPTS()                                                     \
+  do {                                                                                   \
+    if (!wfdesk::core::kProgramSuffix.empty()) QSKIP("fake programs are shell scripts"); \
+  } while (false)
 
 }  // namespace wfdesk::testing
