@@ -103,8 +103,8 @@ std::string MissingPrograms(bool check) {
   return missing;
 }
 
-// A day's accounting exports in the converter's format: ten files, each
-// invoice with two lines, the buyers taken in turn.
+// A day's accounting exports in the converter's format, without a header
+// line: ten files, each invoice with two lines, the buyers taken in turn.
 void WriteExports(const std::string& folder, int first, int count) {
   static const char* const kBuyers[] = {
       "Alpenblick Hotel KG;ATU87654321;Seestraße 4;Zell am See;5700;AT;",
@@ -116,10 +116,7 @@ void WriteExports(const std::string& folder, int first, int count) {
   const int files = count >= 10 ? 10 : 1;
   for (int file = 0; file < files; ++file) {
     const std::string day = std::to_string(file + 1 < 10 ? 0 : 1) + std::to_string((file + 1) % 10);
-    std::string text =
-        "invoice_number;issue_date;due_date;seller_name;seller_vat;seller_street;seller_city;"
-        "seller_post_code;seller_country;buyer_name;buyer_vat;buyer_street;buyer_city;"
-        "buyer_post_code;buyer_country;item;quantity;unit_price;vat_rate\r\n";
+    std::string text;
     for (int i = file; i < count; i += files) {
       const std::string head =
           Number(first + i) + ";2026-12-" + day + ";2027-01-" + day + ";" + seller + kBuyers[i % 5];
