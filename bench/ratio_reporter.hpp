@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,7 +12,8 @@
 namespace wfdesk::bench {
 
 // Console output as usual, then one line per compared pair: the time of a
-// measured operation divided by the time of its peer from the same run.
+// measured operation divided by the time of its peer from the same run. A
+// run that failed has no time: its pairs say FAILED, never a ratio.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   struct Pair {
@@ -23,12 +25,23 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
-    for (const auto& run : runs) times_[run.benchmark_name()] = run.GetAdjustedRealTime();
+    for (const auto& run : runs) {
+      if (run.error_occurred) {
+        failed_.insert(run.benchmark_name());
+      } else {
+        times_[run.benchmark_name()] = run.GetAdjustedRealTime();
+      }
+    }
   }
 
   void Finalize() override {
     ConsoleReporter::Finalize();
     for (const auto& pair : pairs_) {
+      if (failed_.count(pair.measured) || failed_.count(pair.peer)) {
+        std::printf("RATIO %-40s / %-28s = FAILED (a run failed: no ratio)\n",
+                    pair.measured.c_str(), pair.peer.c_str());
+        continue;
+      }
       if (!times_.count(pair.measured) || !times_.count(pair.peer)) continue;
       const double ratio = times_[pair.measured] / times_[pair.peer];
       if (pair.limit <= 0) {  // no limit on the ratio: shown for comparison
@@ -44,6 +57,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
  private:
   std::vector<Pair> pairs_;
   std::map<std::string, double> times_;
+  std::set<std::string> failed_;
 };
 
 }  // namespace wfdesk::bench
