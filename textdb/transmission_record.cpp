@@ -201,14 +201,18 @@ std::string TransmissionLine(const TransmissionRecord& record, bool windows_1252
 core::FileResult TransmissionIndex::Load(const std::string& path, TransmissionIndex& index) {
   index.uploads_.clear();
   if (!core::IsPlainFile(path)) return core::FileResult::Ok();
-  return core::ReadLineParts(path, [&index](std::string_view part) {
-    core::ForEachLine(part, 0, [&index](std::string_view line) {
-      const std::string number = core::AsUtf8(RecordFieldView(line, kInvoiceNumberField));
+  // One walk over the fields a record needs, per line.
+  std::array<std::string_view, kStateField> fields;
+  return core::ReadLineParts(path, [&](std::string_view part) {
+    core::ForEachLine(part, 0, [&](std::string_view line) {
+      RecordFieldViews(line, fields);
+      const auto field = [&fields](int n) { return core::AsUtf8(fields[std::size_t(n - 1)]); };
+      std::string number = field(kInvoiceNumberField);
       if (number.empty()) return;
-      const auto field = [line](int n) { return core::AsUtf8(RecordFieldView(line, n)); };
-      index.uploads_[number] = {field(kStateField), field(kAcknowledgementField),
-                                field(kCurrencyField), field(kInvoiceDateField),
-                                field(kAmountField)};
+      index.uploads_.insert_or_assign(
+          std::move(number),
+          EarlierUpload{field(kStateField), field(kAcknowledgementField), field(kCurrencyField),
+                        field(kInvoiceDateField), field(kAmountField)});
     });
   });
 }

@@ -16,6 +16,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "core/result.hpp"
@@ -93,7 +94,7 @@ class TransmissionIndex {
   void Remember(const TransmissionRecord& record);
 
  private:
-  std::map<std::string, EarlierUpload, std::less<>> uploads_;
+  std::unordered_map<std::string, EarlierUpload> uploads_;
 };
 
 struct UpsertResult {
