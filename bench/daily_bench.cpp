@@ -40,6 +40,7 @@
 
 #include "bench/programs.hpp"
 #include "bench/ratio_reporter.hpp"
+#include "bench/turns.hpp"
 #include "core/environment.hpp"
 #include "core/path_facts.hpp"
 
@@ -453,16 +454,12 @@ struct DailyRun {
 constexpr int kTurns = 5;
 
 void InTurns(benchmark::internal::Benchmark* b) {
-  b->Unit(benchmark::kMillisecond)
-      ->UseManualTime()
-      ->Iterations(1)
-      ->Repetitions(kTurns)
-      ->ReportAggregatesOnly(true);
+  bench::MeasureInTurns(b, kTurns, bench::TurnTime::kManual);
 }
 
 // The name of the median of a benchmark measured in turns.
 std::string Median(const std::string& name) {
-  return name + "/iterations:1/repeats:" + std::to_string(kTurns) + "/manual_time_median";
+  return bench::MedianOfTurns(name, kTurns, bench::TurnTime::kManual);
 }
 
 // The CPU seconds of the run's programs, invoices per second, and
@@ -619,12 +616,7 @@ class Reporter : public bench::RatioReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Turns in random order, unless the command line says otherwise.
-  std::vector<char*> args(argv, argv + argc);
-  std::string interleaving = "--benchmark_enable_random_interleaving=true";
-  args.insert(args.begin() + 1, interleaving.data());
-  int count = static_cast<int>(args.size());
-  benchmark::Initialize(&count, args.data());
+  bench::InitializeInRandomTurns(argc, argv);
   std::string only;
   if (const std::string missing = MissingPrograms(true); !missing.empty()) {
     std::printf(

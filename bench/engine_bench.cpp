@@ -11,6 +11,7 @@
 
 #include "bench/programs.hpp"
 #include "bench/ratio_reporter.hpp"
+#include "bench/turns.hpp"
 #include "core/context.hpp"
 #include "core/settings.hpp"
 #include "engine/workflow.hpp"
@@ -127,11 +128,7 @@ void Shell(benchmark::State& state, const std::string& script) {
 constexpr int kTurns = 7;
 
 void InTurns(benchmark::internal::Benchmark* b) {
-  b->Unit(benchmark::kMillisecond)
-      ->UseRealTime()
-      ->Iterations(1)
-      ->Repetitions(kTurns)
-      ->ReportAggregatesOnly(true);
+  bench::MeasureInTurns(b, kTurns, bench::TurnTime::kReal);
 }
 
 void BM_Chain1000Converters(benchmark::State& state) {
@@ -258,18 +255,13 @@ BENCHMARK(BM_ShellLoop1000XsltprocAndMv)
 
 // The name of the median of a benchmark measured in turns.
 std::string Turns(const std::string& name) {
-  return name + "/iterations:1/repeats:" + std::to_string(kTurns) + "/real_time_median";
+  return bench::MedianOfTurns(name, kTurns, bench::TurnTime::kReal);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Turns in random order, unless the command line says otherwise.
-  std::vector<char*> args(argv, argv + argc);
-  std::string interleaving = "--benchmark_enable_random_interleaving=true";
-  args.insert(args.begin() + 1, interleaving.data());
-  int count = static_cast<int>(args.size());
-  benchmark::Initialize(&count, args.data());
+  bench::InitializeInRandomTurns(argc, argv);
   bench::RatioReporter reporter({
       {Turns("BM_Chain1000Converters"), Turns("BM_ShellLoop1000Converters"), 1.1},
       {"BM_Chain1000ConvertersNoProgram/iterations:5/real_time",
