@@ -60,6 +60,12 @@ test-tsan: deps
 # local portal built for this machine (build/dev).
 WINE_ENV = WINEPREFIX=$(CURDIR)/build/windows/wine WINEDEBUG=-all WINEDLLOVERRIDES=winedbg.exe=d
 WINESERVER = /usr/lib/wine/wineserver
+# Now and then Wine starts a test program that prints nothing and ends at
+# once or hangs until its time-out (seen about once in a full run on a
+# loaded machine). The tests that failed run once more, one at a time, and
+# only a second failure fails the target; the first is in the output above.
+WINE_CTEST_RETRY = { echo "Under Wine: the failed tests once more, one at a time"; \
+	  ctest --preset windows --rerun-failed; }
 
 test-windows: deps
 	scripts/install-deps-windows
@@ -72,7 +78,7 @@ test-windows: deps
 	  $(WINESERVER) -p >/dev/null 2>&1 </dev/null || true; \
 	  /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 </dev/null; \
 	  cmake --build --preset windows -j $(JOBS); \
-	  ctest --preset windows -j $(JOBS); \
+	  ctest --preset windows -j $(JOBS) || $(WINE_CTEST_RETRY); \
 	  scripts/e2e-windows
 
 # The window as a Windows program: Qt's base module cross-built from
@@ -92,7 +98,8 @@ desk-windows: deps
 	  /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 </dev/null; \
 	  cmake --build --preset windows -j $(JOBS) --target wfdesk desk_tests editor_tests \
 	    transmission_view_tests; \
-	  ctest --preset windows -j $(JOBS) -R '^(desk|editor|transmission_view)_tests$$'; \
+	  ctest --preset windows -j $(JOBS) -R '^(desk|editor|transmission_view)_tests$$' \
+	    || $(WINE_CTEST_RETRY); \
 	  scripts/desk-windows
 
 # The Windows programs in a zip, build/package/wfdesk-VERSION-windows-x64.zip:
