@@ -113,6 +113,20 @@ bool JobHasProcesses(HANDLE job) {
          info.ActiveProcesses > 0;
 }
 
+// Whether processes are still running in the job a while after the program
+// ended. A console program started from the window gets a console host of
+// its own in its job, which ends shortly after the program; only what is
+// still there after this grace was left behind.
+bool JobKeepsProcesses(HANDLE job) {
+  constexpr int kGraceMilliseconds = 2000;
+  constexpr int kStepMilliseconds = 10;
+  for (int waited = 0; JobHasProcesses(job); waited += kStepMilliseconds) {
+    if (waited >= kGraceMilliseconds) return true;
+    ::Sleep(kStepMilliseconds);
+  }
+  return false;
+}
+
 // The program's environment block: ours with the command's variables set
 // over it; empty when the command adds none (the program inherits ours).
 std::wstring EnvironmentBlock(const CommandLine& command) {
@@ -275,7 +289,7 @@ ProcessResult SpawnAndWait(const CommandLine& command) {
     case Woken::kEnded:
       // What it left running ends now rather than when the job closes, and
       // is told.
-      if (JobHasProcesses(job.get())) {
+      if (JobKeepsProcesses(job.get())) {
         result.ended_leftovers = true;
         ::TerminateJobObject(job.get(), kEndedStatus);
       }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "core/file_lock.hpp"
@@ -53,6 +54,24 @@ TEST(WindowsLauncher, AMissingProgramIsNotStartedAndAHangingOneEndsAtItsLimit) {
   EXPECT_EQ(ended.Code(), 1);
   EXPECT_EQ(ended.ending, Ending::kTimedOut);
   EXPECT_EQ(ended.exit_status, 143);
+}
+
+// A program's own processes that end soon after it (as a console host
+// does) are no leftovers; what still runs a while later is, and is ended.
+TEST(WindowsLauncher, OnlyWhatOutlivesTheGraceIsALeftoverAndIsEnded) {
+  CommandLine brief{WFDESK_LEAVE_CHILD, {}};
+  const ProcessResult briefly = RunAndWait(brief.Add("300"));
+  ASSERT_EQ(briefly.Code(), 1) << briefly.error;
+  EXPECT_EQ(briefly.exit_status, 0);
+  EXPECT_FALSE(briefly.ended_leftovers);
+
+  const auto started = std::chrono::steady_clock::now();
+  CommandLine lasting{WFDESK_LEAVE_CHILD, {}};
+  const ProcessResult left = RunAndWait(lasting.Add("600000"));
+  ASSERT_EQ(left.Code(), 1) << left.error;
+  EXPECT_TRUE(left.ended_leftovers);
+  // Ended, not waited for.
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(60));
 }
 
 // (Wine, unlike Windows, also hides names that begin with ".".)
