@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace wfdesk::core {
@@ -41,6 +42,14 @@ void AppendUtf8(std::string& out, char32_t cp) {
 bool IsValidUtf8(std::string_view bytes) {
   std::size_t i = 0;
   while (i < bytes.size()) {
+    // Plain ASCII, the bulk of most files, eight bytes at a time.
+    if (std::uint64_t word; i + sizeof word <= bytes.size()) {
+      std::memcpy(&word, bytes.data() + i, sizeof word);
+      if ((word & 0x8080808080808080u) == 0) {
+        i += sizeof word;
+        continue;
+      }
+    }
     const auto lead = static_cast<std::uint8_t>(bytes[i]);
     std::size_t extra = 0;
     char32_t min = 0;
