@@ -2,25 +2,20 @@
 
 namespace wfdesk::core {
 
-namespace {
-
-// A change after checked_ns gets a change stamp of at least checked_ns
-// less the lag; an older stamp therefore proves that none has happened.
-bool Settled(const CachedFile& file) {
-  const std::int64_t changed = file.version.changed_ns;
+bool StampIsSettled(const FileVersion& version, std::int64_t checked_ns) {
+  const std::int64_t changed = version.changed_ns;
   const bool fine = changed % 1'000'000 != 0;
   const auto lag = fine ? kFineStampLag : kCoarseStampLag;
-  return changed < file.checked_ns - lag.count();
+  return changed < checked_ns - lag.count();
 }
-
-}  // namespace
 
 std::optional<CachedFile> RefreshCachedFile(FileVersionReader read, const std::string& path,
                                             std::optional<CachedFile> known, std::string* error) {
   const std::int64_t now = FileClockNow();
   bool bytes_read = false;
   const auto wants_bytes = [&](const FileVersion& version) {
-    bytes_read = !known || known->version != version || !Settled(*known);
+    bytes_read =
+        !known || known->version != version || !StampIsSettled(known->version, known->checked_ns);
     return bytes_read;
   };
   FileVersion version;

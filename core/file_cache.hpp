@@ -32,6 +32,12 @@ using FileVersionReader = FileResult (*)(const std::string&, FileVersion&,
 inline constexpr std::chrono::nanoseconds kFineStampLag = std::chrono::milliseconds(100);
 inline constexpr std::chrono::nanoseconds kCoarseStampLag = std::chrono::seconds(3);
 
+// Whether a file's `version`, read after the clock showed `checked_ns`,
+// proves that the file has not been written since: a write after
+// checked_ns gets a change stamp of at least checked_ns less the lag, so an
+// older stamp shows that none has happened.
+bool StampIsSettled(const FileVersion& version, std::int64_t checked_ns);
+
 // A file's bytes as last read, and what proves them current.
 struct CachedFile {
   FileVersion version;

@@ -4,8 +4,10 @@
 #include <functional>
 #include <set>
 
+#include "core/file_cache.hpp"
 #include "core/file_lock.hpp"
 #include "core/files.hpp"
+#include "core/line_index.hpp"
 #include "core/text_encoding.hpp"
 #include "textdb/record_actions.hpp"
 #include "textdb/record_rewrite.hpp"
@@ -199,27 +201,50 @@ std::string TransmissionLine(const TransmissionRecord& record, bool windows_1252
 }
 
 core::FileResult TransmissionIndex::Load(const std::string& path, TransmissionIndex& index) {
-  index.uploads_.clear();
-  if (!core::IsPlainFile(path)) return core::FileResult::Ok();
-  // One walk over the fields a record needs, per line.
-  std::array<std::string_view, kStateField> fields;
-  return core::ReadLineParts(path, [&](std::string_view part) {
-    core::ForEachLine(part, 0, [&](std::string_view line) {
-      RecordFieldViews(line, fields);
-      const auto field = [&fields](int n) { return core::AsUtf8(fields[std::size_t(n - 1)]); };
-      std::string number = field(kInvoiceNumberField);
-      if (number.empty()) return;
-      index.uploads_.insert_or_assign(
-          std::move(number),
-          EarlierUpload{field(kStateField), field(kAcknowledgementField), field(kCurrencyField),
-                        field(kInvoiceDateField), field(kAmountField)});
-    });
+  index = TransmissionIndex();
+  if (!core::IsPlainFile(path)) {
+    index.file_.current = true;
+    return core::FileResult::Ok();
+  }
+  const auto all = [](const core::FileVersion&) { return true; };
+  const std::int64_t checked_ns = core::FileClockNow();
+  core::FileVersion version;
+  if (const core::FileResult read = core::ReadFileVersion(path, version, all, index.content_);
+      !read) {
+    return read;
+  }
+  const std::string_view content = index.content_;
+  TransmissionIndex::FileState& file = index.file_;
+  file.current = file.exists = true;
+  file.version = version;
+  file.checked_ns = checked_ns;
+  file.utf8 = core::IsValidUtf8(content);
+  file.ends_with_line_end = content.empty() || content.back() == '\n' || content.back() == '\r';
+  // Most records are 60 to 120 bytes long.
+  index.line_starts_.reserve(content.size() / 64 + 1);
+  core::ForEachLine(content, 0, [&](std::string_view line) {
+    std::string number = core::AsUtf8(RecordFieldView(line, kInvoiceNumberField));
+    if (number.empty()) return;
+    index.line_starts_.insert_or_assign(std::move(number),
+                                        static_cast<std::size_t>(line.data() - content.data()));
   });
+  return core::FileResult::Ok();
 }
 
 const EarlierUpload* TransmissionIndex::Find(const std::string& number) const {
-  const auto found = uploads_.find(number);
-  return found == uploads_.end() ? nullptr : &found->second;
+  if (const auto known = uploads_.find(number); known != uploads_.end()) return &known->second;
+  const auto place = line_starts_.find(number);
+  if (place == line_starts_.end()) return nullptr;
+  const std::string_view content = content_;
+  const std::size_t start = place->second;
+  std::array<std::string_view, kStateField> fields;
+  RecordFieldViews(content.substr(start, core::LineEndAt(content, start) - start), fields);
+  const auto field = [&fields](int n) { return core::AsUtf8(fields[std::size_t(n - 1)]); };
+  return &uploads_
+              .emplace(number, EarlierUpload{field(kStateField), field(kAcknowledgementField),
+                                             field(kCurrencyField), field(kInvoiceDateField),
+                                             field(kAmountField)})
+              .first->second;
 }
 
 void TransmissionIndex::Remember(const TransmissionRecord& record) {
@@ -227,8 +252,66 @@ void TransmissionIndex::Remember(const TransmissionRecord& record) {
                              record.amount};
 }
 
+// What an update may take from an index instead of reading the file.
+class KnownDatabase {
+ public:
+  // The file's shape from the index, when the file is as the index last saw
+  // it and each number is plain ASCII that the index can vouch for.
+  static bool Describe(const TransmissionIndex& index, const std::string& path,
+                       const std::vector<TransmissionRecord>& records, FileShape& shape) {
+    const TransmissionIndex::FileState& file = index.file_;
+    if (!file.current || !Unchanged(file, path)) return false;
+    for (const TransmissionRecord& record : records) {
+      if (!PlainNumber(record.number)) return false;
+      if (index.line_starts_.contains(record.number) || file.appended.contains(record.number)) {
+        shape.utf8_number_found = shape.windows_1252_number_found = true;
+      }
+    }
+    shape.exists = file.exists;
+    shape.utf8 = file.utf8;
+    shape.ends_with_line_end = file.ends_with_line_end;
+    return true;
+  }
+
+  // After the records were appended: the file as it is now.
+  static void Appended(TransmissionIndex& index, const std::string& path,
+                       const std::vector<TransmissionRecord>& records) {
+    TransmissionIndex::FileState& file = index.file_;
+    std::string none;
+    const auto no_bytes = [](const core::FileVersion&) { return false; };
+    file.current = file.current && core::ReadFileVersion(path, file.version, no_bytes, none);
+    file.appended_to = true;
+    file.exists = true;
+    file.ends_with_line_end = true;
+    for (const TransmissionRecord& record : records) file.appended.insert(record.number);
+  }
+
+  static void Lost(TransmissionIndex& index) { index.file_.current = false; }
+
+ private:
+  static bool Unchanged(const TransmissionIndex::FileState& file, const std::string& path) {
+    if (!file.exists) return !core::PathTaken(path);
+    core::FileVersion now;
+    std::string none;
+    const auto no_bytes = [](const core::FileVersion&) { return false; };
+    return core::ReadFileVersion(path, now, no_bytes, none) && now == file.version &&
+           (file.appended_to || core::StampIsSettled(file.version, file.checked_ns));
+  }
+
+  // A number stored as it is, the same in either code page.
+  static bool PlainNumber(const std::string& number) {
+    if (number.empty()) return false;
+    for (const char c : number) {
+      const auto byte = static_cast<unsigned char>(c);
+      if (byte < 0x20 || byte >= 0x7F || c == '"' || c == '|' || c == kSeparator) return false;
+    }
+    return true;
+  }
+};
+
 UpsertResult UpsertTransmissionRecords(const std::string& path,
-                                       const std::vector<TransmissionRecord>& records) {
+                                       const std::vector<TransmissionRecord>& records,
+                                       TransmissionIndex* index) {
   if (records.empty()) return {};
   core::FileLock lock(DatabaseLockPath(path), kLockPatience);
   if (lock.state() == core::FileLock::State::kBusy) {
@@ -237,13 +320,21 @@ UpsertResult UpsertTransmissionRecords(const std::string& path,
   if (lock.state() == core::FileLock::State::kFailed) return Failed(lock.error());
   core::RemoveStaleTemporaries(path);
   FileShape shape;
-  if (const core::FileResult inspected = Inspect(path, Keys(records), shape); !inspected) {
-    return Failed(inspected.error);
+  if (!index || !KnownDatabase::Describe(*index, path, records, shape)) {
+    if (index) KnownDatabase::Lost(*index);
+    shape = FileShape();
+    if (const core::FileResult inspected = Inspect(path, Keys(records), shape); !inspected) {
+      return Failed(inspected.error);
+    }
   }
   Update update(records, !shape.utf8);
   // Where appending fails (a read-only file, say), the rewrite may not; an
   // append that failed took back what it wrote.
-  if (shape.NumberFound() || !Append(path, shape, update)) return Replace(path, shape, update);
+  if (shape.NumberFound() || !Append(path, shape, update)) {
+    if (index) KnownDatabase::Lost(*index);
+    return Replace(path, shape, update);
+  }
+  if (index) KnownDatabase::Appended(*index, path, records);
   const core::FileResult flushed = core::FlushFileSystem(path);
   return flushed ? UpsertResult{} : Failed(flushed.error);
 }

@@ -13,12 +13,15 @@
 //                                         invalid)
 //  11, 12 empty                        13 write tag ("0")
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
+#include "core/files.hpp"
 #include "core/result.hpp"
 
 namespace wfdesk::textdb {
@@ -84,17 +87,41 @@ struct EarlierUpload {
 };
 
 // The last record of each invoice number in a database, read once. Numbers
-// are looked up as UTF-8, whatever the file's code page.
+// are looked up as UTF-8, whatever the file's code page. The index keeps
+// the file's bytes and the place of each number's last line; a record's
+// fields are read when its number is first looked up. For one thread.
 class TransmissionIndex {
  public:
   // A missing database is an empty index.
   static core::FileResult Load(const std::string& path, TransmissionIndex& index);
 
+  // Valid until the next Load.
   const EarlierUpload* Find(const std::string& number) const;
   void Remember(const TransmissionRecord& record);
 
+  // Whether updates given this index still take the file's shape from it.
+  bool KnowsTheFile() const { return file_.current; }
+
  private:
-  std::unordered_map<std::string, EarlierUpload> uploads_;
+  friend class KnownDatabase;
+
+  std::string content_;
+  std::unordered_map<std::string, std::size_t> line_starts_;
+  // The records looked up or remembered so far.
+  mutable std::unordered_map<std::string, EarlierUpload> uploads_;
+
+  // The file as it was loaded and then appended to by updates given this
+  // index; `current` is false once anything else may have changed it.
+  struct FileState {
+    bool current = false;
+    bool exists = false;
+    core::FileVersion version;
+    std::int64_t checked_ns = 0;  // the clock before the version was read
+    bool appended_to = false;     // by an update given this index, last
+    bool utf8 = true;
+    bool ends_with_line_end = true;
+    std::unordered_set<std::string> appended;  // numbers added since the load
+  } file_;
 };
 
 struct UpsertResult {
@@ -122,8 +149,20 @@ struct UpsertResult {
 // fields are missing (or whose number is), which a later update of its
 // number fills in; a state that reads whole follows whole fields. Otherwise the
 // file is rewritten and replaced atomically: a crash leaves it old or new.
+//
+// Given the index loaded from the same path, an update that finds the file
+// as the index last saw it takes what it must know from the index instead
+// of reading the file, and tells the index what it appended; anything else
+// reads the file and leaves the index to look-ups only. A run's updates
+// then cost the same however large the database. "As the index saw it":
+// the same file, size and change stamps, and, after the load, a change
+// stamp old enough to prove that no write came later; after an update
+// given the index, which held the lock that every writer of the database
+// takes, the same stamps suffice (only an editor that ignores the lock and
+// rewrote a line in place within the same clock tick would go unseen).
 UpsertResult UpsertTransmissionRecords(const std::string& path,
-                                       const std::vector<TransmissionRecord>& records);
+                                       const std::vector<TransmissionRecord>& records,
+                                       TransmissionIndex* index = nullptr);
 
 // UpsertTransmissionRecords for one record.
 UpsertResult UpsertTransmissionRecord(const std::string& path, const TransmissionRecord& record);

@@ -4,13 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <thread>
 
+#include "core/file_cache.hpp"
 #include "core/file_lock.hpp"
 #include "core/files.hpp"
 #include "tests/support/sandbox.hpp"
 #include "textdb/record_actions.hpp"
 #include "textdb/records.hpp"
 #include "textdb/transmission_record.hpp"
+
+#include "core/file_cache.hpp"
 
 namespace wfdesk::textdb {
 namespace {
@@ -123,6 +127,15 @@ TEST(TransmissionRecord, TheIndexKnowsTheLastRecordOfEachNumberInUtf8) {
   EXPECT_EQ(index.Find(utf8 + "9")->state, kStateKept);
   index.Remember(Accepted());
   EXPECT_EQ(index.Find("9")->state, kStateAccepted);
+  // What is remembered wins over the file, also for a number looked up.
+  TransmissionRecord kept = Accepted();
+  kept.number = "7";
+  kept.state = std::string(kStateKept);
+  index.Remember(kept);
+  EXPECT_EQ(index.Find("7")->state, kStateKept);
+  // A new load forgets what was remembered.
+  ASSERT_TRUE(TransmissionIndex::Load(box.Path("missing.csv"), index));
+  EXPECT_EQ(index.Find("9"), nullptr);
 }
 
 // A record of `number` in `state`, as the connector writes it.
@@ -143,6 +156,14 @@ std::uint64_t Inode(const std::string& path) {
   EXPECT_TRUE(core::ReadFileVersion(
       path, version, [](const core::FileVersion&) { return false; }, bytes));
   return version.inode;
+}
+
+// Loads the index once the file's change stamp is old enough to prove
+// that it was not written after the load.
+void SettleAndLoad(const std::string& path, TransmissionIndex& index) {
+  std::this_thread::sleep_for(core::kFineStampLag * 2);
+  ASSERT_TRUE(TransmissionIndex::Load(path, index));
+  ASSERT_TRUE(index.KnowsTheFile());
 }
 
 TEST(TransmissionRecord, ABatchIsOneUpdateAsIfEachRecordWereWrittenInTurn) {
@@ -173,15 +194,57 @@ TEST(TransmissionRecord, ABatchIsOneUpdateAsIfEachRecordWereWrittenInTurn) {
        kOther + "\r\n" + Line("12", kStateAccepted) + Line("13", kStateKept),
        false},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Sandbox box;
-    box.Write("db.csv", c.before);
-    const std::uint64_t before = Inode(box.Path("db.csv"));
-    ASSERT_TRUE(UpsertTransmissionRecords(box.Path("db.csv"), c.records));
-    EXPECT_EQ(box.Read("db.csv"), c.after);
-    EXPECT_EQ(Inode(box.Path("db.csv")) != before, c.rewritten);
+  // The same with the index of the file given, which then stands in for
+  // reading it.
+  for (const bool indexed : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + (indexed ? ", indexed" : ""));
+      Sandbox box;
+      box.Write("db.csv", c.before);
+      const std::uint64_t before = Inode(box.Path("db.csv"));
+      TransmissionIndex index;
+      if (indexed) SettleAndLoad(box.Path("db.csv"), index);
+      ASSERT_TRUE(
+          UpsertTransmissionRecords(box.Path("db.csv"), c.records, indexed ? &index : nullptr));
+      EXPECT_EQ(box.Read("db.csv"), c.after);
+      EXPECT_EQ(Inode(box.Path("db.csv")) != before, c.rewritten);
+      // An append keeps the index in step with the file; a rewrite does not.
+      if (indexed) {
+        EXPECT_EQ(index.KnowsTheFile(), !c.rewritten);
+      }
+    }
   }
+}
+
+// A run's updates through its index: each sees the numbers the run added,
+// and a change by anyone else sends the next update back to the file.
+TEST(TransmissionRecord, UpdatesThroughTheIndexSeeWhatTheRunAndOthersWrote) {
+  Sandbox box;
+  const std::string db = box.Path("db.csv");
+  box.Write("db.csv", kOther + "\r\n");
+  TransmissionIndex index;
+  SettleAndLoad(db, index);
+  ASSERT_TRUE(UpsertTransmissionRecords(db, {Numbered("10", kStateKept)}, &index));
+  ASSERT_TRUE(UpsertTransmissionRecords(db, {Numbered("11", kStateKept)}, &index));
+  EXPECT_TRUE(index.KnowsTheFile());
+  ASSERT_TRUE(UpsertTransmissionRecords(db, {Numbered("10", kStateAccepted)}, &index));
+  EXPECT_EQ(box.Read("db.csv"),
+            kOther + "\r\n" + Line("10", kStateAccepted) + Line("11", kStateKept));
+
+  // Another program records 12, unknown to the index, and the run then does.
+  SettleAndLoad(db, index);
+  ASSERT_TRUE(UpsertTransmissionRecords(db, {Numbered("12", kStateKept)}));
+  ASSERT_TRUE(UpsertTransmissionRecords(db, {Numbered("12", kStateAccepted)}, &index));
+  EXPECT_FALSE(index.KnowsTheFile());
+  EXPECT_EQ(box.Read("db.csv"), kOther + "\r\n" + Line("10", kStateAccepted) +
+                                    Line("11", kStateKept) + Line("12", kStateAccepted));
+
+  // A file written just before the load proves nothing: the update reads it.
+  box.Write("db.csv", kOther + "\r\n");
+  ASSERT_TRUE(TransmissionIndex::Load(db, index));
+  box.Write("db.csv", kOther + "\r\n" + Line("13", kStateKept));
+  ASSERT_TRUE(UpsertTransmissionRecords(db, {Numbered("13", kStateAccepted)}, &index));
+  EXPECT_EQ(box.Read("db.csv"), kOther + "\r\n" + Line("13", kStateAccepted));
 }
 
 TEST(TransmissionRecord, AWriterThatCannotGetTheLockWritesNothing) {

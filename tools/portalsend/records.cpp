@@ -33,7 +33,7 @@ bool TransmissionBook::Write(const std::vector<textdb::TransmissionRecord>& reco
     }
   }
   if (numbered.empty()) return true;
-  const textdb::UpsertResult written = textdb::UpsertTransmissionRecords(path_, numbered);
+  const textdb::UpsertResult written = textdb::UpsertTransmissionRecords(path_, numbered, &index_);
   if (!written) {
     const std::string which = numbered.size() == 1 ? "invoice " + numbered.front().number
                                                    : std::to_string(numbered.size()) +
