@@ -79,7 +79,13 @@ struct BenchInstallation {
   }
   ~BenchInstallation() { fs::remove_all(home); }
 
-  void MakeInputs() const {
+  // The inputs of a run, and an empty output folder: the module does not
+  // replace the outputs of the run before, which are put aside, not deleted
+  // (a file system that has just freed many files is slower to make new
+  // ones, which would weigh on the next run).
+  void MakeInputs() {
+    fs::rename(home + "/out", home + "/out-" + std::to_string(++runs));
+    fs::create_directory(home + "/out");
     for (int i = 0; i < kCount; ++i) {
       WriteFile(home + "/in/f" + std::to_string(i) + ".xml", "<a>" + std::to_string(i) + "</a>");
     }
@@ -87,6 +93,7 @@ struct BenchInstallation {
 
   std::string home;
   core::AppSettings settings;
+  int runs = 0;
 };
 
 BenchInstallation& Installation() {
@@ -113,7 +120,9 @@ void RunWorkflow(benchmark::State& state, const std::string& name) {
   core::SystemGuidSource guids;
   const core::Context context{inst.home, inst.settings, person, launcher, clock, guids};
   engine::WorkflowRunner runner;
-  if (!runner.RunWorkflow(context, name).ok()) state.SkipWithError("run failed");
+  if (const engine::RunOutcome outcome = runner.RunWorkflow(context, name); !outcome.ok()) {
+    state.SkipWithError(("the run of " + name + " failed: " + outcome.result).c_str());
+  }
 }
 
 void Shell(benchmark::State& state, const std::string& script) {
