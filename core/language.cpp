@@ -470,6 +470,13 @@ constexpr std::array kTexts = {
                  "Mon..Fri 06:00, daily, *:0/15). Empty removes the schedule.",
                  "Wann das System %1 ausführt, in der Kalendersyntax von systemd (zum Beispiel "
                  "Mon..Fri 06:00, daily, *:0/15). Leer entfernt den Zeitplan."},
+    LanguageText{"lg_desk_schedule_prompt_tasks",
+                 "When the task scheduler runs %1: daily, hourly, HH:MM, DAYS HH:MM (for example "
+                 "Mon..Fri 06:00 or Mon,Wed 18:30) or *:0/N (every N minutes, N divides 60).\n"
+                 "Empty removes the schedule.",
+                 "Wann die Aufgabenplanung %1 ausführt: daily, hourly, HH:MM, TAGE HH:MM (zum "
+                 "Beispiel Mon..Fri 06:00 oder Mon,Wed 18:30) oder *:0/N (alle N Minuten, N "
+                 "teilt 60).\nLeer entfernt den Zeitplan."},
     LanguageText{"lg_desk_schedule_no_runner",
                  "A schedule starts wfdesk-cli, which is neither beside wfdesk nor on PATH. "
                  "Nothing was scheduled.",

@@ -438,10 +438,10 @@ void FrmMain::ScheduleSelected() {
   const auto scheduler = scheduler_factory_();
   const auto current = scheduler->Find(name);
   bool ok = false;
-  const QString calendar =
-      QInputDialog::getText(this, Text("lg_desk_schedule_title").arg(Decoded(name)),
-                            Text("lg_desk_schedule_prompt").arg(Decoded(name)), QLineEdit::Normal,
-                            current ? QString::fromStdString(current->calendar) : QString(), &ok);
+  const QString calendar = QInputDialog::getText(
+      this, Text("lg_desk_schedule_title").arg(Decoded(name)),
+      Text(schedule::SystemSchedulerHelp().calendar_question).arg(Decoded(name)), QLineEdit::Normal,
+      current ? QString::fromStdString(current->calendar) : QString(), &ok);
   if (ok) ApplySchedule(name, calendar.trimmed().toStdString());
 }
 

@@ -44,10 +44,12 @@ class SystemScheduler {
   virtual std::optional<Schedule> Find(const std::string& workflow) = 0;
 };
 
-// How `wfdesk-cli schedule` describes the scheduler and its calendars.
+// How `wfdesk-cli schedule` describes the scheduler and its calendars, and
+// the language key of the window's question for a calendar.
 struct SchedulerHelp {
   std::string_view schedule;
   std::string_view calendar;
+  const char* calendar_question;
 };
 
 // The help of the scheduler MakeSystemScheduler makes.

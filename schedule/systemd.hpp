@@ -81,7 +81,7 @@ std::string TimerUnitText(const SystemdSetup& setup, const std::string& workflow
 
 inline constexpr SchedulerHelp kSystemdHelp{
     "run a workflow at set times through the system's scheduler (systemd)",
-    "run it at these times, in systemd's calendar syntax"};
+    "run it at these times, in systemd's calendar syntax", "lg_desk_schedule_prompt"};
 
 // The systemd scheduler for the installation of the context, whose
 // services start `program` (an absolute path to wfdesk-cli).

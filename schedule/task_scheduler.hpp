@@ -68,7 +68,8 @@ class TaskScheduler final : public SystemScheduler {
 inline constexpr SchedulerHelp kTaskSchedulerHelp{
     "run a workflow at set times through the system's scheduler (the task scheduler)",
     "run it at these times: daily, hourly, HH:MM, DAYS HH:MM (DAYS as Mon..Fri or Mon,Wed), "
-    "*:0/N (every N minutes, N divides 60)"};
+    "*:0/N (every N minutes, N divides 60)",
+    "lg_desk_schedule_prompt_tasks"};
 
 // The task scheduler for the installation of the context, whose tasks
 // start `program` (an absolute path to wfdesk-cli.exe).
