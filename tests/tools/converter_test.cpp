@@ -360,15 +360,16 @@ TEST(ConverterRun, GivesEveryInvoiceNumberANameOfItsOwnUpToTheFirstDot) {
   for (const auto& [number, name] : table) text += Line(number);
   f.box.Write("in/e.csv", text);
   ASSERT_EQ(f.Run(), 0) << f.box.Read("log");
-  std::set<std::string> bases;
   for (const auto& [number, name] : table) {
     EXPECT_THAT(f.box.Read("out/" + name), HasSubstr("<cbc:ID>" + number + "</cbc:ID>")) << name;
-    bases.insert(name.substr(0, name.find('.')));
   }
+  std::set<std::string> bases;
+  for (const auto& name : f.Visible("out")) bases.insert(name.substr(0, name.find('.')));
   EXPECT_EQ(bases.size(), table.size());
   EXPECT_EQ(f.Visible("out").size(), table.size());
 }
 
+// Where a run on e.csv stopped.
 struct Interrupted {
   std::string name;
   bool committed;      // the commit record was written
@@ -376,12 +377,33 @@ struct Interrupted {
   bool taken;          // and a later module took those away
   bool archived;       // the export was archived
 };
+const Interrupted kJustCommitted = {"committed, none placed", true, 0, false, false};
+
+// Leaves the folders as a run on e.csv holding `text` did when it stopped
+// there; the invoice names it was to write.
+std::vector<std::string> Stage(const Folders& f, const std::string& text, const Interrupted& at) {
+  f.box.Write(at.archived ? "archive/e.csv" : "in/e.csv", text);
+  std::vector<std::string> names;
+  for (const auto& [name, xml] : Expected(text)) {
+    names.push_back(name);
+    if (names.size() <= at.placed && !at.taken) f.box.Write("out/" + name, xml);
+    // Before the commit a temporary file may be cut short; after it, it is whole.
+    const std::string temporary = at.committed ? xml : xml.substr(0, 99);
+    if (names.size() > at.placed) f.box.Write("out/" + TemporaryName(name), temporary);
+  }
+  if (at.committed) {
+    const CommitRecord record{f.in + "/e.csv", Digest(text), f.archive, names};
+    f.box.Write("out/" + RecordName(record.export_path), RecordText(record));
+  }
+  return names;
+}
 
 TEST(ConverterRun, FinishesWhatACrashLeftWithoutLosingOrDoublingAnInvoice) {
   const std::string text = Line("1") + Line("2") + Line("3");
   const auto expected = Expected(text);
   const std::vector<Interrupted> table = {
       {"written, not committed", false, 0, false, false},
+      kJustCommitted,
       {"committed, one placed", true, 1, false, false},
       {"committed, one placed and taken", true, 1, true, false},
       {"committed, all placed and taken", true, 3, true, false},
@@ -390,20 +412,9 @@ TEST(ConverterRun, FinishesWhatACrashLeftWithoutLosingOrDoublingAnInvoice) {
   for (const auto& row : table) {
     SCOPED_TRACE(row.name);
     const Folders f;
-    f.box.Write(row.archived ? "archive/e.csv" : "in/e.csv", text);
-    std::vector<std::string> names, left;
-    for (const auto& [name, xml] : expected) {
-      names.push_back(name);
-      if (names.size() <= row.placed && !row.taken) f.box.Write("out/" + name, xml);
-      // Before the commit a temporary file may be cut short; after it, it is whole.
-      const std::string temporary = row.committed ? xml : xml.substr(0, 99);
-      if (names.size() > row.placed) f.box.Write("out/" + TemporaryName(name), temporary);
-      if (names.size() > row.placed || !row.taken) left.push_back(name);
-    }
-    if (row.committed) {
-      const CommitRecord record{f.in + "/e.csv", Digest(text), f.archive, names};
-      f.box.Write("out/" + RecordName(record.export_path), RecordText(record));
-    }
+    const std::vector<std::string> names = Stage(f, text, row);
+    // Invoices placed and taken away are gone for good; the others are there.
+    const std::vector<std::string> left(names.begin() + (row.taken ? row.placed : 0), names.end());
     EXPECT_EQ(f.Run(), 0) << f.box.Read("log");
     EXPECT_EQ(f.Visible("out"), left);
     for (const auto& name : left) EXPECT_EQ(f.box.Read("out/" + name), expected.at(name));
@@ -417,14 +428,7 @@ TEST(ConverterRun, AnInvoiceNameTakenByOtherContentHoldsTheExportUntilItIsFree) 
   const std::string text = Line("1") + Line("2");
   const auto expected = Expected(text);
   const Folders f;
-  f.box.Write("in/e.csv", text);
-  std::vector<std::string> names;
-  for (const auto& [name, xml] : expected) {
-    names.push_back(name);
-    f.box.Write("out/" + TemporaryName(name), xml);
-  }
-  const CommitRecord record{f.in + "/e.csv", Digest(text), f.archive, names};
-  f.box.Write("out/" + RecordName(record.export_path), RecordText(record));
+  Stage(f, text, kJustCommitted);
   f.box.Write("out/INV_2.xml", "someone else's");
   EXPECT_EQ(f.Run(), core::kExitKeptForNextRun);
   EXPECT_THAT(f.box.Read("log"), HasSubstr("INV_2.xml is there with other content"));
@@ -457,8 +461,6 @@ std::size_t AfterLines(const std::string& text, std::size_t lines) {
 TEST(ConverterRun, ACommitRecordCutShortKeepsItsExportAndEveryTemporaryInvoice) {
   const std::string text = Line("1") + Line("2") + Line("3");
   const auto expected = Expected(text);
-  std::vector<std::string> names;
-  for (const auto& [name, xml] : expected) names.push_back(name);
   const std::vector<Cut> table = {{"without its last line end", 6, 3},
                                   {"without its end line", 6, 0},
                                   {"within the second invoice name", 4, 3},
@@ -468,11 +470,9 @@ TEST(ConverterRun, ACommitRecordCutShortKeepsItsExportAndEveryTemporaryInvoice) 
   for (const auto& cut : table) {
     SCOPED_TRACE(cut.name);
     const Folders f;
-    f.box.Write("in/e.csv", text);
-    for (const auto& [name, xml] : expected) f.box.Write("out/" + TemporaryName(name), xml);
-    const CommitRecord record{f.in + "/e.csv", Digest(text), f.archive, names};
-    const std::string record_name = RecordName(record.export_path);
-    const std::string whole = RecordText(record);
+    Stage(f, text, kJustCommitted);
+    const std::string record_name = RecordName(f.in + "/e.csv");
+    const std::string whole = f.box.Read("out/" + record_name);
     f.box.Write("out/" + record_name, whole.substr(0, AfterLines(whole, cut.lines) + cut.bytes));
     for (int run = 0; run < 2; ++run) {
       EXPECT_EQ(f.Run(), core::kExitKeptForNextRun);
