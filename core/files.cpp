@@ -297,6 +297,12 @@ FileResult ReadFileVersion(const std::string& path, FileVersion& version,
   return platform::ReadFileVersion(path, version, wants_bytes, bytes);
 }
 
+FileResult ReadFileVersion(const std::string& path, FileVersion& version) {
+  std::string none;
+  return platform::ReadFileVersion(
+      path, version, [](const FileVersion&) { return false; }, none);
+}
+
 std::int64_t FileClockNow() {
   return platform::FileClockNow();
 }

@@ -111,6 +111,9 @@ FileResult ReadFileVersion(const std::string& path, FileVersion& version,
                            const std::function<bool(const FileVersion&)>& wants_bytes,
                            std::string& bytes);
 
+// The version of the file at `path` alone, without its bytes.
+FileResult ReadFileVersion(const std::string& path, FileVersion& version);
+
 // The real-time clock the file system stamps files with, in nanoseconds.
 std::int64_t FileClockNow();
 

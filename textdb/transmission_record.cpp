@@ -277,9 +277,7 @@ class KnownDatabase {
   static void Appended(TransmissionIndex& index, const std::string& path,
                        const std::vector<TransmissionRecord>& records) {
     TransmissionIndex::FileState& file = index.file_;
-    std::string none;
-    const auto no_bytes = [](const core::FileVersion&) { return false; };
-    file.current = file.current && core::ReadFileVersion(path, file.version, no_bytes, none);
+    file.current = file.current && core::ReadFileVersion(path, file.version);
     file.appended_to = true;
     file.exists = true;
     file.ends_with_line_end = true;
@@ -292,9 +290,7 @@ class KnownDatabase {
   static bool Unchanged(const TransmissionIndex::FileState& file, const std::string& path) {
     if (!file.exists) return !core::PathTaken(path);
     core::FileVersion now;
-    std::string none;
-    const auto no_bytes = [](const core::FileVersion&) { return false; };
-    return core::ReadFileVersion(path, now, no_bytes, none) && now == file.version &&
+    return core::ReadFileVersion(path, now) && now == file.version &&
            (file.appended_to || core::StampIsSettled(file.version, file.checked_ns));
   }
 

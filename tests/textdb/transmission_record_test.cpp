@@ -152,9 +152,7 @@ std::string Line(const std::string& number, std::string_view state) {
 
 std::uint64_t Inode(const std::string& path) {
   core::FileVersion version;
-  std::string bytes;
-  EXPECT_TRUE(core::ReadFileVersion(
-      path, version, [](const core::FileVersion&) { return false; }, bytes));
+  EXPECT_TRUE(core::ReadFileVersion(path, version));
   return version.inode;
 }
 

@@ -311,10 +311,7 @@ std::vector<Candidate> LookAtExports(const ConvertOptions& options) {
   const std::int64_t now = core::FileClockNow();
   for (std::string& path : core::ListedFiles(InFolder(options.folder, options.mask))) {
     Candidate candidate{std::move(path), {}};
-    std::string no_bytes;
-    (void)core::ReadFileVersion(
-        candidate.path, candidate.version, [](const core::FileVersion&) { return false; },
-        no_bytes);
+    (void)core::ReadFileVersion(candidate.path, candidate.version);
     const auto& version = candidate.version;
     recent = recent || std::max(version.modified_ns, version.changed_ns) > now - kRecentNs;
     candidates.push_back(std::move(candidate));
