@@ -16,7 +16,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
-#include <memory>
 #include <optional>
 #include <set>
 #include <thread>
@@ -171,26 +170,6 @@ class ScriptedPortal {
   std::atomic<int> connections_{0}, requests_{0};
 };
 
-// The local portal of the demo, keeping what it accepts in the box's store,
-// each answer `delay_ms` late.
-class LocalPortal {
- public:
-  LocalPortal(const Sandbox& box, int delay_ms) {
-    const std::string port_file = box.Path("portal.port");
-    std::filesystem::remove(port_file);
-    program_ = std::make_unique<testing::BackgroundProgram>(std::vector<std::string>{
-        WFDESK_PORTAL, "--store", box.Path("store"), "--user", "demo", "--password", "cpw-secret",
-        "--port-file", port_file, "--delay", std::to_string(delay_ms)});
-    EXPECT_TRUE(testing::WaitFor([&] { return !testing::ReadFile(port_file).empty(); }));
-    port_ = std::atoi(testing::ReadFile(port_file).c_str());
-  }
-  int port() const { return port_; }
-
- private:
-  std::unique_ptr<testing::BackgroundProgram> program_;
-  int port_ = 0;
-};
-
 // The connector's folders with `count` invoices, run through one curl or
 // another against a portal without credentials in its address.
 struct BatchBox : testing::ConnectorBox {
@@ -207,16 +186,19 @@ struct BatchBox : testing::ConnectorBox {
     return testing::RunProgram(Arguments(port, curl), Environment());
   }
 
+  // A shell script of the box to run as curl.
+  std::string Curl(const std::string& name, const std::string& body) const {
+    const std::string path = Write(name, "#!/bin/sh\n" + body);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+    return path;
+  }
+
   // The states each invoice number's records give, in their order.
   std::map<std::string, std::vector<std::string>> Records() const {
     std::map<std::string, std::vector<std::string>> states;
-    const std::string text = Read("db/transmissions.csv");
-    for (std::size_t at = 0; at < text.size();) {
-      const std::size_t end = text.find("\r\n", at);
-      const std::string line = text.substr(at, end - at);
+    for (const std::string& line : testing::Lines(Read("db/transmissions.csv"))) {
       states[textdb::GetRecordField(line, textdb::kInvoiceNumberField)].push_back(
           textdb::GetRecordField(line, textdb::kStateField));
-      at = end == std::string::npos ? text.size() : end + 2;
     }
     return states;
   }
@@ -297,10 +279,8 @@ TEST(BatchUpload, MoreInvoicesThanABatchGoThroughOneCurlAndOneConnectionPerBatch
   const int count = 2 * kBatchSize + 50;
   BatchBox box(count);
   // curl through a script that counts its starts.
-  const std::string curl = box.Write("curl-counting",
-                                     "#!/bin/sh\n[ \"$1\" = --config ] && echo >> \"$0.starts\"\n"
-                                     "exec curl \"$@\"\n");
-  std::filesystem::permissions(curl, std::filesystem::perms::owner_all);
+  const std::string curl = box.Curl(
+      "curl-counting", "[ \"$1\" = --config ] && echo >> \"$0.starts\"\nexec curl \"$@\"\n");
   ScriptedPortal portal(count);
   const ProgramOutput run = box.Run(portal.port(), curl);
   EXPECT_EQ(run.status, 0) << box.Read("connector.log");
@@ -332,11 +312,10 @@ TEST(BatchUpload, ACurlBefore775SendsEachInvoiceThroughACurlOfItsOwn) {
     SCOPED_TRACE(c.name);
     BatchBox box(3);
     // It cannot report the exit status of each of many uploads.
-    const std::string curl = box.Write(
-        "curl-7.74",
-        "#!/bin/sh\nif [ \"$1\" = --version ]; then echo 'curl 7.74.0 (x86_64)'; exit; fi\n"
-        "echo >> \"$0.starts\"\nexec curl \"$@\"\n");
-    std::filesystem::permissions(curl, std::filesystem::perms::owner_all);
+    const std::string curl =
+        box.Curl("curl-7.74",
+                 "if [ \"$1\" = --version ]; then echo 'curl 7.74.0 (x86_64)'; exit; fi\n"
+                 "echo >> \"$0.starts\"\nexec curl \"$@\"\n");
     std::optional<ScriptedPortal> portal;
     if (c.refused) portal.emplace(1000, *c.refused);
     const ProgramOutput run = box.Run(portal ? portal->port() : 1, curl);
@@ -349,10 +328,8 @@ TEST(BatchUpload, ACurlBefore775SendsEachInvoiceThroughACurlOfItsOwn) {
 
 TEST(BatchUpload, ACurlThatKeepsSilentIsStoppedAndEveryInvoiceKept) {
   BatchBox box(2);
-  const std::string curl = box.Write("curl-silent", "#!/bin/sh\ncat >/dev/null\nexec sleep 60\n");
-  std::filesystem::permissions(curl, std::filesystem::perms::owner_all);
-  std::vector<std::string> argv = box.Arguments(1, curl);
-  *(std::find(argv.begin(), argv.end(), "-tto") + 1) = "1";
+  const std::string curl = box.Curl("curl-silent", "cat >/dev/null\nexec sleep 60\n");
+  const auto argv = With(box.Arguments(1, curl), "-tto", "1");
   const auto started = std::chrono::steady_clock::now();
   const ProgramOutput run = testing::RunProgram(argv, box.Environment());
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
@@ -368,27 +345,23 @@ TEST(BatchUpload, ABatchLongerThanOneUploadsTimeOutGoesOnWhileUploadsKeepEnding)
   // Each upload ends within its 2 s; the eight of them take longer than
   // curl may keep silent (2 s and 5 s of grace) without reporting one.
   BatchBox box(8);
-  LocalPortal slow(box, 1000);
-  std::vector<std::string> argv = box.Arguments(slow.port());
-  *(std::find(argv.begin(), argv.end(), "-tto") + 1) = "2";
+  const testing::LocalPortal slow(box.Path("store"), "cpw-secret", 1000);
+  const auto argv = With(box.Arguments(slow.port()), "-tto", "2");
   const ProgramOutput run = testing::RunProgram(argv, box.Environment());
   EXPECT_EQ(run.status, 0) << box.Read("connector.log");
   EXPECT_EQ(box.Files("sent"), InvoiceNames(1, 8));
 }
 
 std::size_t Stored(const Sandbox& box) {
-  std::size_t acks = 0;
-  for (const std::string& name : core::FolderFileNames(box.Path("store"))) {
-    acks += name.ends_with(".ack") ? 1 : 0;
-  }
-  return acks;
+  return std::ranges::count_if(core::FolderFileNames(box.Path("store")),
+                               [](const std::string& name) { return name.ends_with(".ack"); });
 }
 
 TEST(BatchUpload, AConnectorKilledBetweenUploadsLeavesTheNextRunToSendEachInvoiceOnce) {
   const int count = kBatchSize + 50;
   BatchBox box(count);
   {
-    LocalPortal slow(box, 20);
+    const testing::LocalPortal slow(box.Path("store"), "cpw-secret", 20);
     testing::BackgroundProgram connector(box.Arguments(slow.port()), box.Environment());
     ASSERT_GT(connector.pid(), 0);
     // Past the first batch, which is recorded and put away, into the second.
@@ -403,7 +376,7 @@ TEST(BatchUpload, AConnectorKilledBetweenUploadsLeavesTheNextRunToSendEachInvoic
   const std::size_t left = box.Files("outbox").size();
   EXPECT_GT(left, 0u);
   EXPECT_LE(left, static_cast<std::size_t>(count - kBatchSize));
-  LocalPortal portal(box, 0);
+  const testing::LocalPortal portal(box.Path("store"), "cpw-secret");
   const ProgramOutput run = box.Run(portal.port());
   EXPECT_EQ(run.status, 0) << box.Read("connector.log");
   EXPECT_TRUE(box.Files("outbox").empty());

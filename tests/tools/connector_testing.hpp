@@ -2,14 +2,18 @@
 
 // What the connector's test programs share: its folders in a sandbox, its
 // command line, the envelope of the portal's answers, and on POSIX the
-// programs it starts.
+// programs it starts and the local portal.
 #ifndef _WIN32
 #include <sys/types.h>
 #endif
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -17,6 +21,7 @@
 #include "core/files.hpp"
 #include "tests/support/run_program.hpp"
 #include "tests/support/sandbox.hpp"
+#include "tests/support/wait_for.hpp"
 
 namespace wfdesk::testing {
 
@@ -109,6 +114,29 @@ inline bool Running(pid_t pid) {
   const auto end = stat.rfind(')');
   return end != std::string::npos && end + 2 < stat.size() && stat[end + 2] != 'Z';
 }
+
+#ifdef WFDESK_PORTAL
+// The local portal on a free port of 127.0.0.1 for the user "demo", keeping
+// what it accepts in `store` (made if missing), each answer `delay_ms` late.
+class LocalPortal {
+ public:
+  LocalPortal(const std::string& store, const std::string& password, int delay_ms = 0) {
+    std::filesystem::create_directories(store);
+    const std::string port_file = store + ".port";
+    std::filesystem::remove(port_file);
+    program_ = std::make_unique<BackgroundProgram>(std::vector<std::string>{
+        WFDESK_PORTAL, "--store", store, "--user", "demo", "--password", password, "--port-file",
+        port_file, "--delay", std::to_string(delay_ms)});
+    EXPECT_TRUE(WaitFor([&] { return !ReadFile(port_file).empty(); })) << "no portal started";
+    port_ = std::atoi(ReadFile(port_file).c_str());
+  }
+  int port() const { return port_; }
+
+ private:
+  std::unique_ptr<BackgroundProgram> program_;
+  int port_ = 0;
+};
+#endif
 #endif
 
 }  // namespace wfdesk::testing
