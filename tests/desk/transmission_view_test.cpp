@@ -26,7 +26,6 @@ using wfdesk::desk::LinesModel;
 using wfdesk::desk::LinesView;
 using wfdesk::desk::TransmissionView;
 using wfdesk::testing::TestInstallation;
-using wfdesk::textdb::TransmissionRecord;
 
 namespace {
 
@@ -37,18 +36,25 @@ const std::string kModules =
     "[MOD001]\r\nmtype=XSLTproc\r\nmpRejectPath=elsewhere\r\n"
     "[MOD002]\r\nmtype=XMLvalidate\r\nmpRejectPath=rejected\r\n";
 
-// A record as the connector writes it after an upload.
-TransmissionRecord Uploaded(const std::string& state) {
-  TransmissionRecord record;
-  record.number = "2026-0001";
-  record.file_name = "INV_2026-0001.xml";
-  record.description = wfdesk::textdb::RecordDescription(false, "2026-0001", "Bäckerei Huber");
-  record.acknowledgement = state == "accepted" ? "ACK-1767225600-1" : "";
-  record.currency = "EUR";
-  record.date = "2026-01-04";
-  record.amount = "49.90";
-  record.state = state;
-  return record;
+// A record as the connector writes it after an upload, as a line of the database.
+std::string Uploaded(const std::string& state, bool windows_1252 = false) {
+  return wfdesk::textdb::TransmissionLine(
+      {.number = "2026-0001",
+       .file_name = "INV_2026-0001.xml",
+       .description = wfdesk::textdb::RecordDescription(false, "2026-0001", "Bäckerei Huber"),
+       .acknowledgement = state == "accepted" ? "ACK-1767225600-1" : "",
+       .currency = "EUR",
+       .date = "2026-01-04",
+       .amount = "49.90",
+       .state = state},
+      windows_1252);
+}
+
+// The texts of a dialog's labels.
+QStringList Labels(const QWidget* dialog) {
+  QStringList labels;
+  for (auto* label : dialog->findChildren<QLabel*>()) labels << label->text();
+  return labels;
 }
 
 }  // namespace
@@ -65,6 +71,24 @@ class TransmissionViewTest : public QObject {
   TransmissionView* view = nullptr;
 
   QStringList Rows() const { return wfdesk::testing::RowsOf(rows); }
+  // The first row cut where the heading names its columns (ID, date, write
+  // tag, receipt, text), each without the blanks after it.
+  QStringList Cells() const {
+    const QString heading = list->heading(), row = Rows().value(0);
+    const qsizetype at[] = {0,
+                            heading.indexOf("Date"),
+                            heading.indexOf(" W ") + 1,
+                            heading.indexOf("Receipt"),
+                            heading.indexOf("Description"),
+                            row.size()};
+    QStringList cells;
+    for (int i = 0; i < 5; ++i) {
+      QString cell = row.mid(at[i], at[i + 1] - at[i]);
+      while (cell.endsWith(' ')) cell.chop(1);
+      cells << cell;
+    }
+    return cells;
+  }
   QAction* Action(const char* name) const { return view->menu()->findChild<QAction*>(name); }
   void ChooseFirstRow() {
     list->selectionModel()->select(rows->index(0), QItemSelectionModel::ClearAndSelect);
@@ -102,64 +126,37 @@ class TransmissionViewTest : public QObject {
   // in either code page, with a receipt longer than its column.
   void everyRowLinesUpUnderTheHeading_data() {
     QTest::addColumn<QByteArray>("line");
-    QTest::addColumn<QString>("id");
-    QTest::addColumn<QString>("mark");
-    QTest::addColumn<QString>("receipt");
-    QTest::addColumn<QString>("text");
-    const auto written = [](const char* state, bool windows_1252) {
-      return QByteArray::fromStdString(
-          wfdesk::textdb::TransmissionLine(Uploaded(state), windows_1252));
+    QTest::addColumn<QStringList>("cells");
+    const auto row = [](const char* name, const std::string& line, const QString& id,
+                        const QString& tag, const QString& receipt, const QString& text) {
+      QTest::newRow(name) << QByteArray::fromStdString(line)
+                          << QStringList{id, "2026-01-04", tag, receipt, text};
     };
-    const QByteArray plain =
+    const std::string plain =
         "A-1;a.xml;Invoice A-1 to X;ACK-1;EUR;2026-01-04;1.00;UBL 2.1;ebi40;;;;";
     const QString uploaded = "Invoice 2026-0001 to Bäckerei Huber";
-    const struct {
-      const char* name;
-      QByteArray line;
-      QString id, mark, receipt, text;
-    } table[] = {
-        {"untagged", plain + "0", "A-1", " ", "ACK-1", "Invoice A-1 to X"},
-        {"tagged", plain + "1", "A-1", "W", "ACK-1", "Invoice A-1 to X"},
-        {"UTF-8", "Ä-1;a.xml;Rechnung an Bäcker;Ä;EUR;2026-01-04;;;;;;;1", "Ä-1", "W", "Ä",
-         "Rechnung an Bäcker"},
-        {"Windows-1252",
-         "\xC4-1;a.xml;Rechnung an B\xE4"
-         "cker;\xC4;EUR;2026-01-04;;;;;;;1",
-         "Ä-1", "W", "Ä", "Rechnung an Bäcker"},
-        {"a receipt cut to its column",
-         "A-1;a.xml;T;0123456789abcdefghijKLMNO;EUR;2026-01-04;;;;;;;1", "A-1", "W",
-         "0123456789abcdefghij", "T"},
-        {"uploaded, UTF-8", written("accepted", false), "2026-0001", " ", "ACK-1767225600-1",
-         uploaded},
-        {"uploaded, Windows-1252", written("accepted", true), "2026-0001", " ", "ACK-1767225600-1",
-         uploaded},
-        {"refused by the portal", written("refused", false), "2026-0001", " ", "", uploaded},
-    };
-    for (const auto& r : table) {
-      QTest::newRow(r.name) << r.line << r.id << r.mark << r.receipt << r.text;
-    }
+    row("untagged", plain + "0", "A-1", "", "ACK-1", "Invoice A-1 to X");
+    row("tagged", plain + "1", "A-1", "W", "ACK-1", "Invoice A-1 to X");
+    row("UTF-8", "Ä-1;a.xml;Rechnung an Bäcker;Ä;EUR;2026-01-04;;;;;;;1", "Ä-1", "W", "Ä",
+        "Rechnung an Bäcker");
+    row("Windows-1252",
+        "\xC4-1;a.xml;Rechnung an B\xE4"
+        "cker;\xC4;EUR;2026-01-04;;;;;;;1",
+        "Ä-1", "W", "Ä", "Rechnung an Bäcker");
+    row("a receipt cut to its column",
+        "A-1;a.xml;T;0123456789abcdefghijKLMNO;EUR;2026-01-04;;;;;;;1", "A-1", "W",
+        "0123456789abcdefghij", "T");
+    row("uploaded, UTF-8", Uploaded("accepted"), "2026-0001", "", "ACK-1767225600-1", uploaded);
+    row("uploaded, Windows-1252", Uploaded("accepted", true), "2026-0001", "", "ACK-1767225600-1",
+        uploaded);
+    row("refused by the portal", Uploaded("refused"), "2026-0001", "", "", uploaded);
   }
   void everyRowLinesUpUnderTheHeading() {
     QFETCH(QByteArray, line);
     inst->box().Write("trans.csv", line.toStdString() + "\r\n");
     view->Show(true);
-    const QString heading = list->heading();
     QCOMPARE(Rows().size(), 1);
-    const QString row = Rows()[0];
-    // A column holds its text, then blanks up to the next column.
-    const auto column = [&row](qsizetype from, qsizetype to) {
-      return row.mid(from, to < 0 ? -1 : to - from).trimmed();
-    };
-    const qsizetype date = heading.indexOf("Date");
-    const qsizetype mark = heading.indexOf(" W ") + 1;
-    const qsizetype receipt = heading.indexOf("Receipt");
-    const qsizetype text = heading.indexOf("Description");
-    QTEST(column(0, date), "id");
-    QCOMPARE(column(date, mark), QString("2026-01-04"));
-    QTEST(row.mid(mark, 1), "mark");
-    QCOMPARE(column(mark, receipt), row.mid(mark, 1).trimmed());
-    QTEST(column(receipt, text), "receipt");
-    QTEST(column(text, -1), "text");
+    QTEST(Cells(), "cells");
   }
 
   // The record the invoice check writes for an invoice it put aside: its
@@ -174,24 +171,20 @@ class TransmissionViewTest : public QObject {
                                                   inst->Path("rejected/INV_2026-2001.xml")),
              std::string());
     view->Show(true);
-    const QString heading = list->heading();
-    const QString row = Rows().value(0);
-    QCOMPARE(row.mid(heading.indexOf("Date"), 10), QString("2026-12-03"));
-    QCOMPARE(row.mid(heading.indexOf("Receipt"), 20).trimmed(), QString());
-    QCOMPARE(row.mid(heading.indexOf("Description")).trimmed(),
-             QString("Invalid, not sent: Invoice 2026-2001 to Apotheke am Markt"));
+    const QStringList cells = Cells();
+    QCOMPARE(cells[1], QString("2026-12-03"));
+    QCOMPARE(cells[3], QString());
+    QCOMPARE(cells[4], QString("Invalid, not sent: Invoice 2026-2001 to Apotheke am Markt"));
 
     QDialog* record = OpenRecord();
     QVERIFY(record);
-    QStringList labels;
-    for (auto* label : record->findChildren<QLabel*>()) labels << label->text();
+    const QStringList labels = Labels(record);
     QVERIFY2(labels.contains("State") && labels.contains("invalid"), qPrintable(labels.join('|')));
     auto* show_report = record->findChild<QPushButton*>("cmdReport");
     QVERIFY(show_report);
     show_report->click();
     auto* report = record->findChild<QDialog*>("dlgReport");
-    QVERIFY(report);
-    QVERIFY(report->isVisible());
+    QVERIFY(report && report->isVisible());
     QCOMPARE(report->windowTitle(), QString("Report INV_2026-2001.xml.report.txt"));
     auto* text = report->findChild<QPlainTextEdit*>("txtReport");
     QVERIFY(text->isReadOnly());
@@ -205,34 +198,30 @@ class TransmissionViewTest : public QObject {
     QTest::addColumn<QString>("report");  // where the report is written, "" for none
     QTest::addColumn<int>("language");
     QTest::addColumn<QString>("button");  // "" for none
-    const struct {
-      const char* name;
-      QString state, report, button;
-      int language;
-    } table[] = {{"rejected", "invalid", "rejected", "Show &report", 0},
-                 {"German", "invalid", "rejected", "&Bericht anzeigen", 1},
-                 {"report gone", "invalid", "", "", 0},
-                 {"not a check's folder", "invalid", "elsewhere", "", 0},
-                 {"accepted", "accepted", "rejected", "", 0}};
-    for (const auto& r : table)
-      QTest::newRow(r.name) << r.state << r.report << r.language << r.button;
+    QTest::newRow("rejected") << "invalid"
+                              << "rejected" << 0 << "Show &report";
+    QTest::newRow("German") << "invalid"
+                            << "rejected" << 1 << "&Bericht anzeigen";
+    QTest::newRow("report gone") << "invalid"
+                                 << "" << 0 << "";
+    QTest::newRow("not a check's folder") << "invalid"
+                                          << "elsewhere" << 0 << "";
+    QTest::newRow("accepted") << "accepted"
+                              << "rejected" << 0 << "";
   }
   void theReportButtonOnlyForARejectedInvoiceWithItsReport() {
     QFETCH(QString, state);
     QFETCH(QString, report);
     QFETCH(int, language);
     inst->context().settings.language = static_cast<wfdesk::core::LanguageCode>(language);
-    inst->box().Write("trans.csv",
-                      wfdesk::textdb::TransmissionLine(Uploaded(state.toStdString()), false));
-    if (!report.isEmpty()) {
+    inst->box().Write("trans.csv", Uploaded(state.toStdString()));
+    if (!report.isEmpty())
       inst->box().Write(report.toStdString() + "/INV_2026-0001.xml.report.txt", "why");
-    }
     view->Show(true);
     QDialog* record = OpenRecord();
     QVERIFY(record);
     auto* show_report = record->findChild<QPushButton*>("cmdReport");
-    QFETCH(QString, button);
-    QCOMPARE(show_report ? show_report->text() : QString(), button);
+    QTEST(show_report ? show_report->text() : QString(), "button");
   }
 
   // The actions act on the element chosen from the rows; it goes when a
@@ -279,8 +268,7 @@ class TransmissionViewTest : public QObject {
     Action("mnu_records_edit")->trigger();
     auto* dialog = window->findChild<QDialog*>("dlgRecord");
     QVERIFY(dialog);
-    QStringList labels;  // every field by its meaning, the state included
-    for (auto* label : dialog->findChildren<QLabel*>()) labels << label->text();
+    QStringList labels = Labels(dialog);  // every field by its meaning, the state included
     labels.sort();
     QCOMPARE(labels.join('|'), QString("Acknowledgement (field 4)|Amount payable|File|Invoice date "
                                        "(field 6)|State|Text|Write tag (0 or 1)|f10|f2|f3|f7"));
@@ -370,7 +358,7 @@ class TransmissionViewTest : public QObject {
     QVERIFY(!Action("mnu_records_edit")->isEnabled());
 
     if (!configured) return;
-    inst->box().Write("trans.csv", wfdesk::textdb::TransmissionLine(Uploaded("accepted"), false));
+    inst->box().Write("trans.csv", Uploaded("accepted"));
     view->FillDBlist();  // the file made meanwhile is listed
     QCOMPARE(Rows().size(), 1);
     QVERIFY(Rows()[0].startsWith("2026-0001 "));
@@ -386,7 +374,7 @@ class TransmissionViewTest : public QObject {
     QTest::newRow("transmissions") << true;
   }
   void theListShowsItsFocusWithoutASelection() {
-    inst->box().Write("trans.csv", wfdesk::textdb::TransmissionLine(Uploaded("accepted"), false));
+    inst->box().Write("trans.csv", Uploaded("accepted"));
     QFETCH(bool, transmissions);
     QVERIFY(wfdesk::testing::Activate(window.get()));
     view->Show(transmissions);
