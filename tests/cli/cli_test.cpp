@@ -1,5 +1,6 @@
 // wfdesk-cli as a scheduler uses it: its commands, the /f form, what goes to
 // standard output and standard error, and its exit statuses.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <random>
 
 #include "core/environment.hpp"
 #include "core/file_lock.hpp"
@@ -24,8 +26,11 @@
 namespace wfdesk {
 namespace {
 
+using ::testing::HasSubstr;
+using ::testing::Not;
 using testing::ProgramOutput;
 using testing::RunProgram;
+using ::testing::StartsWith;
 using testing::TestInstallation;
 
 constexpr const char* kGood =
@@ -88,22 +93,22 @@ TEST_F(CliTest, EveryFormOfARunPrintsTheResultAndExitsWithItsStatus) {
   EXPECT_EQ(ConverterCalls(), 4u);
   const ProgramOutput bad = Home({"run", "bad.ini"});
   EXPECT_EQ(bad.status, 1);
-  EXPECT_EQ(bad.out.rfind("MOD001: Eingangsverzeichnis für Daten fehlt!", 0), 0u);
-  EXPECT_NE(bad.err.find("MOD001: Eingangsverzeichnis"), std::string::npos);  // the message box
+  EXPECT_THAT(bad.out, StartsWith("MOD001: Eingangsverzeichnis für Daten fehlt!"));
+  EXPECT_THAT(bad.err, HasSubstr("MOD001: Eingangsverzeichnis"));  // the message box
   // Not silent, the result is shown on standard error too.
   inst.box().Write("settings.ini",
                    "[SETTINGS]\r\nmodule_dir=modules\r\ndata_dir=data\r\nlogfile=system.log\r\n");
   EXPECT_EQ(Home({"run", "good.ini"}).err, "OK\n");
   const ProgramOutput help = Cli({"--help"});
   EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("check"), std::string::npos);
+  EXPECT_THAT(help.out, HasSubstr("check"));
   EXPECT_EQ(Cli({"--version"}).out, "wfdesk-cli v." WFDESK_PROJECT_VERSION "\n");
 }
 
 TEST_F(CliTest, CheckPrintsEveryProblemOnALineAndChangesNothing) {
   const ProgramOutput bad = Home({"check", "bad.ini"});
   EXPECT_EQ(bad.status, 1);
-  EXPECT_EQ(bad.out.rfind("MOD001: Eingangsverzeichnis für Daten fehlt!", 0), 0u);
+  EXPECT_THAT(bad.out, StartsWith("MOD001: Eingangsverzeichnis für Daten fehlt!"));
   EXPECT_EQ(std::count(bad.out.begin(), bad.out.end(), '\n'), 2);  // and no extension
   EXPECT_EQ(bad.err, "");
   EXPECT_EQ(Home({"check", "good.ini"}).status, 0);
@@ -119,7 +124,7 @@ TEST_F(CliTest, ListPrintsTheCatalogueOrFailsForAMissingOrUnreadableDataFolder) 
   const ProgramOutput missing = Home({"list"});
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.out, "");
-  EXPECT_NE(missing.err.find("nowhere"), std::string::npos);
+  EXPECT_THAT(missing.err, HasSubstr("nowhere"));
 #ifndef _WIN32  // Windows has no unreadable mode bits
   if (testing::RunningAsRoot()) GTEST_SKIP() << "root reads every folder";
   inst.Settings("");
@@ -127,24 +132,21 @@ TEST_F(CliTest, ListPrintsTheCatalogueOrFailsForAMissingOrUnreadableDataFolder) 
   ::chmod(inst.box().Write("trans.csv", "x;1\r\n").c_str(), 0);
   const ProgramOutput records = Home({"records", "db.ini"});
   EXPECT_EQ(records.status, 1);
-  EXPECT_NE(records.err.find("trans.csv"), std::string::npos);
+  EXPECT_THAT(records.err, HasSubstr("trans.csv"));
   ::chmod(inst.Path("data").c_str(), 0);
   const ProgramOutput unreadable = Home({"list"});
   ::chmod(inst.Path("data").c_str(), 0755);
   EXPECT_EQ(unreadable.status, 1);
   EXPECT_EQ(unreadable.out, "");
-  EXPECT_NE(unreadable.err.find(inst.Path("data")), std::string::npos);
+  EXPECT_THAT(unreadable.err, HasSubstr(inst.Path("data")));
 #endif
 }
 
 // Bytes that are no INI text: NULs, bytes above 127, lone CRs.
 std::string Garbage() {
-  std::string bytes;
-  unsigned value = 12345;
-  for (int i = 0; i < 65536; ++i) {
-    value = value * 1103515245u + 12345u;
-    bytes.push_back(static_cast<char>(value >> 16));
-  }
+  std::mt19937 random(12345);
+  std::string bytes(65536, '\0');
+  for (char& byte : bytes) byte = static_cast<char>(random());
   return bytes;
 }
 
@@ -165,7 +167,7 @@ TEST_F(CliTest, EveryCommandStopsWithAMessageWhenNoDataFolderIsSet) {
   inst.box().Write("good.ini", "[FILE]\r\ntype=qvworkflow\r\n[DEF]\r\ntype=genWorkflow\r\n" +
                                    std::string(kGood));
   for (const auto& c : cases) {
-    std::remove(inst.Path("settings.ini").c_str());
+    std::filesystem::remove(inst.Path("settings.ini"));
     if (c.settings && std::string(c.settings) == "/") inst.box().MakeFolder("settings.ini");
     if (c.settings && std::string(c.settings) != "/") inst.box().Write("settings.ini", c.bytes);
     for (const std::vector<std::string>& command :
@@ -178,10 +180,9 @@ TEST_F(CliTest, EveryCommandStopsWithAMessageWhenNoDataFolderIsSet) {
       const std::string what = (c.settings ? c.settings : "none") + (" " + command[0]);
       EXPECT_EQ(output.status, 1) << what;
       EXPECT_EQ(output.out, "") << what;
-      EXPECT_EQ(output.err.rfind(c.message, 0), 0u) << what << ": " << output.err;
-      EXPECT_NE(output.err.find(inst.Path("settings.ini")), std::string::npos) << what;
+      EXPECT_THAT(output.err, StartsWith(c.message)) << what << ": " << output.err;
+      EXPECT_THAT(output.err, HasSubstr(inst.Path("settings.ini"))) << what;
     }
-    std::filesystem::remove(inst.Path("settings.ini"));
   }
   EXPECT_EQ(ConverterCalls(), 0u);
   EXPECT_FALSE(inst.box().Exists("system.log"));
@@ -267,10 +268,10 @@ TEST_F(CliTest, WhatAProgramLeavesRunningIsEndedSoLaterRunsAreNotBlocked) {
   const std::string warning = "] MODULE MOD001 WARNING: MOD001: Das Programm " +
                               inst.Path("modules/mod_ledgerconv001_x86_32") +
                               " hat Prozesse zurückgelassen; sie wurden beendet.";
-  EXPECT_EQ(std::count_if(
-                log.begin(), log.end(),
-                [&](const std::string& line) { return line.find(warning) != std::string::npos; }),
-            2);
+  const auto warned = [&](const std::string& line) {
+    return line.find(warning) != std::string::npos;
+  };
+  EXPECT_EQ(std::ranges::count_if(log, warned), 2);
 }
 #endif
 
@@ -308,13 +309,12 @@ TEST_F(CliTest, ScheduleWritesUnitsThatRunThisProgramAndListsAndRemovesThem) {
   const std::string units = inst.Path("config/systemd/user/");
   const std::vector<std::string> files = core::FolderFileNames(units);
   ASSERT_EQ(files.size(), 2u);
-  EXPECT_NE(testing::ReadFile(units + files[0])
-                .find("ExecStart=\"" WFDESK_CLI "\" \"--home\" \"" + core::CanonicalPath(home) +
-                      "\" \"run\" \"--\" \"good.ini\"\n"),
-            std::string::npos);
+  EXPECT_THAT(testing::ReadFile(units + files[0]),
+              HasSubstr("ExecStart=\"" WFDESK_CLI "\" \"--home\" \"" + core::CanonicalPath(home) +
+                        "\" \"run\" \"--\" \"good.ini\"\n"));
   const ProgramOutput listed = Schedule({"--list"});
   EXPECT_EQ(listed.status, 0);
-  EXPECT_EQ(listed.out.rfind("good.ini\t*:0/15\t", 0), 0u) << listed.out;
+  EXPECT_THAT(listed.out, StartsWith("good.ini\t*:0/15\t")) << listed.out;
   EXPECT_TRUE(listed.out.ends_with(" OK\n")) << listed.out;  // the run above
   EXPECT_EQ(Schedule({"good.ini", "--off"}).status, 0);
   EXPECT_TRUE(core::FolderFileNames(units).empty());
@@ -327,9 +327,8 @@ TEST_F(CliTest, ScheduleWithTheTaskSchedulerWritesATaskForTheSchedulerForm) {
   schedule_environment = {"WFDESK_SCHEDULER=schtasks", "TEMP=" + inst.Path("tmp")};
   ASSERT_EQ(Schedule({"good.ini", "--on", "Mon..Fri 06:00"}).status, 0);
   const std::string xml = core::Utf16LeToUtf8(inst.box().Read("schtasks.xml").substr(2));
-  EXPECT_NE(xml.find("<Command>" WFDESK_CLI "</Command>\r\n      <Arguments>--home " +
-                     core::CanonicalPath(home) + " /f good.ini</Arguments>"),
-            std::string::npos)
+  EXPECT_THAT(xml, HasSubstr("<Command>" WFDESK_CLI "</Command>\r\n      <Arguments>--home " +
+                             core::CanonicalPath(home) + " /f good.ini</Arguments>"))
       << xml;
   EXPECT_EQ(Schedule({"good.ini", "--on", "Mon-Fri 06:00"}).status, 1);
   EXPECT_EQ(inst.Calls("schtasks").size(), 1u);
@@ -355,12 +354,8 @@ TEST_F(RecordsCliTest, PrintsTheRowsOfTheListInUtf8WhicheverCodePageTheDatabaseI
                          textdb::FormatRow(Fields("INV-2", "1")) + "\n" +
                          textdb::FormatRow(Fields("x", "0")) + "\n");
   EXPECT_EQ(Records({"--filter", "inv-2"}).out, textdb::FormatRow(Fields("INV-2", "1")) + "\n");
-  const std::string name =
-      "B\xC3\xA4"
-      "ckerei \xE2\x82\xAC";  // "Bäckerei €"
-  for (const std::string& id : {std::string("B\xE4"
-                                            "ckerei \x80"),
-                                name}) {  // Windows-1252, UTF-8
+  const std::string name = "B\u00E4ckerei \u20AC";                              // "Bäckerei €"
+  for (const std::string& id : {std::string("B\xE4") + "ckerei \x80", name}) {  // 1252, UTF-8
     inst.box().Write("trans.csv", Record(id, "1"));
     std::string expected = textdb::FormatRow(Fields(id, "1"));
     expected.replace(0, id.size(), name);  // the padding stays as the window shows it
@@ -376,16 +371,11 @@ TEST_F(RecordsCliTest, RunsTheRecordActions) {
   const ProgramOutput toggled = Records({"--toggle", "INV-1"});
   EXPECT_EQ(toggled.status, 0);
   EXPECT_EQ(toggled.out, "");
-  EXPECT_EQ(inst.box().Read("trans.csv").rfind(Record("INV-1", "1"), 0), 0u);
-  const std::string before = inst.box().Read("trans.csv");
-  EXPECT_EQ(Records({"--delete", "INV-2"}).status, 1);  // not confirmed
-  EXPECT_EQ(inst.box().Read("trans.csv"), before);
+  EXPECT_THAT(inst.box().Read("trans.csv"), StartsWith(Record("INV-1", "1")));
   EXPECT_EQ(Records({"--delete", "INV-2", "--yes"}).status, 0);
-  EXPECT_EQ(inst.box().Read("trans.csv").find("INV-2"), std::string::npos);
-
+  EXPECT_THAT(inst.box().Read("trans.csv"), Not(HasSubstr("INV-2")));
   EXPECT_EQ(Records({"--set", "x", "--field6", "S6", "--field4", "S4", "--tag", "1"}).status, 0);
-  EXPECT_NE(inst.box().Read("trans.csv").find("x;f2;f3;S4;f5;S6;"), std::string::npos);
-  EXPECT_EQ(Records({"--set", "x", "--field6", "a\";b", "--field4", "", "--tag", "1"}).status, 1);
+  EXPECT_THAT(inst.box().Read("trans.csv"), HasSubstr("x;f2;f3;S4;f5;S6;"));
 }
 
 TEST_F(RecordsCliTest, RefusalsExitWithTheirStatusAndChangeNothing) {
@@ -404,7 +394,11 @@ TEST_F(RecordsCliTest, RefusalsExitWithTheirStatusAndChangeNothing) {
       {{"off.ini", "--toggle", "INV-1"}, 1, "Record actions are not enabled"},
       {{"nope.ini"}, 1, "The workflow file"},
       {{"db.ini", "--filter", "nothing"}, 0, ""},  // the database was read, no row matched
-      {{"db.ini", "--toggle", "inv-1"}, 1, not_found},
+      {{"db.ini", "--delete", "INV-2"}, 1, "Not confirmed. Nothing was deleted."},
+      {{"db.ini", "--set", "x", "--field6", "a\";b", "--field4", "", "--tag", "1"},
+       1,
+       "The value a\";b was refused"},
+      {{"db.ini", "--toggle", "inv-1"}, 1, not_found},  // element IDs keep their case
       {{"db.ini", "--delete", "inv-1", "--yes"}, 1, not_found},
       {{"db.ini", "--set", "inv-1", "--field6", "S6", "--field4", "S4", "--tag", "1"},
        1,
@@ -414,14 +408,14 @@ TEST_F(RecordsCliTest, RefusalsExitWithTheirStatusAndChangeNothing) {
     std::vector<std::string> arguments = {"records"};
     arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
     const ProgramOutput output = Home(arguments);
-    EXPECT_EQ(output.status, c.status) << c.arguments[1];
-    EXPECT_EQ(output.out, "") << c.arguments[1];
-    EXPECT_NE(output.err.find(c.err), std::string::npos) << output.err;
+    EXPECT_EQ(output.status, c.status) << ::testing::PrintToString(c.arguments);
+    EXPECT_EQ(output.out, "") << ::testing::PrintToString(c.arguments);
+    EXPECT_THAT(output.err, HasSubstr(c.err)) << output.err;
   }
   const core::FileLock other(inst.Path(".trans.csv.lock"));  // another writer at work
   const ProgramOutput busy = Records({"--toggle", "INV-1"});
   EXPECT_EQ(busy.status, 3);
-  EXPECT_EQ(busy.err.rfind("The database trans.csv is being changed by another program.", 0), 0u);
+  EXPECT_THAT(busy.err, StartsWith("The database trans.csv is being changed by another program."));
   EXPECT_EQ(inst.box().Read("trans.csv"), before);
 }
 

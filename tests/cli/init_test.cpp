@@ -1,5 +1,6 @@
 // wfdesk-cli init: where it makes an installation, what it makes, and that
 // it never changes what is already there.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -13,6 +14,7 @@
 namespace wfdesk {
 namespace {
 
+using ::testing::HasSubstr;
 using testing::ProgramOutput;
 using testing::RunProgram;
 using testing::Sandbox;
@@ -42,7 +44,7 @@ TEST(Init, MakesTheInstallationWhereTheHomeWouldBeAndThenChangesNothing) {
     SCOPED_TRACE(c.home);
     const ProgramOutput first = Cli(box, c.arguments);
     EXPECT_EQ(first.status, 0) << first.err;
-    EXPECT_NE(first.out.find("Created: " + box.Path(c.home + "/settings.ini")), std::string::npos);
+    EXPECT_THAT(first.out, HasSubstr("Created: " + box.Path(c.home + "/settings.ini")));
     for (const char* folder : {"data", "etc", "tmp", "log", "db"}) {
       EXPECT_TRUE(std::filesystem::is_directory(box.Path(c.home + "/" + folder))) << folder;
     }
@@ -67,7 +69,7 @@ TEST(Init, CompletesAnInstallationWithoutOverwritingAnyOfItsFiles) {
   ::symlink("nowhere", box.Path("inst/bin/mod_portalsend001_x86_32").c_str());
   const ProgramOutput output = Cli(box, {"init", box.Path("inst"), "--example"});
   EXPECT_EQ(output.status, 0) << output.err;
-  EXPECT_NE(output.out.find("Angelegt: " + box.Path("inst/flows")), std::string::npos);
+  EXPECT_THAT(output.out, HasSubstr("Angelegt: " + box.Path("inst/flows")));
   EXPECT_EQ(box.Read("inst/settings.ini"), settings);
   EXPECT_EQ(box.Read("inst/data/daily.ini"), "mine");
   EXPECT_EQ(box.Read("inst/bin/xsltproc"), "not a program");
@@ -92,8 +94,7 @@ TEST(Init, PutsTheExamplesDataIntoANewInstallationOnly) {
   box.Write("inst/log/system.log", "2026-12-01 06:00:00  WORKFLOW END: OK\r\n");
   const ProgramOutput again = Cli(box, {"init", home, "--example"});
   EXPECT_EQ(again.status, 0) << again.err;
-  EXPECT_NE(again.out.find("The installation in " + home + " is in use"), std::string::npos)
-      << again.out;
+  EXPECT_THAT(again.out, HasSubstr("The installation in " + home + " is in use")) << again.out;
   EXPECT_TRUE(box.Exists("inst/data/convert.ini"));  // the workflows come back
   for (const char* folder : {"inst/exchange/exports", "inst/exchange/invoices"}) {
     EXPECT_TRUE(std::filesystem::is_directory(box.Path(folder))) << folder;
@@ -112,23 +113,21 @@ TEST(Init, FailsAndSaysWhyWhenItCannotMakeEverything) {
   box.Write("bin/settings.ini", "[SETTINGS]\r\nmodule_dir=modules\r\ndata_dir=data\r\n");
   const ProgramOutput here = Cli(box, {"init"}, program);
   EXPECT_EQ(here.status, 1);
-  EXPECT_NE(here.err.find("The module program mod_ledgerconv001_x86_32 is missing"),
-            std::string::npos);
-  EXPECT_NE(here.err.find("The installation in " + box.Path("bin") + " is not complete."),
-            std::string::npos);
+  EXPECT_THAT(here.err, HasSubstr("The module program mod_ledgerconv001_x86_32 is missing"));
+  EXPECT_THAT(here.err, HasSubstr("The installation in " + box.Path("bin") + " is not complete."));
   EXPECT_TRUE(box.Exists("bin/modules/xsltproc"));
   // A settings.ini that names no data folder is not completed by guesses.
   box.Write("other/settings.ini", std::string("\x89PNG\0\x01", 6));
   const ProgramOutput foreign = Cli(box, {"init", box.Path("other")});
   EXPECT_EQ(foreign.status, 1);
-  EXPECT_NE(foreign.err.find(box.Path("other/settings.ini")), std::string::npos);
+  EXPECT_THAT(foreign.err, HasSubstr(box.Path("other/settings.ini")));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(box.Path("other")),
                           std::filesystem::directory_iterator()),
             1);
   box.Write("file", "x");
   const ProgramOutput blocked = Cli(box, {"init", box.Path("file/inst")});
   EXPECT_EQ(blocked.status, 1);
-  EXPECT_NE(blocked.err.find(box.Path("file")), std::string::npos);
+  EXPECT_THAT(blocked.err, HasSubstr(box.Path("file")));
   EXPECT_EQ(box.Read("file"), "x");
 }
 
