@@ -139,10 +139,8 @@ class TransmissionViewTest : public QObject {
     row("tagged", plain + "1", "A-1", "W", "ACK-1", "Invoice A-1 to X");
     row("UTF-8", "Ä-1;a.xml;Rechnung an Bäcker;Ä;EUR;2026-01-04;;;;;;;1", "Ä-1", "W", "Ä",
         "Rechnung an Bäcker");
-    row("Windows-1252",
-        "\xC4-1;a.xml;Rechnung an B\xE4"
-        "cker;\xC4;EUR;2026-01-04;;;;;;;1",
-        "Ä-1", "W", "Ä", "Rechnung an Bäcker");
+    row("Windows-1252", "\304-1;a.xml;Rechnung an B\344cker;\304;EUR;2026-01-04;;;;;;;1", "Ä-1",
+        "W", "Ä", "Rechnung an Bäcker");
     row("a receipt cut to its column",
         "A-1;a.xml;T;0123456789abcdefghijKLMNO;EUR;2026-01-04;;;;;;;1", "A-1", "W",
         "0123456789abcdefghij", "T");
@@ -242,7 +240,6 @@ class TransmissionViewTest : public QObject {
     view->Show(true);  // at the top and at the left
     QCOMPARE(list->verticalScrollBar()->value(), 0);
     QCOMPARE(list->horizontalScrollBar()->value(), 0);
-    QCOMPARE(Rows().size(), 103);
     QVERIFY(Rows()[0].startsWith("INV-1 "));
     QAction* toggle = Action("mnu_records_toggle");
     const struct {
