@@ -3,21 +3,6 @@
 // the log view and the switch to the transmission view, the window's timer
 // and the system schedule in the panel, and the mark of a workflow that
 // starts by itself.
-#include <QCheckBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListView>
-#include <QListWidget>
-#include <QMenu>
-#include <QMenuBar>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QScreen>
-#include <QScrollBar>
-#include <QSettings>
-#include <QSpinBox>
-#include <QStatusBar>
-#include <QtTest>
 #include <memory>
 
 #include "desk/editor_window.hpp"

@@ -1,11 +1,10 @@
 #pragma once
 
-// What the desk's test programs share: controls found by objectName, the
-// rows a list shows, the frame a focused list draws, and a window made
-// active.
-#include <QAbstractItemModel>
-#include <QApplication>
+// What the desk's test programs share: Qt's widgets and test library,
+// controls found by objectName, the rows a list shows, the frame a focused
+// list draws, and a window made active.
 #include <QtTest>
+#include <QtWidgets>
 
 #include "core/path_facts.hpp"
 

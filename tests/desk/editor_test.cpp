@@ -1,14 +1,6 @@
 // The desk's windows beside the main one: the workflow editor (its save
 // button, the status line, Ctrl+S, closing it with changes not yet saved),
 // the boxes that ask the person, and the offer of a new installation.
-#include <QComboBox>
-#include <QFontDatabase>
-#include <QLabel>
-#include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QWindow>
-#include <QtTest>
 #include <memory>
 #include <thread>
 

@@ -2,15 +2,6 @@
 // heading, the records the connector and the invoice check write, the
 // filter and the record actions on the chosen element, a missing database,
 // the list's focus, and a rejected invoice's report.
-#include <QAction>
-#include <QDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QScrollBar>
-#include <QtTest>
 #include <memory>
 
 #include "core/language.hpp"
