@@ -10,14 +10,11 @@
 namespace wfdesk::core {
 namespace {
 
-TEST(LanguageTexts, GermanForOneEnglishForEveryOtherCodeInUtf8) {
+TEST(LanguageTexts, GermanForOneEnglishForEveryOtherCodeInUtf8AndKeysMatchExactly) {
   EXPECT_EQ(GetLanguageText("lg_appl_gridhead004", 1), "Empf\xC3\xA4nger");
   for (LanguageCode code : {LanguageCode{0}, LanguageCode{2}, LanguageCode{-1}}) {
     EXPECT_EQ(GetLanguageText("lg_appl_gridhead004", code), "Receiver");
   }
-}
-
-TEST(LanguageTexts, KeysMatchExactly) {
   EXPECT_EQ(GetLanguageText("LG_APPL_BUTT001", 0), "");
   EXPECT_EQ(GetLanguageText("lg_appl_butt001 ", 0), "");
   EXPECT_EQ(GetLanguageText("lg_unknown", 1), "");

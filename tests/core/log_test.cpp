@@ -243,14 +243,11 @@ TEST(LogLine, SystemClockGivesAPlausibleStamp) {
       << stamp;
 }
 
-TEST(RunId, UsesStoredByteOrderInUpperCase) {
+TEST(RunId, UsesStoredByteOrderInUpperCaseAndSystemIdsAreWellFormedAndFresh) {
   FixedGuids guids;
   EXPECT_EQ(CreateGUID(guids), "00112233-4455-6677-8899-AABBCCDDEEFF");
   EXPECT_EQ(FormatRunId({5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x0A}),
             "05000000-0000-0000-0000-00000000000A");
-}
-
-TEST(RunId, SystemIdsAreWellFormedAndFresh) {
   SystemGuidSource source;
   std::set<std::string> seen;
   const std::regex form(

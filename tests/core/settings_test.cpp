@@ -41,7 +41,7 @@ TEST(Settings, LeadingNumberReadsLikeALeadingDigitsConversion) {
   EXPECT_EQ(LeadingNumber("99999999999999999999999"), LONG_MAX);
 }
 
-TEST(Settings, LoadsTheSettingsSection) {
+TEST(Settings, LoadsTheSettingsSectionWhereOddValuesMeanEnglishAndNotSilent) {
   Sandbox box;
   box.Write("settings.ini",
             "[SETTINGS]\r\nlanguage=01\r\nmodule_dir=modules\r\ndata_dir=data\r\n"
@@ -57,11 +57,8 @@ TEST(Settings, LoadsTheSettingsSection) {
   EXPECT_EQ(s.textdb, "db/trans.csv");
   EXPECT_EQ(s.silentmode, "1");
   EXPECT_TRUE(IsSilent(s));
-}
-
-TEST(Settings, MissingOrOddValuesMeanEnglishAndNotSilent) {
-  Sandbox box;
-  EXPECT_EQ(LoadAppSettings(box.root()).language, 0);
+  // Missing or odd values mean English and not silent.
+  EXPECT_EQ(LoadAppSettings(box.Path("missing")).language, 0);
   box.Write("settings.ini", "[SETTINGS]\r\nlanguage=abc\r\nsilentmode=yes\r\n");
   const AppSettings odd = LoadAppSettings(box.root());
   EXPECT_EQ(odd.language, 0);
@@ -101,15 +98,12 @@ TEST(Home, OptionThenEnvironmentThenAnInstalledProgramFolderThenTheUserDataFolde
   for (const auto& c : cases) EXPECT_EQ(ChooseHome(c.sources), c.home);
 }
 
-TEST_F(HomeTest, ResolveHomeTakesTheOptionOrTheEnvironmentWithoutTrailingSlash) {
+TEST_F(HomeTest, ResolveHomeTakesTheOptionOrTheEnvironmentAbsoluteWithoutTrailingSlash) {
   Sandbox box;
   testing::SetEnvironment("WFDESK_HOME", box.Path("env"));
   EXPECT_EQ(ResolveHome(std::nullopt), box.Path("env"));
   EXPECT_EQ(ResolveHome(box.Path("opt") + "/"), box.Path("opt"));
-}
-
-TEST_F(HomeTest, RelativeHomeIsMadeAbsoluteAndEntered) {
-  Sandbox box;
+  // A relative home is made absolute and entered.
   box.Write("inst/settings.ini", "[SETTINGS]\r\nlogfile=log.txt\r\n");
   const std::string before = std::filesystem::current_path().string();
   ASSERT_TRUE(EnterHome(box.root()));

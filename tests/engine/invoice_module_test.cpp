@@ -28,7 +28,7 @@ class InvoiceModuleTest : public ::testing::Test {
   TestInstallation inst;
 };
 
-TEST_F(InvoiceModuleTest, HandsTheConverterItsSwitchesInTheirOrder) {
+TEST_F(InvoiceModuleTest, HandsTheConverterItsSwitchesInTheirOrderEachValueOneArgument) {
   inst.FakeProgram(kConverter);
   // Keys in another order than the switches: -ap still comes before -px.
   ASSERT_EQ(Run("mpFileOutPrefix=INV_\r\nmpArchivePath=archive\r\nmpFile=in\r\n"
@@ -51,15 +51,13 @@ TEST_F(InvoiceModuleTest, HandsTheConverterItsSwitchesInTheirOrder) {
                       "\" -ap \"" + inst.Path("archive") + "\" -px \"INV_\"",
                   " CALL: 1", " EXIT: 0",
                   std::string(" END: BMD5INVOICE (") + testing::InData("conv.ini") + ")"));
-}
 
-TEST_F(InvoiceModuleTest, EachValueIsOneArgumentWhateverItHolds) {
-  inst.FakeProgram(kConverter);
+  // Each value is one argument, whatever it holds.
   const std::string odd = "a \"b\"; $(touch pwned) `id` c";
   ASSERT_EQ(Run("mpFile=in\r\nmpFileMask=*.csv\r\nmpFileOutPath=out\r\nmpFileOutExtension=" + odd +
                 "\r\n"),
             "OK");
-  const auto call = inst.Calls(kConverter).at(0);
+  const auto call = inst.Calls(kConverter).at(1);
   ASSERT_EQ(call.size(), 10u);  // ends with -lf and its value
   EXPECT_EQ(call[3], "*.csv");
   EXPECT_EQ(call[7], odd);
@@ -111,17 +109,12 @@ TEST_F(InvoiceModuleTest, AProgramIsJudgedByItsStatusAndItsTimeLimit) {
 }
 #endif
 
-struct CheckCase {
-  std::string keys;
-  std::string message_start;
-};
-
 TEST_F(InvoiceModuleTest, SharedChecksComeInTheirOrderWithTheirMessages) {
   inst.FakeProgram(kConverter);
   inst.box().Write("in/one.csv", "x");
   const std::string ok_out = "mpFileOutPath=out\r\nmpFileOutExtension=xml\r\n";
   const std::string in_out = "mpFile=in\r\n" + ok_out;
-  const std::vector<CheckCase> cases = {
+  std::vector<std::pair<std::string, std::string>> cases = {
       {"mpFile=\r\nmpFileOutPath=nowhere\r\n",
        ": Eingangsverzeichnis für Daten fehlt! Bitte in Datei/Einstellungen die Settings öffnen "
        "und den Wert unter 'mpFile' eintragen."},
@@ -137,21 +130,20 @@ TEST_F(InvoiceModuleTest, SharedChecksComeInTheirOrderWithTheirMessages) {
       {"mpFile=in\r\nmpFileOutPath=out\r\nmpArchivePath=nowhere\r\n",
        ": Dateiendung für die Ausgabedaten fehlt! Bitte in Datei/Einstellungen die Settings "
        "öffnen und den Wert unter 'mpFileOutExtension' eintragen."},
-      {"mpTimeout=0\r\n" + in_out, ": Zeitlimit ist ungültig!"},
-      {"mpTimeout=-5\r\n" + in_out, ": Zeitlimit ist ungültig!"},
-      {"mpTimeout=1.5\r\n" + in_out, ": Zeitlimit ist ungültig!"},
-      {"mpTimeout=ten\r\n" + in_out, ": Zeitlimit ist ungültig!"},
-      {"mpTimeout=99999999\r\n" + in_out, ": Zeitlimit ist ungültig!"},
       {"mpFile=in/one.csv\r\n" + ok_out + "mpArchivePath=nowhere\r\n",
        ": Verzeichnis für die Archivierung existiert nicht! Bitte in Datei/Einstellungen die "
        "Settings öffnen und einen gültigen Pfad unter 'mpArchivePath' eintragen. Wenn die Daten "
        "nicht archiviert werden sollen, kann dieser Parameter weggelassen werden."},
   };
-  for (const auto& check : cases) {
+  for (const char* timeout : {"0", "-5", "1.5", "ten", "99999999"}) {
+    cases.push_back(
+        {"mpTimeout=" + std::string(timeout) + "\r\n" + in_out, ": Zeitlimit ist ungültig!"});
+  }
+  for (const auto& [keys, message] : cases) {
     inst.person().told.clear();
     inst.box().Write("system.log", "");
-    const std::string result = Run(check.keys);
-    EXPECT_EQ(result.rfind("MOD001" + check.message_start, 0), 0u) << check.keys << result;
+    const std::string result = Run(keys);
+    EXPECT_EQ(result.rfind("MOD001" + message, 0), 0u) << keys << result;
     // One box, even in silent mode; a start and an error line, no end line.
     EXPECT_THAT(inst.person().told, ElementsAre(result));
     EXPECT_THAT(

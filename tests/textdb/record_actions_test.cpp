@@ -64,25 +64,31 @@ TEST_F(RecordActionsTest, DeletesAfterAskingAndRemovesAnEmptiedFile) {
   EXPECT_EQ(inst.person().asked.size(), 4u);  // nothing asked for the ID ""
 }
 
-TEST_F(RecordActionsTest, RefusesWhenNotEnabledOrTheDatabaseIsMissing) {
+TEST_F(RecordActionsTest, RefusesWhenNotEnabledOrTheIdIsUnknownAndChangesNothing) {
   inst.person().answer = true;
   EXPECT_FALSE(SwitchWriteTagInDB(inst.context(), "off.ini", "A").done);
   EXPECT_FALSE(WriteChangesToDB(inst.context(), "off.ini", "A", {"x", "y", "1"}).done);
   // The question comes before listaction is looked at; the Yes changes nothing.
   EXPECT_FALSE(DeleteElementInDB(inst.context(), "off.ini", "A").done);
   EXPECT_EQ(inst.person().asked.size(), 1u);
+  const std::string not_found = "The element ID a was not found in db/wf.csv. Nothing was changed.";
+  EXPECT_EQ(SwitchWriteTagInDB(inst.context(), "wf.ini", "a").message, not_found);  // IDs keep case
+  EXPECT_EQ(DeleteElementInDB(inst.context(), "wf.ini", "a").message, not_found);
+  EXPECT_FALSE(SwitchWriteTagInDB(inst.context(), "wf.ini", "").done);  // not the empty line
+  inst.context().settings.language = core::kGerman;
+  EXPECT_EQ(WriteChangesToDB(inst.context(), "wf.ini", "Z", {"6", "4", "1"}).message,
+            "Die Element-ID Z wurde in db/wf.csv nicht gefunden. Es wurde nichts geändert.");
   EXPECT_EQ(Db(), original);
+  // Only the selected workflow's database is written.
+  ASSERT_TRUE(SwitchWriteTagInDB(inst.context(), "other.ini", "OTHER").done);
+  EXPECT_EQ(inst.box().Read("db/other.csv"), Line("OTHER", "", "", "1"));
+  EXPECT_EQ(Db(), original);
+  inst.context().settings.language = core::kEnglish;
   std::remove(inst.Path("db/wf.csv").c_str());
   const ActionResult missing = SwitchWriteTagInDB(inst.context(), "wf.ini", "A");
   EXPECT_FALSE(missing.done);
   EXPECT_EQ(missing.message, "The file db/wf.csv does not exist.");
   EXPECT_FALSE(inst.box().Exists("db/wf.csv"));
-}
-
-TEST_F(RecordActionsTest, WritesOnlyTheSelectedWorkflowsDatabase) {
-  ASSERT_TRUE(SwitchWriteTagInDB(inst.context(), "other.ini", "OTHER").done);
-  EXPECT_EQ(inst.box().Read("db/other.csv"), Line("OTHER", "", "", "1"));
-  EXPECT_EQ(Db(), original);
 }
 
 TEST_F(RecordActionsTest, FieldsThatNeedQuotesReadBackAsTheSameField) {
@@ -123,18 +129,6 @@ TEST_F(RecordActionsTest, AFailedWriteLeavesTheOldFileWhole) {
   }
 }
 #endif
-
-TEST_F(RecordActionsTest, AnUnknownIdChangesNothingAndSaysSo) {
-  inst.person().answer = true;
-  const std::string not_found = "The element ID a was not found in db/wf.csv. Nothing was changed.";
-  EXPECT_EQ(SwitchWriteTagInDB(inst.context(), "wf.ini", "a").message, not_found);  // IDs keep case
-  EXPECT_EQ(DeleteElementInDB(inst.context(), "wf.ini", "a").message, not_found);
-  EXPECT_FALSE(SwitchWriteTagInDB(inst.context(), "wf.ini", "").done);  // not the empty line
-  inst.context().settings.language = core::kGerman;
-  EXPECT_EQ(WriteChangesToDB(inst.context(), "wf.ini", "Z", {"6", "4", "1"}).message,
-            "Die Element-ID Z wurde in db/wf.csv nicht gefunden. Es wurde nichts geändert.");
-  EXPECT_EQ(Db(), original);
-}
 
 TEST_F(RecordActionsTest, TogglingMakesOneOfEveryTagButOne) {
   const std::vector<std::pair<std::string, std::string>> tags = {

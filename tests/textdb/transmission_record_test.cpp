@@ -14,8 +14,6 @@
 #include "textdb/records.hpp"
 #include "textdb/transmission_record.hpp"
 
-#include "core/file_cache.hpp"
-
 namespace wfdesk::textdb {
 namespace {
 
