@@ -27,13 +27,13 @@ constexpr const char* kGood =
 class FakeScheduler : public wfdesk::schedule::SystemScheduler {
  public:
   using Change = wfdesk::schedule::ScheduleChange;
-  explicit FakeScheduler(std::vector<std::string>& calls) : calls_(calls) {}
+  explicit FakeScheduler(std::vector<std::string>& log) : calls(log) {}
   Change Set(const std::string& workflow, const std::string& calendar) override {
-    calls_.push_back("set " + workflow + " " + calendar);
+    calls.push_back("set " + workflow + " " + calendar);
     return {true, "set"};
   }
   Change Remove(const std::string& workflow) override {
-    calls_.push_back("remove " + workflow);
+    calls.push_back("remove " + workflow);
     return {true, "removed"};
   }
   // a.ini alone has a schedule.
@@ -41,12 +41,9 @@ class FakeScheduler : public wfdesk::schedule::SystemScheduler {
     return {{"a.ini", "daily", "Mon 2026-03-09 00:00:00 UTC", true}};
   }
   std::optional<wfdesk::schedule::Schedule> Find(const std::string& workflow) override {
-    if (workflow != "a.ini") return std::nullopt;
-    return List().front();
+    return workflow == "a.ini" ? std::optional(List().front()) : std::nullopt;
   }
-
- private:
-  std::vector<std::string>& calls_;
+  std::vector<std::string>& calls;
 };
 
 // Answers as a message box does: the window's events go on while it is open.

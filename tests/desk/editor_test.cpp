@@ -39,10 +39,6 @@ class EditorTest : public QObject {
     Text()->insertPlainText(typed);
   }
   void Open() { QVERIFY(wfdesk::testing::Activate(editor.get())); }
-  void ClickSave() {
-    QTest::mouseClick(wfdesk::testing::Child<QPushButton>(editor.get(), "Command1"),
-                      Qt::LeftButton);
-  }
 
  private slots:
   void init() {
@@ -68,14 +64,14 @@ class EditorTest : public QObject {
     editor->ShowForCurrentFile();
     QVERIFY(Text()->toPlainText().endsWith("name=typed"));
     inst->person().answer = false;
-    ClickSave();
+    QTest::mouseClick(editor->findChild<QPushButton*>("Command1"), Qt::LeftButton);
     QVERIFY(!editor->isVisible());
     QCOMPARE(inst->box().Read("data/w.ini"), kOriginal);
     editor->ShowForCurrentFile();
     QVERIFY(!Text()->toPlainText().contains("typed"));
     Type("name=Bäcker €");
     inst->person().answer = true;
-    ClickSave();
+    QTest::mouseClick(editor->findChild<QPushButton*>("Command1"), Qt::LeftButton);
     QCOMPARE(inst->person().asked.back(), std::string("Wollen Sie die Änderungen speichern?"));
     QCOMPARE(inst->box().Read("data/w.ini"), kOriginal + "name=B\344cker \200");  // ä, €
   }

@@ -73,11 +73,8 @@ class TransmissionViewTest : public QObject {
                             heading.indexOf("Description"),
                             row.size()};
     QStringList cells;
-    for (int i = 0; i < 5; ++i) {
-      QString cell = row.mid(at[i], at[i + 1] - at[i]);
-      while (cell.endsWith(' ')) cell.chop(1);
-      cells << cell;
-    }
+    for (int i = 0; i < 5; ++i)
+      cells << row.mid(at[i], at[i + 1] - at[i]).remove(QRegularExpression(" +$"));
     return cells;
   }
   QAction* Action(const char* name) const { return view->menu()->findChild<QAction*>(name); }
