@@ -8,7 +8,6 @@
 #include <functional>
 #include <optional>
 #include <random>
-#include <sstream>
 #include <thread>
 
 #include "core/files.hpp"
@@ -40,16 +39,11 @@ struct ReferenceRead {
 };
 
 std::vector<ReferenceRead> LoadReferenceReads() {
-  std::ifstream in(WFDESK_TEST_DATA "/ini/reference_reads.tsv", std::ios::binary);
+  const auto lines = testing::Lines(testing::ReadFile(WFDESK_TEST_DATA "/ini/reference_reads.tsv"));
   std::vector<ReferenceRead> reads;
-  std::string line;
-  std::getline(in, line);  // header
-  while (std::getline(in, line)) {
-    std::vector<std::string> cells;
-    std::stringstream row(line);
-    std::string cell;
-    while (std::getline(row, cell, '\t')) cells.push_back(cell);
-    if (line.ends_with('\t')) cells.push_back("");
+  for (std::size_t i = 1; i < lines.size(); ++i) {  // after the header
+    std::vector<std::string> cells(1);
+    for (const char c : lines[i]) c == '\t' ? cells.emplace_back() : cells.back() += c;
     if (cells.size() != 5) continue;
     reads.push_back(
         {cells[0], Unescape(cells[1]), Unescape(cells[2]), Unescape(cells[3]), Unescape(cells[4])});

@@ -38,28 +38,17 @@ TEST(TaskCalendarTest, TakesOurSyntaxAndStartsAfterNow) {
             "2027-01-01T00:00:00");
   EXPECT_EQ(TaskTimeText(FirstStart(*ParseTaskCalendar("Tue 00:00"), {2028, 2, 28, 0, 0, 0})),
             "2028-02-29T00:00:00");
-  const std::vector<std::string> refused = {"",
-                                            "bogus",
-                                            "Mon",
-                                            "weekly",
-                                            "Monday 06:00",
-                                            "Fri..Mon 06:00",
-                                            "Mon,,Tue 06:00",
-                                            "Mon, Tue 06:00",
-                                            "Mon  06:00",
-                                            " 06:00",
-                                            "06:00 ",
-                                            "24:00",
-                                            "06:60",
-                                            "06:5",
-                                            "006:00",
-                                            "06:00:00",
-                                            "*:0/7",
-                                            "*:0/0",
-                                            "*:0/120",
-                                            "*:5/15",
-                                            "daily\nx",
-                                            "Mon-Fri 06:00"};
+  const std::vector<std::string> refused = {"bogus",          "Mon",
+                                            "weekly",         "Monday 06:00",
+                                            "Fri..Mon 06:00", "Mon,,Tue 06:00",
+                                            "Mon, Tue 06:00", "Mon  06:00",
+                                            " 06:00",         "06:00 ",
+                                            "24:00",          "06:60",
+                                            "06:5",           "006:00",
+                                            "06:00:00",       "*:0/7",
+                                            "*:0/0",          "*:0/120",
+                                            "*:5/15",         "daily\nx",
+                                            "Mon-Fri 06:00",  ""};
   for (const auto& text : refused) EXPECT_EQ(ParseTaskCalendar(text), std::nullopt) << text;
 }
 
