@@ -22,17 +22,27 @@ constexpr int kFieldWidth = 320;
 // A report's lines are up to about 100 characters wide.
 constexpr QSize kReportSize(760, 420);
 
-// The fields of the record shown for what they are, not changed here.
+// The fields of the record shown for what they are, not changed here; a
+// second field joins the first after " / ".
 struct ShownField {
   const char* key;
   int field;
+  int second = 0;
 };
 constexpr ShownField kShownFields[] = {
     {"lg_desk_record_file", textdb::kFileNameField},
     {"lg_desk_record_text", textdb::kDescriptionField},
     {"lg_desk_record_amount", textdb::kAmountField},
+    {"lg_desk_record_currency", textdb::kCurrencyField},
+    {"lg_desk_record_formats", textdb::kSourceFormatField, textdb::kTargetFormatField},
     {"lg_desk_record_state", textdb::kStateField},
 };
+
+QString ShownValue(std::string_view record, const ShownField& shown) {
+  QString value = DecodeAuto(textdb::GetRecordField(record, shown.field));
+  if (shown.second != 0) value += " / " + DecodeAuto(textdb::GetRecordField(record, shown.second));
+  return value;
+}
 
 QLineEdit* Field(const char* name, const std::string& value, QWidget* parent) {
   auto* edit = new QLineEdit(DecodeAuto(value), parent);
@@ -51,7 +61,7 @@ RecordDialog::RecordDialog(const QString& element_id, std::string_view record,
   setWindowTitle(LanguageText("lg_desk_record_title", language).arg(element_id));
   auto* form = new QFormLayout(this);
   for (const ShownField& shown : kShownFields) {
-    auto* value = new QLabel(DecodeAuto(textdb::GetRecordField(record, shown.field)), this);
+    auto* value = new QLabel(ShownValue(record, shown), this);
     value->setTextInteractionFlags(Qt::TextSelectableByMouse);
     form->addRow(LanguageText(shown.key, language), value);
   }
@@ -114,9 +124,15 @@ QString RecordDialog::Refusal() {
   if (write_tag_->text() != "0" && write_tag_->text() != "1") {
     return LanguageText("lg_desk_record_tag_refused", language_).arg(write_tag_->text());
   }
-  std::string* targets[] = {&change_.field6, &change_.field4, &change_.write_tag};
+  std::optional<std::string>* targets[] = {&change_.invoice_date, &change_.acknowledgement,
+                                           &change_.write_tag};
   const QLineEdit* edits[] = {field6_, field4_, write_tag_};
   for (std::size_t i = 0; i < std::size(edits); ++i) {
+    // A field left as it was shown keeps what the file holds by then.
+    if (!edits[i]->isModified()) {
+      targets[i]->reset();
+      continue;
+    }
     const QString value = edits[i]->text();
     const auto bytes = Encode(value, encoding_);
     if (!bytes) return LanguageText("lg_desk_record_encoding", language_).arg(value);

@@ -26,7 +26,8 @@ class RecordDialog : public QDialog {
                const std::string& report, core::LanguageCode language, core::Operator& person,
                QWidget* parent);
 
-  // The values in the database's encoding, once the dialog is accepted.
+  // The values the person changed, in the database's encoding, once the
+  // dialog is accepted; a field left as shown has no value.
   const textdb::RecordChange& change() const { return change_; }
 
   void accept() override;

@@ -244,7 +244,8 @@ void TransmissionView::EditRecord() {
   const textdb::RecordList& records = rows_->records();
   for (std::size_t i = 0; i < records.size(); ++i) {
     if (records.IsSkipped(i)) continue;
-    if (textdb::RecordFieldView(records.Record(i), 1) != element) continue;
+    if (textdb::RecordFieldView(records.Record(i), textdb::kInvoiceNumberField) != element)
+      continue;
     current = records.Record(i);
     break;
   }
@@ -258,6 +259,7 @@ void TransmissionView::EditRecord() {
                        context_.settings.language, context_.person, controls_.list->window());
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   connect(dialog, &QDialog::accepted, this, [this, dialog, element] {
+    if (dialog->change().empty()) return;
     AfterRecordAction(textdb::WriteChangesToDB(context_, workflow_, element, dialog->change()));
   });
   dialog->open();

@@ -98,9 +98,9 @@ void CheckChangedRecords(FuzzedDataProvider& in) {
   const textdb::RecordChange change{in.ConsumeRandomLengthString(20),
                                     in.ConsumeRandomLengthString(20),
                                     in.ConsumeRandomLengthString(4)};
-  const bool storable = textdb::WhyNotStorable(change.field6).empty() &&
-                        textdb::WhyNotStorable(change.field4).empty() &&
-                        textdb::WhyNotStorable(change.write_tag).empty();
+  const bool storable = textdb::WhyNotStorable(*change.invoice_date).empty() &&
+                        textdb::WhyNotStorable(*change.acknowledgement).empty() &&
+                        textdb::WhyNotStorable(*change.write_tag).empty();
 
   SilentOperator person;
   wfdesk::core::SpawnLauncher launcher;
@@ -121,9 +121,9 @@ void CheckChangedRecords(FuzzedDataProvider& in) {
   auto expected = before;
   for (auto& fields : expected) {
     if (fields[0] != id) continue;
-    fields[3] = change.field4;
-    fields[5] = change.field6;
-    fields[12] = change.write_tag;
+    fields[3] = *change.acknowledgement;
+    fields[5] = *change.invoice_date;
+    fields[12] = *change.write_tag;
   }
   Check(FieldsOfFile(home + "/db.csv") == expected, "changed records read back as changed");
   const auto old_lines = Lines(db), new_lines = Lines(after);

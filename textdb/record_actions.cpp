@@ -102,17 +102,20 @@ std::string WhyNotStorable(std::string_view value, core::LanguageCode language) 
 ActionResult WriteChangesToDB(const core::Context& context, const std::string& workflow_name,
                               const std::string& element_id, const RecordChange& change) {
   const core::LanguageCode language = context.settings.language;
-  for (const std::string* value : {&change.field6, &change.field4, &change.write_tag}) {
-    if (const std::string why = WhyNotStorable(*value, language); !why.empty()) {
+  const std::pair<int, const std::optional<std::string>*> fields[] = {
+      {kAcknowledgementField, &change.acknowledgement},
+      {kInvoiceDateField, &change.invoice_date},
+      {kWriteTagField, &change.write_tag}};
+  std::vector<FieldValue> values;
+  for (const auto& [field, value] : fields) {
+    if (!*value) continue;
+    if (const std::string why = WhyNotStorable(**value, language); !why.empty()) {
       return ActionResult::NotDone(
-          core::FormatLanguageText("lg_mesg_rec010", language, {*value, why}));
+          core::FormatLanguageText("lg_mesg_rec010", language, {**value, why}));
     }
+    values.push_back({field, **value});
   }
-  const RecordEdit edit = [&change](std::string_view) {
-    return std::vector<FieldValue>{{kAcknowledgementField, change.field4},
-                                   {kInvoiceDateField, change.field6},
-                                   {kWriteTagField, change.write_tag}};
-  };
+  const RecordEdit edit = [&values](std::string_view) { return values; };
   return Change(context, workflow_name, element_id, &edit);
 }
 

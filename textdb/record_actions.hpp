@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -9,13 +10,16 @@
 
 namespace wfdesk::textdb {
 
-// New values of a record, named by their field numbers as the window and
-// the CLI call them: the invoice date (field 6), the acknowledgement ID
-// (field 4) and the write tag.
+// New values of a record: the invoice date (field 6), the acknowledgement
+// ID (field 4) and the write tag. A field without a value keeps what the
+// file holds when the change is written, so that a change made meanwhile
+// by a run (an acknowledgement) is not overwritten with an old value.
 struct RecordChange {
-  std::string field6;
-  std::string field4;
-  std::string write_tag;
+  std::optional<std::string> invoice_date;
+  std::optional<std::string> acknowledgement;
+  std::optional<std::string> write_tag;
+
+  bool empty() const { return !invoice_date && !acknowledgement && !write_tag; }
 };
 
 struct ActionResult {
