@@ -23,10 +23,10 @@ std::string InstallationTag(std::string_view canonical_home) {
 }
 
 std::string CommandLineProgramBeside(const std::string& window_program) {
-  const auto slash = window_program.rfind('/');
+  const auto slash = window_program.find_last_of(core::kPathSeparators);
   if (slash != std::string::npos) {
-    const std::string beside =
-        core::FindProgramOnPath(window_program.substr(0, slash + 1) + "wfdesk-cli");
+    const std::string beside = core::FindProgramOnPath(
+        window_program.substr(0, slash + 1) + "wfdesk-cli" + std::string(core::kProgramSuffix));
     if (!beside.empty()) return beside;
   }
   return core::FindProgramOnPath("wfdesk-cli");

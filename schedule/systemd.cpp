@@ -177,7 +177,7 @@ SystemdScheduler::Captured SystemdScheduler::Run(const std::string& program,
   command.capture_output = true;
   command.time_limit_seconds = 60;  // a hanging systemctl must not hang the caller
   const core::ProcessResult result = launcher_.RunAndWait(command);
-  Captured captured{result.started && result.exit_status == 0, result.output, ""};
+  Captured captured{result.started && result.exit_status == 0, result.output, "", result.started};
   if (!result.started) {
     captured.reason = program + ": " + result.error;
   } else if (!captured.ran) {
@@ -215,7 +215,11 @@ bool SystemdScheduler::CheckCalendar(const std::string& calendar, std::string& n
   }
   const Captured checked = Run(setup_.analyze, {"calendar", "--", calendar});
   if (!checked.ran) {
-    next_or_reason = Text("lg_mesg_sch001", {calendar, checked.reason});
+    // systemd's own words, in English whatever the language, only as a
+    // detail of our sentence.
+    const std::string why =
+        checked.started ? Text("lg_mesg_sch021", {checked.reason}) : checked.reason;
+    next_or_reason = Text("lg_mesg_sch001", {calendar, why});
     return false;
   }
   next_or_reason = NextElapse(checked.output);

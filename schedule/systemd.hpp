@@ -45,6 +45,7 @@ class SystemdScheduler final : public SystemScheduler {
     bool ran = false;  // started and exited with status 0
     std::string output;
     std::string reason;  // why it did not run well, in systemd's words
+    bool started = false;
   };
   Captured Run(const std::string& program, std::vector<std::string> arguments);
   Captured Systemctl(std::vector<std::string> arguments);
