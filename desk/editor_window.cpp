@@ -190,9 +190,14 @@ bool FrmEditor::SaveText() {
     context_.person.Tell(Text("lg_desk_editor_encoding").arg(path).toStdString());
     return false;
   }
-  // Deleted meanwhile: made again only when the person says so.
-  if (!core::IsPlainFile(loaded_path_) &&
-      !context_.person.Ask(Text("lg_desk_editor_file_gone").arg(path).toStdString())) {
+  // Deleted or changed by another program meanwhile: written only when the
+  // person says so.
+  if (!core::IsPlainFile(loaded_path_)) {
+    if (!context_.person.Ask(Text("lg_desk_editor_file_gone").arg(path).toStdString()))
+      return false;
+  } else if (std::string now;
+             core::ReadFileContent(loaded_path_, now) && now != loaded_bytes_ &&
+             !context_.person.Ask(Text("lg_desk_editor_changed_outside").arg(path).toStdString())) {
     return false;
   }
   if (const auto written = core::WriteTextFile(loaded_path_, *bytes, false); !written) {

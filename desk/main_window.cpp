@@ -97,7 +97,7 @@ FrmMain::FrmMain(const DeskServices& services, QWidget* parent)
   const std::string canonical = core::CanonicalPath(context_.home);
   timers_ = new WindowTimers(
       schedule::InstallationTag(canonical.empty() ? context_.home : canonical),
-      [this](const std::string& name) { return StartRun(name); },
+      [this](const std::string& name) { return StartTimedRun(name); },
       [this](const std::string& name) { OnTimerSkipped(name); }, this);
   scheduler_factory_ = [this] { return schedule::MakeSystemScheduler(context_, Runner()); };
 }
@@ -407,6 +407,16 @@ bool FrmMain::StartRun(const std::string& name) {
   return true;
 }
 
+bool FrmMain::StartTimedRun(const std::string& name) {
+  // A workflow whose file or data folder has gone is not started; the list,
+  // made anew, stops its timer.
+  if (!core::IsPlainFile(core::AbsolutePath(core::WorkflowPath(context_, name), context_.home))) {
+    refresh_timer_->start();
+    return true;
+  }
+  return StartRun(name);
+}
+
 void FrmMain::OnTimerEdited(WindowTimers::Setting setting) {
   if (wf_file_.empty()) return;
   timers_->Set(wf_file_, setting);
@@ -554,9 +564,13 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
 void FrmMain::closeEvent(QCloseEvent* event) {
   event->ignore();
   if (run_.quitting() || !editor_->close()) return;
-  if (run_.running() &&
-      !person_.Ask(Text("lg_desk_close_running").arg(Decoded(run_.name())).toStdString())) {
-    return;
+  if (run_.running()) {
+    // No timer starts a run while the person decides.
+    timers_->Hold(true);
+    const bool yes =
+        person_.Ask(Text("lg_desk_close_running").arg(Decoded(run_.name())).toStdString());
+    timers_->Hold(false);
+    if (!yes) return;
   }
   // Nothing starts once the window is going, not even a timer's run.
   timers_->StopAll();

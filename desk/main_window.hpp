@@ -71,6 +71,8 @@ class FrmMain : public QMainWindow {
   void ShowEditor();
   // Starts a run of a workflow of the data folder; false while one is going.
   bool StartRun(const std::string& name);
+  // A window timer's start: nothing when the workflow's file has gone.
+  bool StartTimedRun(const std::string& name);
   // Asks for the system schedule of the selected workflow: a calendar sets
   // or changes it, an empty one removes it.
   void ScheduleSelected();

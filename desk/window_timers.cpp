@@ -72,6 +72,7 @@ void WindowTimers::StopAll() {
 }
 
 void WindowTimers::Due(const std::string& workflow) {
+  if (held_) return;
   if (!start_(workflow)) skipped_(workflow);
 }
 

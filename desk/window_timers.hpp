@@ -34,6 +34,9 @@ class WindowTimers : public QObject {
   void Set(const std::string& workflow, Setting setting);
   // Stops every timer, keeping the settings: the window is going.
   void StopAll();
+  // While held, a timer that is due starts nothing and is not counted as
+  // skipped: the window is asking whether to close.
+  void Hold(bool held) { held_ = held; }
   // Arms the timers that are on for these workflows; stops the others.
   void Restore(const std::vector<std::string>& workflows);
   bool Armed(const std::string& workflow) const { return timers_.count(workflow) > 0; }
@@ -50,6 +53,7 @@ class WindowTimers : public QObject {
   std::function<bool(const std::string&)> start_;
   std::function<void(const std::string&)> skipped_;
   std::map<std::string, QTimer*> timers_;
+  bool held_ = false;
 };
 
 }  // namespace wfdesk::desk
