@@ -114,13 +114,10 @@ TEST_F(ChainTest, RunsAllThousandModulesAndNeverTheThousandAndFirst) {
 #endif
 
 // A launcher that tries to start a second run while the first one waits.
-class ReenteringLauncher : public core::ProcessLauncher {
- public:
-  core::ProcessResult RunAndWait(const core::CommandLine&) override {
+struct ReenteringLauncher : testing::RecordingLauncher {
+  core::ProcessResult RunAndWait(const core::CommandLine& command) override {
     second = runner->RunWorkflow(*context, "daily.ini");
-    core::ProcessResult result;
-    result.started = true;
-    return result;
+    return RecordingLauncher::RunAndWait(command);
   }
   WorkflowRunner* runner = nullptr;
   const core::Context* context = nullptr;

@@ -2,6 +2,7 @@
 // password that never reaches a log.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "engine/workflow.hpp"
@@ -31,10 +32,8 @@ class UploadModuleTest : public ::testing::Test {
   }
   std::vector<std::string> LastCall() { return inst.Calls(kConnector).back(); }
   std::string Value(const std::vector<std::string>& call, const std::string& name) {
-    for (std::size_t i = 0; i + 1 < call.size(); ++i) {
-      if (call[i] == name) return call[i + 1];
-    }
-    return "(absent)";
+    const auto at = std::find(call.begin(), call.end(), name);
+    return at != call.end() && at + 1 != call.end() ? at[1] : "(absent)";
   }
 
   TestInstallation inst;

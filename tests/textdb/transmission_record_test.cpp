@@ -22,16 +22,14 @@ using testing::Sandbox;
 TransmissionRecord Accepted(std::string description =
                                 "Invoice 9 to B\xC3\xA4"
                                 "ckerei Huber") {
-  TransmissionRecord record;
-  record.number = "9";
-  record.file_name = "INV_9.xml";
-  record.description = std::move(description);
-  record.acknowledgement = "ACK-1";
-  record.currency = "EUR";
-  record.date = "2026-02-01";
-  record.amount = "10.00";
-  record.state = std::string(kStateAccepted);
-  return record;
+  return {.number = "9",
+          .file_name = "INV_9.xml",
+          .description = std::move(description),
+          .acknowledgement = "ACK-1",
+          .currency = "EUR",
+          .date = "2026-02-01",
+          .amount = "10.00",
+          .state = std::string(kStateAccepted)};
 }
 
 const std::string kUtf8Line =
