@@ -503,7 +503,6 @@ void FrmMain::OnRunEnded(const QString& result) {
   // The run may have added transmission records.
   if (transmissions_->showing()) transmissions_->FillDBlist();
   UpdateExecute();
-  emit RunFinished(result);
 }
 
 void FrmMain::ShowLogFile(const std::string& path) {

@@ -85,11 +85,6 @@ class FrmMain : public QMainWindow {
 
   const std::string& CurrentWorkflowFile() const { return current_workflow_file_; }
   bool running() const { return run_.running(); }
-  const core::Context& context() const { return context_; }
-
- signals:
-  // A run started from the window has ended and its result is known.
-  void RunFinished(const QString& result);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
