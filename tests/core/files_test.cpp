@@ -103,7 +103,7 @@ TEST(FolderListing, GivesNormalFilesInFileNameOrder) {
   EXPECT_TRUE(FolderFileNames(box.Path("missing")).empty());
 }
 
-TEST(WriteText, WritesReplacesAndAppends) {
+TEST(WriteText, WritesReplacesAndAppendsAndReportsRefusalsLosingNothing) {
   Sandbox box;
   const std::string path = box.Path("out.txt");
   ASSERT_TRUE(WriteTextFile(path, "first", true));  // creates a missing file
@@ -118,10 +118,8 @@ TEST(WriteText, WritesReplacesAndAppends) {
     EXPECT_EQ(Mode(path), fs::perms(0640));
   }
   EXPECT_EQ(AllNames(box.root()).size(), 1u);
-}
 
-TEST(WriteText, RefusalsAreReportedAndLoseNothing) {
-  Sandbox box;
+  // Refusals are reported and lose nothing.
   const auto missing_folder = WriteTextFile(box.Path("no/such/file.txt"), "x", true);
   EXPECT_FALSE(missing_folder);
   EXPECT_NE(missing_folder.error.find(box.Path("no/such/file.txt")), std::string::npos);
