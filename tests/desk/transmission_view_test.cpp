@@ -255,11 +255,17 @@ class TransmissionViewTest : public QObject {
     QVERIFY(dialog);
     QStringList labels = Labels(dialog);  // every field by its meaning, the state included
     labels.sort();
-    QCOMPARE(labels.join('|'), QString("Acknowledgement (field 4)|Amount payable|File|Invoice date "
-                                       "(field 6)|State|Text|Write tag (0 or 1)|f10|f2|f3|f7"));
+    QCOMPARE(
+        labels.join('|'),
+        QString("Acknowledgement (field 4)|Amount payable|Currency|File|Invoice date (field 6)|"
+                "Sent from / as|State|Text|Write tag (0 or 1)|f10|f2|f3|f5|f7|f8 / f9"));
     auto* tag = dialog->findChild<QLineEdit*>("txtWriteTag");
     QCOMPARE(tag->text(), QString("1"));
     auto* six = dialog->findChild<QLineEdit*>("txtField6");
+    const auto type = [](QLineEdit* edit, const char* typed) {  // over what it shows
+      edit->selectAll();
+      QTest::keyClicks(edit, typed);
+    };
     // Refused, the dialog keeps the input: a write tag other than 0 or 1, a
     // value the database cannot store.
     const struct {
@@ -269,14 +275,14 @@ class TransmissionViewTest : public QObject {
     } refused[] = {{tag, "2", "The write tag 2 was refused"},
                    {six, "a|||b", "The value a|||b was"}};
     for (const auto& r : refused) {
-      r.edit->setText(r.typed);
+      type(r.edit, r.typed);
       dialog->accept();
       QVERIFY(dialog->isVisible());
       QCOMPARE(r.edit->text(), QString(r.typed));
       QVERIFY(QString::fromStdString(inst->person().told.back()).startsWith(r.told));
       tag->setText("1");
     }
-    six->setText("new;six");
+    type(six, "new;six");
     dialog->accept();
     QVERIFY(inst->box().Read("trans.csv").find("INV-2;f2;f3;f4;f5;\"new;six\";f7") !=
             std::string::npos);
