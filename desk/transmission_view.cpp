@@ -38,7 +38,7 @@ QString Column(const QString& text, std::size_t width, bool keep_long = false) {
       .leftJustified(columns, ' ');
 }
 
-// A row as the list shows it: the columns of textdb's rows (FormatRow),
+// A row as the list shows it: the columns of textdb's rows (AppendRow),
 // counted in characters rather than bytes, and the write mark's column as
 // wide with "W" as with blanks, so that every row lines up under the
 // heading. UTF-8, whatever the database's code page.

@@ -1,8 +1,8 @@
 // The record field reader and the record actions: a field view lies inside
-// its line; unquoted values joined with ";" read back exactly; PadToWidth
-// gives the width asked for; a record changed with storable values reads
-// back with the new values and every other field as before, and every line
-// of another record stays byte for byte.
+// its line; unquoted values joined with ";" read back exactly; a list row
+// has its columns' widths and starts with the whole element ID; a record changed with storable
+// values reads back with the new values and every other field as before, and every line of another
+// record stays byte for byte.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -11,6 +11,7 @@
 #include "fuzz/check.hpp"
 #include "textdb/record_actions.hpp"
 #include "textdb/records.hpp"
+#include "textdb/transmission_list.hpp"
 
 namespace {
 
@@ -27,14 +28,16 @@ void CheckAnyLine(FuzzedDataProvider& in) {
         "a field is part of its line");
   Check(textdb::GetRecordField(line, n) == field, "GetRecordField copies RecordFieldView");
 
-  const int width = in.ConsumeIntegralInRange(-3, 300);
-  const bool keep_long = in.ConsumeBool();
-  const std::string padded = textdb::PadToWidth(line, width, keep_long);
-  const std::size_t wanted = width > 0 ? std::size_t(width) : 0;
-  const std::size_t kept = keep_long ? line.size() : std::min(line.size(), wanted);
-  Check(padded.size() == std::max(kept, wanted), "PadToWidth gives the width or the whole text");
-  Check(padded.compare(0, kept, line, 0, kept) == 0, "PadToWidth keeps the text's start");
-  Check(padded.find_first_not_of(' ', kept) == std::string::npos, "PadToWidth pads with blanks");
+  std::string row = "before";
+  textdb::AppendRow(row, line);
+  const std::string_view id = textdb::RecordFieldView(line, textdb::kInvoiceNumberField);
+  const bool untagged = textdb::RecordFieldView(line, textdb::kWriteTagField) == "0";
+  const std::size_t width = std::max(id.size(), textdb::kIdColumn) + textdb::kDateColumn +
+                            (untagged ? textdb::kMarkColumn : 1) + textdb::kReceiptColumn +
+                            textdb::kTextColumn + 4 * textdb::kColumnGap;
+  Check(row.size() == 6 + width, "a row is as wide as its columns, added after what was there");
+  Check(row.compare(0, 6, "before") == 0 && row.compare(6, id.size(), id) == 0,
+        "a row starts with the whole element ID");
 }
 
 void CheckJoinedValues(FuzzedDataProvider& in) {

@@ -227,13 +227,4 @@ std::string GetRecordField(std::string_view line, int n, char separator) {
   return std::string(RecordFieldView(line, n, separator));
 }
 
-std::string PadToWidth(std::string_view text, int width, bool keep_long) {
-  std::size_t keep = text.size();
-  const std::size_t wanted = width > 0 ? std::size_t(width) : 0;
-  if (keep > wanted && !keep_long) keep = wanted;
-  std::string result(text.substr(0, keep));
-  if (result.size() < wanted) result.append(wanted - result.size(), ' ');
-  return result;
-}
-
 }  // namespace wfdesk::textdb

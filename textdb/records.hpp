@@ -84,8 +84,4 @@ void RecordFieldViews(std::string_view line, std::span<std::string_view> fields,
                       char separator = kSeparator);
 std::string GetRecordField(std::string_view line, int n, char separator = kSeparator);
 
-// The text cut or padded with blanks to `width` characters; with keep_long a
-// longer text comes back whole.
-std::string PadToWidth(std::string_view text, int width, bool keep_long);
-
 }  // namespace wfdesk::textdb

@@ -145,13 +145,6 @@ void AppendRow(std::string& out, std::string_view record) {
   PutColumn(column, fields[kDescriptionField - 1], kTextColumn);
 }
 
-std::string FormatRow(std::string_view record) {
-  std::string row;
-  row.reserve(176);
-  AppendRow(row, record);
-  return row;
-}
-
 TransmissionRows::Offsets::Offsets(Offsets&& other) noexcept
     : data_(std::exchange(other.data_, nullptr)),
       size_(std::exchange(other.size_, 0)),

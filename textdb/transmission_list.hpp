@@ -35,9 +35,7 @@ inline constexpr std::size_t kColumnGap = 3;
 
 // A row of the list: element ID (20, never cut), invoice date (10), the
 // write mark ("W", or four blanks for the tag "0"), acknowledgement ID (20)
-// and text (100), three blanks between them.
-std::string FormatRow(std::string_view record);
-// FormatRow added to the end of `out`.
+// and text (100), three blanks between them; added to the end of `out`.
 void AppendRow(std::string& out, std::string_view record);
 
 // The rows of a list. Each row keeps only its place in the loaded records;
@@ -51,7 +49,6 @@ class TransmissionRows {
   bool empty() const { return shown_.size() == 0; }
   // The record row `row` shows.
   std::string_view Record(std::size_t row) const;
-  std::string Row(std::size_t row) const { return FormatRow(Record(row)); }
   std::string_view ElementId(std::size_t row) const;
   // The first of the rows with the longest element ID: the widest row, but
   // for the write mark, which may make another row three characters wider.

@@ -281,6 +281,12 @@ std::string Fields(const std::string& id, const std::string& tag) {
 std::string Record(const std::string& id, const std::string& tag) {
   return Fields(id, tag) + "\r\n";
 }
+// The list's row of a record with that ID and tag.
+std::string Row(const std::string& id, const std::string& tag) {
+  std::string row;
+  textdb::AppendRow(row, Fields(id, tag));
+  return row;
+}
 
 // The schedulers' programs are stood in for by shell scripts.
 #ifndef _WIN32
@@ -350,14 +356,12 @@ class RecordsCliTest : public CliTest {
 TEST_F(RecordsCliTest, PrintsTheRowsOfTheListInUtf8WhicheverCodePageTheDatabaseIsIn) {
   const ProgramOutput all = Records({});
   EXPECT_EQ(all.status, 0);
-  EXPECT_EQ(all.out, textdb::FormatRow(Fields("INV-1", "0")) + "\n" +
-                         textdb::FormatRow(Fields("INV-2", "1")) + "\n" +
-                         textdb::FormatRow(Fields("x", "0")) + "\n");
-  EXPECT_EQ(Records({"--filter", "inv-2"}).out, textdb::FormatRow(Fields("INV-2", "1")) + "\n");
+  EXPECT_EQ(all.out, Row("INV-1", "0") + "\n" + Row("INV-2", "1") + "\n" + Row("x", "0") + "\n");
+  EXPECT_EQ(Records({"--filter", "inv-2"}).out, Row("INV-2", "1") + "\n");
   const std::string name = "B\u00E4ckerei \u20AC";                              // "Bäckerei €"
   for (const std::string& id : {std::string("B\xE4") + "ckerei \x80", name}) {  // 1252, UTF-8
     inst.box().Write("trans.csv", Record(id, "1"));
-    std::string expected = textdb::FormatRow(Fields(id, "1"));
+    std::string expected = Row(id, "1");
     expected.replace(0, id.size(), name);  // the padding stays as the window shows it
     EXPECT_EQ(Records({}).out, expected + "\n");
   }

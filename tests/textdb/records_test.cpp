@@ -97,24 +97,25 @@ std::string Record(const std::string& id, const std::string& f3, const std::stri
   return id + ";f2;" + f3 + ";" + f4 + ";f5;" + f6 + ";f7;f8;f9;f10;f11;f12;" + tag;
 }
 
+// A row of the list, as `records` prints it.
+std::string Row(std::string_view record) {
+  std::string row;
+  AppendRow(row, record);
+  return row;
+}
+
 TEST(Rows, ShowTheColumnsCutOrFilledAndTheWriteMark) {
-  EXPECT_EQ(PadToWidth("abc", 5, false), "abc  ");
-  EXPECT_EQ(PadToWidth("abcdefgh", 5, false), "abcde");
-  EXPECT_EQ(PadToWidth("abcdefgh", 5, true), "abcdefgh");
-  EXPECT_EQ(PadToWidth("abc", 0, false), "");
-  const std::string untagged = FormatRow(Record("ID-1", "third", "fourth", "sixth", "0"));
-  EXPECT_EQ(untagged.size(), 166u);
-  EXPECT_EQ(untagged, PadToWidth("ID-1", 20, true) + "   sixth        " + "    " + "   " +
-                          PadToWidth("fourth", 20, false) + "   " +
-                          PadToWidth("third", 100, false));
+  const std::string untagged = Row(Record("ID-1", "third", "fourth", "sixth", "0"));
+  const auto blanks = [](std::size_t n) { return std::string(n, ' '); };
+  EXPECT_EQ(untagged, "ID-1" + blanks(16 + 3) + "sixth" + blanks(5 + 3) + blanks(4 + 3) + "fourth" +
+                          blanks(14 + 3) + "third" + blanks(95));
   for (const char* tag : {"1", "", "00", " 0", "0 ", "2", "x"}) {
-    const std::string tagged = FormatRow(Record("ID-1", "third", "fourth", "sixth", tag));
+    const std::string tagged = Row(Record("ID-1", "third", "fourth", "sixth", tag));
     EXPECT_EQ(tagged.size(), 163u) << tag;
     EXPECT_EQ(tagged.substr(36, 4), "W   ") << tag;
   }
   const std::string long_id(25, 'L');
-  const std::string row =
-      FormatRow(Record(long_id, std::string(120, 'x'), "", "1234567890123", "0"));
+  const std::string row = Row(Record(long_id, std::string(120, 'x'), "", "1234567890123", "0"));
   EXPECT_EQ(row.substr(0, 28), long_id + "   ");
   EXPECT_EQ(row.substr(28, 10), "1234567890");
   EXPECT_EQ(row.size(), 171u);  // the long ID moves the rest right; field 3 is cut to 100
@@ -152,7 +153,7 @@ std::vector<std::string> EagerRows(const RecordList& records, std::string_view f
   std::string_view previous_id;
   for (std::size_t i = 0; i < records.size(); ++i) {
     if (records.IsSkipped(i)) continue;
-    const std::string row = FormatRow(records.Record(i));
+    const std::string row = Row(records.Record(i));
     const std::string_view id = RecordFieldView(records.Record(i), 1);
     const bool repeated = id == previous_id;
     previous_id = id;
@@ -193,13 +194,13 @@ TEST(Rows, TheFilterThatReadsOnlyIdsListsWhatTheEntriesList) {
       const std::vector<std::string> eager = EagerRows(in_memory, filter);
       const TransmissionRows rows = FilterRows(round % 2 ? loaded : in_memory, filter);
       std::vector<std::string> made;
-      for (std::size_t i = 0; i < rows.size(); ++i) made.push_back(rows.Row(i));
+      for (std::size_t i = 0; i < rows.size(); ++i) made.push_back(Row(rows.Record(i)));
       ASSERT_EQ(made, eager) << filter << " in\n" << text;
       // Read from the file in parts of a few lines, runs of IDs crossing them.
       std::vector<std::string> streamed;
       const auto read = ForEachListedRecordInFile(
           inst.Path("db.csv"), filter,
-          [&](std::string_view record, std::string_view) { streamed.push_back(FormatRow(record)); },
+          [&](std::string_view record, std::string_view) { streamed.push_back(Row(record)); },
           std::size_t(2 + round % 30));
       ASSERT_TRUE(read) << read.error;
       ASSERT_EQ(streamed, eager) << filter << " in parts of\n" << text;
