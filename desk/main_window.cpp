@@ -382,8 +382,9 @@ void FrmMain::UpdateExecute() {
 void FrmMain::cmd001_Click() {
   if (wf_file_.empty() || run_.running()) return;
   if (!core::DirExists(context_.settings.data_dir)) {
-    person_.Tell(
-        Text("lg_desk_data_folder_gone").arg(Decoded(context_.settings.data_dir)).toStdString());
+    person_.Tell(Text("lg_desk_data_folder_gone")
+                     .arg(Decoded(core::AbsolutePath(context_.settings.data_dir, context_.home)))
+                     .toStdString());
   } else if (!core::IsPlainFile(current_workflow_file_)) {
     person_.Tell(Text("lg_desk_workflow_gone").arg(Decoded(wf_file_)).toStdString());
   } else {

@@ -269,10 +269,13 @@ class DeskTest : public QObject {
     person.while_open = [this] {
       inst->box().Write("release", "");
       QTRY_VERIFY(!window->running());
+      window->timers().Due("a.ini");  // no new run while the person decides
     };
     person.answer = true;
     QVERIFY(window->close());
+    QVERIFY(!window->running());
     QVERIFY(!window->timers().Armed("a.ini"));
+    QCOMPARE(inst->LogLines("calls/started").size(), std::size_t{1});
   }
 
   void aRunGoesOnAWorkerAndItsResultBelongsToTheWorkflowThatRan() {
@@ -424,15 +427,23 @@ class DeskTest : public QObject {
     QCOMPARE(Workflows()->selectedItems().size(), 1);
     QCOMPARE(Text("lblWFfile"), QString("b.ini"));
     QCOMPARE(Text("lblMessage"), QString("OK"));
-    // A file gone before the list has noticed: said as such.
+    // A file gone before the list has noticed: said as such, and its
+    // window timer starts nothing.
     QVERIFY(QFile::remove(QString::fromStdString(inst->Path("data/b.ini"))));
+    window->timers().Due("b.ini");
+    QVERIFY(!window->running());
     window->cmd001_Click();
     QCOMPARE(inst->person().told.back(), std::string("The workflow file b.ini no longer exists."));
     QCOMPARE(Workflows()->count(), 3);
     QCOMPARE(Text("lblWFfile"), QString());
     QVERIFY(!Child<QPushButton>("cmd001")->isEnabled());
-    // The data folder deleted and made again: F5 lists it and watches it again.
+    // The data folder deleted, then made again: F5 lists it and watches it again.
+    Select(0);
     QVERIFY(QDir(QString::fromStdString(inst->Path("data"))).removeRecursively());
+    window->cmd001_Click();
+    QVERIFY2(QString::fromStdString(inst->person().told.back())
+                 .startsWith("The data folder " + QString::fromStdString(inst->Path("data"))),
+             inst->person().told.back().c_str());
     QTRY_COMPARE(Workflows()->count(), 0);
     inst->Workflow("e.ini", kGood);
     Child<QAction>("mnu_file_refresh")->trigger();
