@@ -89,6 +89,29 @@ class EditorTest : public QObject {
     QVERIFY(inst->person().asked.empty());
   }
 
+  // Another program changed the file since it was loaded: a save replaces
+  // that only after a Yes; the editor's own saves ask nothing.
+  void aSaveOverAnotherProgramsChangeAsksFirst() {
+    Open();
+    Type("name=mine");
+    inst->box().Write("data/w.ini", "[DEF]\r\nname=theirs\r\n");
+    for (const bool answer : {false, true}) {
+      inst->person().answer = answer;
+      QTest::keySequence(editor.get(), QKeySequence::Save);
+      QCOMPARE(inst->person().asked.size(), std::size_t{answer ? 2u : 1u});
+      QCOMPARE(inst->person().asked.back(),
+               "The file " + file +
+                   " was changed by another program since it was opened here. Replace its "
+                   "changes with this text?");
+      QCOMPARE(inst->box().Read("data/w.ini").ends_with("name=mine"), answer);
+    }
+    Type("\nmore");
+    const std::size_t asked = inst->person().asked.size();
+    QTest::keySequence(editor.get(), QKeySequence::Save);
+    QCOMPARE(inst->person().asked.size(), asked);
+    QVERIFY(inst->box().Read("data/w.ini").ends_with("more"));
+  }
+
   void theKeyboardReachesTheButtonsAndADeletedFileIsMadeAgainOnlyAfterAsking() {
     inst->context().settings.language = wfdesk::core::kGerman;
     Open();
