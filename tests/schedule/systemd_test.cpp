@@ -55,9 +55,10 @@ class SchedulerTest : public ::testing::Test {
     if (analyze.empty()) GTEST_SKIP() << "systemd-analyze is not installed";
     inst.Workflow("daily.ini", "");
   }
-  SystemdScheduler Scheduler(const std::string& home) {
+  SystemdScheduler Scheduler(const std::string& home,
+                             core::LanguageCode language = core::kEnglish) {
     return SystemdScheduler(SystemdSetup{home, inst.Path("modules/systemctl"), inst.Path("units"),
-                                         inst.Path("modules/systemctl"), analyze, core::kEnglish},
+                                         inst.Path("modules/systemctl"), analyze, language},
                             inst.context().launcher);
   }
   std::vector<std::string> Verbs() {
@@ -132,7 +133,9 @@ TEST_F(SchedulerTest, RefusesBadCalendarsAndNamesWithoutWritingUnits) {
   const struct {
     std::string name, calendar, reason;
   } cases[] = {
-      {"daily.ini", "bogus", "Failed to parse calendar"},
+      {"daily.ini", "bogus",
+       "bogus was refused: systemd does not read it as a calendar (systemd: Failed to parse "
+       "calendar"},
       {"daily.ini", "2001-01-01", "it never comes round again"},
       {"daily.ini", "daily\nExecStart=/bin/sh", "a calendar is one line of text"},
       {"daily.ini", "", "a calendar is one line of text"},
@@ -145,6 +148,14 @@ TEST_F(SchedulerTest, RefusesBadCalendarsAndNamesWithoutWritingUnits) {
     EXPECT_FALSE(set.ok);
     EXPECT_NE(set.message.find(c.reason), std::string::npos) << set.message;
   }
+  // In German our sentence is German; systemd's words stay as systemd gave them.
+  EXPECT_EQ(
+      Scheduler(inst.Path(""), core::kGerman)
+          .Set("daily.ini", "bogus")
+          .message.rfind("Der Kalender bogus wurde abgelehnt: systemd liest ihn nicht als Kalender "
+                         "(systemd: Failed to parse calendar",
+                         0),
+      0u);
   EXPECT_FALSE(core::DirExists(inst.Path("units")));
   EXPECT_TRUE(inst.Calls("systemctl").empty());
 }

@@ -14,6 +14,7 @@
 #include "core/files.hpp"
 #include "core/path_facts.hpp"
 #include "core/text_encoding.hpp"
+#include "schedule/scheduler.hpp"
 #include "schedule/task_scheduler.hpp"
 #include "tests/support/installation.hpp"
 #include "tests/support/sandbox.hpp"
@@ -22,6 +23,14 @@ namespace wfdesk::schedule {
 namespace {
 
 using testing::TestInstallation;
+
+// What a schedule starts: the wfdesk-cli beside the window, named as this
+// system names programs and paths.
+TEST(CommandLineProgramTest, IsTheOneBesideTheWindow) {
+  TestInstallation inst;
+  inst.FakeProgram("wfdesk-cli");
+  EXPECT_EQ(CommandLineProgramBeside(inst.ProgramPath("wfdesk")), inst.ProgramPath("wfdesk-cli"));
+}
 
 TEST(TaskNameTest, EscapesToNamesTheSchedulerTakesAndBack) {
   const struct {
