@@ -228,6 +228,10 @@ class TransmissionViewTest : public QObject {
     view->Show(true);  // at the top and at the left
     QCOMPARE(list->verticalScrollBar()->value(), 0);
     QCOMPARE(list->horizontalScrollBar()->value(), 0);
+    list->verticalScrollBar()->setValue(5);
+    view->filter()->setText("Z");  // a new filter shows its rows from the top
+    QCOMPARE(list->verticalScrollBar()->value(), 0);
+    view->filter()->clear();
     QVERIFY(Rows()[0].startsWith("INV-1 "));
     QAction* toggle = Action("mnu_records_toggle");
     const struct {
@@ -301,6 +305,12 @@ class TransmissionViewTest : public QObject {
     Action("mnu_records_delete")->trigger();
     QCOMPARE(Rows().size(), 102);
     QCOMPARE(element->text(), QString());
+    // Focus back on the rows after the question: still none chosen.
+    QVERIFY(wfdesk::testing::Activate(window.get()));
+    list->setFocus(Qt::ActiveWindowFocusReason);
+    QVERIFY(list->hasFocus());
+    QCOMPARE(element->text(), QString());
+    QVERIFY(!toggle->isEnabled());
     // Another writer removed the chosen record meanwhile: said so, and listed anew.
     list->setCurrentIndex(rows->index(0));
     inst->box().Write("trans.csv", record("X", "1"));
