@@ -184,7 +184,7 @@ bool FrmEditor::SaveText() {
     context_.person.Tell(Text("lg_desk_editor_no_file").toStdString());
     return false;
   }
-  const QString path = DecodeAuto(loaded_path_);
+  const QString path = DecodeAuto(core::AbsolutePath(loaded_path_, context_.home));
   const auto bytes = BytesToSave();
   if (!bytes) {
     context_.person.Tell(Text("lg_desk_editor_encoding").arg(path).toStdString());
