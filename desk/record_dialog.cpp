@@ -71,6 +71,7 @@ RecordDialog::RecordDialog(const QString& element_id, std::string_view record,
   form->addRow(LanguageText("lg_desk_record_field6", language), field6_);
   form->addRow(LanguageText("lg_desk_record_field4", language), field4_);
   form->addRow(LanguageText("lg_desk_record_tag", language), write_tag_);
+  shown_ = {field6_->text(), field4_->text(), write_tag_->text()};
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   buttons->setObjectName("buttons");
   if (textdb::GetRecordField(record, textdb::kStateField) == textdb::kStateInvalid &&
@@ -121,19 +122,18 @@ void RecordDialog::accept() {
 }
 
 QString RecordDialog::Refusal() {
-  if (write_tag_->text() != "0" && write_tag_->text() != "1") {
-    return LanguageText("lg_desk_record_tag_refused", language_).arg(write_tag_->text());
-  }
   std::optional<std::string>* targets[] = {&change_.invoice_date, &change_.acknowledgement,
                                            &change_.write_tag};
   const QLineEdit* edits[] = {field6_, field4_, write_tag_};
   for (std::size_t i = 0; i < std::size(edits); ++i) {
+    const QString value = edits[i]->text();
     // A field left as it was shown keeps what the file holds by then.
-    if (!edits[i]->isModified()) {
+    if (value == shown_[i]) {
       targets[i]->reset();
       continue;
     }
-    const QString value = edits[i]->text();
+    if (edits[i] == write_tag_ && value != "0" && value != "1")
+      return LanguageText("lg_desk_record_tag_refused", language_).arg(value);
     const auto bytes = Encode(value, encoding_);
     if (!bytes) return LanguageText("lg_desk_record_encoding", language_).arg(value);
     const std::string why = textdb::WhyNotStorable(*bytes);

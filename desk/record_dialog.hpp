@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <array>
 
 #include "core/language.hpp"
 #include "core/seams.hpp"
@@ -13,11 +14,12 @@ namespace wfdesk::desk {
 
 // Edit record...: the new invoice date (record field 6), acknowledgement
 // (field 4) and write tag (0 or 1) of the chosen element, prefilled from its
-// record, below its file, text, amount and state. OK with a value the
-// database cannot store tells the operator why and keeps the dialog open
-// with the input as typed. For an invoice the check rejected (state
-// "invalid") whose report is at `report`, "Show report" (cmdReport) shows
-// the report, read-only, in a dialog of its own (dlgReport).
+// record, below its file, text, amount, currency, formats and state. OK
+// sends only the fields whose text differs from what was shown; a value the
+// database cannot store, or a changed write tag other than 0 or 1, is told
+// to the operator and keeps the dialog open with the input as typed. For an invoice the check
+// rejected (state "invalid") whose report is at `report`, "Show report" (cmdReport) shows the
+// report, read-only, in a dialog of its own (dlgReport).
 class RecordDialog : public QDialog {
   Q_OBJECT
 
@@ -45,6 +47,7 @@ class RecordDialog : public QDialog {
   QLineEdit* field6_ = nullptr;
   QLineEdit* field4_ = nullptr;
   QLineEdit* write_tag_ = nullptr;
+  std::array<QString, 3> shown_;  // the three fields' texts as the dialog opened
   textdb::RecordChange change_;
 };
 

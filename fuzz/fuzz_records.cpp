@@ -12,6 +12,7 @@
 #include "textdb/record_actions.hpp"
 #include "textdb/records.hpp"
 #include "textdb/transmission_list.hpp"
+#include "textdb/transmission_record.hpp"
 
 namespace {
 

@@ -102,9 +102,10 @@ std::string WhyNotStorable(std::string_view value, core::LanguageCode language) 
 ActionResult WriteChangesToDB(const core::Context& context, const std::string& workflow_name,
                               const std::string& element_id, const RecordChange& change) {
   const core::LanguageCode language = context.settings.language;
+  // Checked in the order the CLI and the dialog name them.
   const std::pair<int, const std::optional<std::string>*> fields[] = {
-      {kAcknowledgementField, &change.acknowledgement},
       {kInvoiceDateField, &change.invoice_date},
+      {kAcknowledgementField, &change.acknowledgement},
       {kWriteTagField, &change.write_tag}};
   std::vector<FieldValue> values;
   for (const auto& [field, value] : fields) {

@@ -295,6 +295,20 @@ class TransmissionViewTest : public QObject {
     dialog->accept();
     QVERIFY(inst->box().Read("trans.csv").find("INV-2;f2;f3;ACK-9;f5;\"new;six\";f7") !=
             std::string::npos);
+    // A field typed back to what it showed is not sent; a typed write tag is.
+    QTRY_VERIFY(!window->findChild<QDialog*>("dlgRecord"));
+    Action("mnu_records_edit")->trigger();
+    dialog = window->findChild<QDialog*>("dlgRecord");
+    db = inst->box().Read("trans.csv");
+    db.replace(db.find("\"new;six\""), 9, "their-date");
+    inst->box().Write("trans.csv", db);
+    type(dialog->findChild<QLineEdit*>("txtField6"), "new;six");
+    type(dialog->findChild<QLineEdit*>("txtWriteTag"), "0");
+    dialog->accept();
+    QVERIFY(inst->box()
+                .Read("trans.csv")
+                .find("INV-2;f2;f3;ACK-9;f5;their-date;f7;f8;f9;f10;f11;"
+                      "f12;0\r\n") != std::string::npos);
 
     inst->person().answer = false;  // No deletes nothing, and says no more
     const std::size_t told = inst->person().told.size();
