@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
@@ -566,11 +567,12 @@ void FrmMain::closeEvent(QCloseEvent* event) {
   if (run_.quitting() || !editor_->close()) return;
   if (run_.running()) {
     // No timer starts a run while the person decides.
+    const bool held = timers_->held();
     timers_->Hold(true);
-    const bool yes =
-        person_.Ask(Text("lg_desk_close_running").arg(Decoded(run_.name())).toStdString());
-    timers_->Hold(false);
-    if (!yes) return;
+    const auto release = qScopeGuard([this, held] { timers_->Hold(held); });
+    if (!person_.Ask(Text("lg_desk_close_running").arg(Decoded(run_.name())).toStdString())) {
+      return;
+    }
   }
   // Nothing starts once the window is going, not even a timer's run.
   timers_->StopAll();

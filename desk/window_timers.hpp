@@ -37,6 +37,7 @@ class WindowTimers : public QObject {
   // While held, a timer that is due starts nothing and is not counted as
   // skipped: the window is asking whether to close.
   void Hold(bool held) { held_ = held; }
+  bool held() const { return held_; }
   // Arms the timers that are on for these workflows; stops the others.
   void Restore(const std::vector<std::string>& workflows);
   bool Armed(const std::string& workflow) const { return timers_.count(workflow) > 0; }

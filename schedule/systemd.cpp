@@ -177,7 +177,9 @@ SystemdScheduler::Captured SystemdScheduler::Run(const std::string& program,
   command.capture_output = true;
   command.time_limit_seconds = 60;  // a hanging systemctl must not hang the caller
   const core::ProcessResult result = launcher_.RunAndWait(command);
-  Captured captured{result.started && result.exit_status == 0, result.output, "", result.started};
+  Captured captured{
+      result.started && result.exit_status == 0, result.output, "",
+      result.started && result.ending == core::Ending::kExited && result.exit_status != 0};
   if (!result.started) {
     captured.reason = program + ": " + result.error;
   } else if (!captured.ran) {
@@ -218,7 +220,7 @@ bool SystemdScheduler::CheckCalendar(const std::string& calendar, std::string& n
     // systemd's own words, in English whatever the language, only as a
     // detail of our sentence.
     const std::string why =
-        checked.started ? Text("lg_mesg_sch021", {checked.reason}) : checked.reason;
+        checked.refused ? Text("lg_mesg_sch021", {checked.reason}) : checked.reason;
     next_or_reason = Text("lg_mesg_sch001", {calendar, why});
     return false;
   }

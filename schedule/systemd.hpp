@@ -44,8 +44,8 @@ class SystemdScheduler final : public SystemScheduler {
   struct Captured {
     bool ran = false;  // started and exited with status 0
     std::string output;
-    std::string reason;  // why it did not run well, in systemd's words
-    bool started = false;
+    std::string reason;    // why it did not run well, in systemd's words
+    bool refused = false;  // started and ended by itself with another status
   };
   Captured Run(const std::string& program, std::vector<std::string> arguments);
   Captured Systemctl(std::vector<std::string> arguments);
