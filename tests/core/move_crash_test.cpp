@@ -66,6 +66,7 @@ class ArchivingKilled : public ::testing::TestWithParam<std::string> {
       if (i % 2 == 0) far_->Write("archive/" + name, Content(kFiles + i));
     }
     for (const auto& [content, count] : Found()) expected_.insert(content);
+    ASSERT_EQ(expected_.size(), std::size_t(kFiles + (kFiles + 1) / 2));  // each file listed
   }
 
   // Each content the number of times it is found under a visible name.

@@ -109,6 +109,9 @@ TEST_F(PipelineTest, AnInvalidInvoiceIsRejectedWhileTheOthersAreUploaded) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "MOD002: 1 of 7 files invalid; they are in " + home +
                          "/exchange/rejected, each with its report.\n");
+  EXPECT_THAT(Log(), HasSubstr("MODULE MOD002 File invalid: " + home +
+                               "/exchange/ubl/INV_2026-0101.xml (BR-CO-16) moved to " + home +
+                               "/exchange/rejected/INV_2026-0101.xml"));
   EXPECT_THAT(box.Read("inst/exchange/rejected/INV_2026-0101.xml.report.txt"),
               HasSubstr("BR-CO-16"));
   EXPECT_EQ(Files("exchange/acks"), 6u);
