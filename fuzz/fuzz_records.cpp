@@ -6,6 +6,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "fuzz/check.hpp"
@@ -99,12 +100,21 @@ void CheckChangedRecords(FuzzedDataProvider& in) {
       in.ConsumeBool() && !before.empty()
           ? before[in.ConsumeIntegralInRange<std::size_t>(0, before.size() - 1)][0]
           : in.ConsumeRandomLengthString(10);
-  const textdb::RecordChange change{in.ConsumeRandomLengthString(20),
-                                    in.ConsumeRandomLengthString(20),
-                                    in.ConsumeRandomLengthString(4)};
-  const bool storable = textdb::WhyNotStorable(*change.invoice_date).empty() &&
-                        textdb::WhyNotStorable(*change.acknowledgement).empty() &&
-                        textdb::WhyNotStorable(*change.write_tag).empty();
+  // Each field changed or left as the file has it.
+  const auto maybe = [&in](std::size_t length) -> std::optional<std::string> {
+    if (!in.ConsumeBool()) return std::nullopt;
+    return in.ConsumeRandomLengthString(length);
+  };
+  textdb::RecordChange change;
+  change.invoice_date = maybe(20);
+  change.acknowledgement = maybe(20);
+  change.write_tag = maybe(4);
+  const auto storable_or_kept = [](const std::optional<std::string>& value) {
+    return !value || textdb::WhyNotStorable(*value).empty();
+  };
+  const bool storable = storable_or_kept(change.invoice_date) &&
+                        storable_or_kept(change.acknowledgement) &&
+                        storable_or_kept(change.write_tag);
 
   SilentOperator person;
   wfdesk::core::SpawnLauncher launcher;
@@ -125,9 +135,9 @@ void CheckChangedRecords(FuzzedDataProvider& in) {
   auto expected = before;
   for (auto& fields : expected) {
     if (fields[0] != id) continue;
-    fields[3] = *change.acknowledgement;
-    fields[5] = *change.invoice_date;
-    fields[12] = *change.write_tag;
+    fields[3] = change.acknowledgement.value_or(fields[3]);
+    fields[5] = change.invoice_date.value_or(fields[5]);
+    fields[12] = change.write_tag.value_or(fields[12]);
   }
   Check(FieldsOfFile(home + "/db.csv") == expected, "changed records read back as changed");
   const auto old_lines = Lines(db), new_lines = Lines(after);
