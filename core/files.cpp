@@ -385,6 +385,10 @@ std::string FileNameOf(const std::string& path) {
   return Split(path).name;
 }
 
+std::string FolderOf(const std::string& path) {
+  return Split(path).folder;
+}
+
 bool IsAbsolutePath(std::string_view path) {
   return platform::IsAbsolutePath(path);
 }

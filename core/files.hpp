@@ -184,6 +184,8 @@ FileResult ReadFolderItems(const std::string& folder, std::vector<FolderItem>& i
 
 // The last component of a path: the file's name.
 std::string FileNameOf(const std::string& path);
+// The rest: the folder with its trailing separator, "" for a bare name.
+std::string FolderOf(const std::string& path);
 
 // Whether the path names its file without the current folder's help: on
 // POSIX it begins with "/", on Windows with a drive ("C:") or a separator.

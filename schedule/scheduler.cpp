@@ -23,10 +23,9 @@ std::string InstallationTag(std::string_view canonical_home) {
 }
 
 std::string CommandLineProgramBeside(const std::string& window_program) {
-  const auto slash = window_program.find_last_of(core::kPathSeparators);
-  if (slash != std::string::npos) {
-    const std::string beside = core::FindProgramOnPath(
-        window_program.substr(0, slash + 1) + "wfdesk-cli" + std::string(core::kProgramSuffix));
+  if (const std::string folder = core::FolderOf(window_program); !folder.empty()) {
+    const std::string beside =
+        core::FindProgramOnPath(folder + "wfdesk-cli" + std::string(core::kProgramSuffix));
     if (!beside.empty()) return beside;
   }
   return core::FindProgramOnPath("wfdesk-cli");
